@@ -1,0 +1,35 @@
+# Shared by the scripts: where things are, and installing what is missing.
+# shellcheck shell=bash
+
+VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Packages every build needs; the scripts add their own.
+VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev)
+
+# Installs whichever of the named Debian packages are missing, as root or through sudo.
+velmo_require_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "velmo: need root or sudo to install: ${missing[*]}" >&2; return 1; }
+        sudo=(sudo)
+    fi
+    echo "velmo: installing ${missing[*]}" >&2
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Configures (once) and builds one preset.
+velmo_build() {
+    local preset=$1
+    cd "$VELMO_ROOT" || return 1
+    [ -f "build/$preset/build.ninja" ] || cmake --preset "$preset" || return 1
+    cmake --build --preset "$preset"
+}

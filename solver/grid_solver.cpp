@@ -1,0 +1,117 @@
+// The solve request, the consistency check and the fewest-candidates search.
+//
+// The search keeps no state besides the grid: every level scans the grid from the first
+// cell for the empty cell with the fewest candidates (stopping early at a cell with one or
+// none), tries that cell's digits in ascending order and recurses. The order of that scan
+// decides which solution a grid with several yields, so it must not change.
+#include "grid_solver.h"
+
+#include <algorithm>
+
+namespace {
+
+// Nine cell indices per unit: rows, then columns, then boxes band by band, each box in
+// row-major order.
+constexpr std::array<std::array<uint8_t, 9>, 27> MakeUnits() {
+    std::array<std::array<uint8_t, 9>, 27> units{};
+    for (int i = 0; i < 9; ++i) {
+        for (int j = 0; j < 9; ++j) {
+            units[i][j] = static_cast<uint8_t>(9 * i + j);
+            units[9 + i][j] = static_cast<uint8_t>(9 * j + i);
+            units[18 + i][j] = static_cast<uint8_t>(9 * (3 * (i / 3) + j / 3) + 3 * (i % 3) + j % 3);
+        }
+    }
+    return units;
+}
+
+constexpr auto kUnits = MakeUnits();
+
+bool HasValueAboveNine(const uint8_t* grid) {
+    return std::any_of(grid, grid + kCellCount, [](uint8_t v) { return v > 9; });
+}
+
+}  // namespace
+
+int IsConsistent(const uint8_t* grid) {
+    for (const auto& unit : kUnits) {
+        for (int i = 0; i < 8; ++i) {
+            const uint8_t value = grid[unit[i]];
+            if (value == 0) continue;
+            for (int j = i + 1; j < 9; ++j) {
+                if (grid[unit[j]] == value) return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set) {
+    std::fill(std::begin(set.flags), std::end(set.flags), uint8_t{1});
+    const int boxRow = 3 * (row / 3);
+    const int boxColumn = 3 * (column / 3);
+    for (int i = 0; i < 9; ++i) {
+        set.flags[grid[9 * row + i]] = 0;
+        set.flags[grid[9 * i + column]] = 0;
+        set.flags[grid[9 * (boxRow + i / 3) + boxColumn + i % 3]] = 0;
+    }
+    int count = 0;
+    for (int d = 1; d <= 9; ++d) count += set.flags[d];
+    return count;
+}
+
+int CGridSolver::Search(uint32_t start) {
+    // The difference of two wrapping readings, read as signed, survives the counter
+    // passing 2^32 mid-search.
+    if (m_timeLimitEnabled &&
+        static_cast<int32_t>(m_platform->TickCount() - start) > kSearchTimeLimitMs) {
+        return SEARCH_TIMED_OUT;
+    }
+
+    CandidateSet set;
+    int best = 10;
+    int chosen = -1;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (m_grid[cell] != 0) continue;
+        const int count = CountCandidates(m_grid.data(), cell / 9, cell % 9, set);
+        if (count == 0) return SEARCH_EXHAUSTED;
+        if (count < best) {
+            best = count;
+            chosen = cell;
+            if (count == 1) break;
+        }
+    }
+    if (chosen < 0) return SEARCH_SOLVED;
+
+    CountCandidates(m_grid.data(), chosen / 9, chosen % 9, set);
+    for (int d = 1; d <= 9; ++d) {
+        if (!set.flags[d]) continue;
+        m_grid[chosen] = static_cast<uint8_t>(d);
+        const int outcome = Search(start);
+        if (outcome != SEARCH_EXHAUSTED) return outcome;
+    }
+    m_grid[chosen] = 0;
+    return SEARCH_EXHAUSTED;
+}
+
+int CGridSolver::Solve(uint8_t* buffer, int count) {
+    if (count != kCellCount) return 0;
+    std::copy_n(buffer, kCellCount, m_grid.begin());
+    // A value above 9 would index past the candidate flags, so such a grid never searches.
+    if (HasValueAboveNine(m_grid.data()) || !IsConsistent(m_grid.data())) return 0;
+
+    const uint32_t start = m_platform->TickCount();
+    if (Search(start) == SEARCH_TIMED_OUT) {
+        m_platform->QuestionBeep();
+        if (m_platform->AskYesNo(kContinueQuestion)) {
+            // Start over without a limit rather than resume: the rerun reads the caller's
+            // unchanged input afresh and leaves its result in m_grid.
+            m_timeLimitEnabled = 0;
+            Solve(buffer, kCellCount);
+        }
+    }
+    m_timeLimitEnabled = 1;
+
+    if (std::find(m_grid.begin(), m_grid.end(), 0) != m_grid.end()) return 0;
+    std::copy(m_grid.begin(), m_grid.end(), buffer);
+    return 1;
+}

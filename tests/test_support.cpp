@@ -1,0 +1,63 @@
+// Shared test helpers.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <fstream>
+
+PuzzleGrid GridFromText(std::string_view text) {
+    PuzzleGrid grid{};
+    int cell = 0;
+    for (char ch : text) {
+        if (std::isspace(static_cast<unsigned char>(ch))) continue;
+        if (cell == kCellCount) {
+            ADD_FAILURE() << "more than 81 cells in " << text;
+            break;
+        }
+        grid[cell++] = (ch >= '1' && ch <= '9') ? static_cast<uint8_t>(ch - '0') : 0;
+    }
+    if (cell != kCellCount) ADD_FAILURE() << "only " << cell << " cells in " << text;
+    return grid;
+}
+
+std::string GridToText(const PuzzleGrid& grid) {
+    std::string text;
+    for (uint8_t value : grid) text += value == 0 ? '.' : char('0' + value);
+    return text;
+}
+
+bool IsSolutionOf(const PuzzleGrid& solution, const PuzzleGrid& puzzle) {
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (solution[cell] < 1 || solution[cell] > 9) return false;
+        if (puzzle[cell] != 0 && puzzle[cell] != solution[cell]) return false;
+    }
+    return IsConsistent(solution.data()) == 1;
+}
+
+std::vector<PuzzleGrid> ReadPuzzleFile(const std::string& name, size_t limit) {
+    std::vector<PuzzleGrid> puzzles;
+    std::ifstream file(std::string(VELMO_PUZZLE_DIR) + "/" + name);
+    if (!file) {
+        ADD_FAILURE() << "cannot read puzzle file " << VELMO_PUZZLE_DIR << "/" << name;
+        return puzzles;
+    }
+    std::string line;
+    while (puzzles.size() < limit && std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        puzzles.push_back(GridFromText(line));
+    }
+    return puzzles;
+}
+
+bool CFakePlatform::AskYesNo(std::string_view text) {
+    questions.emplace_back(text);
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected question: " << text;
+        return false;
+    }
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
