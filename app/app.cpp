@@ -1,0 +1,15 @@
+// Start-up of velmo.
+#include "app.h"
+
+#include "main_dialog.h"
+
+// The message boxes are captioned with the application name, which Qt takes from the
+// program file's name: "velmo".
+CvelmoApp::CvelmoApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+int CvelmoApp::InitInstance() {
+    CvelmoDlg dialog;
+    setWindowIcon(dialog.windowIcon());
+    dialog.exec();
+    return 0;
+}

@@ -1,0 +1,13 @@
+// The application: opens the main dialog at start and ends when it closes.
+#pragma once
+
+#include <QApplication>
+
+class CvelmoApp : public QApplication {
+public:
+    CvelmoApp(int& argc, char** argv);
+
+    // Runs the main dialog until it is closed; returns the process exit code, 0. The
+    // command line is ignored apart from Qt's own options.
+    int InitInstance();
+};

@@ -1,0 +1,7 @@
+// velmo's entry point.
+#include "app.h"
+
+int main(int argc, char** argv) {
+    CvelmoApp app(argc, argv);
+    return app.InitInstance();
+}
