@@ -8,6 +8,9 @@
 
 #include <algorithm>
 
+#include "ordered_search.h"
+#include "solution_counter.h"
+
 namespace {
 
 // Nine cell indices per unit: rows, then columns, then boxes band by band, each box in
@@ -59,13 +62,15 @@ int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set)
     return count;
 }
 
-int CGridSolver::Search(uint32_t start) {
+bool CGridSolver::TimeLimitPassed(uint32_t start) const {
     // The difference of two wrapping readings, read as signed, survives the counter
     // passing 2^32 mid-search.
-    if (m_timeLimitEnabled &&
-        static_cast<int32_t>(m_platform->TickCount() - start) > kSearchTimeLimitMs) {
-        return SEARCH_TIMED_OUT;
-    }
+    return m_timeLimitEnabled &&
+           static_cast<int32_t>(m_platform->TickCount() - start) > kSearchTimeLimitMs;
+}
+
+int CGridSolver::Search(uint32_t start) {
+    if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
 
     CandidateSet set;
     int best = 10;
@@ -93,6 +98,32 @@ int CGridSolver::Search(uint32_t start) {
     return SEARCH_EXHAUSTED;
 }
 
+int CGridSolver::FastSearch(uint32_t start) {
+    if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
+    const auto expired = [this, start] { return TimeLimitPassed(start); };
+
+    CSolutionCounter counter;
+    counter.m_expired = expired;
+    PuzzleGrid solution;
+    const int count = counter.Count(m_grid.data(), 2, solution.data());
+    if (count < 0) return SEARCH_TIMED_OUT;
+    if (count == 0) return SEARCH_EXHAUSTED;
+    if (count == 1) {
+        m_grid = solution;
+        return SEARCH_SOLVED;
+    }
+
+    // Several solutions: the search order decides. Most such grids are easy, and the
+    // ordered search itself is then the quickest way to the answer; the budget bounds what
+    // it may spend in dead branches before the guided descent takes over.
+    constexpr int64_t kOrderedSearchBudget = 2000;
+    COrderedSearch ordered;
+    ordered.m_expired = expired;
+    const COrderedSearch::Outcome outcome = ordered.Run(m_grid.data(), kOrderedSearchBudget);
+    if (outcome != COrderedSearch::kOverBudget) return outcome;
+    return ordered.Descend(m_grid.data(), counter);
+}
+
 int CGridSolver::Solve(uint8_t* buffer, int count) {
     if (count != kCellCount) return 0;
     std::copy_n(buffer, kCellCount, m_grid.begin());
@@ -100,7 +131,7 @@ int CGridSolver::Solve(uint8_t* buffer, int count) {
     if (HasValueAboveNine(m_grid.data()) || !IsConsistent(m_grid.data())) return 0;
 
     const uint32_t start = m_platform->TickCount();
-    if (Search(start) == SEARCH_TIMED_OUT) {
+    if (FastSearch(start) == SEARCH_TIMED_OUT) {
         m_platform->QuestionBeep();
         if (m_platform->AskYesNo(kContinueQuestion)) {
             // Start over without a limit rather than resume: the rerun reads the caller's

@@ -52,8 +52,9 @@ public:
     // that struck the time limit and that the user chose not to continue.
     int Solve(uint8_t* buffer, int count);
 
-    // Depth-first search over m_grid in fewest-candidates order; `start` is the tick count
-    // at which the request began. Returns SEARCH_SOLVED with m_grid complete,
+    // The plain depth-first search over m_grid in fewest-candidates order, the reference
+    // that defines which solution Solve gives; `start` is the tick count at which the
+    // request began. Returns SEARCH_SOLVED with m_grid complete,
     // SEARCH_TIMED_OUT with m_grid holding the digits placed so far, or SEARCH_EXHAUSTED
     // with m_grid as it was on entry. Every cell of m_grid must hold 0-9.
     int Search(uint32_t start);
@@ -62,5 +63,10 @@ public:
     int32_t m_timeLimitEnabled = 1;  // non-zero while the one-minute limit applies
 
 private:
+    // What Solve runs in place of Search: the same outcome and, on success, the same grid,
+    // found by counting solutions first. Checks the limit on entry and now and then after.
+    int FastSearch(uint32_t start);
+    bool TimeLimitPassed(uint32_t start) const;
+
     CSolverPlatform* m_platform;
 };
