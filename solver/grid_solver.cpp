@@ -21,7 +21,8 @@ constexpr std::array<std::array<uint8_t, 9>, 27> MakeUnits() {
         for (int j = 0; j < 9; ++j) {
             units[i][j] = static_cast<uint8_t>(9 * i + j);
             units[9 + i][j] = static_cast<uint8_t>(9 * j + i);
-            units[18 + i][j] = static_cast<uint8_t>(9 * (3 * (i / 3) + j / 3) + 3 * (i % 3) + j % 3);
+            units[18 + i][j] =
+                static_cast<uint8_t>(9 * (3 * (i / 3) + j / 3) + 3 * (i % 3) + j % 3);
         }
     }
     return units;

@@ -42,7 +42,7 @@ int IsConsistent(const uint8_t* grid);
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set);
 
 class CGridSolver {
-public:
+  public:
     // `platform` supplies the clock, the sound and the question; it must outlive the solver.
     explicit CGridSolver(CSolverPlatform& platform) : m_platform(&platform) {}
 
@@ -59,10 +59,10 @@ public:
     // with m_grid as it was on entry. Every cell of m_grid must hold 0-9.
     int Search(uint32_t start);
 
-    PuzzleGrid m_grid{};         // the working grid the search fills and clears
+    PuzzleGrid m_grid{};             // the working grid the search fills and clears
     int32_t m_timeLimitEnabled = 1;  // non-zero while the one-minute limit applies
 
-private:
+  private:
     // What Solve runs in place of Search: the same outcome and, on success, the same grid,
     // found by counting solutions first. Checks the limit on entry and now and then after.
     int FastSearch(uint32_t start);

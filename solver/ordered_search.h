@@ -8,7 +8,7 @@
 #include "solution_counter.h"
 
 class COrderedSearch {
-public:
+  public:
     enum Outcome {
         kExhausted = SEARCH_EXHAUSTED,  // no solution; the grid is as it was
         kSolved = SEARCH_SOLVED,        // the grid holds the first solution in search order
@@ -30,7 +30,7 @@ public:
 
     int64_t m_nodes = 0;  // levels visited by the last Run
 
-private:
+  private:
     // The search's choice on the current grid: -1 when a cell has no candidate, 0 when no
     // cell is empty, else 1 with the cell and its candidate digits (bit d for digit d).
     int Select(int& cell, unsigned& digits) const;

@@ -7,7 +7,7 @@
 #include "grid_solver.h"
 
 class CSolutionCounter {
-public:
+  public:
     // Called now and then during long counts; returning true abandons the count.
     std::function<bool()> m_expired;
 
@@ -20,7 +20,7 @@ public:
     // Guesses made by the last Count: a measure of its work for benchmarks and tests.
     int64_t m_guesses = 0;
 
-private:
+  private:
     struct CState;
     bool Propagate(CState& state);
     void Branch(CState& state);
