@@ -1,19 +1,26 @@
 // velmo-solve: solves every puzzle of a text file, one puzzle a line, with the window's solver.
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "grid_solver.h"
 #include "puzzle_line.h"
+#include "solution_counter.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: velmo-solve [FILE]...\n"
+    "Usage: velmo-solve [OPTION]... [FILE]...\n"
     "Solve the puzzles in each FILE (standard input when there is none, or for -).\n"
     "\n"
     "One puzzle a line: 81 cells row by row, 1-9 a given, 0 or . an empty cell.\n"
@@ -21,7 +28,10 @@ constexpr std::string_view kUsage =
     "For each puzzle one line is written: the 81-digit solution, 'no solution', or\n"
     "'invalid' for a malformed line (its reason goes to standard error).\n"
     "\n"
-    "  --help  show this text and exit\n"
+    "  --count       write how many solutions each puzzle has instead: 0, 1 or 2+\n"
+    "  --stats       after the run, write counts and timing to standard error\n"
+    "  --threads N   solve on N threads (default: one per core); output stays in order\n"
+    "  --help        show this text and exit\n"
     "\n"
     "Exit status: 0 if every line was well-formed, 1 if any was invalid,\n"
     "2 for a usage error or a file that cannot be read.\n";
@@ -35,25 +45,25 @@ public:
     bool AskYesNo(std::string_view) override { return true; }
 };
 
-// Standard output collected in large blocks: one write per block instead of one per line.
-class COutput {
-public:
-    ~COutput() { Flush(); }
-    void Line(std::string_view text) {
-        m_buffer.append(text);
-        m_buffer.push_back('\n');
-        if (m_buffer.size() >= kBlock) Flush();
-    }
-    void Flush() {
-        std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout);
-        std::fflush(stdout);
-        m_buffer.clear();
-    }
-
-private:
-    static constexpr size_t kBlock = 1 << 16;
-    std::string m_buffer;
+struct COptions {
+    bool count = false;
+    bool stats = false;
+    unsigned threads = 0;  // 0: one per core
+    std::vector<std::string> files;
 };
+
+// One line of input that is not skipped, in input order, with its answer once solved.
+struct CJob {
+    CPuzzleLine parsed;
+    std::string_view file;
+    size_t line = 0;
+    bool solved = false;      // has a solution (or, with --count, one or more)
+    std::string_view answer;  // points into kAnswers or `digits`
+    char digits[kCellCount];
+};
+
+constexpr std::string_view kInvalid = "invalid";
+constexpr std::string_view kNoSolution = "no solution";
 
 // Reads a whole file, or standard input for "-". On failure errno says why.
 bool ReadAll(const std::string& name, std::string& text) {
@@ -69,73 +79,184 @@ bool ReadAll(const std::string& name, std::string& text) {
     return ok;
 }
 
-// Solves every line of `text`; returns false when any line was malformed.
-bool SolveText(std::string_view name, std::string_view text, CGridSolver& solver, COutput& out) {
-    bool allWellFormed = true;
+// Adds a job for every line of `text` that is a puzzle or malformed.
+void AddJobs(std::string_view name, std::string_view text, std::vector<CJob>& jobs) {
     size_t lineNumber = 0;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++lineNumber;
-
         CPuzzleLine parsed = ParsePuzzleLine(line);
         if (parsed.kind == CPuzzleLine::kSkip) continue;
-        if (parsed.kind == CPuzzleLine::kInvalid) {
-            allWellFormed = false;
-            out.Line("invalid");
-            std::cerr << "velmo-solve: " << name << ':' << lineNumber << ": " << parsed.error
-                      << '\n';
-            continue;
-        }
-        if (!solver.Solve(parsed.grid.data(), kCellCount)) {
-            out.Line("no solution");
-            continue;
-        }
-        char digits[kCellCount];
-        for (int cell = 0; cell < kCellCount; ++cell) digits[cell] = char('0' + parsed.grid[cell]);
-        out.Line(std::string_view(digits, kCellCount));
+        CJob& job = jobs.emplace_back();
+        job.parsed = std::move(parsed);
+        job.file = name;
+        job.line = lineNumber;
     }
-    return allWellFormed;
 }
 
-}  // namespace
+void Solve(CJob& job, bool countOnly, CGridSolver& solver, CSolutionCounter& counter) {
+    if (job.parsed.kind == CPuzzleLine::kInvalid) {
+        job.answer = kInvalid;
+        return;
+    }
+    if (countOnly) {
+        static constexpr std::string_view kCounts[] = {"0", "1", "2+"};
+        const int count = counter.Count(job.parsed.grid.data(), 2, nullptr);
+        job.solved = count > 0;
+        job.answer = kCounts[count];
+        return;
+    }
+    PuzzleGrid grid = job.parsed.grid;
+    job.solved = solver.Solve(grid.data(), kCellCount) == 1;
+    if (!job.solved) {
+        job.answer = kNoSolution;
+        return;
+    }
+    for (int cell = 0; cell < kCellCount; ++cell) job.digits[cell] = char('0' + grid[cell]);
+    job.answer = std::string_view(job.digits, kCellCount);
+}
 
-int main(int argc, char** argv) {
-    std::vector<std::string> files;
+// Solves all jobs on `threads` threads; each takes blocks of jobs from a shared counter.
+void SolveAll(std::vector<CJob>& jobs, bool countOnly, unsigned threads) {
+    constexpr size_t kBlock = 64;
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        CUnattendedPlatform platform;
+        CGridSolver solver(platform);
+        CSolutionCounter counter;
+        for (;;) {
+            const size_t first = next.fetch_add(kBlock);
+            if (first >= jobs.size()) return;
+            const size_t last = std::min(jobs.size(), first + kBlock);
+            for (size_t i = first; i < last; ++i) Solve(jobs[i], countOnly, solver, counter);
+        }
+    };
+    threads = std::max(1u, std::min<unsigned>(threads, unsigned(jobs.size() / kBlock + 1)));
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+}
+
+// Writes the answers in input order, in large blocks.
+void WriteAnswers(const std::vector<CJob>& jobs) {
+    std::string out;
+    out.reserve(1 << 17);
+    for (const CJob& job : jobs) {
+        if (job.parsed.kind == CPuzzleLine::kInvalid) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            std::fflush(stdout);
+            out.clear();
+            std::cerr << "velmo-solve: " << job.file << ':' << job.line << ": " << job.parsed.error << '\n';
+        }
+        out.append(job.answer);
+        out.push_back('\n');
+        if (out.size() >= (1 << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+}
+
+void WriteStats(const std::vector<CJob>& jobs, double seconds) {
+    size_t puzzles = 0, solved = 0, invalid = 0;
+    for (const CJob& job : jobs) {
+        if (job.parsed.kind == CPuzzleLine::kInvalid) {
+            ++invalid;
+        } else {
+            ++puzzles;
+            solved += job.solved;
+        }
+    }
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
+                  "time: %.3f s, %.2f us/puzzle\n",
+                  puzzles, solved, puzzles - solved, invalid, seconds,
+                  puzzles ? seconds * 1e6 / double(puzzles) : 0.0);
+    std::cerr << text;
+}
+
+int UsageError(const std::string& message) {
+    std::cerr << "velmo-solve: " << message << "\nTry 'velmo-solve --help' for more information.\n";
+    return 2;
+}
+
+// Parses the command line; returns -1 to go on, else the exit status.
+int ParseOptions(int argc, char** argv, COptions& options) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-            files.push_back(arg);
+            options.files.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--help") {
             std::cout << kUsage;
             return 0;
+        } else if (arg == "--count") {
+            options.count = true;
+        } else if (arg == "--stats") {
+            options.stats = true;
+        } else if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
+            std::string value;
+            if (arg == "--threads") {
+                if (i + 1 == argc) return UsageError("--threads needs a number");
+                value = argv[++i];
+            } else {
+                value = arg.substr(std::strlen("--threads="));
+            }
+            unsigned threads = 0;
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
+            if (error != std::errc() || end != value.data() + value.size() || threads < 1 || threads > 1024) {
+                return UsageError("--threads takes a whole number from 1 to 1024, not '" + value + "'");
+            }
+            options.threads = threads;
         } else {
-            std::cerr << "velmo-solve: unknown option '" << arg << "'\n"
-                      << "Try 'velmo-solve --help' for more information.\n";
-            return 2;
+            return UsageError("unknown option '" + arg + "'");
         }
     }
-    if (files.empty()) files.push_back("-");
+    if (options.files.empty()) options.files.push_back("-");
+    if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
+    return -1;
+}
 
-    std::ios::sync_with_stdio(false);
-    CUnattendedPlatform platform;
-    CGridSolver solver(platform);
-    COutput out;
+}  // namespace
+
+int main(int argc, char** argv) {
+    COptions options;
+    if (const int status = ParseOptions(argc, argv, options); status >= 0) return status;
+
+    // Files are read and solved in turn, so that an unreadable file's message comes after
+    // the answers to the files before it.
+    std::deque<std::string> texts;
     int status = 0;
-    for (const std::string& name : files) {
-        std::string text;
+    std::vector<CJob> all;
+    double seconds = 0;
+    for (const std::string& name : options.files) {
+        std::string& text = texts.emplace_back();
         if (!ReadAll(name, text)) {
-            out.Flush();
-            std::cerr << "velmo-solve: cannot read '" << name << "': " << std::strerror(errno)
-                      << '\n';
+            std::cerr << "velmo-solve: cannot read '" << name << "': " << std::strerror(errno) << '\n';
             status = 2;
             continue;
         }
-        if (!SolveText(name, text, solver, out) && status == 0) status = 1;
+        std::vector<CJob> jobs;
+        AddJobs(name, text, jobs);
+        const auto start = std::chrono::steady_clock::now();
+        SolveAll(jobs, options.count, options.threads);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        WriteAnswers(jobs);
+        const bool anyInvalid = std::any_of(jobs.begin(), jobs.end(), [](const CJob& job) {
+            return job.parsed.kind == CPuzzleLine::kInvalid;
+        });
+        if (anyInvalid && status == 0) status = 1;
+        if (options.stats) all.insert(all.end(), jobs.begin(), jobs.end());
+        text.clear();
     }
+    if (options.stats) WriteStats(all, seconds);
     return status;
 }

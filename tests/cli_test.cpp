@@ -131,6 +131,47 @@ TEST_F(CliTest, UsageErrorsAndHelp) {
     EXPECT_NE(dashed.err.find("cannot read '-not-an-option'"), std::string::npos) << dashed.err;
 }
 
+TEST_F(CliTest, CountsSolutionsUpToTwo) {
+    const CRun run = Run("--count", kPuzzle + "\n" + std::string(81, '.') + "\n" + kConflict + "\n" +
+                                        kNoSolution + "\nbad\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "1\n2+\n0\n0\ninvalid\n");
+}
+
+TEST_F(CliTest, StatsGoToStandardError) {
+    const CRun run = Run("--stats", kPuzzle + "\n" + kConflict + "\nbad\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, kSolution + "\nno solution\ninvalid\n");
+    EXPECT_NE(run.err.find("puzzles: 2, solved: 1, without solution: 1, invalid: 1, time: "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(" us/puzzle\n"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, ThreadsKeepInputOrder) {
+    // Enough puzzles, of mixed kinds, that every thread gets several blocks.
+    const std::vector<PuzzleGrid> puzzles = ReadPuzzleFile("serg-benchmark.txt", 600);
+    std::string input;
+    for (size_t i = 0; i < puzzles.size(); ++i) {
+        input += GridToText(puzzles[i]) + "\n";
+        if (i % 97 == 0) input += kConflict + "\n";
+    }
+    const fs::path file = Write("many.txt", input);
+    const CRun one = Run("--threads 1 '" + file.string() + "'");
+    const CRun four = Run("--threads=4 '" + file.string() + "'");
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(four.status, 0);
+    EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), 607);
+    EXPECT_EQ(four.out, one.out);
+}
+
+TEST_F(CliTest, RejectsBadThreadCounts) {
+    for (const char* args : {"--threads 0", "--threads x", "--threads=", "--threads 2x", "--threads"}) {
+        const CRun run = Run(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_NE(run.err.find("--threads"), std::string::npos) << args << ": " << run.err;
+    }
+}
+
 TEST_F(CliTest, EmptyInputWritesNothing) {
     const CRun run = Run("", "");
     EXPECT_EQ(run.status, 0);
