@@ -4,7 +4,7 @@
 VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Packages every build needs; the scripts add their own.
-VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev qt6-base-dev fonts-wqy-microhei)
+VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei)
 
 # Installs whichever of the named Debian packages are missing, as root or through sudo.
 velmo_require_packages() {

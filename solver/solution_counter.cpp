@@ -109,10 +109,6 @@ constexpr auto kRowSingle = MakeRowSingle();
 constexpr auto kPeersInBand = MakePeersInBand();
 constexpr auto kStackPermutation = MakeStackPermutation();
 
-constexpr uint32_t ColumnMask(int column) {
-    return 0x40201u << column;
-}
-
 constexpr int kNextBand[3] = {1, 2, 0};
 constexpr uint8_t kDigitOfWord[27] = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4,
                                       4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8};
