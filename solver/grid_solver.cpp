@@ -37,6 +37,22 @@ bool HasValueAboveNine(const uint8_t* grid) {
 }  // namespace
 
 int IsConsistent(const uint8_t* grid) {
+    if (!HasValueAboveNine(grid)) {
+        // Digits only: one mask per unit finds a repeat in a single pass over the cells,
+        // where comparing pairs costs up to 972 comparisons on every solve.
+        uint16_t seen[27] = {};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (grid[cell] == 0) continue;
+            const uint16_t bit = uint16_t(1u << grid[cell]);
+            const int r = cell / 9, c = cell % 9;
+            uint16_t& row = seen[r];
+            uint16_t& column = seen[9 + c];
+            uint16_t& box = seen[18 + 3 * (r / 3) + c / 3];
+            if ((row | column | box) & bit) return 0;
+            row |= bit, column |= bit, box |= bit;
+        }
+        return 1;
+    }
     for (const auto& unit : kUnits) {
         for (int i = 0; i < 8; ++i) {
             const uint8_t value = grid[unit[i]];
@@ -103,6 +119,19 @@ int CGridSolver::FastSearch(uint32_t start) {
     if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
     const auto expired = [this, start] { return TimeLimitPassed(start); };
 
+    // With most cells given, the search in its own order seldom backtracks far (on the
+    // shared list of such grids: 48 levels at the median, 99% within 150), and it is then
+    // cheaper than counting first. Its answer is by definition the right one; past the
+    // budget the grid is as it was and the counting path below takes over.
+    constexpr int kDenseEmptyCells = 50;
+    constexpr int64_t kDenseBudget = 256;
+    COrderedSearch ordered;
+    ordered.m_expired = expired;
+    if (std::count(m_grid.begin(), m_grid.end(), 0) <= kDenseEmptyCells) {
+        const COrderedSearch::Outcome outcome = ordered.Run(m_grid.data(), kDenseBudget);
+        if (outcome != COrderedSearch::kOverBudget) return outcome;
+    }
+
     CSolutionCounter counter;
     counter.m_expired = expired;
     PuzzleGrid solution;
@@ -118,8 +147,6 @@ int CGridSolver::FastSearch(uint32_t start) {
     // ordered search itself is then the quickest way to the answer; the budget bounds what
     // it may spend in dead branches before the guided descent takes over.
     constexpr int64_t kOrderedSearchBudget = 2000;
-    COrderedSearch ordered;
-    ordered.m_expired = expired;
     const COrderedSearch::Outcome outcome = ordered.Run(m_grid.data(), kOrderedSearchBudget);
     if (outcome != COrderedSearch::kOverBudget) return outcome;
     return ordered.Descend(m_grid.data(), counter);

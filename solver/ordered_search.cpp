@@ -28,6 +28,17 @@ constexpr std::array<CCellUnits, kCellCount> MakeCellUnits() {
 
 constexpr auto kCellUnits = MakeCellUnits();
 
+// Candidates in a digit mask (bits 1-9), from a table: no popcount instruction is assumed.
+constexpr std::array<uint8_t, 1024> MakeDigitCount() {
+    std::array<uint8_t, 1024> table{};
+    for (unsigned mask = 0; mask < 1024; ++mask) {
+        for (unsigned rest = mask & kAllDigits; rest; rest &= rest - 1) ++table[mask];
+    }
+    return table;
+}
+
+constexpr auto kDigitCount = MakeDigitCount();
+
 }  // namespace
 
 void COrderedSearch::Load(uint8_t* grid) {
@@ -74,7 +85,7 @@ int COrderedSearch::Select(int& cell, unsigned& digits) const {
             const int candidate = 64 * word + __builtin_ctzll(empty);
             const CCellUnits& u = kCellUnits[candidate];
             const unsigned mask = ~(m_used[u.row] | m_used[u.column] | m_used[u.box]) & kAllDigits;
-            const int count = __builtin_popcount(mask);
+            const int count = kDigitCount[mask];
             if (count == 0) return -1;
             if (count < best) {
                 best = count;
