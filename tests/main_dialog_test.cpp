@@ -1,5 +1,6 @@
 // The main dialog driven as a user drives it: typing, clicking, Enter, Tab, Escape and the
 // arrow keys. Message boxes are answered from a timer, never waited on.
+#include <QAccessible>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -157,6 +158,9 @@ private slots:
         }
         QCOMPARE(horizontal, 2);
         QCOMPARE(vertical, 2);
+        for (CEtchedLine* line : m_dlg->findChildren<CEtchedLine*>()) {
+            QCOMPARE(QAccessible::queryAccessibleInterface(line)->role(), QAccessible::Separator);
+        }
     }
 
     void tabFollowsTheTemplateOrder() {

@@ -2,6 +2,8 @@
 // as a dialog manager would, so the proportions hold at any font size or scaling.
 #include "main_dialog.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
@@ -24,6 +26,15 @@ const char* const kControlIdProperty = "controlId";
 // Dialog units to pixels, rounded as the Windows MulDiv does.
 int MulDiv(int value, int numerator, int denominator) {
     return (value * numerator * 2 + denominator) / (denominator * 2);
+}
+
+// The etched lines between the boxes, announced to assistive technology as separators
+// rather than as empty frames.
+QAccessibleInterface* SeparatorAccessibility(const QString& className, QObject* object) {
+    if (className == QLatin1String("CEtchedLine") && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
+    }
+    return nullptr;
 }
 
 QIcon LoadAppIcon() {
@@ -94,18 +105,10 @@ void CvelmoDlg::CreateCells() {
 
 void CvelmoDlg::CreateSeparators() {
     // Etched lines in the gaps after the third and sixth row and column.
-    for (int y : {59, 113}) {
-        auto* line = new QFrame(this);
-        line->setFrameShape(QFrame::HLine);
-        line->setFrameShadow(QFrame::Sunken);
-        Place(line, 5, y, 247, 1);
-    }
-    for (int x : {84, 165}) {
-        auto* line = new QFrame(this);
-        line->setFrameShape(QFrame::VLine);
-        line->setFrameShadow(QFrame::Sunken);
-        Place(line, x, 5, 1, 164);
-    }
+    static const bool factoryInstalled = (QAccessible::installFactory(SeparatorAccessibility), true);
+    Q_UNUSED(factoryInstalled);
+    for (int y : {59, 113}) Place(new CEtchedLine(QFrame::HLine, this), 5, y, 247, 1);
+    for (int x : {84, 165}) Place(new CEtchedLine(QFrame::VLine, this), x, 5, 1, 164);
 }
 
 void CvelmoDlg::Place(QWidget* control, int x, int y, int width, int height, int id) {

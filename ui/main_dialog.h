@@ -8,8 +8,21 @@
 #include "grid_solver.h"
 #include "qt_solver_platform.h"
 
+#include <QFrame>
+
 class QLineEdit;
 class QPushButton;
+
+// An etched line between the 3 x 3 boxes: a sunken horizontal or vertical frame line.
+class CEtchedLine : public QFrame {
+    Q_OBJECT
+
+public:
+    CEtchedLine(QFrame::Shape shape, QWidget* parent) : QFrame(parent) {
+        setFrameShape(shape);
+        setFrameShadow(QFrame::Sunken);
+    }
+};
 
 class CvelmoDlg : public QDialog {
     Q_OBJECT
