@@ -196,6 +196,37 @@ struct CSolutionCounter::CState {
 #endif
     }
 
+    // Cells of band b with at least one candidate (`once`) and at least two (`twice`).
+    void CountCandidates(int b, uint32_t& once, uint32_t& twice) const {
+        const uint32_t* words = &candidates[9 * b];
+#if defined(__SSE2__)
+        // Lanes k hold digits k and k + 4; the lanes are then merged pairwise, where two
+        // partial counts (o1, t1) and (o2, t2) make (o1 | o2, t1 | t2 | (o1 & o2)).
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + 4));
+        __m128i o = _mm_or_si128(low, high);
+        __m128i t = _mm_and_si128(low, high);
+        __m128i o2 = _mm_shuffle_epi32(o, _MM_SHUFFLE(1, 0, 3, 2));
+        __m128i t2 = _mm_shuffle_epi32(t, _MM_SHUFFLE(1, 0, 3, 2));
+        t = _mm_or_si128(_mm_or_si128(t, t2), _mm_and_si128(o, o2));
+        o = _mm_or_si128(o, o2);
+        o2 = _mm_shuffle_epi32(o, _MM_SHUFFLE(2, 3, 0, 1));
+        t2 = _mm_shuffle_epi32(t, _MM_SHUFFLE(2, 3, 0, 1));
+        t = _mm_or_si128(_mm_or_si128(t, t2), _mm_and_si128(o, o2));
+        o = _mm_or_si128(o, o2);
+        const uint32_t last = words[8];
+        twice = static_cast<uint32_t>(_mm_cvtsi128_si32(t)) |
+                (static_cast<uint32_t>(_mm_cvtsi128_si32(o)) & last);
+        once = static_cast<uint32_t>(_mm_cvtsi128_si32(o)) | last;
+#else
+        once = twice = 0;
+        for (int d = 0; d < kDigits; ++d) {
+            twice |= once & words[d];
+            once |= words[d];
+        }
+#endif
+    }
+
     // Fixes digit d in `cells` of band b, removing it from their peers; with
     // `clearOthers` the other digits leave those cells too (naked singles have none to
     // clear). False when two of the cells see each other.
@@ -248,11 +279,8 @@ bool CSolutionCounter::Propagate(CState& s) {
         // least one candidate, `twice` those with at least two.
         for (int b = 0; b < 3; ++b) {
             if (s.unsolved[b] == 0) continue;
-            uint32_t once = 0, twice = 0;
-            for (int d = 0; d < kDigits; ++d) {
-                twice |= once & s.Word(d, b);
-                once |= s.Word(d, b);
-            }
+            uint32_t once, twice;
+            s.CountCandidates(b, once, twice);
             if (s.unsolved[b] & ~once) return false;
             const uint32_t singles = s.unsolved[b] & ~twice;
             if (singles == 0) continue;
