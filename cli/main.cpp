@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -39,7 +38,7 @@ constexpr std::string_view kUsage =
 // The batch solver never asks: its clock stands still, so the time limit cannot strike,
 // which is how the window's solver behaves once the user has said to go on.
 class CUnattendedPlatform final : public CSolverPlatform {
-public:
+  public:
     uint32_t TickCount() override { return 0; }
     void QuestionBeep() override {}
     bool AskYesNo(std::string_view) override { return true; }
@@ -58,8 +57,14 @@ struct CJob {
     std::string_view file;
     size_t line = 0;
     bool solved = false;      // has a solution (or, with --count, one or more)
-    std::string_view answer;  // points into kAnswers or `digits`
-    char digits[kCellCount];
+    char answer[kCellCount];  // the line to write, `answerLength` characters
+    uint8_t answerLength = 0;
+
+    void SetAnswer(std::string_view text) {
+        std::copy(text.begin(), text.end(), answer);
+        answerLength = static_cast<uint8_t>(text.size());
+    }
+    std::string_view Answer() const { return std::string_view(answer, answerLength); }
 };
 
 constexpr std::string_view kInvalid = "invalid";
@@ -98,24 +103,24 @@ void AddJobs(std::string_view name, std::string_view text, std::vector<CJob>& jo
 
 void Solve(CJob& job, bool countOnly, CGridSolver& solver, CSolutionCounter& counter) {
     if (job.parsed.kind == CPuzzleLine::kInvalid) {
-        job.answer = kInvalid;
+        job.SetAnswer(kInvalid);
         return;
     }
     if (countOnly) {
         static constexpr std::string_view kCounts[] = {"0", "1", "2+"};
         const int count = counter.Count(job.parsed.grid.data(), 2, nullptr);
         job.solved = count > 0;
-        job.answer = kCounts[count];
+        job.SetAnswer(kCounts[count]);
         return;
     }
     PuzzleGrid grid = job.parsed.grid;
     job.solved = solver.Solve(grid.data(), kCellCount) == 1;
     if (!job.solved) {
-        job.answer = kNoSolution;
+        job.SetAnswer(kNoSolution);
         return;
     }
-    for (int cell = 0; cell < kCellCount; ++cell) job.digits[cell] = char('0' + grid[cell]);
-    job.answer = std::string_view(job.digits, kCellCount);
+    for (int cell = 0; cell < kCellCount; ++cell) job.answer[cell] = char('0' + grid[cell]);
+    job.answerLength = kCellCount;
 }
 
 // Solves all jobs on `threads` threads; each takes blocks of jobs from a shared counter.
@@ -149,9 +154,10 @@ void WriteAnswers(const std::vector<CJob>& jobs) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             std::fflush(stdout);
             out.clear();
-            std::cerr << "velmo-solve: " << job.file << ':' << job.line << ": " << job.parsed.error << '\n';
+            std::cerr << "velmo-solve: " << job.file << ':' << job.line << ": " << job.parsed.error
+                      << '\n';
         }
-        out.append(job.answer);
+        out.append(job.Answer());
         out.push_back('\n');
         if (out.size() >= (1 << 16)) {
             std::fwrite(out.data(), 1, out.size(), stdout);
@@ -162,24 +168,34 @@ void WriteAnswers(const std::vector<CJob>& jobs) {
     std::fflush(stdout);
 }
 
-void WriteStats(const std::vector<CJob>& jobs, double seconds) {
-    size_t puzzles = 0, solved = 0, invalid = 0;
-    for (const CJob& job : jobs) {
-        if (job.parsed.kind == CPuzzleLine::kInvalid) {
-            ++invalid;
-        } else {
-            ++puzzles;
-            solved += job.solved;
+// What --stats reports, summed over the files.
+struct CTally {
+    size_t puzzles = 0;
+    size_t solved = 0;
+    size_t invalid = 0;
+    double seconds = 0;
+
+    void Add(const std::vector<CJob>& jobs) {
+        for (const CJob& job : jobs) {
+            if (job.parsed.kind == CPuzzleLine::kInvalid) {
+                ++invalid;
+            } else {
+                ++puzzles;
+                solved += job.solved;
+            }
         }
     }
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
-                  "time: %.3f s, %.2f us/puzzle\n",
-                  puzzles, solved, puzzles - solved, invalid, seconds,
-                  puzzles ? seconds * 1e6 / double(puzzles) : 0.0);
-    std::cerr << text;
-}
+
+    void Write() const {
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
+                      "time: %.3f s, %.2f us/puzzle\n",
+                      puzzles, solved, puzzles - solved, invalid, seconds,
+                      puzzles ? seconds * 1e6 / double(puzzles) : 0.0);
+        std::cerr << text;
+    }
+};
 
 int UsageError(const std::string& message) {
     std::cerr << "velmo-solve: " << message << "\nTry 'velmo-solve --help' for more information.\n";
@@ -211,9 +227,12 @@ int ParseOptions(int argc, char** argv, COptions& options) {
                 value = arg.substr(std::strlen("--threads="));
             }
             unsigned threads = 0;
-            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
-            if (error != std::errc() || end != value.data() + value.size() || threads < 1 || threads > 1024) {
-                return UsageError("--threads takes a whole number from 1 to 1024, not '" + value + "'");
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), threads);
+            if (error != std::errc() || end != value.data() + value.size() || threads < 1 ||
+                threads > 1024) {
+                return UsageError("--threads takes a whole number from 1 to 1024, not '" + value +
+                                  "'");
             }
             options.threads = threads;
         } else {
@@ -233,14 +252,13 @@ int main(int argc, char** argv) {
 
     // Files are read and solved in turn, so that an unreadable file's message comes after
     // the answers to the files before it.
-    std::deque<std::string> texts;
     int status = 0;
-    std::vector<CJob> all;
-    double seconds = 0;
+    CTally tally;
     for (const std::string& name : options.files) {
-        std::string& text = texts.emplace_back();
+        std::string text;
         if (!ReadAll(name, text)) {
-            std::cerr << "velmo-solve: cannot read '" << name << "': " << std::strerror(errno) << '\n';
+            std::cerr << "velmo-solve: cannot read '" << name << "': " << std::strerror(errno)
+                      << '\n';
             status = 2;
             continue;
         }
@@ -248,15 +266,13 @@ int main(int argc, char** argv) {
         AddJobs(name, text, jobs);
         const auto start = std::chrono::steady_clock::now();
         SolveAll(jobs, options.count, options.threads);
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        tally.seconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         WriteAnswers(jobs);
-        const bool anyInvalid = std::any_of(jobs.begin(), jobs.end(), [](const CJob& job) {
-            return job.parsed.kind == CPuzzleLine::kInvalid;
-        });
-        if (anyInvalid && status == 0) status = 1;
-        if (options.stats) all.insert(all.end(), jobs.begin(), jobs.end());
-        text.clear();
+        const size_t invalidBefore = tally.invalid;
+        tally.Add(jobs);
+        if (tally.invalid > invalidBefore && status == 0) status = 1;
     }
-    if (options.stats) WriteStats(all, seconds);
+    if (options.stats) tally.Write();
     return status;
 }
