@@ -6,15 +6,9 @@
 #include <vector>
 
 #include "grid_solver.h"
+#include "unattended_platform.h"
 
 namespace {
-
-class CSilentPlatform final : public CSolverPlatform {
-public:
-    uint32_t TickCount() override { return 0; }
-    void QuestionBeep() override {}
-    bool AskYesNo(std::string_view) override { return true; }
-};
 
 std::vector<PuzzleGrid> Load(const std::string& name, size_t limit = SIZE_MAX) {
     std::vector<PuzzleGrid> puzzles;
@@ -37,7 +31,7 @@ void BM_Solve(benchmark::State& state, const std::string& file) {
         state.SkipWithError(("cannot read " + file).c_str());
         return;
     }
-    CSilentPlatform platform;
+    CUnattendedPlatform platform;
     CGridSolver solver(platform);
     int64_t solved = 0;
     for (auto _ : state) {
@@ -57,7 +51,7 @@ void BM_Solve(benchmark::State& state, const std::string& file) {
 // The plain search as written, on the first puzzles of a file.
 void BM_PlainSearch(benchmark::State& state, const std::string& file, size_t count) {
     const std::vector<PuzzleGrid> puzzles = Load(file, count);
-    CSilentPlatform platform;
+    CUnattendedPlatform platform;
     CGridSolver solver(platform);
     solver.m_timeLimitEnabled = 0;
     for (auto _ : state) {

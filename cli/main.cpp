@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "grid_solver.h"
+#include "unattended_platform.h"
 #include "puzzle_line.h"
 #include "solution_counter.h"
 
@@ -34,15 +35,6 @@ constexpr std::string_view kUsage =
     "\n"
     "Exit status: 0 if every line was well-formed, 1 if any was invalid,\n"
     "2 for a usage error or a file that cannot be read.\n";
-
-// The batch solver never asks: its clock stands still, so the time limit cannot strike,
-// which is how the window's solver behaves once the user has said to go on.
-class CUnattendedPlatform final : public CSolverPlatform {
-  public:
-    uint32_t TickCount() override { return 0; }
-    void QuestionBeep() override {}
-    bool AskYesNo(std::string_view) override { return true; }
-};
 
 struct COptions {
     bool count = false;

@@ -5,23 +5,17 @@
 #include <cstring>
 
 #include "grid_solver.h"
+#include "unattended_platform.h"
 #include "solution_counter.h"
 
 namespace {
-
-class CStillPlatform final : public CSolverPlatform {
-public:
-    uint32_t TickCount() override { return 0; }
-    void QuestionBeep() override {}
-    bool AskYesNo(std::string_view) override { return true; }
-};
 
 void Check(bool condition) {
     if (!condition) std::abort();
 }
 
 void SolveAndCheck(const PuzzleGrid& input) {
-    CStillPlatform platform;
+    CUnattendedPlatform platform;
     CGridSolver solver(platform);
     PuzzleGrid buffer = input;
     const int solved = solver.Solve(buffer.data(), kCellCount);
