@@ -268,6 +268,13 @@ private slots:
         QVERIFY(m_dlg->isVisible());
     }
 
+    void enterOnCancelPressesCancel() {
+        Button(CvelmoDlg::IDCANCEL)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Button(CvelmoDlg::IDCANCEL), Qt::Key_Return);
+        QVERIFY(!m_dlg->isVisible());
+        QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+    }
+
     void arrowKeysMoveByControlId_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("key");
