@@ -158,6 +158,16 @@ struct CSolutionCounter::CState {
 
     uint32_t& Word(int d, int b) { return candidates[9 * b + d]; }
 
+    // Removes `cells` from digit d in band b.
+    void Remove(int d, int b, uint32_t cells) {
+        // Branch-free: whether anything is removed is close to a coin toss.
+        uint32_t& word = Word(d, b);
+        const uint32_t removed = (word & cells) != 0;
+        word &= ~cells;
+        bandDirty |= removed << (9 * b + d);
+        columnDirty |= removed << d;
+    }
+
     // Removes `cells` from all nine digits of band b; returns the digits that lost any.
     uint32_t RemoveFromAll(int b, uint32_t cells) {
         uint32_t* words = &candidates[9 * b];
@@ -232,19 +242,10 @@ struct CSolutionCounter::CState {
             bandDirty |= changed << (9 * b);
             columnDirty |= changed;
         }
-        // Digit d leaves the peers in this band and the cells' columns in the others; the
-        // three words' dirty bits are gathered and set at once.
+        Remove(d, b, peers);
         const uint32_t columns = ColumnsToCells(Columns(cells));
-        uint32_t lost = 0;  // bit k: band k's word lost cells
-#pragma GCC unroll 3
-        for (int k = 0; k < 3; ++k) {
-            const uint32_t gone = k == b ? peers : columns;
-            uint32_t& word = Word(d, k);
-            lost |= uint32_t((word & gone) != 0) << k;
-            word &= ~gone;
-        }
-        bandDirty |= ((lost & 1) | (lost & 2) << 8 | (lost & 4) << 16) << d;
-        columnDirty |= uint32_t(lost != 0) << d;
+        Remove(d, kNextBand[b], columns);
+        Remove(d, kNextBand[kNextBand[b]], columns);
         unsolved[b] &= ~cells;
         return true;
     }
