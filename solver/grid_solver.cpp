@@ -52,25 +52,27 @@ bool HasValueAboveNine(const uint8_t* grid) {
     return std::any_of(grid, grid + kCellCount, [](uint8_t v) { return v > 9; });
 }
 
+// IsConsistent for a grid of digits only: one mask per unit finds a repeat in a single pass
+// over the cells, where comparing pairs costs up to 972 comparisons on every solve.
+bool DigitsAreConsistent(const uint8_t* grid) {
+    uint16_t seen[27] = {};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid[cell] == 0) continue;
+        const uint16_t bit = uint16_t(1u << grid[cell]);
+        const int r = cell / 9, c = cell % 9;
+        uint16_t& row = seen[r];
+        uint16_t& column = seen[9 + c];
+        uint16_t& box = seen[18 + 3 * (r / 3) + c / 3];
+        if ((row | column | box) & bit) return false;
+        row |= bit, column |= bit, box |= bit;
+    }
+    return true;
+}
+
 }  // namespace
 
 int IsConsistent(const uint8_t* grid) {
-    if (!HasValueAboveNine(grid)) {
-        // Digits only: one mask per unit finds a repeat in a single pass over the cells,
-        // where comparing pairs costs up to 972 comparisons on every solve.
-        uint16_t seen[27] = {};
-        for (int cell = 0; cell < kCellCount; ++cell) {
-            if (grid[cell] == 0) continue;
-            const uint16_t bit = uint16_t(1u << grid[cell]);
-            const int r = cell / 9, c = cell % 9;
-            uint16_t& row = seen[r];
-            uint16_t& column = seen[9 + c];
-            uint16_t& box = seen[18 + 3 * (r / 3) + c / 3];
-            if ((row | column | box) & bit) return 0;
-            row |= bit, column |= bit, box |= bit;
-        }
-        return 1;
-    }
+    if (!HasValueAboveNine(grid)) return DigitsAreConsistent(grid) ? 1 : 0;
     for (const auto& unit : kUnits) {
         for (int i = 0; i < 8; ++i) {
             const uint8_t value = grid[unit[i]];
@@ -174,7 +176,7 @@ int CGridSolver::Solve(uint8_t* buffer, int count) {
     if (count != kCellCount) return 0;
     std::copy_n(buffer, kCellCount, m_grid.begin());
     // A value above 9 would index past the candidate flags, so such a grid never searches.
-    if (HasValueAboveNine(m_grid.data()) || !IsConsistent(m_grid.data())) return 0;
+    if (HasValueAboveNine(m_grid.data()) || !DigitsAreConsistent(m_grid.data())) return 0;
 
     const uint32_t start = m_platform->TickCount();
     if (FastSearch(start) == SEARCH_TIMED_OUT) {
