@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "grid_solver.h"
+#include "puzzle_line.h"
 #include "unattended_platform.h"
 
 namespace {
@@ -15,11 +16,8 @@ std::vector<PuzzleGrid> Load(const std::string& name, size_t limit = SIZE_MAX) {
     std::ifstream file(std::string(VELMO_PUZZLE_DIR) + "/" + name);
     std::string line;
     while (puzzles.size() < limit && std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() != kCellCount || line[0] == '#') continue;
-        PuzzleGrid grid;
-        for (int i = 0; i < kCellCount; ++i) grid[i] = line[i] == '.' ? 0 : uint8_t(line[i] - '0');
-        puzzles.push_back(grid);
+        const CPuzzleLine parsed = ParsePuzzleLine(line);
+        if (parsed.kind == CPuzzleLine::kPuzzle) puzzles.push_back(parsed.grid);
     }
     return puzzles;
 }
@@ -67,7 +65,8 @@ void BM_PlainSearch(benchmark::State& state, const std::string& file, size_t cou
 
 BENCHMARK_CAPTURE(BM_Solve, 17_clue, std::string("17-clue.txt"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Solve, top1465, std::string("top1465.txt"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Solve, serg_benchmark, std::string("serg-benchmark.txt"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Solve, serg_benchmark, std::string("serg-benchmark.txt"))
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PlainSearch, serg_first_1000, std::string("serg-benchmark.txt"), 1000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PlainSearch, top1465_first_50, std::string("top1465.txt"), 50)

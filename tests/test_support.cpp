@@ -1,6 +1,8 @@
 // Shared test helpers.
 #include "test_support.h"
 
+#include "puzzle_line.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -43,10 +45,15 @@ std::vector<PuzzleGrid> ReadPuzzleFile(const std::string& name, size_t limit) {
         return puzzles;
     }
     std::string line;
+    size_t lineNumber = 0;
     while (puzzles.size() < limit && std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        puzzles.push_back(GridFromText(line));
+        ++lineNumber;
+        const CPuzzleLine parsed = ParsePuzzleLine(line);
+        if (parsed.kind == CPuzzleLine::kInvalid) {
+            ADD_FAILURE() << name << ":" << lineNumber << ": " << parsed.error;
+        } else if (parsed.kind == CPuzzleLine::kPuzzle) {
+            puzzles.push_back(parsed.grid);
+        }
     }
     return puzzles;
 }
