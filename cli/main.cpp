@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "grid_solver.h"
-#include "unattended_platform.h"
 #include "puzzle_line.h"
 #include "solution_counter.h"
+#include "unattended_platform.h"
 
 namespace {
 
@@ -141,23 +141,24 @@ void SolveAll(std::vector<CJob>& jobs, bool countOnly, unsigned threads) {
 void WriteAnswers(const std::vector<CJob>& jobs) {
     std::string out;
     out.reserve(1 << 17);
+    const auto flush = [&out] {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        out.clear();
+    };
     for (const CJob& job : jobs) {
         if (job.parsed.kind == CPuzzleLine::kInvalid) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            std::fflush(stdout);
-            out.clear();
+            // The answers so far go out first, so that a terminal shows the message
+            // next to the line it is about.
+            flush();
             std::cerr << "velmo-solve: " << job.file << ':' << job.line << ": " << job.parsed.error
                       << '\n';
         }
         out.append(job.Answer());
         out.push_back('\n');
-        if (out.size() >= (1 << 16)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
+        if (out.size() >= (1 << 16)) flush();
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    flush();
 }
 
 // What --stats reports, summed over the files.

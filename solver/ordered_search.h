@@ -25,7 +25,8 @@ class COrderedSearch {
 
     // Reaches the first solution in that order without exploring dead branches: at each
     // level the chosen cell takes the smallest digit whose branch `counter` finds
-    // solvable. `grid` must have at least two solutions. Returns kSolved or kExpired.
+    // solvable. `grid` must have at least two solutions. Returns kSolved or kExpired;
+    // kExhausted only if the counter contradicted itself, rather than looping.
     Outcome Descend(uint8_t* grid, CSolutionCounter& counter);
 
     int64_t m_nodes = 0;  // levels visited by the last Run
