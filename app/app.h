@@ -4,7 +4,7 @@
 #include <QApplication>
 
 class CvelmoApp : public QApplication {
-public:
+  public:
     CvelmoApp(int& argc, char** argv);
 
     // Runs the main dialog until it is closed; returns the process exit code, 0. The

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "grid_solver.h"
-#include "unattended_platform.h"
 #include "solution_counter.h"
+#include "unattended_platform.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 class CSolverPlatform {
-public:
+  public:
     virtual ~CSolverPlatform() = default;
 
     // Milliseconds as a 32-bit count that wraps around; only the difference of two readings

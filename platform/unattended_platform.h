@@ -7,7 +7,7 @@
 // Its clock stands still, so the time limit never strikes: the solver behaves as it does
 // after the user has said to go on. Were it asked anyway, the answer is yes.
 class CUnattendedPlatform final : public CSolverPlatform {
-public:
+  public:
     uint32_t TickCount() override { return 0; }
     void QuestionBeep() override {}
     bool AskYesNo(std::string_view) override { return true; }

@@ -6,7 +6,7 @@
 class CellTextTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void value_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value");

@@ -2,11 +2,11 @@
 // exit status.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "test_support.h"
 
@@ -28,12 +28,13 @@ struct CRun {
 };
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     fs::path m_dir;
 
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / ("velmo-cli-test-" + std::to_string(::getpid()) + "-" + info->name());
+        m_dir = fs::temp_directory_path() /
+                ("velmo-cli-test-" + std::to_string(::getpid()) + "-" + info->name());
         fs::create_directories(m_dir);
     }
     void TearDown() override { fs::remove_all(m_dir); }
@@ -55,8 +56,9 @@ protected:
     CRun Run(const std::string& args, const std::string& input = "") {
         Write("stdin", input);
         const std::string command = std::string("'") + VELMO_SOLVE_PATH + "' " + args + " < '" +
-                                    (m_dir / "stdin").string() + "' > '" + (m_dir / "stdout").string() +
-                                    "' 2> '" + (m_dir / "stderr").string() + "'";
+                                    (m_dir / "stdin").string() + "' > '" +
+                                    (m_dir / "stdout").string() + "' 2> '" +
+                                    (m_dir / "stderr").string() + "'";
         const int raw = std::system(command.c_str());
         CRun run;
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -67,29 +69,32 @@ protected:
 };
 
 TEST_F(CliTest, SolvesEachPuzzleOfStandardInput) {
-    const CRun run = Run("", kPuzzle + "\n" + std::string(81, '.') + "\n" + kConflict + "\n" +
-                                 kNoSolution + "\n");
+    const CRun run = Run(
+        "", kPuzzle + "\n" + std::string(81, '.') + "\n" + kConflict + "\n" + kNoSolution + "\n");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, kSolution + "\n" + std::string(kEmptyGridSolution) + "\nno solution\nno solution\n");
+    EXPECT_EQ(run.out,
+              kSolution + "\n" + std::string(kEmptyGridSolution) + "\nno solution\nno solution\n");
     EXPECT_EQ(run.err, "");
 }
 
 TEST_F(CliTest, AcceptsCrlfBlanksCommentsAndZeros) {
     std::string zeros = kPuzzle;
     std::replace(zeros.begin(), zeros.end(), '.', '0');
-    const fs::path file = Write("mixed.txt", "# source\r\n\r\n  " + kPuzzle + " \r\n\t\r\n" + zeros);
+    const fs::path file =
+        Write("mixed.txt", "# source\r\n\r\n  " + kPuzzle + " \r\n\t\r\n" + zeros);
     const CRun run = Run("'" + file.string() + "'");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, kSolution + "\n" + kSolution + "\n");
 }
 
 TEST_F(CliTest, ReportsMalformedLinesAndGoesOn) {
-    const fs::path file = Write("bad.txt", "# header\n" + kPuzzle.substr(1) + "\n" + kPuzzle + "\n" +
-                                               "x" + kPuzzle.substr(1) + "\n");
+    const fs::path file = Write("bad.txt", "# header\n" + kPuzzle.substr(1) + "\n" + kPuzzle +
+                                               "\n" + "x" + kPuzzle.substr(1) + "\n");
     const CRun run = Run("'" + file.string() + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "invalid\n" + kSolution + "\ninvalid\n");
-    EXPECT_EQ(run.err, "velmo-solve: " + file.string() + ":2: expected 81 cells, found 80 characters\n" +
+    EXPECT_EQ(run.err, "velmo-solve: " + file.string() +
+                           ":2: expected 81 cells, found 80 characters\n" +
                            "velmo-solve: " + file.string() + ":4: unexpected 'x' at cell 1\n");
 }
 
@@ -99,7 +104,8 @@ TEST_F(CliTest, ReadsFilesInOrderAndDashAsStandardInput) {
     const CRun run = Run("'" + first.string() + "' - '" + second.string() + "'", kPuzzle + "\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "no solution\n" + kSolution + "\ninvalid\n");
-    EXPECT_EQ(run.err, "velmo-solve: " + second.string() + ":1: expected 81 cells, found 3 characters\n");
+    EXPECT_EQ(run.err,
+              "velmo-solve: " + second.string() + ":1: expected 81 cells, found 3 characters\n");
 }
 
 TEST_F(CliTest, UnreadableFileIsNamedAndExitsTwo) {
@@ -132,8 +138,8 @@ TEST_F(CliTest, UsageErrorsAndHelp) {
 }
 
 TEST_F(CliTest, CountsSolutionsUpToTwo) {
-    const CRun run = Run("--count", kPuzzle + "\n" + std::string(81, '.') + "\n" + kConflict + "\n" +
-                                        kNoSolution + "\nbad\n");
+    const CRun run = Run("--count", kPuzzle + "\n" + std::string(81, '.') + "\n" + kConflict +
+                                        "\n" + kNoSolution + "\nbad\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "1\n2+\n0\n0\ninvalid\n");
 }
@@ -142,7 +148,8 @@ TEST_F(CliTest, StatsGoToStandardError) {
     const CRun run = Run("--stats", kPuzzle + "\n" + kConflict + "\nbad\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, kSolution + "\nno solution\ninvalid\n");
-    EXPECT_NE(run.err.find("puzzles: 2, solved: 1, without solution: 1, invalid: 1, time: "), std::string::npos)
+    EXPECT_NE(run.err.find("puzzles: 2, solved: 1, without solution: 1, invalid: 1, time: "),
+              std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find(" us/puzzle\n"), std::string::npos) << run.err;
 }
@@ -165,7 +172,8 @@ TEST_F(CliTest, ThreadsKeepInputOrder) {
 }
 
 TEST_F(CliTest, RejectsBadThreadCounts) {
-    for (const char* args : {"--threads 0", "--threads x", "--threads=", "--threads 2x", "--threads"}) {
+    for (const char* args :
+         {"--threads 0", "--threads x", "--threads=", "--threads 2x", "--threads"}) {
         const CRun run = Run(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("--threads"), std::string::npos) << args << ": " << run.err;

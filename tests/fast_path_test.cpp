@@ -48,7 +48,8 @@ size_t ExpectSameAnswers(const std::vector<PuzzleGrid>& grids, int levelsPerMs =
         const COutcome fast = FastSolve(grid);
         EXPECT_EQ(fast.solved, plain.solved) << "puzzle " << GridToText(grid);
         if (plain.solved && fast.solved) {
-            EXPECT_EQ(GridToText(fast.grid), GridToText(plain.grid)) << "puzzle " << GridToText(grid);
+            EXPECT_EQ(GridToText(fast.grid), GridToText(plain.grid))
+                << "puzzle " << GridToText(grid);
         }
         if (::testing::Test::HasFailure()) break;
     }
@@ -56,7 +57,8 @@ size_t ExpectSameAnswers(const std::vector<PuzzleGrid>& grids, int levelsPerMs =
 }
 
 // Puzzles with some of their givens taken away: mostly several solutions.
-std::vector<PuzzleGrid> WithCluesRemoved(const std::vector<PuzzleGrid>& puzzles, std::mt19937& random) {
+std::vector<PuzzleGrid> WithCluesRemoved(const std::vector<PuzzleGrid>& puzzles,
+                                         std::mt19937& random) {
     std::vector<PuzzleGrid> grids;
     for (const PuzzleGrid& puzzle : puzzles) {
         PuzzleGrid grid = puzzle;
@@ -75,7 +77,8 @@ std::vector<PuzzleGrid> WithCluesRemoved(const std::vector<PuzzleGrid>& puzzles,
 
 // Unique puzzles with a wrong digit added where no given forbids it: consistent grids
 // without a solution.
-std::vector<PuzzleGrid> WithWrongDigit(const std::vector<PuzzleGrid>& puzzles, std::mt19937& random) {
+std::vector<PuzzleGrid> WithWrongDigit(const std::vector<PuzzleGrid>& puzzles,
+                                       std::mt19937& random) {
     CFakePlatform platform;
     CGridSolver solver(platform);
     std::vector<PuzzleGrid> grids;
@@ -161,7 +164,8 @@ TEST(FastPath, GuidedDescentMatchesThePlainSearch) {
         if (!PlainSearch(grid, plain)) continue;
         PuzzleGrid descended = grid;
         COrderedSearch ordered;
-        ASSERT_EQ(ordered.Descend(descended.data(), counter), COrderedSearch::kSolved) << GridToText(grid);
+        ASSERT_EQ(ordered.Descend(descended.data(), counter), COrderedSearch::kSolved)
+            << GridToText(grid);
         EXPECT_EQ(GridToText(descended), GridToText(plain.grid)) << "puzzle " << GridToText(grid);
         ++checked;
     }

@@ -27,14 +27,14 @@ struct CSeenBox {
 
 // Answers each message box that opens with the next scripted button and records it.
 class CBoxAnswerer : public QObject {
-public:
+  public:
     explicit CBoxAnswerer(QList<QMessageBox::StandardButton> script) : m_script(std::move(script)) {
         connect(&m_timer, &QTimer::timeout, this, &CBoxAnswerer::Poll);
         m_timer.start(5);
     }
     QList<CSeenBox> seen;
 
-private:
+  private:
     void Poll() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || box == m_last) return;
@@ -54,7 +54,7 @@ private:
 class MainDialogTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<CvelmoDlg> m_dlg;
     // The solver's clock: stands still unless a test scripts it.
     std::function<uint32_t()> m_clock;
@@ -68,7 +68,8 @@ private:
     // Types `text` into `cell`: key by key, or for characters beyond Latin-1 as the input
     // method commits them.
     static void Type(QLineEdit* cell, const QString& text) {
-        const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() < 0x100; });
+        const bool latin1 =
+            std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() < 0x100; });
         if (latin1) {
             QTest::keyClicks(cell, text);
             return;
@@ -86,7 +87,8 @@ private:
     }
     QString GridText() const {
         QString text;
-        for (int i = 0; i < 81; ++i) text += Cell(i)->text().isEmpty() ? QStringLiteral(".") : Cell(i)->text();
+        for (int i = 0; i < 81; ++i)
+            text += Cell(i)->text().isEmpty() ? QStringLiteral(".") : Cell(i)->text();
         return text;
     }
     void FocusCell(int index) {
@@ -94,7 +96,7 @@ private:
         QCOMPARE(FocusId(), CvelmoDlg::IDC_CELL_FIRST + index);
     }
 
-private slots:
+  private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("velmo")); }
 
     void init() {
@@ -138,7 +140,8 @@ private slots:
             if (i >= 9) QVERIFY(std::abs(cell.y() - Cell(i - 9)->y() - pitchY) <= 1);
             if (i < 9) QCOMPARE(cell.y(), first.y());
             QVERIFY(m_dlg->rect().contains(cell));
-            QCOMPARE(Cell(i)->accessibleName(), QStringLiteral("Row %1, column %2").arg(i / 9 + 1).arg(i % 9 + 1));
+            QCOMPARE(Cell(i)->accessibleName(),
+                     QStringLiteral("Row %1, column %2").arg(i / 9 + 1).arg(i % 9 + 1));
         }
 
         // Two horizontal and two vertical separators, in the gaps between the boxes.
@@ -285,17 +288,22 @@ private slots:
         QTest::newRow("1040 up") << 1040 << int(Qt::Key_Up) << 0 << 1031;
         QTest::newRow("1040 down") << 1040 << int(Qt::Key_Down) << 0 << 1049;
         QTest::newRow("end of row wraps to the next") << 1008 << int(Qt::Key_Right) << 0 << 1009;
-        QTest::newRow("start of row wraps to the one above") << 1009 << int(Qt::Key_Left) << 0 << 1008;
+        QTest::newRow("start of row wraps to the one above")
+            << 1009 << int(Qt::Key_Left) << 0 << 1008;
         QTest::newRow("bottom row down stays") << 1075 << int(Qt::Key_Down) << 0 << 1075;
         QTest::newRow("top row up stays") << 1004 << int(Qt::Key_Up) << 0 << 1004;
         QTest::newRow("first cell left stays") << 1000 << int(Qt::Key_Left) << 0 << 1000;
         QTest::newRow("last cell right stays") << 1080 << int(Qt::Key_Right) << 0 << 1080;
-        QTest::newRow("shift moves too") << 1040 << int(Qt::Key_Right) << int(Qt::ShiftModifier) << 1041;
-        QTest::newRow("control moves too") << 1040 << int(Qt::Key_Down) << int(Qt::ControlModifier) << 1049;
-        QTest::newRow("alt does not move") << 1040 << int(Qt::Key_Right) << int(Qt::AltModifier) << 1040;
+        QTest::newRow("shift moves too")
+            << 1040 << int(Qt::Key_Right) << int(Qt::ShiftModifier) << 1041;
+        QTest::newRow("control moves too")
+            << 1040 << int(Qt::Key_Down) << int(Qt::ControlModifier) << 1049;
+        QTest::newRow("alt does not move")
+            << 1040 << int(Qt::Key_Right) << int(Qt::AltModifier) << 1040;
         QTest::newRow("home is not an arrow") << 1040 << int(Qt::Key_Home) << 0 << 1040;
         QTest::newRow("tab is unaffected") << 1040 << int(Qt::Key_Tab) << 0 << 1041;
-        QTest::newRow("backtab is unaffected") << 1040 << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << 1039;
+        QTest::newRow("backtab is unaffected")
+            << 1040 << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << 1039;
     }
     void arrowKeysMoveByControlId() {
         QFETCH(int, from);
@@ -303,7 +311,8 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(int, to);
         FocusCell(from - CvelmoDlg::IDC_CELL_FIRST);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
+                        Qt::KeyboardModifiers(modifiers));
         QCOMPARE(FocusId(), to);
     }
 
@@ -348,7 +357,8 @@ private slots:
         CBoxAnswerer answerer({QMessageBox::No, QMessageBox::Ok});
         QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
         QCOMPARE(answerer.seen.size(), 2);
-        QCOMPARE(answerer.seen[0].text, QStringLiteral("在一分钟内未找到任何解，可能无解！ 是否继续搜索？"));
+        QCOMPARE(answerer.seen[0].text,
+                 QStringLiteral("在一分钟内未找到任何解，可能无解！ 是否继续搜索？"));
         QCOMPARE(answerer.seen[0].title, QStringLiteral("velmo"));
         QCOMPARE(answerer.seen[0].icon, QMessageBox::Question);
         QCOMPARE(answerer.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);

@@ -11,7 +11,9 @@ struct CCollection {
     const char* file;
 };
 
-void PrintTo(const CCollection& collection, std::ostream* out) { *out << collection.file; }
+void PrintTo(const CCollection& collection, std::ostream* out) {
+    *out << collection.file;
+}
 
 class PuzzleFileTest : public ::testing::TestWithParam<CCollection> {};
 

@@ -23,7 +23,8 @@ constexpr std::string_view kDeadEndFirst =
 // with it stops at the head of level `reading`, so the grid shows what the levels before
 // it placed.
 std::function<uint32_t(int)> ExpiresAtReading(int reading) {
-    return [reading](int index) { return index >= reading ? uint32_t(kSearchTimeLimitMs) + 1 : 0u; };
+    return
+        [reading](int index) { return index >= reading ? uint32_t(kSearchTimeLimitMs) + 1 : 0u; };
 }
 
 TEST(CountCandidates, EmptyGridLeavesEveryDigit) {
@@ -37,7 +38,8 @@ TEST(CountCandidates, EmptyGridLeavesEveryDigit) {
 TEST(CountCandidates, RemovesDigitsOfRowColumnAndBox) {
     // (4, 4): row has 1 and 2, column has 3, box has 4 and 1 again; 7 shares no unit.
     const PuzzleGrid grid = GridFromText(
-        "....3.... ......... ......... ...4..... 1......2. .....1... ......... ......... 7........");
+        "....3.... ......... ......... ...4..... 1......2. .....1... ......... ......... "
+        "7........");
     CandidateSet set;
     EXPECT_EQ(CountCandidates(grid.data(), 4, 4, set), 5);
     for (int d : {1, 2, 3, 4}) EXPECT_EQ(set.flags[d], 0) << d;
@@ -53,7 +55,7 @@ TEST(CountCandidates, CountsZeroWhenEveryDigitIsTaken) {
 }
 
 class SearchTest : public ::testing::Test {
-protected:
+  protected:
     CFakePlatform platform;
     CGridSolver solver{platform};
 

@@ -13,10 +13,11 @@ constexpr std::string_view kPuzzleSolution =
     "417369825632158947958724316825437169791586432346912758289643571573291684164875293";
 // Consistent givens without a solution: row 0 can only end in 9, which column 8 holds.
 constexpr std::string_view kNoSolution =
-    "12345678.  .........  ........9  .........  .........  .........  .........  .........  .........";
+    "12345678.  .........  ........9  .........  .........  .........  .........  .........  "
+    ".........";
 
 class SolveTest : public ::testing::Test {
-protected:
+  protected:
     CFakePlatform platform;
     CGridSolver solver{platform};
 
@@ -61,9 +62,8 @@ TEST_F(SolveTest, CompleteInputComesBackUnchanged) {
 }
 
 TEST_F(SolveTest, RepeatedGivenFailsWithoutSearching) {
-    for (std::string_view text :
-         {"55" + std::string(79, '.'), "5........5" + std::string(71, '.'),
-          "5.........5" + std::string(70, '.')}) {
+    for (std::string_view text : {"55" + std::string(79, '.'), "5........5" + std::string(71, '.'),
+                                  "5.........5" + std::string(70, '.')}) {
         PuzzleGrid buffer = GridFromText(text);
         const PuzzleGrid input = buffer;
         EXPECT_EQ(solver.Solve(buffer.data(), kCellCount), 0) << text;
@@ -116,7 +116,9 @@ TEST_F(SolveTest, TickCounterWrappingIsNoTimeOut) {
 
 // The clock reads 0 for the request's start and then jumps past the limit: the request
 // strikes it at its first check, before anything is placed.
-uint32_t StrikesAtOnce(int reading) { return reading == 0 ? 0u : uint32_t(kSearchTimeLimitMs) + 1; }
+uint32_t StrikesAtOnce(int reading) {
+    return reading == 0 ? 0u : uint32_t(kSearchTimeLimitMs) + 1;
+}
 
 TEST_F(SolveTest, TimeOutAnsweredNoFailsAndKeepsTheCallersGrid) {
     platform.clock = StrikesAtOnce;

@@ -24,7 +24,7 @@ std::vector<PuzzleGrid> ReadPuzzleFile(const std::string& name, size_t limit = S
 
 // A platform whose clock and answers the test scripts, and which records what was asked.
 class CFakePlatform final : public CSolverPlatform {
-public:
+  public:
     // Called with the number of earlier readings; the default clock stands still at 0.
     std::function<uint32_t(int reading)> clock = [](int) { return 0u; };
     std::deque<bool> answers;  // answers to give, in order; asking beyond them fails the test

@@ -42,4 +42,6 @@ uint8_t CellValueFromText(QStringView text) {
     return static_cast<uint8_t>(static_cast<uint32_t>(ParseLong(text)) & 0xFF);
 }
 
-QString CellTextFromValue(uint8_t value) { return QString::number(value); }
+QString CellTextFromValue(uint8_t value) {
+    return QString::number(value);
+}

@@ -57,8 +57,8 @@ CvelmoDlg::CvelmoDlg(QWidget* parent, CQtSolverPlatform::TickCounter tickCounter
     setWindowIcon(m_hIcon);
 
     const QFontMetrics metrics(font());
-    const int alphabetWidth =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabetWidth = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseUnitX = (alphabetWidth / 26 + 1) / 2;
     m_baseUnitY = metrics.height();
     resize(MulDiv(kDialogWidthDu, m_baseUnitX, 4), MulDiv(kDialogHeightDu, m_baseUnitY, 8));
@@ -105,7 +105,8 @@ void CvelmoDlg::CreateCells() {
 
 void CvelmoDlg::CreateSeparators() {
     // Etched lines in the gaps after the third and sixth row and column.
-    static const bool factoryInstalled = (QAccessible::installFactory(SeparatorAccessibility), true);
+    static const bool factoryInstalled =
+        (QAccessible::installFactory(SeparatorAccessibility), true);
     Q_UNUSED(factoryInstalled);
     for (int y : {59, 113}) Place(new CEtchedLine(QFrame::HLine, this), 5, y, 247, 1);
     for (int x : {84, 165}) Place(new CEtchedLine(QFrame::VLine, this), x, 5, 1, 164);
@@ -122,7 +123,9 @@ void CvelmoDlg::Place(QWidget* control, int x, int y, int width, int height, int
     }
 }
 
-QWidget* CvelmoDlg::GetDlgItem(int id) const { return m_controls.value(id, nullptr); }
+QWidget* CvelmoDlg::GetDlgItem(int id) const {
+    return m_controls.value(id, nullptr);
+}
 
 int CvelmoDlg::GetDlgCtrlID(const QWidget* control) const {
     if (control == nullptr || !isAncestorOf(control)) return 0;
@@ -168,11 +171,20 @@ void CvelmoDlg::PreTranslateMessage(QObject* receiver, QEvent* event) {
     if (key->modifiers() & Qt::AltModifier) return;
     int step = 0;
     switch (key->key()) {
-        case Qt::Key_Left: step = -1; break;
-        case Qt::Key_Right: step = +1; break;
-        case Qt::Key_Up: step = -kGridSize; break;
-        case Qt::Key_Down: step = +kGridSize; break;
-        default: return;
+        case Qt::Key_Left:
+            step = -1;
+            break;
+        case Qt::Key_Right:
+            step = +1;
+            break;
+        case Qt::Key_Up:
+            step = -kGridSize;
+            break;
+        case Qt::Key_Down:
+            step = +kGridSize;
+            break;
+        default:
+            return;
     }
     const int focusId = GetDlgCtrlID(focus);
     if (focusId == 0) return;

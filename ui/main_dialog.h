@@ -17,7 +17,7 @@ class QPushButton;
 class CEtchedLine : public QFrame {
     Q_OBJECT
 
-public:
+  public:
     CEtchedLine(QFrame::Shape shape, QWidget* parent) : QFrame(parent) {
         setFrameShape(shape);
         setFrameShadow(QFrame::Sunken);
@@ -27,7 +27,7 @@ public:
 class CvelmoDlg : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // Control IDs. Cell index i (= 9 * r + c) has ID IDC_CELL_FIRST + i, so one step right
     // is +1 and one step down is +9, which the arrow keys rely on.
     enum ControlId {
@@ -49,10 +49,10 @@ public:
     void OnCalculate();
     void OnClear();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void CreateButtons();
     void CreateCells();
     void CreateSeparators();
@@ -66,6 +66,6 @@ private:
     CQtSolverPlatform m_platform;
     CGridSolver m_solver;
     QHash<int, QWidget*> m_controls;  // control ID -> control
-    int m_baseUnitX = 0;  // average character width of the dialog font, pixels
-    int m_baseUnitY = 0;  // character height of the dialog font, pixels
+    int m_baseUnitX = 0;              // average character width of the dialog font, pixels
+    int m_baseUnitY = 0;              // character height of the dialog font, pixels
 };

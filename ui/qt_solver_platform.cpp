@@ -7,9 +7,13 @@
 CQtSolverPlatform::CQtSolverPlatform(QWidget* owner, TickCounter tickCounter)
     : m_owner(owner), m_tickCounter(std::move(tickCounter)) {}
 
-uint32_t CQtSolverPlatform::TickCount() { return m_tickCounter(); }
+uint32_t CQtSolverPlatform::TickCount() {
+    return m_tickCounter();
+}
 
-void CQtSolverPlatform::QuestionBeep() { QApplication::beep(); }
+void CQtSolverPlatform::QuestionBeep() {
+    QApplication::beep();
+}
 
 bool CQtSolverPlatform::AskYesNo(std::string_view text) {
     QMessageBox box(QMessageBox::Question, QApplication::applicationName(),

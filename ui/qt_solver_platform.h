@@ -9,7 +9,7 @@
 #include "solver_platform.h"
 
 class CQtSolverPlatform final : public CSolverPlatform {
-public:
+  public:
     using TickCounter = std::function<uint32_t()>;
 
     // `owner` parents the question box; `tickCounter` defaults to the system's.
@@ -19,7 +19,7 @@ public:
     void QuestionBeep() override;
     bool AskYesNo(std::string_view text) override;
 
-private:
+  private:
     QPointer<QWidget> m_owner;
     TickCounter m_tickCounter;
 };
