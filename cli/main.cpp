@@ -14,7 +14,6 @@
 
 #include "grid_solver.h"
 #include "puzzle_line.h"
-#include "solution_counter.h"
 #include "unattended_platform.h"
 
 namespace {
@@ -93,14 +92,14 @@ void AddJobs(std::string_view name, std::string_view text, std::vector<CJob>& jo
     }
 }
 
-void Solve(CJob& job, bool countOnly, CGridSolver& solver, CSolutionCounter& counter) {
+void Solve(CJob& job, bool countOnly, CGridSolver& solver) {
     if (job.parsed.kind == CPuzzleLine::kInvalid) {
         job.SetAnswer(kInvalid);
         return;
     }
     if (countOnly) {
         static constexpr std::string_view kCounts[] = {"0", "1", "2+"};
-        const int count = counter.Count(job.parsed.grid.data(), 2, nullptr);
+        const int count = CountSolutions(job.parsed.grid.data()).count;
         job.solved = count > 0;
         job.SetAnswer(kCounts[count]);
         return;
@@ -122,12 +121,11 @@ void SolveAll(std::vector<CJob>& jobs, bool countOnly, unsigned threads) {
     const auto work = [&] {
         CUnattendedPlatform platform;
         CGridSolver solver(platform);
-        CSolutionCounter counter;
         for (;;) {
             const size_t first = next.fetch_add(kBlock);
             if (first >= jobs.size()) return;
             const size_t last = std::min(jobs.size(), first + kBlock);
-            for (size_t i = first; i < last; ++i) Solve(jobs[i], countOnly, solver, counter);
+            for (size_t i = first; i < last; ++i) Solve(jobs[i], countOnly, solver);
         }
     };
     threads = std::max(1u, std::min<unsigned>(threads, unsigned(jobs.size() / kBlock + 1)));

@@ -99,6 +99,14 @@ int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set)
     return count;
 }
 
+CSolutionCount CountSolutions(const uint8_t* grid) {
+    CSolutionCount result;
+    if (HasValueAboveNine(grid) || !DigitsAreConsistent(grid)) return result;
+    CSolutionCounter counter;
+    result.count = counter.Count(grid, 2, result.solutions[0].data(), result.solutions[1].data());
+    return result;
+}
+
 bool CGridSolver::TimeLimitPassed(uint32_t start) const {
     // The difference of two wrapping readings, read as signed, survives the counter
     // passing 2^32 mid-search.

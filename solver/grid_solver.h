@@ -41,6 +41,17 @@ int IsConsistent(const uint8_t* grid);
 // returns how many of the digits 1-9 remain possible. Every cell of `grid` must hold 0-9.
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set);
 
+// The solutions of a grid, counted up to two.
+struct CSolutionCount {
+    int count = 0;                          // 0, 1, or 2 for two or more
+    std::array<PuzzleGrid, 2> solutions{};  // the first `count` of them, each different
+};
+
+// Counts the solutions of `grid` (81 cells) up to two. A cell above 9, or a digit repeated
+// in a row, column or box, means none. Asks nothing of the platform and never gives up, so
+// it needs no time limit.
+CSolutionCount CountSolutions(const uint8_t* grid);
+
 class CGridSolver {
   public:
     // `platform` supplies the clock, the sound and the question; it must outlive the solver.

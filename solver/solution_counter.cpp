@@ -329,12 +329,13 @@ bool CSolutionCounter::Propagate(CState& s) {
 }
 
 void CSolutionCounter::Record(const CState& s) {
-    if (m_found++ == 0 && m_firstFound != nullptr) {
-        for (int d = 0; d < kDigits; ++d) {
-            for (int b = 0; b < 3; ++b) {
-                for (uint32_t cells = s.candidates[9 * b + d]; cells; cells &= cells - 1) {
-                    m_firstFound[27 * b + LowestBit(cells)] = static_cast<uint8_t>(d + 1);
-                }
+    uint8_t* const out = m_found == 0 ? m_firstFound : m_found == 1 ? m_secondFound : nullptr;
+    ++m_found;
+    if (out == nullptr) return;
+    for (int d = 0; d < kDigits; ++d) {
+        for (int b = 0; b < 3; ++b) {
+            for (uint32_t cells = s.candidates[9 * b + d]; cells; cells &= cells - 1) {
+                out[27 * b + LowestBit(cells)] = static_cast<uint8_t>(d + 1);
             }
         }
     }
@@ -416,11 +417,13 @@ void CSolutionCounter::Branch(CState& s) {
     }
 }
 
-int CSolutionCounter::Count(const uint8_t* grid, int limit, uint8_t* firstFound) {
+int CSolutionCounter::Count(const uint8_t* grid, int limit, uint8_t* firstFound,
+                            uint8_t* secondFound) {
     m_limit = limit;
     m_found = 0;
     m_aborted = false;
     m_firstFound = firstFound;
+    m_secondFound = secondFound;
     m_guesses = 0;
 
     CState s;

@@ -202,6 +202,27 @@ TEST(SolutionCounter, CountsUpToTheLimit) {
     EXPECT_EQ(counter.Count(conflict.data(), 2, nullptr), 0);
 }
 
+TEST(CountSolutions, HandsBackTwoDifferentSolutions) {
+    const PuzzleGrid empty{};
+    const CSolutionCount several = CountSolutions(empty.data());
+    ASSERT_EQ(several.count, 2);
+    EXPECT_NE(several.solutions[0], several.solutions[1]);
+    for (const PuzzleGrid& solution : several.solutions) {
+        EXPECT_TRUE(IsSolutionOf(solution, empty)) << GridToText(solution);
+    }
+
+    const PuzzleGrid puzzle = ReadPuzzleFile("top1465.txt", 1).at(0);
+    const CSolutionCount unique = CountSolutions(puzzle.data());
+    ASSERT_EQ(unique.count, 1);
+    EXPECT_TRUE(IsSolutionOf(unique.solutions[0], puzzle));
+
+    PuzzleGrid outOfRange{};
+    outOfRange[40] = 10;
+    EXPECT_EQ(CountSolutions(outOfRange.data()).count, 0);
+    const PuzzleGrid conflict = GridFromText("1.......1" + std::string(72, '.'));
+    EXPECT_EQ(CountSolutions(conflict.data()).count, 0);
+}
+
 TEST(SolutionCounter, StopsWhenTimeRunsOut) {
     CSolutionCounter counter;
     int asked = 0;
