@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "grid_solver.h"
-#include "solution_counter.h"
 #include "unattended_platform.h"
 
 namespace {
@@ -27,9 +26,9 @@ void SolveAndCheck(const PuzzleGrid& input) {
     }
     if (!inRange) return;
 
-    CSolutionCounter counter;
-    PuzzleGrid only;
-    const int count = counter.Count(input.data(), 2, only.data());
+    const CSolutionCount counted = CountSolutions(input.data());
+    const int count = counted.count;
+    const PuzzleGrid& only = counted.solutions[0];
     Check(solved == (count > 0));
     if (!solved) return;
     for (int cell = 0; cell < kCellCount; ++cell) {

@@ -1,45 +1,28 @@
-// The fewest-candidates search, incrementally.
+// The walk down the search order.
 //
-// Search rescans the grid and recounts 27 cells per candidate count. Here each row, column
-// and box keeps a mask of its digits, so a cell's candidates are three loads and a NOT,
-// and the scan visits only empty cells through a bitmap. The scan, its early stop at a
-// single candidate and its tie rule are unchanged, so the order of levels and digits is
-// exactly that of Search.
+// CGridSolver::Search's first solution is a path: at each level the cell its rule chooses
+// takes the smallest digit whose branch holds a solution (branches before it hold none,
+// so Search leaves them empty-handed). The walk follows that path without exploring dead
+// branches. It keeps a witness, a solution that agrees with every digit placed so far:
+// the witness's digit is a candidate of the chosen cell and its branch holds a solution,
+// so only the smaller candidates need a test. A test is the engine's search for one
+// solution from the engine's position for the path so far with the smaller digit added;
+// the first that finds one gives the digit and the next witness. Digits the engine's
+// propagation has already ruled out need no test. The position is brought up to date with
+// the path only when a level has something to test.
+//
+// Bound: one level per empty cell (at most 81), each with at most as many tests as the
+// chosen cell has candidates below the witness's digit (at most 8), and the tests of a
+// level stop at the first success. Each test starts from the incrementally propagated
+// position, never from the givens. In practice a test is rare: on grids with several
+// solutions the median walk tests a handful of branches.
+//
+// The scan of Search is kept exactly (first cell in row-major order with the fewest
+// candidates, stopping at a single), on masks of the digits in each unit instead of
+// recounting 27 cells per candidate count.
 #include "ordered_search.h"
 
-#include <array>
-
-namespace {
-
-constexpr unsigned kAllDigits = 0x3FE;  // bits 1-9
-
-struct CCellUnits {
-    uint8_t row, column, box;
-};
-
-constexpr std::array<CCellUnits, kCellCount> MakeCellUnits() {
-    std::array<CCellUnits, kCellCount> table{};
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        const int r = cell / 9, c = cell % 9;
-        table[cell] = {uint8_t(r), uint8_t(9 + c), uint8_t(18 + 3 * (r / 3) + c / 3)};
-    }
-    return table;
-}
-
-constexpr auto kCellUnits = MakeCellUnits();
-
-// Candidates in a digit mask (bits 1-9), from a table: no popcount instruction is assumed.
-constexpr std::array<uint8_t, 1024> MakeDigitCount() {
-    std::array<uint8_t, 1024> table{};
-    for (unsigned mask = 0; mask < 1024; ++mask) {
-        for (unsigned rest = mask & kAllDigits; rest; rest &= rest - 1) ++table[mask];
-    }
-    return table;
-}
-
-constexpr auto kDigitCount = MakeDigitCount();
-
-}  // namespace
+namespace VELMO_ISA {
 
 void COrderedSearch::Load(uint8_t* grid) {
     m_grid = grid;
@@ -82,10 +65,10 @@ int COrderedSearch::Select(int& cell, unsigned& digits) const {
     int best = 10;
     for (int word = 0; word < 2; ++word) {
         for (uint64_t empty = m_empty[word]; empty; empty &= empty - 1) {
-            const int candidate = 64 * word + __builtin_ctzll(empty);
+            const int candidate = 64 * word + LowestBit(empty);
             const CCellUnits& u = kCellUnits[candidate];
             const unsigned mask = ~(m_used[u.row] | m_used[u.column] | m_used[u.box]) & kAllDigits;
-            const int count = kDigitCount[mask];
+            const int count = std::popcount(mask);
             if (count == 0) return -1;
             if (count < best) {
                 best = count;
@@ -98,61 +81,95 @@ int COrderedSearch::Select(int& cell, unsigned& digits) const {
     return best == 10 ? 0 : 1;
 }
 
-COrderedSearch::Outcome COrderedSearch::Step() {
-    if (++m_nodes > m_budget) return kOverBudget;
+std::optional<CFastOutcome> COrderedSearch::Step() {
+    if (++m_levels > m_budget) return std::nullopt;
     // The clock is asked every 64 levels rather than at each: reading it would cost more
     // than the level itself.
-    if ((m_nodes & 63) == 1 && m_expired && m_expired()) return kExpired;
+    if ((m_levels & 63) == 1 && m_expired && m_expired()) return CFastOutcome::kExpired;
 
     int cell = -1;
     unsigned digits = 0;
     const int selected = Select(cell, digits);
-    if (selected < 0) return kExhausted;
-    if (selected == 0) return kSolved;
+    if (selected < 0) return CFastOutcome::kNoSolution;
+    if (selected == 0) return CFastOutcome::kSolved;
 
     for (; digits; digits &= digits - 1) {
-        const int d = __builtin_ctz(digits);
+        const int d = LowestBit(digits);
         Set(cell, d);
-        const Outcome outcome = Step();
-        if (outcome == kSolved || outcome == kExpired) return outcome;
+        const std::optional<CFastOutcome> outcome = Step();
+        if (outcome != CFastOutcome::kNoSolution) {
+            // Solved or expired, the grid stays as it is; over budget, it is restored.
+            if (!outcome) Clear(cell, d);
+            return outcome;
+        }
         Clear(cell, d);
-        if (outcome == kOverBudget) return outcome;
     }
-    return kExhausted;
+    return CFastOutcome::kNoSolution;
 }
 
-COrderedSearch::Outcome COrderedSearch::Run(uint8_t* grid, int64_t nodeBudget) {
+std::optional<CFastOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {
     Load(grid);
-    m_nodes = 0;
-    m_budget = nodeBudget;
+    m_levels = 0;
+    m_budget = levelBudget;
     return Step();
 }
 
-COrderedSearch::Outcome COrderedSearch::Descend(uint8_t* grid, CSolutionCounter& counter) {
+CFastOutcome COrderedSearch::FirstSolution(uint8_t* grid, CBandState state,
+                                           const PuzzleGrid* witnesses, int witnessCount) {
     Load(grid);
-    PuzzleGrid solution;
+    m_tests = m_guesses = 0;
+    // Solutions that agree with the path so far; the smallest digit any of them has in the
+    // chosen cell bounds the tests.
+    PuzzleGrid pool[3];
+    int poolSize = 0;
+    for (int i = 0; i < witnessCount && i < 2; ++i) pool[poolSize++] = witnesses[i];
+    bool synced = true;  // `state` is the position of `grid`
+
     for (;;) {
         int cell = -1;
         unsigned digits = 0;
+        // The grid always extends to a witness, so no cell is without candidates.
         const int selected = Select(cell, digits);
-        if (selected == 0) return kSolved;
-        // Every level entered has two solutions or more, so the choice has candidates and
-        // one of them leads on; anything else would be a counting fault, reported as no
-        // solution rather than looped on.
-        bool descended = false;
-        for (; selected > 0 && digits && !descended; digits &= digits - 1) {
-            const int d = __builtin_ctz(digits);
-            Set(cell, d);
-            const int count = counter.Count(grid, 2, solution.data());
-            if (count < 0) return kExpired;
-            if (count == 1) {
-                // The branch's only solution is necessarily its first.
-                std::copy(solution.begin(), solution.end(), grid);
-                return kSolved;
-            }
-            descended = count >= 2;
-            if (!descended) Clear(cell, d);
+        if (selected <= 0) return selected == 0 ? CFastOutcome::kSolved : CFastOutcome::kNoSolution;
+        int chosen = 10;
+        for (int i = 0; i < poolSize; ++i) chosen = std::min<int>(chosen, pool[i][cell]);
+
+        // The engine's position catches up with the path only when a test needs it:
+        // most levels place the witness's digit untested.
+        unsigned below = digits & ((1u << chosen) - 1);
+        if (below && !synced) {
+            // The path extends to a witness, so this never fails.
+            if (!band_engine::AssignAll(state, grid)) return CFastOutcome::kNoSolution;
+            synced = true;
         }
-        if (!descended) return kExhausted;
+        if (below) below &= band_engine::Candidates(state, cell);
+        for (; below; below &= below - 1) {
+            const int d = LowestBit(below);
+            if (m_expired && m_expired()) return CFastOutcome::kExpired;
+            ++m_tests;
+            CEngineSearch search;
+            search.limit = 1;
+            search.solutions = &pool[poolSize == 3 ? 2 : poolSize];
+            search.expired = m_expired;
+            band_engine::Search(state, search, cell, d);
+            m_guesses += search.guesses;
+            if (search.aborted) return CFastOutcome::kExpired;
+            if (search.found) {
+                if (poolSize < 3) ++poolSize;
+                chosen = d;
+                break;
+            }
+        }
+
+        Set(cell, chosen);
+        synced = false;
+        // Keep only the witnesses that agree with the digit just placed.
+        int kept = 0;
+        for (int i = 0; i < poolSize; ++i) {
+            if (pool[i][cell] == chosen) pool[kept++] = pool[i];
+        }
+        poolSize = kept;
     }
 }
+
+}  // namespace VELMO_ISA

@@ -1,12 +1,13 @@
-// The fast path against the plain search: for every grid Solve must give the plain search's
-// result and, when solved, its solution (the first in search order when there are several).
+// The fast path against the plain search: for every grid, every version of the fast path
+// (one per instruction set this processor runs) must give the plain search's result and,
+// when solved, its solution (the first in search order when there are several).
 #include <gtest/gtest.h>
 
-#include <random>
+#include <algorithm>
 
+#include "fast_path.h"
 #include "grid_solver.h"
-#include "ordered_search.h"
-#include "solution_counter.h"
+#include "hostile_grids.h"
 #include "test_support.h"
 
 namespace {
@@ -30,176 +31,271 @@ bool PlainSearch(const PuzzleGrid& puzzle, COutcome& outcome, int levelsPerMs = 
     return true;
 }
 
-COutcome FastSolve(const PuzzleGrid& puzzle) {
-    CFakePlatform platform;
-    CGridSolver solver(platform);
-    PuzzleGrid buffer = puzzle;
-    const int solved = solver.Solve(buffer.data(), kCellCount);
-    return {solved, buffer};
+// A second, independent way to the first solution in search order, for grids too sparse
+// for the plain search: its own scan in the search's order, and at each level the smallest
+// candidate whose branch holds a solution, tested by a plain fewest-candidates search that
+// counts its levels. False when a test ran out of levels.
+class CReferenceWalk {
+  public:
+    bool Run(const PuzzleGrid& puzzle, COutcome& outcome) {
+        PuzzleGrid grid = puzzle;
+        if (!Solvable(grid)) {
+            outcome = {0, puzzle};
+            return m_levels <= kLevelBudget;
+        }
+        for (;;) {
+            int chosen = -1, best = 10;
+            CandidateSet set;
+            for (int cell = 0; cell < kCellCount && best > 1; ++cell) {
+                if (grid[cell] != 0) continue;
+                const int count = CountCandidates(grid.data(), cell / 9, cell % 9, set);
+                if (count < best) best = count, chosen = cell;
+            }
+            if (chosen < 0) break;
+            CountCandidates(grid.data(), chosen / 9, chosen % 9, set);
+            bool placed = false;
+            for (int d = 1; d <= 9 && !placed; ++d) {
+                if (!set.flags[d]) continue;
+                grid[chosen] = uint8_t(d);
+                placed = Solvable(grid);
+                if (m_levels > kLevelBudget) return false;
+            }
+            if (!placed) return false;  // a grid that was solvable must stay so
+        }
+        outcome = {1, grid};
+        return true;
+    }
+
+  private:
+    static constexpr int64_t kLevelBudget = 300000;
+
+    bool Solvable(PuzzleGrid grid) { return Search(grid); }
+
+    bool Search(PuzzleGrid& grid) {
+        if (++m_levels > kLevelBudget) return false;
+        int chosen = -1, best = 10;
+        CandidateSet set;
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (grid[cell] != 0) continue;
+            const int count = CountCandidates(grid.data(), cell / 9, cell % 9, set);
+            if (count == 0) return false;
+            if (count < best) best = count, chosen = cell;
+        }
+        if (chosen < 0) return true;
+        CountCandidates(grid.data(), chosen / 9, chosen % 9, set);
+        for (int d = 1; d <= 9; ++d) {
+            if (!set.flags[d]) continue;
+            grid[chosen] = uint8_t(d);
+            if (Search(grid)) return true;
+        }
+        grid[chosen] = 0;
+        return false;
+    }
+
+    int64_t m_levels = 0;
+};
+
+COutcome FastSolve(const CFastPath& path, const PuzzleGrid& puzzle) {
+    PuzzleGrid grid = puzzle;
+    const CFastOutcome outcome = path.solve(grid.data(), nullptr, nullptr);
+    EXPECT_NE(outcome, CFastOutcome::kExpired) << "no clock was given";
+    return {outcome == CFastOutcome::kSolved ? 1 : 0,
+            outcome == CFastOutcome::kSolved ? grid : puzzle};
 }
 
-// Compares the two on each grid; returns how many could be compared.
-size_t ExpectSameAnswers(const std::vector<PuzzleGrid>& grids, int levelsPerMs = 1) {
+// The versions of the fast path that this processor runs: every test checks each of them,
+// so that the portable one is tested wherever the tests run.
+std::vector<const CFastPath*> RunnableVersions() {
+    std::vector<const CFastPath*> versions;
+    for (const CFastPathVersion& version : AllFastPaths()) {
+        if (version.supported()) versions.push_back(version.path);
+    }
+    return versions;
+}
+
+// Compares every version with `reference` on each grid; returns how many grids could be
+// compared.
+template <typename Reference>
+size_t ExpectSameAnswers(const std::vector<PuzzleGrid>& grids, Reference reference) {
     size_t compared = 0;
     for (const PuzzleGrid& grid : grids) {
-        COutcome plain;
-        if (!PlainSearch(grid, plain, levelsPerMs)) continue;
+        COutcome expected;
+        if (!reference(grid, expected)) continue;
         ++compared;
-        const COutcome fast = FastSolve(grid);
-        EXPECT_EQ(fast.solved, plain.solved) << "puzzle " << GridToText(grid);
-        if (plain.solved && fast.solved) {
-            EXPECT_EQ(GridToText(fast.grid), GridToText(plain.grid))
-                << "puzzle " << GridToText(grid);
+        for (const CFastPath* path : RunnableVersions()) {
+            const COutcome fast = FastSolve(*path, grid);
+            EXPECT_EQ(fast.solved, expected.solved) << path->name << " on " << GridToText(grid);
+            if (expected.solved && fast.solved) {
+                EXPECT_EQ(GridToText(fast.grid), GridToText(expected.grid))
+                    << path->name << " on " << GridToText(grid);
+            }
         }
         if (::testing::Test::HasFailure()) break;
     }
     return compared;
 }
 
-// Puzzles with some of their givens taken away: mostly several solutions.
-std::vector<PuzzleGrid> WithCluesRemoved(const std::vector<PuzzleGrid>& puzzles,
-                                         std::mt19937& random) {
-    std::vector<PuzzleGrid> grids;
-    for (const PuzzleGrid& puzzle : puzzles) {
-        PuzzleGrid grid = puzzle;
-        const int removals = 1 + int(random() % 6);
-        for (int k = 0; k < removals; ++k) {
-            std::vector<int> givens;
-            for (int cell = 0; cell < kCellCount; ++cell) {
-                if (grid[cell]) givens.push_back(cell);
-            }
-            grid[givens[random() % givens.size()]] = 0;
-        }
-        grids.push_back(grid);
-    }
-    return grids;
+size_t ExpectSameAsPlainSearch(const std::vector<PuzzleGrid>& grids, int levelsPerMs = 1) {
+    return ExpectSameAnswers(grids, [levelsPerMs](const PuzzleGrid& grid, COutcome& out) {
+        return PlainSearch(grid, out, levelsPerMs);
+    });
 }
 
-// Unique puzzles with a wrong digit added where no given forbids it: consistent grids
-// without a solution.
-std::vector<PuzzleGrid> WithWrongDigit(const std::vector<PuzzleGrid>& puzzles,
-                                       std::mt19937& random) {
-    CFakePlatform platform;
-    CGridSolver solver(platform);
-    std::vector<PuzzleGrid> grids;
-    for (const PuzzleGrid& puzzle : puzzles) {
-        PuzzleGrid solution = puzzle;
-        if (!solver.Solve(solution.data(), kCellCount)) continue;
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            const int cell = int(random() % kCellCount);
-            if (puzzle[cell]) continue;
-            CandidateSet set;
-            CountCandidates(puzzle.data(), cell / 9, cell % 9, set);
-            const int d = 1 + int(random() % 9);
-            if (!set.flags[d] || d == solution[cell]) continue;
-            PuzzleGrid grid = puzzle;
-            grid[cell] = uint8_t(d);
-            grids.push_back(grid);
-            break;
-        }
-    }
-    return grids;
+size_t ExpectSameAsReferenceWalk(const std::vector<PuzzleGrid>& grids) {
+    return ExpectSameAnswers(grids, [](const PuzzleGrid& grid, COutcome& out) {
+        return CReferenceWalk().Run(grid, out);
+    });
 }
 
-// Grids with a handful of random consistent givens: many solutions, found in search order.
-std::vector<PuzzleGrid> NearlyEmpty(size_t count, std::mt19937& random) {
+std::vector<PuzzleGrid> Generate(size_t count, const std::function<PuzzleGrid()>& make) {
     std::vector<PuzzleGrid> grids;
-    while (grids.size() < count) {
-        PuzzleGrid grid{};
-        const int givens = int(random() % 12);
-        for (int k = 0; k < givens; ++k) {
-            const int cell = int(random() % kCellCount);
-            CandidateSet set;
-            CountCandidates(grid.data(), cell / 9, cell % 9, set);
-            const int d = 1 + int(random() % 9);
-            if (grid[cell] == 0 && set.flags[d]) grid[cell] = uint8_t(d);
-        }
-        grids.push_back(grid);
-    }
+    while (grids.size() < count) grids.push_back(make());
     return grids;
 }
 
 TEST(FastPath, SameAnswersOnUniquePuzzles) {
     // These all finish: give the plain search all the levels it needs.
-    EXPECT_EQ(ExpectSameAnswers(ReadPuzzleFile("top1465.txt", 300), INT32_MAX), 300u);
-    EXPECT_EQ(ExpectSameAnswers(ReadPuzzleFile("17-clue.txt", 30), INT32_MAX), 30u);
+    EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("top1465.txt", 300), INT32_MAX), 300u);
+    EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("17-clue.txt", 30), INT32_MAX), 30u);
 }
 
 TEST(FastPath, SameFirstSolutionOnGridsWithSeveral) {
     const std::vector<PuzzleGrid> serg = ReadPuzzleFile("serg-benchmark.txt");
-    EXPECT_EQ(ExpectSameAnswers(serg), serg.size());
+    EXPECT_EQ(ExpectSameAsPlainSearch(serg), serg.size());
 
-    std::mt19937 random(1465);
-    const auto grids = WithCluesRemoved(ReadPuzzleFile("top1465.txt", 400), random);
-    EXPECT_GT(ExpectSameAnswers(grids), 380u);
+    CHostileGrids hostile(1465);
+    std::vector<PuzzleGrid> grids;
+    for (const PuzzleGrid& puzzle : ReadPuzzleFile("top1465.txt", 400)) {
+        grids.push_back(hostile.CluesRemoved(puzzle, 1 + int(grids.size() % 6)));
+    }
+    EXPECT_GT(ExpectSameAsPlainSearch(grids), 380u);
 }
 
 TEST(FastPath, SameAnswersOnConsistentGridsWithoutSolution) {
-    std::mt19937 random(17);
-    const auto grids = WithWrongDigit(ReadPuzzleFile("top1465.txt", 150), random);
-    ASSERT_GT(grids.size(), 100u);
-    EXPECT_GT(ExpectSameAnswers(grids), 100u);
-    for (const PuzzleGrid& grid : grids) EXPECT_EQ(FastSolve(grid).solved, 0) << GridToText(grid);
+    CHostileGrids hostile(17);
+    std::vector<PuzzleGrid> grids;
+    for (const PuzzleGrid& puzzle : ReadPuzzleFile("top1465.txt", 150)) {
+        grids.push_back(hostile.WrongDigit(puzzle));
+    }
+    EXPECT_GT(ExpectSameAsPlainSearch(grids), 100u);
+    const auto unsolvable = Generate(300, [&hostile] { return hostile.Unsolvable(); });
+    EXPECT_GT(ExpectSameAsPlainSearch(unsolvable), 150u);
+    for (const CFastPath* path : RunnableVersions()) {
+        for (const PuzzleGrid& grid : unsolvable) {
+            EXPECT_EQ(FastSolve(*path, grid).solved, 0) << path->name << " on " << GridToText(grid);
+        }
+    }
 }
 
 TEST(FastPath, SameFirstSolutionOnNearlyEmptyGrids) {
-    std::mt19937 random(81);
-    const auto grids = NearlyEmpty(400, random);
-    EXPECT_GT(ExpectSameAnswers(grids), 350u);
+    CHostileGrids hostile(81);
+    int givens = 0;
+    const auto grids = Generate(400, [&] { return hostile.Sparse(givens++ % 12); });
+    EXPECT_GT(ExpectSameAsPlainSearch(grids), 350u);
 }
 
-TEST(FastPath, GuidedDescentMatchesThePlainSearch) {
-    // The descent is what Solve falls back to when the ordered search runs over its
-    // budget; here it runs from the start, on grids with several solutions.
-    std::mt19937 random(3);
-    std::vector<PuzzleGrid> grids = WithCluesRemoved(ReadPuzzleFile("top1465.txt", 200), random);
-    const auto empty = NearlyEmpty(100, random);
-    grids.insert(grids.end(), empty.begin(), empty.end());
-    CSolutionCounter counter;
+TEST(FastPath, SameFirstSolutionAsAReferenceWalkOnSparseGrids) {
+    // Beyond the reach of the plain search: 12 to 24 givens, with many solutions, with
+    // none, and the grids that made earlier engines slow.
+    CHostileGrids hostile(2024);
+    int givens = 12;
+    auto grids = Generate(300, [&] {
+        givens = givens == 24 ? 12 : givens + 1;
+        return hostile.Sparse(givens);
+    });
+    for (const char* text :
+         {"........2...................1......3...46.......7...6.........5....3............1",
+          "....8.....12..3...................1....627...627.................1....8....2.....",
+          "...7......................3.......5....627...627.................1....8....2.....",
+          "......2.66......8........................5......136....6................31......."}) {
+        grids.push_back(GridFromText(text));
+    }
+    EXPECT_GT(ExpectSameAsReferenceWalk(grids), 250u);
+}
+
+TEST(FastPath, WalkFromEitherWitnessReachesTheSameSolution) {
+    CHostileGrids hostile(3);
+    std::vector<PuzzleGrid> grids;
+    for (const PuzzleGrid& puzzle : ReadPuzzleFile("top1465.txt", 200)) {
+        grids.push_back(hostile.CluesRemoved(puzzle, 1 + int(grids.size() % 6)));
+    }
+    for (int k = 0; k < 100; ++k) grids.push_back(hostile.Sparse(k % 12));
     int checked = 0;
     for (const PuzzleGrid& grid : grids) {
-        PuzzleGrid probe = grid;
-        if (counter.Count(probe.data(), 2, nullptr) < 2) continue;
+        const CSolutionCount counted = CountSolutions(grid.data());
+        if (counted.count < 2) continue;
         COutcome plain;
         if (!PlainSearch(grid, plain)) continue;
-        PuzzleGrid descended = grid;
-        COrderedSearch ordered;
-        ASSERT_EQ(ordered.Descend(descended.data(), counter), COrderedSearch::kSolved)
-            << GridToText(grid);
-        EXPECT_EQ(GridToText(descended), GridToText(plain.grid)) << "puzzle " << GridToText(grid);
+        for (const CFastPath* path : RunnableVersions()) {
+            for (const PuzzleGrid& witness : counted.solutions) {
+                PuzzleGrid walked = grid;
+                ASSERT_EQ(path->walk(walked.data(), &witness, 1), CFastOutcome::kSolved)
+                    << path->name << " on " << GridToText(grid);
+                EXPECT_EQ(GridToText(walked), GridToText(plain.grid))
+                    << path->name << " on " << GridToText(grid);
+            }
+        }
         ++checked;
     }
     EXPECT_GT(checked, 150);
 }
 
-TEST(OrderedSearch, OverBudgetLeavesTheGridAsItWas) {
-    // A hard puzzle takes far more than 10 levels.
-    const PuzzleGrid puzzle = ReadPuzzleFile("top1465.txt", 1).at(0);
-    PuzzleGrid grid = puzzle;
-    COrderedSearch ordered;
-    EXPECT_EQ(ordered.Run(grid.data(), 10), COrderedSearch::kOverBudget);
-    EXPECT_EQ(grid, puzzle);
-    // With room enough it gives the plain search's answer.
-    COutcome plain;
-    ASSERT_TRUE(PlainSearch(puzzle, plain));
-    EXPECT_EQ(ordered.Run(grid.data(), INT64_MAX), COrderedSearch::kSolved);
-    EXPECT_EQ(GridToText(grid), GridToText(plain.grid));
+TEST(FastPath, CountsUpToTwoWithDifferentSolutions) {
+    for (const CFastPath* path : RunnableVersions()) {
+        SCOPED_TRACE(path->name);
+        const PuzzleGrid puzzle = ReadPuzzleFile("top1465.txt", 1).at(0);
+        const CSolutionCount unique = path->count(puzzle.data(), nullptr);
+        ASSERT_EQ(unique.count, 1);
+        EXPECT_TRUE(IsSolutionOf(unique.solutions[0], puzzle)) << GridToText(unique.solutions[0]);
+
+        // Fewer than 17 givens never fix a single solution: two, or none at all.
+        CHostileGrids hostile(9);
+        int several = 0;
+        for (int k = 0; k < 200; ++k) {
+            const PuzzleGrid grid = hostile.Sparse(k % 17);
+            const CSolutionCount counted = path->count(grid.data(), nullptr);
+            if (counted.count == 0) {
+                COutcome reference;
+                ASSERT_TRUE(CReferenceWalk().Run(grid, reference)) << GridToText(grid);
+                EXPECT_EQ(reference.solved, 0) << GridToText(grid);
+                continue;
+            }
+            ++several;
+            ASSERT_EQ(counted.count, 2) << GridToText(grid);
+            EXPECT_NE(counted.solutions[0], counted.solutions[1]) << GridToText(grid);
+            for (const PuzzleGrid& solution : counted.solutions) {
+                EXPECT_TRUE(IsSolutionOf(solution, grid)) << GridToText(solution);
+            }
+        }
+        EXPECT_GT(several, 150);
+        const PuzzleGrid conflict = GridFromText("11" + std::string(79, '.'));
+        EXPECT_EQ(path->count(conflict.data(), nullptr).count, 0);
+    }
 }
 
-TEST(SolutionCounter, CountsUpToTheLimit) {
-    CSolutionCounter counter;
-    PuzzleGrid solution{};
-    const PuzzleGrid puzzle = ReadPuzzleFile("top1465.txt", 1).at(0);
-    EXPECT_EQ(counter.Count(puzzle.data(), 2, solution.data()), 1);
-    EXPECT_TRUE(IsSolutionOf(solution, puzzle)) << GridToText(solution);
+TEST(FastPath, StopsWhenTimeRunsOut) {
+    // A puzzle that needs guesses, and a grid that needs the walk to test branches: both
+    // ask the clock, and stop when it says so.
+    const std::function<bool()> always = [] { return true; };
+    for (const CFastPath* path : RunnableVersions()) {
+        SCOPED_TRACE(path->name);
+        PuzzleGrid hard = ReadPuzzleFile("top1465.txt", 1).at(0);
+        EXPECT_EQ(path->solve(hard.data(), always, nullptr), CFastOutcome::kExpired);
+        PuzzleGrid sparse = GridFromText(
+            "........2...................1......3...46.......7...6.........5....3............1");
+        EXPECT_EQ(path->solve(sparse.data(), always, nullptr), CFastOutcome::kExpired);
+    }
+}
 
-    const PuzzleGrid empty{};
-    EXPECT_EQ(counter.Count(empty.data(), 2, nullptr), 2);
-    EXPECT_EQ(counter.Count(empty.data(), 5000, solution.data()), 5000);
-    EXPECT_TRUE(IsSolutionOf(solution, empty));
-
-    const PuzzleGrid conflict = GridFromText("11" + std::string(79, '.'));
-    EXPECT_EQ(counter.Count(conflict.data(), 2, nullptr), 0);
+TEST(FastPath, TheBestVersionIsOneThisProcessorRuns) {
+    const CFastPath& best = BestFastPath();
+    bool found = false;
+    for (const CFastPathVersion& version : AllFastPaths()) {
+        if (version.path == &best) found = version.supported();
+    }
+    EXPECT_TRUE(found) << best.name;
+    EXPECT_STREQ(AllFastPaths().back().path->name, "scalar") << "the version for any processor";
+    EXPECT_TRUE(AllFastPaths().back().supported());
 }
 
 TEST(CountSolutions, HandsBackTwoDifferentSolutions) {
@@ -221,15 +317,6 @@ TEST(CountSolutions, HandsBackTwoDifferentSolutions) {
     EXPECT_EQ(CountSolutions(outOfRange.data()).count, 0);
     const PuzzleGrid conflict = GridFromText("1.......1" + std::string(72, '.'));
     EXPECT_EQ(CountSolutions(conflict.data()).count, 0);
-}
-
-TEST(SolutionCounter, StopsWhenTimeRunsOut) {
-    CSolutionCounter counter;
-    int asked = 0;
-    counter.m_expired = [&asked] { return ++asked >= 3; };
-    const PuzzleGrid empty{};
-    EXPECT_EQ(counter.Count(empty.data(), 1000000, nullptr), -1);
-    EXPECT_EQ(asked, 3);
 }
 
 }  // namespace

@@ -1,18 +1,13 @@
-// The puzzle solver: checks a grid of givens and fills it by depth-first search.
-//
-// A grid is 81 bytes, row-major: cell = 9 * r + c for row r and column c (both 0-8 from the
-// top left); 0 is an empty cell, 1-9 a digit. Box of a cell: top-left cell at row 3 * (r / 3),
-// column 3 * (c / 3).
+// The puzzle solver: checks a grid of givens (laid out as grid.h says) and fills it by
+// depth-first search; the one header the window and the batch solver include.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
+#include "grid.h"
 #include "solver_platform.h"
-
-inline constexpr int kCellCount = 81;
-using PuzzleGrid = std::array<uint8_t, kCellCount>;
 
 // Outcomes of Search. A level that meets one of the non-zero outcomes hands it straight up
 // without undoing its cell, so the grid keeps every digit placed when it arrives at Solve.

@@ -1,0 +1,112 @@
+// The hostile grid generators.
+#include "hostile_grids.h"
+
+#include <algorithm>
+
+int CHostileGrids::RandomCandidate(const PuzzleGrid& grid, int cell) {
+    CandidateSet set;
+    if (CountCandidates(grid.data(), cell / 9, cell % 9, set) == 0) return 0;
+    int digits[9];
+    int count = 0;
+    for (int d = 1; d <= 9; ++d) {
+        if (set.flags[d]) digits[count++] = d;
+    }
+    return digits[m_random() % count];
+}
+
+int CHostileGrids::RandomCell(const PuzzleGrid& grid, bool given) {
+    int cells[kCellCount];
+    int count = 0;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if ((grid[cell] != 0) == given) cells[count++] = cell;
+    }
+    return count ? cells[m_random() % count] : -1;
+}
+
+PuzzleGrid CHostileGrids::Sparse(int givens) {
+    PuzzleGrid grid{};
+    for (int placed = 0, attempts = 0; placed < givens && attempts < 1000; ++attempts) {
+        const int cell = RandomCell(grid, false);
+        if (cell < 0) break;
+        if (const int d = RandomCandidate(grid, cell)) {
+            grid[cell] = uint8_t(d);
+            ++placed;
+        }
+    }
+    return grid;
+}
+
+PuzzleGrid CHostileGrids::Unsolvable() {
+    for (;;) {
+        PuzzleGrid grid{};
+        for (int attempts = 0; attempts < 1000; ++attempts) {
+            const int cell = RandomCell(grid, false);
+            if (cell < 0) break;
+            const int d = RandomCandidate(grid, cell);
+            if (d == 0) continue;
+            grid[cell] = uint8_t(d);
+            if (CountSolutions(grid.data()).count == 0) return grid;
+        }
+    }
+}
+
+PuzzleGrid CHostileGrids::CluesRemoved(const PuzzleGrid& puzzle, int count) {
+    PuzzleGrid grid = puzzle;
+    for (int k = 0; k < count; ++k) {
+        const int cell = RandomCell(grid, true);
+        if (cell < 0) break;
+        grid[cell] = 0;
+    }
+    return grid;
+}
+
+PuzzleGrid CHostileGrids::WrongDigit(const PuzzleGrid& puzzle) {
+    const CSolutionCount counted = CountSolutions(puzzle.data());
+    if (counted.count != 1) return puzzle;
+    const PuzzleGrid& solution = counted.solutions[0];
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int cell = RandomCell(puzzle, false);
+        if (cell < 0) break;
+        const int d = RandomCandidate(puzzle, cell);
+        if (d == 0 || d == solution[cell]) continue;
+        PuzzleGrid grid = puzzle;
+        grid[cell] = uint8_t(d);
+        return grid;
+    }
+    return puzzle;
+}
+
+PuzzleGrid CHostileGrids::Mutate(const PuzzleGrid& grid) {
+    PuzzleGrid next = grid;
+    switch (m_random() % 3) {
+        case 0: {  // add a given
+            const int cell = RandomCell(next, false);
+            if (cell >= 0) next[cell] = uint8_t(RandomCandidate(next, cell));
+            break;
+        }
+        case 1: {  // take one away
+            const int cell = RandomCell(next, true);
+            if (cell >= 0) next[cell] = 0;
+            break;
+        }
+        default: {  // change one
+            const int cell = RandomCell(next, true);
+            if (cell < 0) break;
+            next[cell] = 0;
+            if (const int d = RandomCandidate(next, cell)) next[cell] = uint8_t(d);
+            break;
+        }
+    }
+    return next;
+}
+
+PuzzleGrid CHostileGrids::Climb(PuzzleGrid start, int steps,
+                                const std::function<double(const PuzzleGrid&)>& cost) {
+    double current = cost(start);
+    for (int step = 0; step < steps; ++step) {
+        const PuzzleGrid next = Mutate(start);
+        const double value = cost(next);
+        if (value >= current) start = next, current = value;
+    }
+    return start;
+}

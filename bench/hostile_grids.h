@@ -1,0 +1,45 @@
+// Grids made to be hard for a solver: for the benchmarks, the fuzz targets and the tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "grid_solver.h"
+
+class CHostileGrids {
+  public:
+    explicit CHostileGrids(uint32_t seed) : m_random(seed) {}
+
+    // `givens` random digits in random cells, none repeating a digit in a unit: the sparser,
+    // the more solutions.
+    PuzzleGrid Sparse(int givens);
+
+    // Random digits added one at a time, none repeating a digit in a unit, until the grid
+    // has no solution: consistent grids that only just lost their last solution, the
+    // hardest kind to refute.
+    PuzzleGrid Unsolvable();
+
+    // `puzzle` with `count` of its givens taken away.
+    PuzzleGrid CluesRemoved(const PuzzleGrid& puzzle, int count);
+
+    // `puzzle` (one solution) with one digit added that no given forbids but that its
+    // solution does not have: consistent, without solution.
+    PuzzleGrid WrongDigit(const PuzzleGrid& puzzle);
+
+    // Hill-climbing from `start`: `steps` random changes (a given added, removed or
+    // changed, never repeating a digit in a unit), each kept when `cost` does not fall.
+    PuzzleGrid Climb(PuzzleGrid start, int steps,
+                     const std::function<double(const PuzzleGrid&)>& cost);
+
+    // A random change of one of those kinds, or the grid itself when none applies.
+    PuzzleGrid Mutate(const PuzzleGrid& grid);
+
+  private:
+    // A random digit that `grid` allows in `cell` (which must be empty), or 0 for none.
+    int RandomCandidate(const PuzzleGrid& grid, int cell);
+    int RandomCell(const PuzzleGrid& grid, bool given);
+
+    std::mt19937 m_random;
+};

@@ -1,0 +1,72 @@
+// The solution engine: candidate bit sets band by band, constraint propagation, and a
+// search that counts solutions from any position. Compiled once per instruction set, each
+// in its own namespace VELMO_ISA; private to the solver library.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "grid.h"
+
+namespace VELMO_ISA {
+
+// One position: where each digit can still go, band by band. Band b holds rows 3b-3b+2;
+// in a band word, bit 9 * (row in band) + column is a cell:
+//
+//     row 0 of the band: bits 0-8    row 1: bits 9-17    row 2: bits 18-26
+//
+// A band's nine digit words lie side by side, so that taking cells from every digit, the
+// commonest step, is a couple of vector operations.
+struct CBandState {
+    uint32_t candidates[27];  // [9 * b + d - 1]: cells of band b where digit d can still go
+    uint32_t unsolved[3];     // cells of band b whose digit is not fixed yet
+    uint32_t bandDirty;       // bit 9 * b + d - 1: that word changed since its band pass
+    uint32_t columnDirty;     // bit d - 1: digit d changed since its column pass
+};
+
+// How the search picks what to branch on.
+enum class CBranchOrder {
+    kFewestConfigurations,  // the digit with the fewest placements left in the tightest band
+    kFirstCell,             // the first cell, in row-major order, with the fewest candidates
+};
+
+// One search by the engine: what to look for, and what it found.
+struct CEngineSearch {
+    int limit = 2;                    // stop after this many solutions
+    PuzzleGrid* solutions = nullptr;  // receives the first min(found, limit) solutions, or null
+    CBranchOrder order = CBranchOrder::kFewestConfigurations;
+    int64_t guessBudget = INT64_MAX;  // give up (budgetSpent) after this many guesses
+    std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
+
+    int found = 0;             // solutions found, at most `limit`
+    int64_t guesses = 0;       // branches taken beyond the first at each choice
+    bool aborted = false;      // `expired` said to stop
+    bool budgetSpent = false;  // the guess budget ran out before the search ended
+};
+
+namespace band_engine {
+
+// Sets `state` to the position of `grid` (81 cells, each 0-9) and propagates. False when
+// the givens break a rule or propagation proves that no solution exists.
+bool Load(const uint8_t* grid, CBandState& state);
+
+// Fixes `digit` (1-9) in `cell` of a propagated state and propagates. False when that
+// leaves no solution; `state` is then unusable.
+bool Assign(CBandState& state, int cell, int digit);
+
+// Fixes every digit of `grid` (81 cells, each 0-9) that `state`, a propagated position,
+// has not fixed yet, and propagates once. False when that leaves no solution.
+bool AssignAll(CBandState& state, const uint8_t* grid);
+
+// The digits still possible in `cell`, as a digit mask.
+unsigned Candidates(const CBandState& state, int cell);
+
+// Searches for solutions of a propagated state, as `search` asks; with `cell` given, of
+// the state with `digit` (1-9) fixed in that cell. Every solution is found exactly once,
+// so `found` below the limit on a search that was neither aborted nor over budget is the
+// number of solutions.
+void Search(const CBandState& state, CEngineSearch& search, int cell = -1, int digit = 0);
+
+}  // namespace band_engine
+
+}  // namespace VELMO_ISA

@@ -1,0 +1,50 @@
+// What Solve and CountSolutions run: the band engine and the walk down the search order,
+// compiled once per instruction set, and the choice of the one this processor runs best.
+// Private to the solver library.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "grid_solver.h"
+
+enum class CFastOutcome {
+    kNoSolution,  // the grid has no solution; it is as it was
+    kSolved,      // the grid holds its first solution in the order of CGridSolver::Search
+    kExpired,     // the caller's clock said stop; the grid holds some of the digits placed
+};
+
+// What a call spent, for benchmarks and for hunting slow grids.
+struct CFastPathWork {
+    int64_t guesses = 0;  // the engine's guesses, counting and testing together
+    int64_t tests = 0;    // branches the walk tested for a solution
+};
+
+struct CFastPath {
+    const char* name;  // "avx2", "sse4" or "scalar"
+
+    // Solves `grid` (81 cells, each 0-9, no digit repeated in a unit). `expired`, when
+    // set, is asked now and then; true abandons the work. `work`, when not null, receives
+    // what the call spent.
+    CFastOutcome (*solve)(uint8_t* grid, const std::function<bool()>& expired, CFastPathWork* work);
+
+    // CountSolutions for a grid of cells 0-9.
+    CSolutionCount (*count)(const uint8_t* grid, CFastPathWork* work);
+
+    // The walk alone, from the given solutions of `grid` (one or two): for tests that it
+    // reaches the same answer from any witness.
+    CFastOutcome (*walk)(uint8_t* grid, const PuzzleGrid* witnesses, int witnessCount);
+};
+
+// One version of the fast path, and whether this processor runs it.
+struct CFastPathVersion {
+    const CFastPath* path;
+    bool (*supported)();
+};
+
+// Every version this build holds, the most capable first.
+std::span<const CFastPathVersion> AllFastPaths();
+
+// The most capable version this processor runs, chosen once.
+const CFastPath& BestFastPath();

@@ -1,0 +1,52 @@
+// The solver's shared vocabulary: the puzzle grid, its units, and bit helpers.
+//
+// A grid is 81 bytes, row-major: cell = 9 * r + c for row r and column c (both 0-8 from the
+// top left); 0 is an empty cell, 1-9 a digit d. Box of a cell: top-left cell at row
+// 3 * (r / 3), column 3 * (c / 3). A unit is a row, a column or a box; units are numbered
+// rows 0-8, columns 9-17, boxes 18-26, boxes band by band from the top left.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+
+inline constexpr int kCellCount = 81;
+using PuzzleGrid = std::array<uint8_t, kCellCount>;
+
+inline constexpr int kUnitCount = 27;
+inline constexpr unsigned kAllDigits = 0x3FE;  // digit masks: bit d for digit d, 1-9
+
+// The three units of a cell.
+struct CCellUnits {
+    uint8_t row, column, box;
+};
+
+inline constexpr std::array<CCellUnits, kCellCount> kCellUnits = [] {
+    std::array<CCellUnits, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        const int r = cell / 9, c = cell % 9;
+        table[cell] = {uint8_t(r), uint8_t(9 + c), uint8_t(18 + 3 * (r / 3) + c / 3)};
+    }
+    return table;
+}();
+
+// The nine cells of each unit; a box's cells in row-major order.
+inline constexpr std::array<std::array<uint8_t, 9>, kUnitCount> kUnitCells = [] {
+    std::array<std::array<uint8_t, 9>, kUnitCount> units{};
+    for (int i = 0; i < 9; ++i) {
+        for (int j = 0; j < 9; ++j) {
+            units[i][j] = uint8_t(9 * i + j);
+            units[9 + i][j] = uint8_t(9 * j + i);
+            units[18 + i][j] = uint8_t(9 * (3 * (i / 3) + j / 3) + 3 * (i % 3) + j % 3);
+        }
+    }
+    return units;
+}();
+
+// Index of the lowest set bit; `bits` must not be 0.
+constexpr int LowestBit(uint32_t bits) {
+    return std::countr_zero(bits);
+}
+constexpr int LowestBit(uint64_t bits) {
+    return std::countr_zero(bits);
+}
