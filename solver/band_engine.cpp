@@ -231,6 +231,10 @@ class CPropagator {
 
     // Valid after Propagate returned true.
     COccupancy m_occupancy;
+    // After a false: the unit (0-2 band, 3-5 stack) and digit (or -1 for all) where the
+    // contradiction showed.
+    int m_failUnit = 0;
+    int m_failDigit = -1;
 
     uint32_t& Word(int d, int b) { return s.candidates[9 * b + d]; }
 
@@ -309,7 +313,7 @@ class CPropagator {
     bool Fix(int d, int b, uint32_t cells, bool clearOthers) {
         uint32_t peers = 0;
         for (uint32_t rest = cells; rest; rest &= rest - 1) peers |= kPeersInBand[LowestBit(rest)];
-        if (peers & cells) return false;
+        if (peers & cells) return Fail(b, d);
         if (clearOthers) {
             // All nine words at once and d's restored: cheaper than skipping d.
             const uint32_t own = Word(d, b);
@@ -338,6 +342,12 @@ class CPropagator {
     }
 
   private:
+    bool Fail(int unit, int d) {
+        m_failUnit = unit;
+        m_failDigit = d;
+        return false;
+    }
+
     // Step 1 for every changed word.
     bool BandPass() {
         while (s.bandDirty) {
@@ -346,7 +356,7 @@ class CPropagator {
             const int b = i / 9, d = i % 9;
             const uint32_t a = s.candidates[i];
             const uint32_t kept = a & kPermutationMask[MiniRows(a)];
-            if (kept == 0) return false;
+            if (kept == 0) return Fail(b, d);
             if (kept != a) {
                 s.candidates[i] = kept;
                 s.columnDirty |= 1u << d;
@@ -366,7 +376,7 @@ class CPropagator {
             if (s.unsolved[b] == 0) continue;
             uint32_t once, twice;
             CountCandidates(b, once, twice);
-            if (s.unsolved[b] & ~once) return false;
+            if (s.unsolved[b] & ~once) return Fail(b, -1);
             const uint32_t singles = s.unsolved[b] & ~twice;
             if (singles == 0) continue;
             for (int d = 0; d < kDigits; ++d) {
@@ -390,7 +400,7 @@ class CPropagator {
                                        ((occupied[1] >> shift) & 7) << 3 |
                                        ((occupied[2] >> shift) & 7) << 6;
                 const uint32_t pairs = kStackPermutation[index];
-                if (pairs == 0) return false;
+                if (pairs == 0) return Fail(3 + shift / 3, d);
                 allowed |= pairs << shift;
             }
             uint32_t once = 0, twice = 0;
@@ -442,8 +452,12 @@ class CPropagator {
             rowCount.Add(r), boundRowCount.Add(br);
             columnCount.Add(c), boundColumnCount.Add(bc);
         }
-        if ((~rowCount.three | ~columnCount.three) & kBandCells) return false;
-        if (boundRowCount.four | boundColumnCount.four) return false;
+        if (const uint32_t short_ = (~rowCount.three | boundRowCount.four) & kBandCells) {
+            return Fail(LowestBit(short_) / 9, -1);
+        }
+        if (const uint32_t short_ = (~columnCount.three | boundColumnCount.four) & kBandCells) {
+            return Fail(3 + (LowestBit(short_) % 9) / 3, -1);
+        }
         // Exactly three reachable, not all bound yet: bind them. Three bound, more
         // reachable: the others leave.
         const uint32_t bindRows = rowCount.three & ~rowCount.four & ~boundRowCount.three;
@@ -542,38 +556,59 @@ CChoice ChooseFirstCell(const CBandState& s) {
     return choice;
 }
 
-CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy) {
+// How much the contradictions met weigh against a unit's placements: the choice follows
+// the placements until a unit or digit has met this many. Guesses a puzzle (top1465 /
+// forum hardest 1106 / its 11+ list) and on two grids whose contradiction sits in a small
+// corner of a sparse grid:
+//
+//     unweighted      8.9 / 111 / 63    1,087 and 19,486
+//     weight 1        9.7 / 139 / 88       39 and 44
+//     weight 64       8.5 / 116 / 67       79 and 64
+//     weight 256      8.6 / 110 / 62      187 and 135
+constexpr uint64_t kConflictScale = 64;
+
+CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
+                               const uint32_t (&conflicts)[6][9]) {
     // Of the six bands and stacks, the one with the fewest placements left over all digits,
     // then its digit with the fewest (two or more). Where placements are few the grid is
-    // most constrained, so each branch settles much at once, and the contradiction of a
-    // grid without solution is met before the search wanders through the free part of the
-    // grid. Measured against other choices (guesses a puzzle when counting to two):
+    // most constrained, so each branch settles much at once. Measured against other choices,
+    // before the weighting below (guesses a puzzle when counting to two):
     //
     //                                  top1465   forum hardest 1106   1905 11+
     //   bands and stacks (this)          8.9           111               63
     //   bands only                       9.4           121               76
     //   two-candidate cell seeing most   8.6           148               84
     //   first two-candidate cell        13.4           289              134
+    //
+    // Placements are weighed against the contradictions met in each unit and digit so
+    // far: a grid whose contradiction sits in a small corner, with free cells around it,
+    // is otherwise refuted afresh under every branch taken in the free part.
     uint32_t occupied[6][kDigits];
-    int best = 1 << 30;
+    uint64_t bestTotal = 0, bestWeight = 1;
     CChoice choice;
     for (int unit = 0; unit < 6; ++unit) {
-        int total = 0;
+        uint64_t total = 0, weight = kConflictScale;
         for (int d = 0; d < kDigits; ++d) {
             const uint32_t o = unit < 3 ? (occupancy.rows[d] >> (9 * unit)) & 511
                                         : StackOccupancy(occupancy.columns[d], unit - 3);
             occupied[unit][d] = o;
             total += kPlacementCount[o];
+            weight += conflicts[unit][d];
         }
         // A unit whose every digit has one placement left has nothing to branch on.
-        if (total > kDigits && total < best) best = total, choice.unit = unit;
+        // Smallest total / weight, compared without dividing.
+        if (total > kDigits && (choice.unit < 0 || total * bestWeight < bestTotal * weight)) {
+            bestTotal = total, bestWeight = weight, choice.unit = unit;
+        }
     }
     if (choice.unit < 0) return ChooseFirstCell(s);
-    int fewest = 7;
+    uint64_t fewest = 0, fewestWeight = 1;
     for (int d = 0; d < kDigits; ++d) {
-        const int count = kPlacementCount[occupied[choice.unit][d]];
-        if (count >= 2 && count < fewest) {
-            fewest = count, choice.d = d, choice.occupancy = occupied[choice.unit][d];
+        const uint64_t count = kPlacementCount[occupied[choice.unit][d]];
+        const uint64_t weight = kConflictScale + conflicts[choice.unit][d];
+        if (count >= 2 && (choice.d < 0 || count * fewestWeight < fewest * weight)) {
+            fewest = count, fewestWeight = weight;
+            choice.d = d, choice.occupancy = occupied[choice.unit][d];
         }
     }
     return choice;
@@ -597,10 +632,23 @@ void Restrict(CBandState& s, int d, int unit, int p) {
     s.columnDirty |= 1u << d;
 }
 
+// Notes a contradiction where propagation found it.
+void NoteConflict(const CPropagator& propagator, CEngineSearch& search) {
+    uint32_t* const digits = search.conflicts[propagator.m_failUnit];
+    if (propagator.m_failDigit >= 0) {
+        ++digits[propagator.m_failDigit];
+    } else {
+        for (int d = 0; d < kDigits; ++d) ++digits[d];
+    }
+}
+
 // Searches below `s`, which is not yet propagated; returns true to stop.
 bool Branch(CBandState& s, CEngineSearch& search) {
     CPropagator propagator(s);
-    if (!propagator.Propagate()) return false;
+    if (!propagator.Propagate()) {
+        NoteConflict(propagator, search);
+        return false;
+    }
     if ((s.unsolved[0] | s.unsolved[1] | s.unsolved[2]) == 0) {
         Record(s, search);
         return search.found >= search.limit;
@@ -616,9 +664,10 @@ bool Branch(CBandState& s, CEngineSearch& search) {
         return true;
     }
 
-    const CChoice choice = search.order == CBranchOrder::kFirstCell
-                               ? ChooseFirstCell(s)
-                               : ChooseFewestPlacements(s, propagator.m_occupancy);
+    const CChoice choice =
+        search.order == CBranchOrder::kFirstCell
+            ? ChooseFirstCell(s)
+            : ChooseFewestPlacements(s, propagator.m_occupancy, search.conflicts);
     if (choice.unit >= 0) {
         for (uint32_t rest = kPermutationsIn[choice.occupancy]; rest;) {
             const int p = LowestBit(rest);
@@ -643,7 +692,12 @@ bool Branch(CBandState& s, CEngineSearch& search) {
         CBandState guess;
         CBandState& next = last ? s : (guess = s);
         if (!last) ++search.guesses;
-        if (CPropagator(next).Fix(d, b, bit, true) && Branch(next, search)) return true;
+        CPropagator fixer(next);
+        if (!fixer.Fix(d, b, bit, true)) {
+            NoteConflict(fixer, search);
+            continue;
+        }
+        if (Branch(next, search)) return true;
     }
     return false;
 }

@@ -38,6 +38,10 @@ struct CEngineSearch {
     int64_t guessBudget = INT64_MAX;  // give up (budgetSpent) after this many guesses
     std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
 
+    // Contradictions met so far, per unit (0-2 bands, 3-5 stacks) and digit index: the
+    // search branches where they cluster.
+    uint32_t conflicts[6][9] = {};
+
     int found = 0;             // solutions found, at most `limit`
     int64_t guesses = 0;       // branches taken beyond the first at each choice
     bool aborted = false;      // `expired` said to stop

@@ -19,6 +19,7 @@ enum class CFastOutcome {
 struct CFastPathWork {
     int64_t guesses = 0;  // the engine's guesses, counting and testing together
     int64_t tests = 0;    // branches the walk tested for a solution
+    int64_t levels = 0;   // levels of the search in its own order
 };
 
 struct CFastPath {

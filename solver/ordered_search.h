@@ -30,8 +30,9 @@ class COrderedSearch {
     CFastOutcome FirstSolution(uint8_t* grid, CBandState state, const PuzzleGrid* witnesses,
                                int witnessCount);
 
-    int64_t m_levels = 0;   // levels the last Run visited
-    int64_t m_tests = 0;    // branches the last walk tested for a solution
+    // What this object has spent, over all its runs and walks.
+    int64_t m_levels = 0;   // levels of the plain search
+    int64_t m_tests = 0;    // branches the walk tested for a solution
     int64_t m_guesses = 0;  // the engine's guesses in those tests
 
   private:
@@ -47,7 +48,7 @@ class COrderedSearch {
     uint8_t* m_grid = nullptr;
     uint64_t m_empty[2] = {};  // bit i of word i / 64: cell i is empty
     uint16_t m_used[27] = {};  // per unit: bit d when digit d is placed in it
-    int64_t m_budget = 0;
+    int64_t m_budget = 0;      // levels the current run may still visit
 };
 
 }  // namespace VELMO_ISA

@@ -1,0 +1,113 @@
+// hostile-hunt: writes grids made to be hard for the solver, one a line, for benchmarks
+// against other solvers and for fuzzing seeds.
+//
+//   hostile-hunt sparse N [SEED]        random grids of 0-30 consistent givens
+//   hostile-hunt unsolvable N [SEED]    consistent grids that just lost their last solution
+//   hostile-hunt removed FILE N [SEED]  puzzles of FILE with 1-10 givens taken away
+//   hostile-hunt climb N STEPS [SEED]   hill-climbing on the solver's own work, from sparse
+//                                       and from unsolvable starts
+//
+// With --worst, it also reports on standard error the grid that cost the solver most.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fast_path.h"
+#include "hostile_grids.h"
+#include "puzzle_line.h"
+
+namespace {
+
+std::string Text(const PuzzleGrid& grid) {
+    std::string text;
+    for (uint8_t value : grid) text += value ? char('0' + value) : '.';
+    return text;
+}
+
+// The solver's work on a grid, weighted by what each step roughly costs: a guess half a
+// microsecond, a test of the walk four, a level of the plain search a twentieth.
+// Deterministic, unlike time, so that a climb is not led by noise.
+double Work(const PuzzleGrid& grid) {
+    PuzzleGrid copy = grid;
+    CFastPathWork work;
+    BestFastPath().solve(copy.data(), nullptr, &work);
+    return double(work.guesses) + 8.0 * double(work.tests) + 0.1 * double(work.levels);
+}
+
+std::vector<PuzzleGrid> ReadPuzzles(const char* name) {
+    std::vector<PuzzleGrid> puzzles;
+    std::ifstream file(name);
+    std::string line;
+    while (std::getline(file, line)) {
+        const CPuzzleLine parsed = ParsePuzzleLine(line);
+        if (parsed.kind == CPuzzleLine::kPuzzle) puzzles.push_back(parsed.grid);
+    }
+    return puzzles;
+}
+
+int Usage() {
+    std::fputs(
+        "usage: hostile-hunt [--worst] sparse N [SEED] | unsolvable N [SEED] |\n"
+        "       removed FILE N [SEED] | climb N STEPS [SEED]\n",
+        stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool worst = false;
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "--worst") == 0) worst = true, first = 2;
+    if (argc - first < 2) return Usage();
+    const std::string kind = argv[first];
+    const auto number = [&](int i, long fallback) {
+        return first + i < argc ? std::strtol(argv[first + i], nullptr, 10) : fallback;
+    };
+
+    std::vector<PuzzleGrid> grids;
+    if (kind == "sparse") {
+        CHostileGrids hostile(uint32_t(number(2, 1)));
+        for (long i = 0; i < number(1, 0); ++i) grids.push_back(hostile.Sparse(int(i % 31)));
+    } else if (kind == "unsolvable") {
+        CHostileGrids hostile(uint32_t(number(2, 2)));
+        for (long i = 0; i < number(1, 0); ++i) grids.push_back(hostile.Unsolvable());
+    } else if (kind == "removed") {
+        if (argc - first < 3) return Usage();
+        const std::vector<PuzzleGrid> puzzles = ReadPuzzles(argv[first + 1]);
+        if (puzzles.empty()) return Usage();
+        CHostileGrids hostile(uint32_t(number(3, 3)));
+        for (long i = 0; i < number(2, 0); ++i) {
+            grids.push_back(
+                hostile.CluesRemoved(puzzles[size_t(i) % puzzles.size()], 1 + int(i % 10)));
+        }
+    } else if (kind == "climb") {
+        CHostileGrids hostile(uint32_t(number(3, 4)));
+        const int steps = int(number(2, 200));
+        for (long i = 0; i < number(1, 0); ++i) {
+            const PuzzleGrid start = i % 2 ? hostile.Unsolvable() : hostile.Sparse(int(8 + i % 20));
+            grids.push_back(hostile.Climb(start, steps, Work));
+        }
+    } else {
+        return Usage();
+    }
+
+    double worstWork = -1;
+    PuzzleGrid worstGrid{};
+    std::string out;
+    for (const PuzzleGrid& grid : grids) {
+        out += Text(grid);
+        out += '\n';
+        if (worst) {
+            const double work = Work(grid);
+            if (work > worstWork) worstWork = work, worstGrid = grid;
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (worst) std::fprintf(stderr, "worst: %s (work %.0f)\n", Text(worstGrid).c_str(), worstWork);
+    return 0;
+}
