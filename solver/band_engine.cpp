@@ -653,10 +653,6 @@ bool Branch(CBandState& s, CEngineSearch& search) {
         Record(s, search);
         return search.found >= search.limit;
     }
-    if (search.guesses >= search.guessBudget) {
-        search.budgetSpent = true;
-        return true;
-    }
     // The clock is asked at the first guess and every 256th after: reading it at every
     // node would cost more than the node.
     if ((search.guesses & 255) == 0 && search.expired && search.expired()) {
@@ -664,10 +660,7 @@ bool Branch(CBandState& s, CEngineSearch& search) {
         return true;
     }
 
-    const CChoice choice =
-        search.order == CBranchOrder::kFirstCell
-            ? ChooseFirstCell(s)
-            : ChooseFewestPlacements(s, propagator.m_occupancy, search.conflicts);
+    const CChoice choice = ChooseFewestPlacements(s, propagator.m_occupancy, search.conflicts);
     if (choice.unit >= 0) {
         for (uint32_t rest = kPermutationsIn[choice.occupancy]; rest;) {
             const int p = LowestBit(rest);
@@ -727,35 +720,11 @@ bool AssignAll(CBandState& s, const uint8_t* grid) {
     return propagator.Propagate();
 }
 
-bool Assign(CBandState& s, int cell, int digit) {
-    const int d = digit - 1, b = cell / 27;
-    const uint32_t bit = 1u << (cell % 27);
-    if (!(s.candidates[9 * b + d] & bit)) return false;
-    if (!(s.unsolved[b] & bit)) return true;
-    CPropagator propagator(s);
-    return propagator.Fix(d, b, bit, true) && propagator.Propagate();
-}
-
-unsigned Candidates(const CBandState& s, int cell) {
-    const int b = cell / 27;
-    const uint32_t bit = 1u << (cell % 27);
-    unsigned digits = 0;
-    for (int d = 0; d < kDigits; ++d)
-        digits |= unsigned((s.candidates[9 * b + d] & bit) != 0) << (d + 1);
-    return digits;
-}
-
-void Search(const CBandState& state, CEngineSearch& search, int cell, int digit) {
+void Search(const CBandState& state, CEngineSearch& search) {
     search.found = 0;
     search.guesses = 0;
-    search.aborted = search.budgetSpent = false;
+    search.aborted = false;
     CBandState s = state;
-    if (cell >= 0) {
-        const int d = digit - 1, b = cell / 27;
-        const uint32_t bit = 1u << (cell % 27);
-        if (!(s.candidates[9 * b + d] & bit)) return;
-        if ((s.unsolved[b] & bit) && !CPropagator(s).Fix(d, b, bit, true)) return;
-    }
     Branch(s, search);
 }
 

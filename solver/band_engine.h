@@ -24,28 +24,19 @@ struct CBandState {
     uint32_t columnDirty;     // bit d - 1: digit d changed since its column pass
 };
 
-// How the search picks what to branch on.
-enum class CBranchOrder {
-    kFewestConfigurations,  // the digit with the fewest placements left in the tightest band
-    kFirstCell,             // the first cell, in row-major order, with the fewest candidates
-};
-
 // One search by the engine: what to look for, and what it found.
 struct CEngineSearch {
     int limit = 2;                    // stop after this many solutions
-    PuzzleGrid* solutions = nullptr;  // receives the first min(found, limit) solutions, or null
-    CBranchOrder order = CBranchOrder::kFewestConfigurations;
-    int64_t guessBudget = INT64_MAX;  // give up (budgetSpent) after this many guesses
+    PuzzleGrid* solutions = nullptr;  // null, or room for `limit` grids: the solutions found
     std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
 
     // Contradictions met so far, per unit (0-2 bands, 3-5 stacks) and digit index: the
     // search branches where they cluster.
     uint32_t conflicts[6][9] = {};
 
-    int found = 0;             // solutions found, at most `limit`
-    int64_t guesses = 0;       // branches taken beyond the first at each choice
-    bool aborted = false;      // `expired` said to stop
-    bool budgetSpent = false;  // the guess budget ran out before the search ended
+    int found = 0;         // solutions found, at most `limit`
+    int64_t guesses = 0;   // branches taken beyond the first at each choice
+    bool aborted = false;  // `expired` said to stop
 };
 
 namespace band_engine {
@@ -54,22 +45,14 @@ namespace band_engine {
 // the givens break a rule or propagation proves that no solution exists.
 bool Load(const uint8_t* grid, CBandState& state);
 
-// Fixes `digit` (1-9) in `cell` of a propagated state and propagates. False when that
-// leaves no solution; `state` is then unusable.
-bool Assign(CBandState& state, int cell, int digit);
-
 // Fixes every digit of `grid` (81 cells, each 0-9) that `state`, a propagated position,
 // has not fixed yet, and propagates once. False when that leaves no solution.
 bool AssignAll(CBandState& state, const uint8_t* grid);
 
-// The digits still possible in `cell`, as a digit mask.
-unsigned Candidates(const CBandState& state, int cell);
-
-// Searches for solutions of a propagated state, as `search` asks; with `cell` given, of
-// the state with `digit` (1-9) fixed in that cell. Every solution is found exactly once,
-// so `found` below the limit on a search that was neither aborted nor over budget is the
-// number of solutions.
-void Search(const CBandState& state, CEngineSearch& search, int cell = -1, int digit = 0);
+// Searches for solutions of a propagated state, as `search` asks. Every solution is found
+// exactly once, so `found` below the limit on a search that was not aborted is the number
+// of solutions.
+void Search(const CBandState& state, CEngineSearch& search);
 
 }  // namespace band_engine
 

@@ -1,4 +1,5 @@
-// One instruction set's fast path: the band engine counts, the walk settles the order.
+// One instruction set's fast path: the band engine counts, the pruned search in its own
+// order settles which of several solutions is the answer.
 // Built once per entry of AllFastPaths, with VELMO_ISA naming that build's namespace.
 #include <algorithm>
 
@@ -10,54 +11,48 @@ namespace VELMO_ISA {
 namespace {
 
 CFastOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CFastPathWork* work) {
-    CFastPathWork spent;
-    // The search in its own order gives the answer by definition, and on two kinds of grid
-    // it is quicker than counting:
-    //   - Most cells given: it seldom backtracks far. On the shared list of such grids
-    //     (several solutions each) the median run visits 48 levels, 99% within 150.
-    //   - Fewer than 17 givens, which never fix a single solution: where most of the grid
-    //     is free it fills it at a level per cell, while counting spends dozens of guesses
-    //     on the two solutions it needs and the walk then tests branches.
-    // Past a budget the grid is as it was and counting takes over, so the budget bounds
-    // what the attempt can waste.
-    const int empty = int(std::count(grid, grid + kCellCount, 0));
+    // With most cells given the search in its own order seldom backtracks far, and it is
+    // then quicker than counting: on the shared list of such grids (several solutions
+    // each) the median run visits 48 levels, 99% within 150. Its answer is by definition
+    // the right one; past the budget the grid is as it was and the engine takes over.
     constexpr int kDenseEmptyCells = 50;
+    constexpr int64_t kDenseLevelBudget = 256;
+    // Fewer than 17 givens never fix a single solution, so counting would only tell
+    // several from none: the pruned search decides both alone.
     constexpr int kSparseGivens = 16;
+
+    const int empty = int(std::count(grid, grid + kCellCount, 0));
     COrderedSearch ordered;
     ordered.m_expired = expired;
-    const int64_t budget = empty <= kDenseEmptyCells             ? 256
-                           : kCellCount - empty <= kSparseGivens ? 4 * empty
-                                                                 : 0;
-    if (budget > 0) {
-        if (const auto outcome = ordered.Run(grid, budget)) {
-            if (work) *work = {0, 0, ordered.m_levels};
-            return *outcome;
-        }
-    }
-
-    CBandState state;
     CFastOutcome outcome = CFastOutcome::kNoSolution;
-    if (band_engine::Load(grid, state)) {
+    std::optional<CFastOutcome> dense;
+    CBandState state;
+    int64_t countGuesses = 0;
+    if (empty <= kDenseEmptyCells && (dense = ordered.Run(grid, kDenseLevelBudget))) {
+        outcome = *dense;
+    } else if (!band_engine::Load(grid, state)) {
+        outcome = CFastOutcome::kNoSolution;
+    } else if (kCellCount - empty <= kSparseGivens) {
+        outcome = ordered.RunPruned(grid, state);
+    } else {
+        // One solution or none settles the answer; with several, the search's order does.
         PuzzleGrid solutions[2];
         CEngineSearch count;
         count.limit = 2;
         count.solutions = solutions;
         count.expired = expired;
         band_engine::Search(state, count);
-        spent.guesses = count.guesses;
+        countGuesses = count.guesses;
         if (count.aborted) {
             outcome = CFastOutcome::kExpired;
         } else if (count.found == 1) {
             std::copy(solutions[0].begin(), solutions[0].end(), grid);
             outcome = CFastOutcome::kSolved;
         } else if (count.found == 2) {
-            outcome = ordered.FirstSolution(grid, state, solutions, 2);
-            spent.guesses += ordered.m_guesses;
-            spent.tests = ordered.m_tests;
+            outcome = ordered.RunPruned(grid, state);
         }
     }
-    spent.levels = ordered.m_levels;
-    if (work) *work = spent;
+    if (work) *work = {countGuesses + ordered.m_guesses, ordered.m_tests, ordered.m_levels};
     return outcome;
 }
 
@@ -75,15 +70,9 @@ CSolutionCount Count(const uint8_t* grid, CFastPathWork* work) {
     return result;
 }
 
-CFastOutcome Walk(uint8_t* grid, const PuzzleGrid* witnesses, int witnessCount) {
-    CBandState state;
-    if (!band_engine::Load(grid, state)) return CFastOutcome::kNoSolution;
-    return COrderedSearch().FirstSolution(grid, state, witnesses, witnessCount);
-}
-
 }  // namespace
 
 extern const CFastPath kFastPath;
-const CFastPath kFastPath = {VELMO_ISA_NAME, Solve, Count, Walk};
+const CFastPath kFastPath = {VELMO_ISA_NAME, Solve, Count};
 
 }  // namespace VELMO_ISA

@@ -1,5 +1,6 @@
-// What Solve and CountSolutions run: the band engine and the walk down the search order,
-// compiled once per instruction set, and the choice of the one this processor runs best.
+// What Solve and CountSolutions run: the band engine and the search in its own order that
+// it prunes, compiled once per instruction set, and the choice of the one this processor
+// runs best.
 // Private to the solver library.
 #pragma once
 
@@ -18,7 +19,7 @@ enum class CFastOutcome {
 // What a call spent, for benchmarks and for hunting slow grids.
 struct CFastPathWork {
     int64_t guesses = 0;  // the engine's guesses, counting and testing together
-    int64_t tests = 0;    // branches the walk tested for a solution
+    int64_t tests = 0;    // levels of the search in its own order the engine tested
     int64_t levels = 0;   // levels of the search in its own order
 };
 
@@ -32,10 +33,6 @@ struct CFastPath {
 
     // CountSolutions for a grid of cells 0-9.
     CSolutionCount (*count)(const uint8_t* grid, CFastPathWork* work);
-
-    // The walk alone, from the given solutions of `grid` (one or two): for tests that it
-    // reaches the same answer from any witness.
-    CFastOutcome (*walk)(uint8_t* grid, const PuzzleGrid* witnesses, int witnessCount);
 };
 
 // One version of the fast path, and whether this processor runs it.

@@ -10,16 +10,18 @@
 //     all its candidates, and a solution's digit there is one of them), and every leaf it
 //     reaches is a solution. So Search succeeds exactly when the grid has a solution, and
 //     then returns the first solution in its order.
-//   - The band engine counts the solutions up to two. None: Search fails, and so does
-//     Solve. Exactly one: it is the first, whichever engine finds it.
-//   - Several: COrderedSearch walks Search's order from the first level, and at each level
-//     takes the smallest candidate whose branch the engine finds a solution in; branches
-//     before it hold none, so Search would leave them empty-handed. Its opening comment
-//     gives the bound on that walk.
+//   - The band engine (band_engine.cpp) counts the solutions up to two. None: Search
+//     fails, and so does Solve. Exactly one: it is the first, whichever engine finds it.
+//   - Several, or fewer than 17 givens (never a single solution): COrderedSearch runs
+//     Search's own order and rule, and cuts off a level only when the engine has proved
+//     that none of its branches left holds a solution, where Search would have walked
+//     them all in vain. So its first solution is Search's.
 //
-// The engine checks the time limit every 256 guesses and the walk before each test, so a
-// request is still bounded by the minute, and asks the same question when it is hit.
-// Differential tests compare Solve with Search on thousands of grids of each kind.
+// The fast path is built once per instruction set (fast_path.h). The engine asks the clock
+// at its first guess and every 256th, the search in its own order every 64 levels, so a
+// request is still bounded by the minute and asks the same question when it is hit.
+// Differential tests compare Solve with Search, and with an independent walk of the same
+// order, on thousands of grids of each kind.
 #include "grid_solver.h"
 
 #include <algorithm>

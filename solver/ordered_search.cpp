@@ -1,23 +1,22 @@
-// The walk down the search order.
+// The search in its own order, and how the engine keeps it fast.
 //
-// CGridSolver::Search's first solution is a path: at each level the cell its rule chooses
-// takes the smallest digit whose branch holds a solution (branches before it hold none,
-// so Search leaves them empty-handed). The walk follows that path without exploring dead
-// branches. It keeps a witness, a solution that agrees with every digit placed so far:
-// the witness's digit is a candidate of the chosen cell and its branch holds a solution,
-// so only the smaller candidates need a test. A test is the engine's search for one
-// solution from the engine's position for the path so far with the smaller digit added;
-// the first that finds one gives the digit and the next witness. Digits the engine's
-// propagation has already ruled out need no test, and the position is brought up to date
-// with the path only when a level has something to test.
+// CGridSolver::Search's answer is its first solution: at each level the cell its rule
+// chooses takes its digits in ascending order, and a branch with no solution is walked to
+// its end before the next digit is tried. On most grids that is quick, a level or so per
+// empty cell, because most dead branches die within a few levels. Its only weakness is a
+// dead branch that takes it long to exhaust. So the search runs as written, on masks of
+// the digits in each unit, and once the dead branches of a level have taken it more than
+// kPruneAfterLevels levels, the engine tests the grid of that level for a solution; with
+// none, the level is given up at once, exactly as the search would have left it empty-
+// handed after walking every branch. The answer is therefore the search's own.
 //
-// Bound: one level per empty cell (at most 81), each with at most as many tests as the
-// chosen cell has candidates below the witness's digit (at most 8), and a level's tests
-// stop at the first that succeeds; so at most 8 tests per empty cell, each one search by
-// the engine from the incrementally propagated position, never from the givens. A test
-// looks first in an order like Search's own, so that the solution it finds tends to agree
-// with the levels still to come and spares their tests: on hill-climbed sparse grids a
-// walk tests about 7 branches, on random sparse grids and clue-removed puzzles under one.
+// Bound: each level tests at most once. Before a dead level of height h (cells left)
+// tests, its dead branches took at most kPruneAfterLevels levels, plus the one branch
+// during which the count passed it, itself dead and of height h - 1; so a dead branch of
+// height h costs at most (kPruneAfterLevels + 1) * h levels and h engine tests, at most
+// 33 * 81 levels and 81 tests. The path to the first solution has at most 81 levels with
+// at most 8 dead branches each. Measured, the hill-climbed grids of hostile-hunt need at
+// most a few dozen tests.
 //
 // The scan of Search is kept exactly (first cell in row-major order with the fewest
 // candidates, stopping at a single), on masks of the digits in each unit instead of
@@ -26,10 +25,11 @@
 
 namespace VELMO_ISA {
 
-// Guesses a test may spend in the order like Search's before the strongest order takes
-// over. Measured in instructions a grid: none 1.16 M on hill-climbed grids and 152 k on
-// random sparse ones; 32 0.79 M and 94 k; 128 0.75 M and 94 k.
-constexpr int64_t kOrderedGuessBudget = 64;
+// Dead levels a level may spend before the engine tests it. In instructions a grid, on
+// hill-climbed grids / random sparse ones / clue-removed 17-clue puzzles: 8: 390 k /
+// 76 k / 139 k; 16: 383 k / 75 k / 139 k; 32: 380 k / 74 k / 141 k; 64: 391 k / 74 k /
+// 146 k; 512: 505 k / 79 k / 202 k.
+constexpr int64_t kPruneAfterLevels = 32;
 
 void COrderedSearch::Load(uint8_t* grid) {
     m_grid = grid;
@@ -101,6 +101,8 @@ std::optional<CFastOutcome> COrderedSearch::Step() {
     if (selected < 0) return CFastOutcome::kNoSolution;
     if (selected == 0) return CFastOutcome::kSolved;
 
+    const int64_t start = m_levels;
+    bool tested = m_root == nullptr;
     for (; digits; digits &= digits - 1) {
         const int d = LowestBit(digits);
         Set(cell, d);
@@ -111,83 +113,42 @@ std::optional<CFastOutcome> COrderedSearch::Step() {
             return outcome;
         }
         Clear(cell, d);
+        if (!tested && m_levels - start > kPruneAfterLevels && (digits & (digits - 1))) {
+            // This level's branches so far were dead and took the search long: the engine
+            // decides whether any branch left holds a solution before they are walked too.
+            tested = true;
+            const std::optional<bool> solvable = HasSolution();
+            if (!solvable) return CFastOutcome::kExpired;
+            if (!*solvable) return CFastOutcome::kNoSolution;
+        }
     }
     return CFastOutcome::kNoSolution;
+}
+
+std::optional<bool> COrderedSearch::HasSolution() {
+    ++m_tests;
+    CBandState state = *m_root;
+    if (!band_engine::AssignAll(state, m_grid)) return false;
+    CEngineSearch search;
+    search.limit = 1;
+    search.expired = m_expired;
+    band_engine::Search(state, search);
+    m_guesses += search.guesses;
+    if (search.aborted) return std::nullopt;
+    return search.found > 0;
+}
+
+CFastOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root) {
+    m_root = &root;
+    const std::optional<CFastOutcome> outcome = Run(grid, INT64_MAX);
+    m_root = nullptr;
+    return outcome.value_or(CFastOutcome::kExpired);
 }
 
 std::optional<CFastOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {
     Load(grid);
     m_budget = levelBudget;
     return Step();
-}
-
-CFastOutcome COrderedSearch::FirstSolution(uint8_t* grid, CBandState state,
-                                           const PuzzleGrid* witnesses, int witnessCount) {
-    Load(grid);
-
-    // Solutions that agree with the path so far; the smallest digit any of them has in the
-    // chosen cell bounds the tests.
-    PuzzleGrid pool[3];
-    int poolSize = 0;
-    for (int i = 0; i < witnessCount && i < 2; ++i) pool[poolSize++] = witnesses[i];
-    bool synced = true;  // `state` is the position of `grid`
-
-    for (;;) {
-        int cell = -1;
-        unsigned digits = 0;
-        // The grid always extends to a witness, so no cell is without candidates.
-        const int selected = Select(cell, digits);
-        if (selected <= 0) return selected == 0 ? CFastOutcome::kSolved : CFastOutcome::kNoSolution;
-        int chosen = 10;
-        for (int i = 0; i < poolSize; ++i) chosen = std::min<int>(chosen, pool[i][cell]);
-
-        // The engine's position catches up with the path only when a test needs it:
-        // most levels place the witness's digit untested.
-        unsigned below = digits & ((1u << chosen) - 1);
-        if (below && !synced) {
-            // The path extends to a witness, so this never fails.
-            if (!band_engine::AssignAll(state, grid)) return CFastOutcome::kNoSolution;
-            synced = true;
-        }
-        if (below) below &= band_engine::Candidates(state, cell);
-        for (; below; below &= below - 1) {
-            const int d = LowestBit(below);
-            if (m_expired && m_expired()) return CFastOutcome::kExpired;
-            ++m_tests;
-            CEngineSearch search;
-            search.limit = 1;
-            search.solutions = &pool[poolSize == 3 ? 2 : poolSize];
-            search.expired = m_expired;
-            // First in an order like Search's own, so that the solution found tends to
-            // agree with the levels still to come and spares their tests; past a few
-            // guesses in that order, the engine's strongest order decides.
-            search.order = CBranchOrder::kFirstCell;
-            search.guessBudget = kOrderedGuessBudget;
-            band_engine::Search(state, search, cell, d);
-            m_guesses += search.guesses;
-            if (search.budgetSpent) {
-                search.order = CBranchOrder::kFewestConfigurations;
-                search.guessBudget = INT64_MAX;
-                band_engine::Search(state, search, cell, d);
-                m_guesses += search.guesses;
-            }
-            if (search.aborted) return CFastOutcome::kExpired;
-            if (search.found) {
-                if (poolSize < 3) ++poolSize;
-                chosen = d;
-                break;
-            }
-        }
-
-        Set(cell, chosen);
-        synced = false;
-        // Keep only the witnesses that agree with the digit just placed.
-        int kept = 0;
-        for (int i = 0; i < poolSize; ++i) {
-            if (pool[i][cell] == chosen) pool[kept++] = pool[i];
-        }
-        poolSize = kept;
-    }
 }
 
 }  // namespace VELMO_ISA

@@ -28,7 +28,10 @@ TEST(IsConsistent, RejectsARepeatInAnyUnit) {
         {"column", WithDigits({{0, 2, 7}, {8, 2, 7}})},
         {"box only", WithDigits({{3, 3, 4}, {5, 5, 4}})},
         {"bottom-right box only", WithDigits({{6, 7, 1}, {8, 6, 1}})},
-        {"two bytes above 9", WithDigits({{1, 1, 12}, {1, 7, 12}})},
+        {"two bytes above 9 in a row", WithDigits({{1, 1, 12}, {1, 7, 12}})},
+        {"two bytes above 9 in a column", WithDigits({{0, 4, 200}, {8, 4, 200}})},
+        {"two bytes above 9 in a box only", WithDigits({{6, 6, 10}, {8, 8, 10}})},
+        {"the largest byte twice in a box", WithDigits({{3, 0, 255}, {4, 1, 255}})},
     };
     for (const Case& test : cases) {
         EXPECT_EQ(IsConsistent(test.grid.data()), 0) << test.what << ": " << GridToText(test.grid);
@@ -39,8 +42,13 @@ TEST(IsConsistent, AcceptsDigitsThatShareNoUnit) {
     EXPECT_EQ(IsConsistent(WithDigits({{0, 0, 5}, {4, 4, 5}}).data()), 1);
     // Neighbouring boxes: same band, different columns and rows.
     EXPECT_EQ(IsConsistent(WithDigits({{0, 2, 3}, {1, 3, 3}, {2, 6, 3}}).data()), 1);
-    // Only the range-free comparison is made: a lone value above 9 is not a conflict.
+    // Only the range-free comparison is made: a lone value above 9 is not a conflict, nor
+    // are different values above 9 in one unit, nor the same one in different units.
     EXPECT_EQ(IsConsistent(WithDigits({{2, 2, 12}}).data()), 1);
+    EXPECT_EQ(IsConsistent(WithDigits({{0, 0, 10}, {0, 1, 11}, {1, 0, 74}, {2, 2, 138}}).data()),
+              1);
+    EXPECT_EQ(IsConsistent(WithDigits({{0, 0, 64}, {4, 4, 64}, {8, 8, 128}, {0, 8, 192}}).data()),
+              1);
 }
 
 TEST(IsConsistent, FindsASingleChangedCellInASolution) {

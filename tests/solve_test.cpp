@@ -106,12 +106,27 @@ TEST_F(SolveTest, LimitExactlyReachedIsNotStruck) {
     EXPECT_TRUE(platform.questions.empty());
 }
 
+// The request starts 16 ms before the counter wraps past 2^32; every later reading comes
+// after the wrap, `after` milliseconds later than the start.
+std::function<uint32_t(int)> WrapsAfterTheStart(uint32_t after) {
+    return [after](int reading) { return reading == 0 ? 0xFFFFFFF0u : 0xFFFFFFF0u + after; };
+}
+
 TEST_F(SolveTest, TickCounterWrappingIsNoTimeOut) {
-    platform.clock = [](int reading) { return reading < 3 ? 0xFFFFFFF0u : 0x20u; };
+    platform.clock = WrapsAfterTheStart(0x30);
     PuzzleGrid buffer = GridFromText(kPuzzle);
     EXPECT_EQ(solver.Solve(buffer.data(), kCellCount), 1);
     EXPECT_EQ(GridToText(buffer), kPuzzleSolution);
     EXPECT_TRUE(platform.questions.empty());
+    EXPECT_GE(platform.readings, 2) << "a reading after the wrap was compared with the start";
+}
+
+TEST_F(SolveTest, TickCounterWrappingPastTheLimitTimesOut) {
+    platform.clock = WrapsAfterTheStart(uint32_t(kSearchTimeLimitMs) + 1);
+    platform.answers = {false};
+    PuzzleGrid buffer = GridFromText(kPuzzle);
+    EXPECT_EQ(solver.Solve(buffer.data(), kCellCount), 0);
+    EXPECT_EQ(platform.questions.size(), 1u);
 }
 
 // The clock reads 0 for the request's start and then jumps past the limit: the request

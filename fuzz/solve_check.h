@@ -1,0 +1,8 @@
+// What both Solve fuzz targets check on a grid: the answer against the solution count, and
+// that no grid takes the solver longer than a tenth of a second, even under the sanitizers.
+#pragma once
+
+#include "grid_solver.h"
+
+// Solves `input` (any 81 bytes) and aborts on a wrong or slow answer.
+void SolveAndCheck(const PuzzleGrid& input);
