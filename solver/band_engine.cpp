@@ -708,9 +708,18 @@ bool Load(const uint8_t* grid, CBandState& s) {
 }
 
 bool AssignAll(CBandState& s, const uint8_t* grid) {
-    CPropagator propagator(s);
+    uint8_t cells[kCellCount];
+    int count = 0;
     for (int cell = 0; cell < kCellCount; ++cell) {
-        if (grid[cell] == 0) continue;
+        if (grid[cell] != 0) cells[count++] = uint8_t(cell);
+    }
+    return Place(s, grid, cells, count);
+}
+
+bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count) {
+    CPropagator propagator(s);
+    for (int i = 0; i < count; ++i) {
+        const int cell = cells[i];
         const int d = grid[cell] - 1, b = cell / 27;
         const uint32_t bit = 1u << (cell % 27);
         // A digit that the givens or an earlier digit ruled out: no solution.

@@ -49,6 +49,9 @@ bool Load(const uint8_t* grid, CBandState& state);
 // has not fixed yet, and propagates once. False when that leaves no solution.
 bool AssignAll(CBandState& state, const uint8_t* grid);
 
+// The same for the listed cells of `grid` only.
+bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count);
+
 // Searches for solutions of a propagated state, as `search` asks. Every solution is found
 // exactly once, so `found` below the limit on a search that was not aborted is the number
 // of solutions.

@@ -102,52 +102,78 @@ std::optional<CFastOutcome> COrderedSearch::Step() {
     if (selected == 0) return CFastOutcome::kSolved;
 
     const int64_t start = m_levels;
-    bool tested = m_root == nullptr;
+    bool tested = !m_pruning;
+    const int depth = m_depth++;
+    m_path[depth] = uint8_t(cell);
     for (; digits; digits &= digits - 1) {
         const int d = LowestBit(digits);
         Set(cell, d);
         const std::optional<CFastOutcome> outcome = Step();
         if (outcome != CFastOutcome::kNoSolution) {
             // Solved or expired, the grid stays as it is; over budget, it is restored.
+            m_depth = depth;
             if (!outcome) Clear(cell, d);
             return outcome;
         }
         Clear(cell, d);
+        // The engine's positions below this level no longer match the path.
+        for (; m_deepestKnown > depth; --m_deepestKnown) m_known[m_deepestKnown] = false;
         if (!tested && m_levels - start > kPruneAfterLevels && (digits & (digits - 1))) {
             // This level's branches so far were dead and took the search long: the engine
             // decides whether any branch left holds a solution before they are walked too.
             tested = true;
+            m_depth = depth;
             const std::optional<bool> solvable = HasSolution();
-            if (!solvable) return CFastOutcome::kExpired;
-            if (!*solvable) return CFastOutcome::kNoSolution;
+            m_depth = depth + 1;
+            if (!solvable || !*solvable) {
+                m_depth = depth;
+                return solvable ? CFastOutcome::kNoSolution : CFastOutcome::kExpired;
+            }
         }
     }
+    m_depth = depth;
     return CFastOutcome::kNoSolution;
 }
 
 std::optional<bool> COrderedSearch::HasSolution() {
     ++m_tests;
-    CBandState state = *m_root;
-    if (!band_engine::AssignAll(state, m_grid)) return false;
+    // The position of the path so far, from the deepest one known on it: consecutive tests
+    // share most of their path, so this places a few digits instead of the whole path.
+    if (!m_known[m_depth]) {
+        int base = std::min(m_depth, m_deepestKnown);
+        while (!m_known[base]) --base;
+        m_positions[m_depth] = m_positions[base];
+        m_dead[m_depth] = m_dead[base] || !band_engine::Place(m_positions[m_depth], m_grid,
+                                                              m_path + base, m_depth - base);
+        m_known[m_depth] = true;
+        m_deepestKnown = std::max(m_deepestKnown, m_depth);
+    }
+    if (m_dead[m_depth]) return false;
     CEngineSearch search;
     search.limit = 1;
     search.expired = m_expired;
-    band_engine::Search(state, search);
+    band_engine::Search(m_positions[m_depth], search);
     m_guesses += search.guesses;
     if (search.aborted) return std::nullopt;
     return search.found > 0;
 }
 
 CFastOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root) {
-    m_root = &root;
+    m_pruning = true;
+    m_positions[0] = root;
+    m_dead[0] = false;
+    std::fill(std::begin(m_known), std::end(m_known), false);
+    m_known[0] = true;
+    m_deepestKnown = 0;
     const std::optional<CFastOutcome> outcome = Run(grid, INT64_MAX);
-    m_root = nullptr;
+    m_pruning = false;
     return outcome.value_or(CFastOutcome::kExpired);
 }
 
 std::optional<CFastOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {
     Load(grid);
     m_budget = levelBudget;
+    m_depth = 0;
     return Step();
 }
 

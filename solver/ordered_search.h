@@ -42,18 +42,28 @@ class COrderedSearch {
     int Select(int& cell, unsigned& digits) const;
     // One level; nothing when over budget.
     std::optional<CFastOutcome> Step();
-    // Whether the grid so far has a solution, by the engine from m_root; nothing when the
-    // clock said stop.
+    // Whether the grid of the path's first m_depth levels has a solution, by the engine;
+    // nothing when the clock said stop.
     std::optional<bool> HasSolution();
     void Load(uint8_t* grid);
     void Set(int cell, int d);
     void Clear(int cell, int d);
 
     uint8_t* m_grid = nullptr;
-    uint64_t m_empty[2] = {};            // bit i of word i / 64: cell i is empty
-    uint16_t m_used[27] = {};            // per unit: bit d when digit d is placed in it
-    int64_t m_budget = 0;                // levels the current run may still visit
-    const CBandState* m_root = nullptr;  // while pruning: the position of the givens
+    uint64_t m_empty[2] = {};  // bit i of word i / 64: cell i is empty
+    uint16_t m_used[27] = {};  // per unit: bit d when digit d is placed in it
+    int64_t m_budget = 0;      // levels the current run may still visit
+    int m_depth = 0;           // levels on the path, each placing m_path[level]
+    uint8_t m_path[kCellCount] = {};
+
+    // While pruning: the engine's positions of the path's first levels, m_positions[k]
+    // for the first k (m_positions[0] of the givens), where m_known[k]; m_dead[k] when
+    // that position proved to have no solution. None is known beyond m_deepestKnown.
+    bool m_pruning = false;
+    CBandState m_positions[kCellCount + 1];
+    bool m_known[kCellCount + 1] = {};
+    bool m_dead[kCellCount + 1] = {};
+    int m_deepestKnown = 0;
 };
 
 }  // namespace VELMO_ISA
