@@ -39,11 +39,13 @@ bool IsSolutionOf(const PuzzleGrid& solution, const PuzzleGrid& puzzle) {
 }
 
 std::vector<std::string> CorpusFiles() {
-    return {"unique.txt", "multiple.txt", "near-empty.txt", "none.txt", "conflicting.txt",
-            "crlf.txt"};
+    return {"unique.txt", "multiple.txt",    "near-empty.txt",
+            "none.txt",   "conflicting.txt", "crlf.txt"};
 }
 
-std::string CorpusPath(const std::string& file) { return std::string(VELMO_TEST_DATA_DIR "/") + file; }
+std::string CorpusPath(const std::string& file) {
+    return std::string(VELMO_TEST_DATA_DIR "/") + file;
+}
 
 std::vector<CCorpusEntry> ReadCorpus(const std::string& file) {
     std::vector<CCorpusEntry> entries;
