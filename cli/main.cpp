@@ -239,7 +239,8 @@ class CPipeline {
         if (m_interleave) {
             size_t outDone = 0, errDone = 0;
             for (const CChunk::CMark& mark : chunk.marks) {
-                if (const int error = WriteAll(STDOUT_FILENO, out.substr(outDone, mark.outEnd - outDone))) {
+                if (const int error =
+                        WriteAll(STDOUT_FILENO, out.substr(outDone, mark.outEnd - outDone))) {
                     return error;
                 }
                 WriteAll(STDERR_FILENO, err.substr(errDone, mark.errEnd - errDone));
@@ -267,9 +268,9 @@ class CPipeline {
     const size_t m_maxInFlight;
 
     std::mutex m_mutex;
-    std::condition_variable m_workReady;  // m_todo has a chunk, or the input has ended
-    std::condition_variable m_chunkDone;  // a chunk is solved, or the input has ended
-    std::condition_variable m_roomFree;   // a chunk left m_order, or writing failed
+    std::condition_variable m_workReady;          // m_todo has a chunk, or the input has ended
+    std::condition_variable m_chunkDone;          // a chunk is solved, or the input has ended
+    std::condition_variable m_roomFree;           // a chunk left m_order, or writing failed
     std::deque<std::unique_ptr<CChunk>> m_order;  // in flight, in input order
     std::deque<CChunk*> m_todo;                   // of those, the ones not yet taken
     bool m_closed = false;
@@ -426,8 +427,8 @@ void WriteStats(const CTally& tally, double seconds) {
     std::snprintf(text, sizeof text,
                   "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
                   "time: %.3f s, %.2f us/puzzle\n",
-                  tally.puzzles, tally.solved, tally.puzzles - tally.solved, tally.invalid,
-                  seconds, tally.puzzles ? seconds * 1e6 / double(tally.puzzles) : 0.0);
+                  tally.puzzles, tally.solved, tally.puzzles - tally.solved, tally.invalid, seconds,
+                  tally.puzzles ? seconds * 1e6 / double(tally.puzzles) : 0.0);
     WriteAll(STDERR_FILENO, text);
 }
 

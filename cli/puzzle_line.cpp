@@ -9,9 +9,13 @@ bool IsBlank(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
 }
 
-bool IsCell(char ch) { return (ch >= '0' && ch <= '9') || ch == '.'; }
+bool IsCell(char ch) {
+    return (ch >= '0' && ch <= '9') || ch == '.';
+}
 
-bool IsSeparator(char ch) { return IsBlank(ch) || ch == '|' || ch == '-' || ch == '+'; }
+bool IsSeparator(char ch) {
+    return IsBlank(ch) || ch == '|' || ch == '-' || ch == '+';
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

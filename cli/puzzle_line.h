@@ -19,7 +19,7 @@ struct CPuzzleLine {
         kInvalid,  // `error` says why
     };
     Kind kind = kSkip;
-    PuzzleGrid grid{};               // cell values, 0 for empty
+    PuzzleGrid grid{};                     // cell values, 0 for empty
     std::array<char, kCellCount> cells{};  // the cells' characters as they stood
     std::string comment;  // text after the 81st cell as it stood, from the character that ends
                           // the cells; empty when there is none

@@ -51,7 +51,9 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string Quote(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
 
 // The 9 rows of an 81-character grid, each followed by a line end.
 std::string Rows(const std::string& cells) {
@@ -66,8 +68,8 @@ class CliTest : public ::testing::Test {
 
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / ("velmo-cli-test-" + std::to_string(::getpid()) +
-                                             "-" + info->name());
+        m_dir = fs::temp_directory_path() /
+                ("velmo-cli-test-" + std::to_string(::getpid()) + "-" + info->name());
         fs::create_directories(m_dir);
     }
     void TearDown() override { fs::remove_all(m_dir); }
@@ -127,8 +129,7 @@ TEST_F(CliTest, ReportsMalformedLinesAndGoesOn) {
     std::string wide;
     for (int cell = 0; cell < kCellCount; ++cell) wide += "７";
     const fs::path file = Write("bad.txt", "# header\n" + kPuzzle.substr(1) + "\n" + kPuzzle +
-                                               "\n" + "x" + kPuzzle.substr(1) + "\n" + wide +
-                                               "\n");
+                                               "\n" + "x" + kPuzzle.substr(1) + "\n" + wide + "\n");
     const CRun run = Run(Quote(file));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "invalid\n" + kSolution + "\ninvalid\ninvalid\n");
@@ -158,8 +159,8 @@ TEST_F(CliTest, UnreadableFileIsNamedAndExitsTwo) {
     const fs::path good = Write("good.txt", kPuzzle + "\n");
     const CRun run = Run(Quote(missing) + " " + Quote(good));
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "velmo-solve: cannot read '" + missing.string() +
-                           "': No such file or directory\n");
+    EXPECT_EQ(run.err,
+              "velmo-solve: cannot read '" + missing.string() + "': No such file or directory\n");
     EXPECT_EQ(run.out, kSolution + "\n") << "the readable file is still solved";
 
     const CRun directory = Run(Quote(m_dir));
@@ -184,8 +185,8 @@ TEST_F(CliTest, BinaryInputStopsThatFileWithStatusTwo) {
 }
 
 TEST_F(CliTest, UsageErrorsHelpAndVersion) {
-    for (const char* args : {"--frobnicate", "-x", "--format=xml", "--format", "--count --unique",
-                             "--none -c"}) {
+    for (const char* args :
+         {"--frobnicate", "-x", "--format=xml", "--format", "--count --unique", "--none -c"}) {
         const CRun run = Run(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_EQ(run.out, "") << args;
@@ -226,8 +227,8 @@ TEST_F(CliTest, RejectsBadThreadCounts) {
 }
 
 TEST_F(CliTest, CountsSolutionsUpToTwo) {
-    const CRun run = Run("--count", kPuzzle + "\n" + kEmpty + "\n" + kConflict + "\n" +
-                                        kNoSolution + "\nbad\n");
+    const CRun run =
+        Run("--count", kPuzzle + "\n" + kEmpty + "\n" + kConflict + "\n" + kNoSolution + "\nbad\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "1\n2+\n0\n0\ninvalid\n");
 }
@@ -335,8 +336,8 @@ TEST_F(CliTest, GridFormatWritesNineRowsAndABlankLine) {
 }
 
 TEST_F(CliTest, TableHasAHeaderAndOneRowAPuzzle) {
-    const CRun run = Run("--format tsv", kPuzzle + " a\tb \n" + kEmpty + "\n" + kConflict +
-                                             "\n" + kPuzzle.substr(1) + "\n");
+    const CRun run = Run("--format tsv", kPuzzle + " a\tb \n" + kEmpty + "\n" + kConflict + "\n" +
+                                             kPuzzle.substr(1) + "\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "puzzle\tcount\tsolution\tcomment\n" + kPuzzle + "\t1\t" + kSolution +
                            "\ta b\n" + kEmpty + "\t2+\t" + std::string(kEmptyGridSolution) +
@@ -395,8 +396,7 @@ TEST_F(CliTest, MessagesStandNextToTheirLinesInOneFile) {
         if (i % 7 == 3) {
             input += "bad\n";
             expected += "velmo-solve: " + (m_dir / "input.txt").string() + ":" +
-                        std::to_string(i + 1) +
-                        ": unexpected 'b' at cell 1\ninvalid\n";
+                        std::to_string(i + 1) + ": unexpected 'b' at cell 1\ninvalid\n";
         } else {
             input += kPuzzle + "\n";
             expected += kSolution + "\n";
@@ -428,10 +428,9 @@ TEST_F(CliTest, ClosedPipeEndsQuietly) {
     EXPECT_EQ(run.err, "");
 
     // With SIGPIPE ignored the write fails instead: still no message, and status 2.
-    const CRun ignored =
-        Shell("trap '' PIPE; (yes '" + kPuzzle + "' | " + solve + " 2> " +
-              Quote(m_dir / "stderr") + "; echo $? > " + Quote(m_dir / "status") +
-              ") | head -n 1 > " + Quote(m_dir / "stdout"));
+    const CRun ignored = Shell("trap '' PIPE; (yes '" + kPuzzle + "' | " + solve + " 2> " +
+                               Quote(m_dir / "stderr") + "; echo $? > " + Quote(m_dir / "status") +
+                               ") | head -n 1 > " + Quote(m_dir / "stdout"));
     EXPECT_EQ(ignored.out, kSolution + "\n");
     EXPECT_EQ(ignored.err, "");
     EXPECT_EQ(Slurp(m_dir / "status"), "2\n");
@@ -500,7 +499,8 @@ class CChild {
     std::string ReadAll() {
         std::string all = std::move(m_buffer);
         char block[65536];
-        for (ssize_t got; (got = ::read(m_out, block, sizeof block)) > 0;) all.append(block, size_t(got));
+        for (ssize_t got; (got = ::read(m_out, block, sizeof block)) > 0;)
+            all.append(block, size_t(got));
         return all;
     }
 
@@ -535,8 +535,8 @@ TEST_F(CliTest, AnswersWhileTheInputStillFlows) {
 
 // Sends `repeat` copies of `block` (then `tail`) from a thread of its own and returns what
 // came out; the peak memory of the run lands in `maxRssKb`.
-std::string Stream(CChild& child, const std::string& block, size_t repeat,
-                   const std::string& tail, int& status, long& maxRssKb) {
+std::string Stream(CChild& child, const std::string& block, size_t repeat, const std::string& tail,
+                   int& status, long& maxRssKb) {
     std::thread feeder([&] {
         for (size_t i = 0; i < repeat && child.Send(block);) ++i;
         child.Send(tail);

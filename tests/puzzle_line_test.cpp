@@ -38,10 +38,9 @@ TEST(ParsePuzzleLine, IgnoresWhiteSpaceAtTheEndsAndSeparatorsBetweenCells) {
         if (cell % 3 == 0 && cell % 27 != 0) ruled += ' ';
         ruled += kDots[size_t(cell)];
     }
-    for (const std::string& text :
-         {kDots + "\r", "  " + kDots + " \t", "\t" + kDots + "\r\n", ruled,
-          kDots.substr(0, 40) + " " + kDots.substr(40), "|" + kDots.substr(0, 9) + "+-" +
-                                                            kDots.substr(9) + "|"}) {
+    for (const std::string& text : {kDots + "\r", "  " + kDots + " \t", "\t" + kDots + "\r\n",
+                                    ruled, kDots.substr(0, 40) + " " + kDots.substr(40),
+                                    "|" + kDots.substr(0, 9) + "+-" + kDots.substr(9) + "|"}) {
         const CPuzzleLine parsed = ParsePuzzleLine(text);
         ASSERT_EQ(parsed.kind, CPuzzleLine::kPuzzle) << text << ": " << parsed.error;
         EXPECT_EQ(GridToText(parsed.grid), kDots) << text;
@@ -78,7 +77,8 @@ TEST(ParsePuzzleLine, SkipsBlankAndCommentLines) {
 }
 
 TEST(ParsePuzzleLine, ReadsGridRowsAndRules) {
-    for (std::string_view text : {"4.....8.5", "4 . . | . . . | 8 . 5", "|4..|...|8.5|", " 400000805\r"}) {
+    for (std::string_view text :
+         {"4.....8.5", "4 . . | . . . | 8 . 5", "|4..|...|8.5|", " 400000805\r"}) {
         const CPuzzleLine parsed = ParsePuzzleLine(text);
         ASSERT_EQ(parsed.kind, CPuzzleLine::kGridRow) << text << ": " << parsed.error;
         EXPECT_EQ(GridToText(parsed.grid).substr(0, 9), "4.....8.5") << text;
@@ -146,8 +146,7 @@ TEST(ParsePuzzleLine, CountsCharactersNotBytes) {
 }
 
 // Feeds `text` to a reader in pieces of `piece` bytes (0: all at once) and returns its entries.
-std::vector<CPuzzleEntry> ReadAll(std::string_view text, size_t piece = 0,
-                                  bool* binary = nullptr) {
+std::vector<CPuzzleEntry> ReadAll(std::string_view text, size_t piece = 0, bool* binary = nullptr) {
     CPuzzleReader reader;
     std::vector<CPuzzleEntry> entries;
     if (piece == 0) piece = std::max<size_t>(text.size(), 1);
@@ -192,7 +191,8 @@ TEST(PuzzleReader, DropsAByteOrderMarkAtTheStartOnly) {
     ExpectEntries(mark + kDots + "\r\n", {"1:" + kDots});
     ExpectEntries(mark + "# comment\n" + kDots, {"2:" + kDots});
     ExpectEntries(mark, {});
-    ExpectEntries(kDots + "\n" + mark + kDots, {"1:" + kDots, "2:unexpected '\xef\xbb\xbf' (U+FEFF) at cell 1"});
+    ExpectEntries(kDots + "\n" + mark + kDots,
+                  {"1:" + kDots, "2:unexpected '\xef\xbb\xbf' (U+FEFF) at cell 1"});
     // The start of a mark and then something else is read as it stands.
     ExpectEntries("\xef" + kDots, {"1:unexpected byte 0xef at cell 1"});
     ExpectEntries("\xef\xbb", {"1:unexpected byte 0xef at cell 1"});
@@ -229,8 +229,8 @@ TEST(PuzzleReader, AGridMissingRowsIsInvalidWhereItStarts) {
                   {"2:expected 9 rows of a grid, found 3", "6:" + kDots});
     ExpectEntries(rows + kDots + "\n", {"1:expected 9 rows of a grid, found 3", "4:" + kDots});
     ExpectEntries(rows + "# a comment\n", {"1:expected 9 rows of a grid, found 3"});
-    ExpectEntries(rows + "bad\n", {"1:expected 9 rows of a grid, found 3",
-                                   "4:unexpected 'b' at cell 1"});
+    ExpectEntries(rows + "bad\n",
+                  {"1:expected 9 rows of a grid, found 3", "4:unexpected 'b' at cell 1"});
     ExpectEntries(rows, {"1:expected 9 rows of a grid, found 3"});
     // Ten rows: a grid, then a grid that ends after one row.
     std::string ten, nine;
@@ -241,8 +241,7 @@ TEST(PuzzleReader, AGridMissingRowsIsInvalidWhereItStarts) {
 
 TEST(PuzzleReader, AnswersAnOverlongLineAtOnceAndSkipsItsRest) {
     const std::string longLine(kMaxLineLength + 1, '1');
-    ExpectEntries(longLine + "\n" + kDots + "\n",
-                  {"1:line longer than 16384 bytes", "2:" + kDots});
+    ExpectEntries(longLine + "\n" + kDots + "\n", {"1:line longer than 16384 bytes", "2:" + kDots});
     // The answer comes before the line ends: an endless line does not hold it up.
     CPuzzleReader reader;
     std::vector<CPuzzleEntry> entries;
@@ -255,8 +254,7 @@ TEST(PuzzleReader, AnswersAnOverlongLineAtOnceAndSkipsItsRest) {
     EXPECT_EQ(Describe(entries[1]), "2:" + kDots);
     // Exactly the limit is still read as a line; a long comment is still a comment.
     ExpectEntries(std::string(kMaxLineLength - 81, ' ') + kDots, {"1:" + kDots});
-    ExpectEntries("#" + std::string(3 * kMaxLineLength, 'x') + "\r\n" + kDots,
-                  {"2:" + kDots});
+    ExpectEntries("#" + std::string(3 * kMaxLineLength, 'x') + "\r\n" + kDots, {"2:" + kDots});
 }
 
 TEST(PuzzleReader, StopsAtANulByte) {
