@@ -361,7 +361,7 @@ int ParseOptions(int argc, char** argv, COptions& options) {
             options.files.emplace_back(arg);
             continue;
         }
-        // An option that takes a value: "--name=VALUE", "--name VALUE" or "-x VALUE".
+        // An option that takes a value: "--name=VALUE", "--name VALUE", "-x VALUE" or "-xVALUE".
         const auto value = [&](std::string_view name, std::string_view shortName,
                                std::string& out) {
             if (arg == name || arg == shortName) {
@@ -372,6 +372,10 @@ int ParseOptions(int argc, char** argv, COptions& options) {
             if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
                 arg[name.size()] == '=') {
                 out = arg.substr(name.size() + 1);
+                return 1;
+            }
+            if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName) {
+                out = arg.substr(shortName.size());
                 return 1;
             }
             return 0;
