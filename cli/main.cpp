@@ -60,9 +60,9 @@ constexpr std::string_view kUsage =
     "Exit status: 0 if every puzzle was well-formed, 1 if any was invalid, 2 for a\n"
     "usage error, a file that cannot be read or is not text, or a write error.\n";
 
-constexpr size_t kReadBlock = 32 * 1024;
+constexpr size_t kReadBlock = 16 * 1024;
 // A chunk is handed on once it holds this many puzzles or this many bytes of them.
-constexpr size_t kChunkEntries = 4096;
+constexpr size_t kChunkEntries = 2048;
 constexpr size_t kChunkBytes = 1024 * 1024;
 
 struct COptions {
@@ -185,8 +185,9 @@ class CPipeline {
             CChunk* chunk;
             {
                 std::unique_lock lock(m_mutex);
-                m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed; });
-                if (m_todo.empty()) return;
+                m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed || m_failed; });
+                // Once writing has failed, nothing more will be written.
+                if (m_todo.empty() || m_failed) return;
                 chunk = m_todo.front();
                 m_todo.pop_front();
             }
@@ -261,6 +262,7 @@ class CPipeline {
         m_failed = true;
         m_status = 2;
         m_roomFree.notify_all();
+        m_workReady.notify_all();
     }
 
     const COptions& m_options;
