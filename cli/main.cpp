@@ -63,7 +63,7 @@ constexpr std::string_view kUsage =
 constexpr size_t kReadBlock = 16 * 1024;
 // A chunk is handed on once it holds this many puzzles or this many bytes of them.
 constexpr size_t kChunkEntries = 2048;
-constexpr size_t kChunkBytes = 1024 * 1024;
+constexpr size_t kChunkBytes = 256 * 1024;
 
 struct COptions {
     CAnswerOptions answers;
