@@ -113,7 +113,7 @@ void Complain(std::string_view message) {
 // Reports a failed write to standard output; a closed pipe ends the run quietly, as it does
 // when SIGPIPE has its default effect.
 void ComplainOfWrite(int error) {
-    if (error != EPIPE) Complain(std::string("write error: ") + std::strerror(error));
+    if (error != 0 && error != EPIPE) Complain(std::string("write error: ") + std::strerror(error));
 }
 
 // Writes text that is all the run has to say, such as --help; returns the exit status.

@@ -198,6 +198,7 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
     for (const char* args : {"--help", "-h", "--count --help"}) {
         const CRun help = Run(args);
         EXPECT_EQ(help.status, 0) << args;
+        EXPECT_EQ(help.err, "") << args;
         EXPECT_EQ(help.out.rfind("Usage: velmo-solve [OPTION]... [FILE]...\n", 0), 0u) << args;
         for (const char* option : {"--count", "--unique", "--multiple", "--none", "--format",
                                    "--stats", "--threads", "--version"}) {
@@ -207,6 +208,7 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
     for (const char* args : {"--version", "-V"}) {
         const CRun version = Run(args);
         EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.err, "");
         EXPECT_EQ(version.out.rfind("velmo-solve (velmo) ", 0), 0u) << version.out;
         EXPECT_EQ(Lines(version.out).size(), 1u);
     }
