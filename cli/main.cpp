@@ -134,7 +134,7 @@ bool OutputsShareAFile() {
 // Solves chunks on a pool of threads and writes them in order from one more.
 class CPipeline {
   public:
-    CPipeline(const COptions& options)
+    explicit CPipeline(const COptions& options)
         : m_options(options),
           m_interleave(OutputsShareAFile()),
           m_maxInFlight(2 * options.threads + 2) {
