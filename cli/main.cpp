@@ -1,238 +1,441 @@
-// velmo-solve: solves every puzzle of a text file, one puzzle a line, with the window's solver.
+// velmo-solve: a filter that solves every puzzle of its input with the window's solver.
+//
+// The input streams through in chunks: the main thread reads and parses, a pool of threads
+// solves, and a writer thread writes the answers of each chunk in input order as soon as the
+// chunks before it are written. A bounded number of chunks is in flight, so memory stays the
+// same whatever the size of the input, and a pipe sees answers while the input still flows.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include "grid_solver.h"
-#include "puzzle_line.h"
-#include "unattended_platform.h"
+#include "answers.h"
+#include "puzzle_reader.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
     "Usage: velmo-solve [OPTION]... [FILE]...\n"
-    "Solve the puzzles in each FILE (standard input when there is none, or for -).\n"
+    "Solve the puzzles in each FILE (standard input when there is none, or for -),\n"
+    "writing one answer for each puzzle in input order as the input is read.\n"
     "\n"
-    "One puzzle a line: 81 cells row by row, 1-9 a given, 0 or . an empty cell.\n"
-    "Blank lines and lines starting with # are skipped.\n"
-    "For each puzzle one line is written: the 81-digit solution, 'no solution', or\n"
-    "'invalid' for a malformed line (its reason goes to standard error).\n"
+    "A puzzle is one line of 81 cells row by row, or a grid of 9 lines of 9 cells:\n"
+    "1-9 is a given, 0 or . an empty cell; spaces, tabs, |, - and + between cells are\n"
+    "ignored, and so are lines of them alone. Text after the 81st cell of a line is\n"
+    "its comment and is written after its answer. Blank lines and lines starting with\n"
+    "# are skipped. Lines may end with LF, CRLF or CR; a UTF-8 byte-order mark is fine.\n"
     "\n"
-    "  --count       write how many solutions each puzzle has instead: 0, 1 or 2+\n"
-    "  --stats       after the run, write counts and timing to standard error\n"
-    "  --threads N   solve on N threads (default: one per core); output stays in order\n"
-    "  --help        show this text and exit\n"
+    "The answer is the 81-digit solution (the first in the solver's search order when\n"
+    "there are several), 'no solution', or 'invalid' for a malformed line, whose reason\n"
+    "goes to standard error as FILE:LINE: reason.\n"
     "\n"
-    "Exit status: 0 if every line was well-formed, 1 if any was invalid,\n"
-    "2 for a usage error or a file that cannot be read.\n";
+    "  -c, --count        answer with how many solutions each puzzle has: 0, 1 or 2+\n"
+    "      --unique       write only the puzzles that have exactly one solution\n"
+    "      --multiple     write only the puzzles that have two or more solutions\n"
+    "      --none         write only the puzzles that have no solution\n"
+    "                     (these three write the puzzles themselves and may be combined)\n"
+    "  -f, --format=FORMAT  line (default): one line a puzzle;\n"
+    "                     grid: 9 lines of 9 cells, then a blank line;\n"
+    "                     tsv: a header, then puzzle, count, solution and comment,\n"
+    "                     separated by tabs\n"
+    "      --stats        after the run, write counts and timing to standard error\n"
+    "  -j, --threads=N    solve on N threads (default: one per core)\n"
+    "  -h, --help         show this text and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 if every puzzle was well-formed, 1 if any was invalid, 2 for a\n"
+    "usage error, a file that cannot be read or is not text, or a write error.\n";
+
+constexpr size_t kReadBlock = 16 * 1024;
+// A chunk is handed on once it holds this many puzzles or this many bytes of them.
+constexpr size_t kChunkEntries = 2048;
+constexpr size_t kChunkBytes = 256 * 1024;
 
 struct COptions {
-    bool count = false;
+    CAnswerOptions answers;
     bool stats = false;
     unsigned threads = 0;  // 0: one per core
     std::vector<std::string> files;
 };
 
-// One line of input that is not skipped, in input order, with its answer once solved.
-struct CJob {
-    CPuzzleLine parsed;
+// A run of consecutive puzzles of one file, and then what is written for them.
+struct CChunk {
     std::string_view file;
-    size_t line = 0;
-    bool solved = false;      // has a solution (or, with --count, one or more)
-    char answer[kCellCount];  // the line to write, `answerLength` characters
-    uint8_t answerLength = 0;
+    std::vector<CPuzzleEntry> entries;
+    size_t bytes = 0;    // the size of `entries`, roughly
+    std::string notice;  // a message that follows the answers: the file cannot be read on
+    int noticeStatus = 0;
 
-    void SetAnswer(std::string_view text) {
-        std::copy(text.begin(), text.end(), answer);
-        answerLength = static_cast<uint8_t>(text.size());
-    }
-    std::string_view Answer() const { return std::string_view(answer, answerLength); }
+    // Filled in by the solving thread.
+    std::string out;
+    std::string err;
+    // Where the messages go between the answers: out[..outEnd) comes before err[..errEnd).
+    struct CMark {
+        size_t outEnd;
+        size_t errEnd;
+    };
+    std::vector<CMark> marks;
+    CTally tally;
+    bool done = false;
 };
 
-constexpr std::string_view kInvalid = "invalid";
-constexpr std::string_view kNoSolution = "no solution";
-
-// Reads a whole file, or standard input for "-". On failure errno says why.
-bool ReadAll(const std::string& name, std::string& text) {
-    std::FILE* file = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return false;
-    char block[1 << 16];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
-    const bool ok = !std::ferror(file);
-    const int error = errno;
-    if (file != stdin) std::fclose(file);
-    errno = error;
-    return ok;
+// Writes all of `data` to `fd`; returns 0 or the errno of the failure.
+int WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data.remove_prefix(size_t(written));
+    }
+    return 0;
 }
 
-// Adds a job for every line of `text` that is a puzzle or malformed.
-void AddJobs(std::string_view name, std::string_view text, std::vector<CJob>& jobs) {
-    size_t lineNumber = 0;
-    while (!text.empty()) {
-        const size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        ++lineNumber;
-        CPuzzleLine parsed = ParsePuzzleLine(line);
-        if (parsed.kind == CPuzzleLine::kSkip) continue;
-        CJob& job = jobs.emplace_back();
-        job.parsed = std::move(parsed);
-        job.file = name;
-        job.line = lineNumber;
-    }
+void Complain(std::string_view message) {
+    WriteAll(STDERR_FILENO, std::string("velmo-solve: ").append(message).append("\n"));
 }
 
-void Solve(CJob& job, bool countOnly, CGridSolver& solver) {
-    if (job.parsed.kind == CPuzzleLine::kInvalid) {
-        job.SetAnswer(kInvalid);
-        return;
-    }
-    if (countOnly) {
-        static constexpr std::string_view kCounts[] = {"0", "1", "2+"};
-        const int count = CountSolutions(job.parsed.grid.data()).count;
-        job.solved = count > 0;
-        job.SetAnswer(kCounts[count]);
-        return;
-    }
-    PuzzleGrid grid = job.parsed.grid;
-    job.solved = solver.Solve(grid.data(), kCellCount) == 1;
-    if (!job.solved) {
-        job.SetAnswer(kNoSolution);
-        return;
-    }
-    for (int cell = 0; cell < kCellCount; ++cell) job.answer[cell] = char('0' + grid[cell]);
-    job.answerLength = kCellCount;
+// Reports a failed write to standard output; a closed pipe ends the run quietly, as it does
+// when SIGPIPE has its default effect.
+void ComplainOfWrite(int error) {
+    if (error != 0 && error != EPIPE) Complain(std::string("write error: ") + std::strerror(error));
 }
 
-// Solves all jobs on `threads` threads; each takes blocks of jobs from a shared counter.
-void SolveAll(std::vector<CJob>& jobs, bool countOnly, unsigned threads) {
-    constexpr size_t kBlock = 64;
-    std::atomic<size_t> next{0};
-    const auto work = [&] {
-        CUnattendedPlatform platform;
-        CGridSolver solver(platform);
+// Writes text that is all the run has to say, such as --help; returns the exit status.
+int WriteText(std::string_view text) {
+    const int error = WriteAll(STDOUT_FILENO, text);
+    ComplainOfWrite(error);
+    return error == 0 ? 0 : 2;
+}
+
+// True when standard output and standard error end in the same place, a terminal or a file
+// both are sent to, so that each message should stand next to the answer it is about.
+bool OutputsShareAFile() {
+    struct stat out, err;
+    if (::fstat(STDOUT_FILENO, &out) != 0 || ::fstat(STDERR_FILENO, &err) != 0) return true;
+    return out.st_dev == err.st_dev && out.st_ino == err.st_ino;
+}
+
+// Solves chunks on a pool of threads and writes them in order from one more.
+class CPipeline {
+  public:
+    explicit CPipeline(const COptions& options)
+        : m_options(options),
+          m_interleave(OutputsShareAFile()),
+          m_maxInFlight(2 * options.threads + 2) {
+        for (unsigned t = 0; t < options.threads; ++t) m_solvers.emplace_back([this] { Solve(); });
+        m_writer = std::thread([this] { Write(); });
+    }
+
+    // Queues `chunk` for solving, waiting while too many are in flight. Returns false once
+    // writing has failed: the run is over.
+    bool Push(std::unique_ptr<CChunk> chunk) {
+        std::unique_lock lock(m_mutex);
+        m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight || m_failed; });
+        if (m_failed) return false;
+        if (chunk->entries.empty()) chunk->done = true;
+        m_order.push_back(std::move(chunk));
+        if (!m_order.back()->done) {
+            m_todo.push_back(m_order.back().get());
+            m_workReady.notify_one();
+        } else {
+            m_chunkDone.notify_all();
+        }
+        return true;
+    }
+
+    // Waits until every chunk is written; returns the exit status.
+    int Finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closed = true;
+        }
+        m_workReady.notify_all();
+        m_chunkDone.notify_all();
+        for (std::thread& solver : m_solvers) solver.join();
+        m_writer.join();
+        return m_status;
+    }
+
+    bool Failed() {
+        std::lock_guard lock(m_mutex);
+        return m_failed;
+    }
+    const CTally& Tally() const { return m_tally; }
+
+  private:
+    void Solve() {
+        CAnswerWriter writer(m_options.answers);
         for (;;) {
-            const size_t first = next.fetch_add(kBlock);
-            if (first >= jobs.size()) return;
-            const size_t last = std::min(jobs.size(), first + kBlock);
-            for (size_t i = first; i < last; ++i) Solve(jobs[i], countOnly, solver);
+            CChunk* chunk;
+            {
+                std::unique_lock lock(m_mutex);
+                m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed || m_failed; });
+                // Once writing has failed, nothing more will be written.
+                if (m_todo.empty() || m_failed) return;
+                chunk = m_todo.front();
+                m_todo.pop_front();
+            }
+            for (const CPuzzleEntry& entry : chunk->entries) {
+                const size_t errBefore = chunk->err.size();
+                const size_t outBefore = chunk->out.size();
+                writer.Answer(entry, chunk->file, chunk->out, chunk->err, chunk->tally);
+                if (chunk->err.size() != errBefore) {
+                    chunk->marks.push_back({outBefore, chunk->err.size()});
+                }
+            }
+            chunk->entries = {};
+            std::lock_guard lock(m_mutex);
+            chunk->done = true;
+            m_chunkDone.notify_all();
         }
-    };
-    threads = std::max(1u, std::min<unsigned>(threads, unsigned(jobs.size() / kBlock + 1)));
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
-}
-
-// Writes the answers in input order, in large blocks.
-void WriteAnswers(const std::vector<CJob>& jobs) {
-    std::string out;
-    out.reserve(1 << 17);
-    const auto flush = [&out] {
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        std::fflush(stdout);
-        out.clear();
-    };
-    for (const CJob& job : jobs) {
-        if (job.parsed.kind == CPuzzleLine::kInvalid) {
-            // The answers so far go out first, so that a terminal shows the message
-            // next to the line it is about.
-            flush();
-            std::cerr << "velmo-solve: " << job.file << ':' << job.line << ": " << job.parsed.error
-                      << '\n';
-        }
-        out.append(job.Answer());
-        out.push_back('\n');
-        if (out.size() >= (1 << 16)) flush();
     }
-    flush();
-}
 
-// What --stats reports, summed over the files.
-struct CTally {
-    size_t puzzles = 0;
-    size_t solved = 0;
-    size_t invalid = 0;
-    double seconds = 0;
-
-    void Add(const std::vector<CJob>& jobs) {
-        for (const CJob& job : jobs) {
-            if (job.parsed.kind == CPuzzleLine::kInvalid) {
-                ++invalid;
-            } else {
-                ++puzzles;
-                solved += job.solved;
+    void Write() {
+        if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers.format))) {
+            Fail(error);
+            return;
+        }
+        for (;;) {
+            std::unique_ptr<CChunk> chunk;
+            {
+                std::unique_lock lock(m_mutex);
+                m_chunkDone.wait(lock, [this] {
+                    return (!m_order.empty() && m_order.front()->done) ||
+                           (m_closed && m_order.empty());
+                });
+                if (m_order.empty()) return;
+                chunk = std::move(m_order.front());
+                m_order.pop_front();
+            }
+            m_roomFree.notify_one();
+            if (const int error = WriteChunk(*chunk)) {
+                Fail(error);
+                return;
             }
         }
     }
 
-    void Write() const {
-        char text[256];
-        std::snprintf(text, sizeof text,
-                      "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
-                      "time: %.3f s, %.2f us/puzzle\n",
-                      puzzles, solved, puzzles - solved, invalid, seconds,
-                      puzzles ? seconds * 1e6 / double(puzzles) : 0.0);
-        std::cerr << text;
+    int WriteChunk(const CChunk& chunk) {
+        m_tally.Add(chunk.tally);
+        if (chunk.tally.invalid != 0) m_status = std::max(m_status, 1);
+        m_status = std::max(m_status, chunk.noticeStatus);
+        std::string_view out = chunk.out;
+        std::string_view err = chunk.err;
+        if (m_interleave) {
+            size_t outDone = 0, errDone = 0;
+            for (const CChunk::CMark& mark : chunk.marks) {
+                if (const int error =
+                        WriteAll(STDOUT_FILENO, out.substr(outDone, mark.outEnd - outDone))) {
+                    return error;
+                }
+                WriteAll(STDERR_FILENO, err.substr(errDone, mark.errEnd - errDone));
+                outDone = mark.outEnd;
+                errDone = mark.errEnd;
+            }
+            out.remove_prefix(outDone);
+        }
+        if (const int error = WriteAll(STDOUT_FILENO, out)) return error;
+        WriteAll(STDERR_FILENO, m_interleave ? std::string_view() : err);
+        if (!chunk.notice.empty()) Complain(chunk.notice);
+        return 0;
     }
+
+    void Fail(int error) {
+        ComplainOfWrite(error);
+        std::lock_guard lock(m_mutex);
+        m_failed = true;
+        m_status = 2;
+        m_roomFree.notify_all();
+        m_workReady.notify_all();
+    }
+
+    const COptions& m_options;
+    const bool m_interleave;
+    const size_t m_maxInFlight;
+
+    std::mutex m_mutex;
+    std::condition_variable m_workReady;          // m_todo has a chunk, or the input has ended
+    std::condition_variable m_chunkDone;          // a chunk is solved, or the input has ended
+    std::condition_variable m_roomFree;           // a chunk left m_order, or writing failed
+    std::deque<std::unique_ptr<CChunk>> m_order;  // in flight, in input order
+    std::deque<CChunk*> m_todo;                   // of those, the ones not yet taken
+    bool m_closed = false;
+    bool m_failed = false;
+
+    // The writer's alone, until Finish.
+    int m_status = 0;
+    CTally m_tally;
+
+    std::vector<std::thread> m_solvers;
+    std::thread m_writer;
 };
 
+// Reads one file, or standard input for "-", into the pipeline. Returns false once the
+// pipeline has failed.
+bool ReadFile(const std::string& name, CPipeline& pipeline) {
+    auto chunk = std::make_unique<CChunk>();
+    chunk->file = name;
+    const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        chunk->notice = "cannot read '" + name + "': " + std::strerror(errno);
+        chunk->noticeStatus = 2;
+        return pipeline.Push(std::move(chunk));
+    }
+    // What arrives through a pipe or a terminal is answered as it comes; a file is read in
+    // whole chunks.
+    struct stat info;
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+
+    CPuzzleReader reader;
+    std::vector<char> block(kReadBlock);
+    bool ok = true;
+    for (;;) {
+        const ssize_t got = ::read(fd, block.data(), block.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            chunk->notice = "cannot read '" + name + "': " + std::strerror(errno);
+            chunk->noticeStatus = 2;
+            break;
+        }
+        if (got == 0) {
+            reader.Finish(chunk->entries);
+            break;
+        }
+        const size_t before = chunk->entries.size();
+        reader.Feed(std::string_view(block.data(), size_t(got)), chunk->entries);
+        for (size_t i = before; i < chunk->entries.size(); ++i) {
+            chunk->bytes += sizeof(CPuzzleEntry) + chunk->entries[i].parsed.comment.size() +
+                            chunk->entries[i].parsed.error.size();
+        }
+        if (reader.Binary()) {
+            chunk->notice = name + ":" + std::to_string(reader.LineNumber()) +
+                            ": a NUL byte: not a text file (UTF-16?), the rest is not read";
+            chunk->noticeStatus = 2;
+            break;
+        }
+        if (chunk->entries.size() >= kChunkEntries || chunk->bytes >= kChunkBytes ||
+            (!regular && !chunk->entries.empty())) {
+            if (!pipeline.Push(std::move(chunk))) {
+                ok = false;
+                break;
+            }
+            chunk = std::make_unique<CChunk>();
+            chunk->file = name;
+        }
+    }
+    if (fd != STDIN_FILENO) ::close(fd);
+    return ok && pipeline.Push(std::move(chunk));
+}
+
 int UsageError(const std::string& message) {
-    std::cerr << "velmo-solve: " << message << "\nTry 'velmo-solve --help' for more information.\n";
+    Complain(message + "\nTry 'velmo-solve --help' for more information.");
     return 2;
+}
+
+bool ParseThreads(std::string_view value, unsigned& threads) {
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
+    return error == std::errc() && end == value.data() + value.size() && threads >= 1 &&
+           threads <= 1024;
 }
 
 // Parses the command line; returns -1 to go on, else the exit status.
 int ParseOptions(int argc, char** argv, COptions& options) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+        const std::string_view arg = argv[i];
         if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-            options.files.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help") {
-            std::cout << kUsage;
+            options.files.emplace_back(arg);
+            continue;
+        }
+        // An option that takes a value: "--name=VALUE", "--name VALUE", "-x VALUE" or "-xVALUE".
+        const auto value = [&](std::string_view name, std::string_view shortName,
+                               std::string& out) {
+            if (arg == name || arg == shortName) {
+                if (i + 1 == argc) return -1;
+                out = argv[++i];
+                return 1;
+            }
+            if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
+                arg[name.size()] == '=') {
+                out = arg.substr(name.size() + 1);
+                return 1;
+            }
+            if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName) {
+                out = arg.substr(shortName.size());
+                return 1;
+            }
             return 0;
-        } else if (arg == "--count") {
-            options.count = true;
+        };
+        std::string text;
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            return WriteText(kUsage);
+        } else if (arg == "--version" || arg == "-V") {
+            return WriteText("velmo-solve (velmo) " VELMO_VERSION "\n");
+        } else if (arg == "--count" || arg == "-c") {
+            options.answers.count = true;
+        } else if (arg == "--unique") {
+            options.answers.kinds |= kKindUnique;
+        } else if (arg == "--multiple") {
+            options.answers.kinds |= kKindMultiple;
+        } else if (arg == "--none") {
+            options.answers.kinds |= kKindNone;
         } else if (arg == "--stats") {
             options.stats = true;
-        } else if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
-            std::string value;
-            if (arg == "--threads") {
-                if (i + 1 == argc) return UsageError("--threads needs a number");
-                value = argv[++i];
-            } else {
-                value = arg.substr(std::strlen("--threads="));
-            }
-            unsigned threads = 0;
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), threads);
-            if (error != std::errc() || end != value.data() + value.size() || threads < 1 ||
-                threads > 1024) {
-                return UsageError("--threads takes a whole number from 1 to 1024, not '" + value +
+        } else if (const int found = value("--threads", "-j", text); found != 0) {
+            if (found < 0) return UsageError("--threads needs a number");
+            if (!ParseThreads(text, options.threads)) {
+                return UsageError("--threads takes a whole number from 1 to 1024, not '" + text +
                                   "'");
             }
-            options.threads = threads;
+        } else if (const int found = value("--format", "-f", text); found != 0) {
+            if (found < 0) return UsageError("--format needs one of line, grid, tsv");
+            if (text == "line") {
+                options.answers.format = COutputFormat::kLine;
+            } else if (text == "grid") {
+                options.answers.format = COutputFormat::kGrid;
+            } else if (text == "tsv") {
+                options.answers.format = COutputFormat::kTsv;
+            } else {
+                return UsageError("--format takes line, grid or tsv, not '" + text + "'");
+            }
         } else {
-            return UsageError("unknown option '" + arg + "'");
+            return UsageError("unknown option '" + std::string(arg) + "'");
         }
     }
-    if (options.files.empty()) options.files.push_back("-");
+    if (options.answers.count && options.answers.kinds != 0) {
+        return UsageError("--count does not go with --unique, --multiple or --none");
+    }
+    if (options.files.empty()) options.files.emplace_back("-");
     if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
     return -1;
+}
+
+void WriteStats(const CTally& tally, double seconds) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
+                  "time: %.3f s, %.2f us/puzzle\n",
+                  tally.puzzles, tally.solved, tally.puzzles - tally.solved, tally.invalid, seconds,
+                  tally.puzzles ? seconds * 1e6 / double(tally.puzzles) : 0.0);
+    WriteAll(STDERR_FILENO, text);
 }
 
 }  // namespace
@@ -241,29 +444,15 @@ int main(int argc, char** argv) {
     COptions options;
     if (const int status = ParseOptions(argc, argv, options); status >= 0) return status;
 
-    // Files are read and solved in turn, so that an unreadable file's message comes after
-    // the answers to the files before it.
-    int status = 0;
-    CTally tally;
+    const auto start = std::chrono::steady_clock::now();
+    CPipeline pipeline(options);
     for (const std::string& name : options.files) {
-        std::string text;
-        if (!ReadAll(name, text)) {
-            std::cerr << "velmo-solve: cannot read '" << name << "': " << std::strerror(errno)
-                      << '\n';
-            status = 2;
-            continue;
-        }
-        std::vector<CJob> jobs;
-        AddJobs(name, text, jobs);
-        const auto start = std::chrono::steady_clock::now();
-        SolveAll(jobs, options.count, options.threads);
-        tally.seconds +=
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        WriteAnswers(jobs);
-        const size_t invalidBefore = tally.invalid;
-        tally.Add(jobs);
-        if (tally.invalid > invalidBefore && status == 0) status = 1;
+        if (!ReadFile(name, pipeline)) break;
     }
-    if (options.stats) tally.Write();
+    const int status = pipeline.Finish();
+    if (options.stats && !pipeline.Failed()) {
+        WriteStats(pipeline.Tally(),
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
     return status;
 }

@@ -1,4 +1,5 @@
-# Shared by the scripts: where things are, and installing what is missing.
+# Shared by the scripts: where things are, and installing what is missing. Sourcing it
+# leaves the caller's directory and options as they were.
 # shellcheck shell=bash
 
 VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -27,10 +28,19 @@ velmo_require_packages() {
 }
 
 # Configures and builds one preset. Configuring every time takes a second and applies any
-# change to the preset's settings to an existing build folder.
+# change to the preset's settings to an existing build folder. VELMO_WERROR=ON (as CI sets
+# it) turns warnings into errors.
 velmo_build() {
     local preset=$1
-    cd "$VELMO_ROOT" || return 1
-    cmake --preset "$preset" > /dev/null || return 1
-    cmake --build --preset "$preset"
+    (
+        cd "$VELMO_ROOT" &&
+            cmake --preset "$preset" -DCMAKE_COMPILE_WARNING_AS_ERROR="${VELMO_WERROR:-OFF}" > /dev/null &&
+            cmake --build --preset "$preset"
+    )
+}
+
+# Runs the tests of one preset, as many at once as there are cores.
+velmo_ctest() {
+    local preset=$1
+    (cd "$VELMO_ROOT" && ctest --preset "$preset" -j "$(nproc)")
 }

@@ -153,6 +153,35 @@ std::vector<PuzzleGrid> Generate(size_t count, const std::function<PuzzleGrid()>
     return grids;
 }
 
+// A hard puzzle of the in-repository corpus: it takes the engine guesses.
+PuzzleGrid HardPuzzle() {
+    return GridFromText(
+        "4...3.......6..8..........1....5..9..8....6...7.2........1.27..5.3....4.9........");
+}
+
+TEST(FastPath, AnswersTheCorpus) {
+    // Every grid of the corpus, each kind: its count and Solve's answer are on file.
+    size_t checked = 0;
+    for (const std::string& file : CorpusFiles()) {
+        for (const CCorpusEntry& entry : ReadCorpus(file)) {
+            if (IsConsistent(entry.puzzle.data()) == 0) continue;  // Solve refuses those first
+            for (const CFastPath* path : RunnableVersions()) {
+                const COutcome fast = FastSolve(*path, entry.puzzle);
+                EXPECT_EQ(fast.solved, entry.count > 0)
+                    << path->name << " on " << file << ":" << entry.line;
+                if (fast.solved) {
+                    EXPECT_EQ(GridToText(fast.grid), entry.solution)
+                        << path->name << " on " << file << ":" << entry.line;
+                }
+                EXPECT_EQ(path->count(entry.puzzle.data(), nullptr).count, entry.count)
+                    << path->name << " on " << file << ":" << entry.line;
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 400u);
+}
+
 TEST(FastPath, SameAnswersOnUniquePuzzles) {
     // These all finish: give the plain search all the levels it needs.
     EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("top1465.txt", 300), INT32_MAX), 300u);
@@ -216,7 +245,7 @@ TEST(FastPath, SameFirstSolutionAsAReferenceWalkOnSparseGrids) {
 TEST(FastPath, CountsUpToTwoWithDifferentSolutions) {
     for (const CFastPath* path : RunnableVersions()) {
         SCOPED_TRACE(path->name);
-        const PuzzleGrid puzzle = ReadPuzzleFile("top1465.txt", 1).at(0);
+        const PuzzleGrid puzzle = HardPuzzle();
         const CSolutionCount unique = path->count(puzzle.data(), nullptr);
         ASSERT_EQ(unique.count, 1);
         EXPECT_TRUE(IsSolutionOf(unique.solutions[0], puzzle)) << GridToText(unique.solutions[0]);
@@ -252,7 +281,7 @@ TEST(FastPath, StopsWhenTimeRunsOut) {
     const std::function<bool()> always = [] { return true; };
     for (const CFastPath* path : RunnableVersions()) {
         SCOPED_TRACE(path->name);
-        PuzzleGrid hard = ReadPuzzleFile("top1465.txt", 1).at(0);
+        PuzzleGrid hard = HardPuzzle();
         EXPECT_EQ(path->solve(hard.data(), always, nullptr), CFastOutcome::kExpired);
         PuzzleGrid sparse = GridFromText(
             "........2...................1......3...46.......7...6.........5....3............1");
@@ -280,7 +309,7 @@ TEST(CountSolutions, HandsBackTwoDifferentSolutions) {
         EXPECT_TRUE(IsSolutionOf(solution, empty)) << GridToText(solution);
     }
 
-    const PuzzleGrid puzzle = ReadPuzzleFile("top1465.txt", 1).at(0);
+    const PuzzleGrid puzzle = HardPuzzle();
     const CSolutionCount unique = CountSolutions(puzzle.data());
     ASSERT_EQ(unique.count, 1);
     EXPECT_TRUE(IsSolutionOf(unique.solutions[0], puzzle));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 
 PuzzleGrid GridFromText(std::string_view text) {
@@ -35,6 +36,57 @@ bool IsSolutionOf(const PuzzleGrid& solution, const PuzzleGrid& puzzle) {
         if (puzzle[cell] != 0 && puzzle[cell] != solution[cell]) return false;
     }
     return IsConsistent(solution.data()) == 1;
+}
+
+std::vector<std::string> CorpusFiles() {
+    return {"unique.txt", "multiple.txt",    "near-empty.txt",
+            "none.txt",   "conflicting.txt", "crlf.txt"};
+}
+
+std::string CorpusPath(const std::string& file) {
+    return std::string(VELMO_TEST_DATA_DIR "/") + file;
+}
+
+std::vector<CCorpusEntry> ReadCorpus(const std::string& file) {
+    std::vector<CCorpusEntry> entries;
+    std::ifstream in(CorpusPath(file), std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "cannot read corpus file " << CorpusPath(file);
+        return entries;
+    }
+    std::string line;
+    size_t lineNumber = 0;
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line.front() == '#') continue;
+        CCorpusEntry entry;
+        entry.file = file;
+        entry.line = lineNumber;
+        const size_t first = line.find(':');
+        const size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+        const CPuzzleLine parsed = ParsePuzzleLine(line.substr(0, first));
+        if (second == std::string::npos || parsed.kind != CPuzzleLine::kPuzzle ||
+            second - first != 2 || line[first + 1] < '0' || line[first + 1] > '2') {
+            ADD_FAILURE() << file << ":" << lineNumber << ": not puzzle:count:solution: " << line;
+            continue;
+        }
+        entry.puzzle = parsed.grid;
+        entry.count = line[first + 1] - '0';
+        entry.solution = line.substr(second + 1);
+        if ((entry.count == 0) != entry.solution.empty() ||
+            (!entry.solution.empty() && entry.solution.size() != size_t(kCellCount))) {
+            ADD_FAILURE() << file << ":" << lineNumber << ": count and solution disagree: " << line;
+            continue;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+bool HaveCollections() {
+    std::error_code error;
+    return std::filesystem::is_directory(VELMO_PUZZLE_DIR, error);
 }
 
 std::vector<PuzzleGrid> ReadPuzzleFile(const std::string& name, size_t limit) {

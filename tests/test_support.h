@@ -1,5 +1,5 @@
 // Helpers shared by the solver and batch-solver tests: grids as text, a scripted platform,
-// and the shared puzzle collections.
+// the test corpus in tests/data/, and the shared puzzle collections.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,31 @@ std::string GridToText(const PuzzleGrid& grid);
 
 // True when `solution` is complete, breaks no rule, and keeps every given of `puzzle`.
 bool IsSolutionOf(const PuzzleGrid& solution, const PuzzleGrid& puzzle);
+
+// One grid of the test corpus, a line "puzzle:count:solution" of a file in tests/data/.
+struct CCorpusEntry {
+    std::string file;
+    size_t line = 0;
+    PuzzleGrid puzzle{};
+    int count = 0;         // solutions up to two: 0, 1, or 2 for two or more
+    std::string solution;  // Solve's answer as 81 digits, empty when there is none
+};
+
+// The files of the corpus: unique.txt, multiple.txt, near-empty.txt, none.txt,
+// conflicting.txt, and crlf.txt (a mix of them with CRLF line ends).
+std::vector<std::string> CorpusFiles();
+std::string CorpusPath(const std::string& file);
+
+// The grids of one corpus file in file order; a malformed line fails the calling test.
+std::vector<CCorpusEntry> ReadCorpus(const std::string& file);
+
+// The shared puzzle collections are optional: the folder VELMO_PUZZLE_DIR names may be
+// missing. Tests that read them are registered with velmo_add_gtest's COLLECTIONS argument,
+// which labels them "collections" and has them skipped when the folder is missing; a test
+// may also skip by itself with VELMO_SKIP_WITHOUT_COLLECTIONS().
+bool HaveCollections();
+#define VELMO_SKIP_WITHOUT_COLLECTIONS() \
+    if (!HaveCollections()) GTEST_SKIP() << "no puzzle collections at " VELMO_PUZZLE_DIR
 
 // The puzzle lines of a shared collection (comments and CRLF handled), at most `limit`.
 std::vector<PuzzleGrid> ReadPuzzleFile(const std::string& name, size_t limit = SIZE_MAX);
