@@ -14,6 +14,7 @@
 
 #include "app.h"
 #include "main_dialog.h"
+#include "puzzle_layout.h"
 
 namespace {
 
@@ -189,21 +190,6 @@ class MainDialogTest : public QObject {
     // Whether `drawn` is nearer to `expected` than to `other`.
     static bool NearerTo(const QColor& drawn, const QColor& expected, const QColor& other) {
         return ColourDistance(drawn, expected) < ColourDistance(drawn, other);
-    }
-
-    // kPuzzle as nine lines of nine with box rules, as puzzle sites print it.
-    static QString NineLines(const QString& grid, const QString& eol) {
-        QStringList lines;
-        for (int r = 0; r < 9; ++r) {
-            if (r == 3 || r == 6) lines << QStringLiteral("------+-------+------");
-            QString row;
-            for (int c = 0; c < 9; ++c) {
-                if (c == 3 || c == 6) row += QStringLiteral("| ");
-                row += grid[9 * r + c] + QStringLiteral(" ");
-            }
-            lines << row.trimmed();
-        }
-        return lines.join(eol);
     }
 
   private slots:

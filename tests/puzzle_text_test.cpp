@@ -1,6 +1,7 @@
 // Reading a whole puzzle from clipboard text, and writing the grid as one line.
 #include <QtTest>
 
+#include "puzzle_layout.h"
 #include "puzzle_text.h"
 
 namespace {
@@ -8,20 +9,9 @@ namespace {
 const QString kLine =
     "4.....8.5.3..........7......2.....6.....8.4......1.......6.3.7.5..2.....1.4......";
 
-// The puzzle of kLine laid out as nine lines of nine with box rules, joined by `eol`.
+// The puzzle of kLine as nine lines of nine with box rules, joined by `eol`.
 QString BoxedLayout(const QString& eol, QChar empty = u'.') {
-    QStringList lines;
-    for (int r = 0; r < 9; ++r) {
-        if (r == 3 || r == 6) lines << QStringLiteral("------+-------+------");
-        QString row;
-        for (int c = 0; c < 9; ++c) {
-            if (c == 3 || c == 6) row += QStringLiteral("| ");
-            const QChar cell = kLine[9 * r + c];
-            row += (cell == u'.' ? empty : cell) + QStringLiteral(" ");
-        }
-        lines << row.trimmed();
-    }
-    return lines.join(eol);
+    return NineLines(QString(kLine).replace(u'.', empty), eol);
 }
 
 QString Digits(const PuzzleGrid& grid) {

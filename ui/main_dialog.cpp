@@ -1,7 +1,7 @@
 // The main dialog. Positions are kept in dialog units, converted through the dialog font
 // as a dialog manager would, so the proportions hold at any font size or scaling.
 //
-// Short names: i is a cell index (9 * r + c), r and c its row and column, d a digit.
+// Short names: i is a cell index (9 * r + c), r and c its row and column.
 #include "main_dialog.h"
 
 #include <QAccessible>
@@ -45,19 +45,19 @@ constexpr int kCellPitchYDu = 18;
 
 // The dialog template. Its order is the creation order and so the tab order: Calculate,
 // Cancel, the cells, and Clear last although it sits between the other two buttons.
+// clang-format off
 constexpr CControlTemplate kControls[] = {
-    {CControlKind::kDefaultButton, CvelmoDlg::IDOK, QT_TRANSLATE_NOOP("CvelmoDlg", "计算"), 9, 177,
-     50, 14},
-    {CControlKind::kButton, CvelmoDlg::IDCANCEL, QT_TRANSLATE_NOOP("CvelmoDlg", "Cancel"), 193, 177,
-     50, 14},
-    {CControlKind::kCellGrid, CvelmoDlg::IDC_CELL_FIRST, "", 7, 7, 19, 14},
-    {CControlKind::kEtchedHorz, CvelmoDlg::IDC_STATIC, "", 5, 59, 247, 1},
-    {CControlKind::kEtchedHorz, CvelmoDlg::IDC_STATIC, "", 5, 113, 247, 1},
-    {CControlKind::kEtchedVert, CvelmoDlg::IDC_STATIC, "", 84, 5, 1, 164},
-    {CControlKind::kEtchedVert, CvelmoDlg::IDC_STATIC, "", 165, 5, 1, 164},
-    {CControlKind::kButton, CvelmoDlg::IDC_CLEAR, QT_TRANSLATE_NOOP("CvelmoDlg", "清除"), 101, 177,
-     50, 14},
+    // kind                         ID                         text                                        x    y    w    h
+    {CControlKind::kDefaultButton, CvelmoDlg::IDOK,           QT_TRANSLATE_NOOP("CvelmoDlg", "计算"),   9, 177,  50,  14},
+    {CControlKind::kButton,        CvelmoDlg::IDCANCEL,       QT_TRANSLATE_NOOP("CvelmoDlg", "Cancel"), 193, 177,  50,  14},
+    {CControlKind::kCellGrid,      CvelmoDlg::IDC_CELL_FIRST, "",                                          7,   7,  19,  14},
+    {CControlKind::kEtchedHorz,    CvelmoDlg::IDC_STATIC,     "",                                          5,  59, 247,   1},
+    {CControlKind::kEtchedHorz,    CvelmoDlg::IDC_STATIC,     "",                                          5, 113, 247,   1},
+    {CControlKind::kEtchedVert,    CvelmoDlg::IDC_STATIC,     "",                                         84,   5,   1, 164},
+    {CControlKind::kEtchedVert,    CvelmoDlg::IDC_STATIC,     "",                                        165,   5,   1, 164},
+    {CControlKind::kButton,        CvelmoDlg::IDC_CLEAR,      QT_TRANSLATE_NOOP("CvelmoDlg", "清除"), 101, 177,  50,  14},
 };
+// clang-format on
 
 // Dialog units to pixels, rounded as the Windows MulDiv does.
 int MulDiv(int value, int numerator, int denominator) {
