@@ -1,11 +1,15 @@
 // Start-up of velmo.
 #include "app.h"
 
+#include <QAccessible>
+
 #include "main_dialog.h"
 
 // The message boxes are captioned with the application name, which Qt takes from the
 // program file's name: "velmo".
-CvelmoApp::CvelmoApp(int& argc, char** argv) : QApplication(argc, argv) {}
+CvelmoApp::CvelmoApp(int& argc, char** argv) : QApplication(argc, argv) {
+    QAccessible::installFactory(DialogAccessibleFactory);
+}
 
 int CvelmoApp::InitInstance() {
     CvelmoDlg dialog;

@@ -1,12 +1,20 @@
-// The main dialog driven as a user drives it: typing, clicking, Enter, Tab, Escape and the
-// arrow keys. Message boxes are answered from a timer, never waited on.
+// The main dialog driven as a user drives it: typing, clicking, Enter, Tab, Escape, the
+// arrow keys, the clipboard and the cells' context menu. Message boxes are answered from a
+// timer, never waited on. Runs under the program's own application object, and on any
+// platform: where the window is never activated (a compositor without a seat), the few
+// checks that need a focused window or a clipboard say so and are skipped.
 #include <QAccessible>
+#include <QClipboard>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QtTest>
 
+#include "app.h"
 #include "main_dialog.h"
+#include "puzzle_layout.h"
 
 namespace {
 
@@ -16,6 +24,14 @@ const QString kSolution =
     "417369825632158947958724316825437169791586432346912758289643571573291684164875293";
 const QString kEmptyGridSolution =
     "123456789456789123789123456231674895875912364694538217317265948542897631968341572";
+// kSolution with cells 1, 3, 10 and 12 left empty: they hold 1 3 / 3 1 in two boxes, so
+// swapping them gives the one other solution, kOtherSolution. Calculate shows kSolution,
+// the first in the search's order (cell 1 tries its 1 before its 3).
+const QString kTwoSolutionPuzzle =
+    "4.7.698256.2.58947958724316825437169791586432346912758289643571573291684164875293";
+const QString kOtherSolution =
+    "437169825612358947958724316825437169791586432346912758289643571573291684164875293";
+const QList<int> kSwappedCells{1, 3, 10, 12};
 
 // A message box as the user saw it.
 struct CSeenBox {
@@ -63,7 +79,10 @@ class MainDialogTest : public QObject {
         return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
     }
     QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(m_dlg->GetDlgItem(id)); }
-    int FocusId() const { return m_dlg->GetDlgCtrlID(QApplication::focusWidget()); }
+    // The dialog's focus control, which is the application's while the window is active.
+    QWidget* Focus() const { return m_dlg->focusWidget(); }
+    int FocusId() const { return m_dlg->GetDlgCtrlID(Focus()); }
+    QString Description(int index) const { return Cell(index)->accessibleDescription(); }
 
     // Types `text` into `cell`: key by key, or for characters beyond Latin-1 as the input
     // method commits them.
@@ -96,6 +115,83 @@ class MainDialogTest : public QObject {
         QCOMPARE(FocusId(), CvelmoDlg::IDC_CELL_FIRST + index);
     }
 
+    // Whether the platform gives the program a clipboard: a compositor without a seat
+    // gives none.
+    static bool HasClipboard() {
+        QApplication::clipboard()->setText(QStringLiteral("velmo"));
+        return QApplication::clipboard()->text() == QLatin1String("velmo");
+    }
+    static void SetClipboard(const QString& text) { QApplication::clipboard()->setText(text); }
+    static QString ClipboardText() { return QApplication::clipboard()->text(); }
+    // What a plain field holding `text`, the cursor at its end, makes of a paste.
+    static QString PlainPaste(const QString& text) {
+        QLineEdit plain(text);
+        plain.paste();
+        return plain.text();
+    }
+
+    // Right-clicks `cell` through its window, as the window system delivers the click; the
+    // context menu that opens, or nullptr.
+    static QMenu* OpenCellMenu(QLineEdit* cell) {
+        const QPoint point = cell->mapTo(cell->window(), QPoint(4, cell->height() / 2));
+        QTest::mouseClick(cell->window()->windowHandle(), Qt::RightButton, {}, point);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    }
+    static QAction* MenuEntry(QMenu* menu, const QString& text) {
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) return action;
+        }
+        return nullptr;
+    }
+    static void ClickMenuEntry(QMenu* menu, const QString& text) {
+        QAction* action = MenuEntry(menu, text);
+        QVERIFY2(action != nullptr, qPrintable(text));
+        QVERIFY(action->isEnabled());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    }
+
+    // The description a cell should have: its ID, then its marks.
+    static QString Described(int index, const QString& marks = QString()) {
+        const QString id = QStringLiteral("Cell %1").arg(CvelmoDlg::IDC_CELL_FIRST + index);
+        return marks.isEmpty() ? id : id + QStringLiteral("，") + marks;
+    }
+    QColor CellColour(int index, QPalette::ColorRole role) const {
+        return Cell(index)->palette().color(role);
+    }
+    QColor ThemeColour(QPalette::ColorRole role) const { return m_dlg->palette().color(role); }
+
+    // A cell as drawn: the colour of its digit (the pixel farthest from its background)
+    // and of its background (beside the text, right of centre).
+    static QColor DrawnInk(QLineEdit* cell) {
+        const QImage image = cell->grab().toImage();
+        const QColor background = DrawnBackground(cell);
+        QColor ink = background;
+        int farthest = -1;
+        for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y) {
+            for (int x = image.width() / 8; x < image.width() / 2; ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                const int distance = ColourDistance(pixel, background);
+                if (distance > farthest) {
+                    farthest = distance;
+                    ink = pixel;
+                }
+            }
+        }
+        return ink;
+    }
+    static QColor DrawnBackground(QLineEdit* cell) {
+        const QImage image = cell->grab().toImage();
+        return image.pixelColor(image.width() * 3 / 4, image.height() / 2);
+    }
+    static int ColourDistance(const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue());
+    }
+    // Whether `drawn` is nearer to `expected` than to `other`.
+    static bool NearerTo(const QColor& drawn, const QColor& expected, const QColor& other) {
+        return ColourDistance(drawn, expected) < ColourDistance(drawn, other);
+    }
+
   private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("velmo")); }
 
@@ -103,10 +199,17 @@ class MainDialogTest : public QObject {
         m_clock = [] { return 0u; };
         m_dlg = std::make_unique<CvelmoDlg>(nullptr, [this] { return m_clock(); });
         m_dlg->show();
-        m_dlg->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+        // A Wayland client cannot activate its own window; the compositor decides.
+        if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            m_dlg->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        }
     }
-    void cleanup() { m_dlg.reset(); }
+    void cleanup() {
+        m_dlg.reset();
+        QApplication::clipboard()->clear();
+    }
 
     void showsCaptionCellsAndButtonsInPlace() {
         QCOMPARE(m_dlg->windowTitle(), QStringLiteral("velmo计算器"));
@@ -172,7 +275,7 @@ class MainDialogTest : public QObject {
         for (int i = 0; i < 81; ++i) expected.append(CvelmoDlg::IDC_CELL_FIRST + i);
         expected << CvelmoDlg::IDC_CLEAR << CvelmoDlg::IDOK;
         for (int id : expected) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(Focus(), Qt::Key_Tab);
             QCOMPARE(FocusId(), id);
         }
     }
@@ -217,39 +320,43 @@ class MainDialogTest : public QObject {
         QVERIFY(m_dlg->isVisible());
     }
 
-    // Texts in an empty cell of the puzzle: some read as empty, some as a value the solver
-    // refuses.
+    // Texts in cell 1 of the two-solution puzzle. Read as empty, the cell leaves Calculate
+    // its first solution (1 there); read as 3, the other one. So a text misread either way
+    // gives a grid that differs from the expected one.
     void cellTextsAsUserTypesThem_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("solvable");
-        QTest::newRow("spaces") << "   " << true;
-        QTest::newRow("zero") << "0" << true;
-        QTest::newRow("letters") << "abc" << true;
-        QTest::newRow("256") << "256" << true;
-        QTest::newRow("the right digit after spaces") << " 1" << true;
-        QTest::newRow("the right digit before letters") << "1abc" << true;
-        QTest::newRow("full-width right digit") << QStringLiteral("\uFF11") << true;
-        QTest::newRow("10") << "10" << false;
-        QTest::newRow("-1") << "-1" << false;
-        QTest::newRow("99999999999") << "99999999999" << false;
-        QTest::newRow("a conflicting digit") << "4" << false;
+        QTest::addColumn<QString>("solution");  // empty: "无解！"
+        QTest::newRow("spaces") << "   " << kSolution;
+        QTest::newRow("zero") << "0" << kSolution;
+        QTest::newRow("letters") << "abc" << kSolution;
+        QTest::newRow("256") << "256" << kSolution;
+        QTest::newRow("the other solution's digit after spaces") << " 3" << kOtherSolution;
+        QTest::newRow("the other solution's digit before letters") << "3abc" << kOtherSolution;
+        QTest::newRow("the other solution's digit, full-width")
+            << QStringLiteral("\uFF13") << kOtherSolution;
+        QTest::newRow("the first solution's digit before letters") << "1x" << kSolution;
+        QTest::newRow("263, whose low byte is 7") << "263" << QString();
+        QTest::newRow("10") << "10" << QString();
+        QTest::newRow("-1") << "-1" << QString();
+        QTest::newRow("99999999999") << "99999999999" << QString();
+        QTest::newRow("a conflicting digit") << "4" << QString();
     }
     void cellTextsAsUserTypesThem() {
         QFETCH(QString, text);
-        QFETCH(bool, solvable);
-        TypeGrid(kPuzzle);
-        Type(Cell(1), text);  // cell 1 is empty in the puzzle; its digit is 1
+        QFETCH(QString, solution);
+        TypeGrid(kTwoSolutionPuzzle);
+        Type(Cell(1), text);
         CBoxAnswerer answerer({QMessageBox::Ok});
         QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
-        if (solvable) {
-            QCOMPARE(GridText(), kSolution);
+        if (!solution.isEmpty()) {
+            QCOMPARE(GridText(), solution);
             QVERIFY(answerer.seen.isEmpty());
         } else {
             QCOMPARE(answerer.seen.size(), 1);
             QCOMPARE(answerer.seen[0].text, QStringLiteral("无解！"));
             QCOMPARE(Cell(1)->text(), text);
             QCOMPARE(Cell(0)->text(), QStringLiteral("4"));
-            QVERIFY(Cell(2)->text().isEmpty());
+            QVERIFY(Cell(3)->text().isEmpty());
         }
     }
 
@@ -311,8 +418,7 @@ class MainDialogTest : public QObject {
         QFETCH(int, modifiers);
         QFETCH(int, to);
         FocusCell(from - CvelmoDlg::IDC_CELL_FIRST);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
-                        Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(Focus(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(FocusId(), to);
     }
 
@@ -323,10 +429,12 @@ class MainDialogTest : public QObject {
         QCOMPARE(FocusId(), 1041);
         QVERIFY(!Cell(41)->hasSelectedText());
         // Typing goes to the new cell, after its text.
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("3"));
+        QTest::keyClicks(Focus(), QStringLiteral("3"));
         QCOMPARE(Cell(41)->text().size(), 2);
         QVERIFY(Cell(40)->text().isEmpty());
-        // Tab, by contrast, selects.
+        // Tab, by contrast, selects; a field selects its text when its window gives it the
+        // focus, which needs an active window.
+        if (!m_dlg->isActiveWindow()) QSKIP("the window is not active: no focus-in events");
         QTest::keyClick(Cell(41), Qt::Key_Backtab, Qt::ShiftModifier);
         QTest::keyClick(Cell(40), Qt::Key_Tab);
         QVERIFY(Cell(41)->hasSelectedText());
@@ -348,6 +456,388 @@ class MainDialogTest : public QObject {
         QVERIFY(m_dlg->close());
         QVERIFY(!m_dlg->isVisible());
         QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+    }
+
+    // Paste and copy of a whole puzzle.
+
+    void pastingAPuzzleFillsEveryCell_data() {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<int>("how");  // 0 Ctrl+V, 1 Shift+Insert, 2 the cell's menu
+        QTest::newRow("one line, Ctrl+V") << kPuzzle << 0;
+        QTest::newRow("zeros for empty, Shift+Insert") << QString(kPuzzle).replace(u'.', u'0') << 1;
+        QTest::newRow("nine lines, CRLF, Ctrl+V") << NineLines(kPuzzle, "\r\n") << 0;
+        QTest::newRow("nine lines, the menu") << NineLines(kPuzzle, "\n") << 2;
+    }
+    void pastingAPuzzleFillsEveryCell() {
+        QFETCH(QString, clipboard);
+        QFETCH(int, how);
+        if (!HasClipboard()) QSKIP("no clipboard on this platform");
+        // What was typed before goes, in the cell pasted into and elsewhere.
+        QTest::keyClicks(Cell(40), QStringLiteral("7x"));
+        QTest::keyClicks(Cell(2), QStringLiteral("9"));
+        SetClipboard(clipboard);
+        FocusCell(40);
+        if (how == 0) QTest::keyClick(Cell(40), Qt::Key_V, Qt::ControlModifier);
+        if (how == 1) QTest::keyClick(Cell(40), Qt::Key_Insert, Qt::ShiftModifier);
+        if (how == 2) {
+            QMenu* menu = OpenCellMenu(Cell(40));
+            QVERIFY(menu != nullptr);
+            ClickMenuEntry(menu, QStringLiteral("粘贴谜题"));
+        }
+        QCOMPARE(GridText(), kPuzzle);
+        QCOMPARE(FocusId(), CvelmoDlg::IDC_CELL_FIRST + 40);
+        for (int i = 0; i < 81; ++i) {
+            QCOMPARE(Description(i), kPuzzle[i] == u'.' ? Described(i) : Described(i, "给定"));
+        }
+        CBoxAnswerer answerer({});
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(GridText(), kSolution);
+    }
+
+    // Any other text pastes into the cell as into any field, and the other cells keep
+    // theirs; the menu's puzzle entry is off.
+    void otherTextPastesIntoTheCell_data() {
+        QTest::addColumn<QString>("clipboard");
+        QTest::newRow("a digit") << "5";
+        QTest::newRow("80 cells") << kPuzzle.left(80);
+        QTest::newRow("82 cells") << kPuzzle + "1";
+        QTest::newRow("two puzzles") << kPuzzle + "\n" + kTwoSolutionPuzzle;
+        QTest::newRow("a puzzle and a word") << kPuzzle + " hard";
+        QTest::newRow("nine lines, one short") << NineLines(kPuzzle, "\n").chopped(1);
+        QString bytes;
+        for (int i = 0; i < 4096; ++i) bytes += QChar((i * 7919) % 256);
+        QTest::newRow("binary bytes read as text") << bytes;
+        QTest::newRow("huge text, 32 M characters") << QString(32 * 1024 * 1024, u'7');
+        QTest::newRow("100000 puzzle lines") << (kPuzzle + "\n").repeated(100000);
+    }
+    void otherTextPastesIntoTheCell() {
+        QFETCH(QString, clipboard);
+        if (!HasClipboard()) QSKIP("no clipboard on this platform");
+        QTest::keyClicks(Cell(0), QStringLiteral("4"));
+        QTest::keyClicks(Cell(40), QStringLiteral("1"));
+        SetClipboard(clipboard);
+        const QString expected = PlainPaste(QStringLiteral("1"));
+        QVERIFY(expected != QLatin1String("1"));
+        FocusCell(40);
+        QTest::keyClick(Cell(40), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(Cell(40)->text(), expected);
+        QCOMPARE(Cell(0)->text(), QStringLiteral("4"));
+        for (int i = 1; i < 81; ++i) {
+            if (i != 40) QVERIFY(Cell(i)->text().isEmpty());
+        }
+        QMenu* menu = OpenCellMenu(Cell(40));
+        QVERIFY(menu != nullptr);
+        QVERIFY(!MenuEntry(menu, QStringLiteral("粘贴谜题"))->isEnabled());
+        menu->close();
+    }
+
+    // A clipboard without text (an image, binary data) leaves every cell as it was.
+    void clipboardWithoutTextChangesNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("an image") << "image";
+        QTest::newRow("binary data") << "binary";
+        QTest::newRow("nothing") << "empty";
+    }
+    void clipboardWithoutTextChangesNothing() {
+        QFETCH(QString, kind);
+        if (!HasClipboard()) QSKIP("no clipboard on this platform");
+        if (kind == QLatin1String("image")) {
+            QImage image(1920, 1080, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            QApplication::clipboard()->setImage(image);
+        } else if (kind == QLatin1String("binary")) {
+            auto* data = new QMimeData;
+            QByteArray bytes(8 * 1024 * 1024, '\0');
+            for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 31 % 251);
+            data->setData(QStringLiteral("application/octet-stream"), bytes);
+            QApplication::clipboard()->setMimeData(data);
+        } else {
+            QApplication::clipboard()->clear();
+        }
+        TypeGrid(kPuzzle);
+        FocusCell(1);
+        QTest::keyClick(Cell(1), Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(Cell(1), Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(GridText(), kPuzzle);
+        QMenu* menu = OpenCellMenu(Cell(1));
+        QVERIFY(menu != nullptr);
+        QVERIFY(!MenuEntry(menu, QStringLiteral("粘贴谜题"))->isEnabled());
+        menu->close();
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(GridText(), kSolution);
+    }
+
+    // Ctrl+Shift+C anywhere in the window, and the cell's menu, copy the grid as one line,
+    // each cell read as Calculate reads it.
+    void copyingTheGridGivesOneLine_data() {
+        QTest::addColumn<int>("how");  // 0 Ctrl+Shift+C in a cell, 1 on Calculate, 2 the menu
+        QTest::newRow("Ctrl+Shift+C in a cell") << 0;
+        QTest::newRow("Ctrl+Shift+C on Calculate") << 1;
+        QTest::newRow("the cell's menu") << 2;
+    }
+    void copyingTheGridGivesOneLine() {
+        QFETCH(int, how);
+        if (!HasClipboard()) QSKIP("no clipboard on this platform");
+        TypeGrid(kPuzzle);
+        // Texts that read as empty, and digits with spaces, letters or in full width.
+        Type(Cell(1), QStringLiteral("abc"));
+        Type(Cell(2), QStringLiteral("0"));
+        Type(Cell(3), QStringLiteral("   "));
+        Type(Cell(4), QStringLiteral("256"));
+        QTest::keyClick(Cell(0), Qt::Key_Home);
+        Type(Cell(0), QStringLiteral("  "));  // "  4"
+        Type(Cell(6), QStringLiteral("x"));   // "8x"
+        Cell(8)->selectAll();
+        Type(Cell(8), QStringLiteral("\uFF15"));  // a full-width 5
+        SetClipboard(QStringLiteral("before"));
+
+        if (how == 0) {
+            FocusCell(40);
+            QTest::keyClick(Cell(40), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        } else if (how == 1) {
+            Button(CvelmoDlg::IDOK)->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(Button(CvelmoDlg::IDOK), Qt::Key_C,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+        } else {
+            QMenu* menu = OpenCellMenu(Cell(40));
+            QVERIFY(menu != nullptr);
+            ClickMenuEntry(menu, QStringLiteral("复制谜题"));
+        }
+        QCOMPARE(ClipboardText(), kPuzzle);
+        // The texts stay as typed, and the line pastes back into a cleared grid.
+        QCOMPARE(Cell(0)->text(), QStringLiteral("  4"));
+        QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
+        QCOMPARE(GridText(), QString(81, u'.'));
+        QTest::keyClick(Cell(80), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(GridText(), kPuzzle);
+    }
+
+    // No line can hold a 10: the copy beeps and leaves the clipboard alone.
+    void copyingANumberAboveNineLeavesTheClipboard() {
+        if (!HasClipboard()) QSKIP("no clipboard on this platform");
+        TypeGrid(kPuzzle);
+        QTest::keyClicks(Cell(1), QStringLiteral("10"));
+        SetClipboard(QStringLiteral("before"));
+        QTest::keyClick(Cell(1), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(ClipboardText(), QStringLiteral("before"));
+    }
+
+    void cellMenuAddsThePuzzleEntriesAfterTheStandardOnes() {
+        QMenu* menu = OpenCellMenu(Cell(10));
+        QVERIFY(menu != nullptr);
+        QStringList entries;
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) entries << action->text();
+        }
+        QVERIFY2(entries.size() > 2, qPrintable(entries.join(u',')));
+        QCOMPARE(entries.mid(entries.size() - 2),
+                 QStringList({QStringLiteral("粘贴谜题"), QStringLiteral("复制谜题")}));
+        QVERIFY(entries.filter(QStringLiteral("Paste")).size() == 1);
+        QCOMPARE(MenuEntry(menu, QStringLiteral("复制谜题"))->shortcut(),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+        // The standard entries still work on the cell itself.
+        if (HasClipboard()) {
+            menu->close();
+            SetClipboard(QStringLiteral("7"));
+            menu = OpenCellMenu(Cell(10));
+            QVERIFY(MenuEntry(menu, QStringLiteral("粘贴谜题"))->isEnabled() == false);
+            QAction* paste = nullptr;
+            for (QAction* action : menu->actions()) {
+                if (action->text().contains(QLatin1String("Paste"))) paste = action;
+            }
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(paste).center());
+            QCOMPARE(Cell(10)->text(), QStringLiteral("7"));
+        }
+        if (QApplication::activePopupWidget() != nullptr)
+            QApplication::activePopupWidget()->close();
+    }
+
+    // What the solver filled in, and what is wrong.
+
+    void solvedDigitsAreDrawnApartFromGivens() {
+        TypeGrid(kPuzzle);
+        for (int i = 0; i < 81; ++i) {
+            QCOMPARE(Description(i), kPuzzle[i] == u'.' ? Described(i) : Described(i, "给定"));
+        }
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(GridText(), kSolution);
+        QVERIFY(ThemeColour(QPalette::Link) != ThemeColour(QPalette::Text));
+        for (int i = 0; i < 81; ++i) {
+            const bool given = kPuzzle[i] != u'.';
+            QCOMPARE(Description(i), Described(i, given ? "给定" : "已解"));
+            QCOMPARE(CellColour(i, QPalette::Text),
+                     ThemeColour(given ? QPalette::Text : QPalette::Link));
+        }
+        // As drawn: cell 0 is a given, cell 1 was solved.
+        QVERIFY(
+            NearerTo(DrawnInk(Cell(0)), ThemeColour(QPalette::Text), ThemeColour(QPalette::Link)));
+        QVERIFY(
+            NearerTo(DrawnInk(Cell(1)), ThemeColour(QPalette::Link), ThemeColour(QPalette::Text)));
+
+        // Calculating the full grid again keeps the solved digits apart.
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(Description(1), Described(1, "已解"));
+
+        // Editing a solved cell makes it a given; the other solved cells stay solved.
+        Cell(1)->selectAll();
+        QTest::keyClicks(Cell(1), QStringLiteral("1"));
+        QCOMPARE(Description(1), Described(1, "给定"));
+        QCOMPARE(CellColour(1, QPalette::Text), ThemeColour(QPalette::Text));
+        QCOMPARE(Description(2), Described(2, "已解"));
+        QTest::keyClick(Cell(2), Qt::Key_Backspace);
+        QCOMPARE(Description(2), Described(2));
+        QTest::keyClicks(Cell(2), QStringLiteral("7"));
+        QCOMPARE(Description(2), Described(2, "给定"));
+
+        // Clear resets all.
+        QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
+        for (int i = 0; i < 81; ++i) {
+            QCOMPARE(Description(i), Described(i));
+            QCOMPARE(CellColour(i, QPalette::Text), ThemeColour(QPalette::Text));
+        }
+        QTest::keyClicks(Cell(1), QStringLiteral("5"));
+        QCOMPARE(Description(1), Described(1, "给定"));
+    }
+
+    void repeatedDigitsAreMarkedWhileTyping() {
+        auto conflicted = [this](int i) {
+            const bool described = Description(i).endsWith(QStringLiteral("冲突"));
+            const bool coloured = CellColour(i, QPalette::Base) == ThemeColour(QPalette::Highlight);
+            return described && coloured;
+        };
+        auto plain = [this](int i) {
+            return !Description(i).contains(QStringLiteral("冲突")) &&
+                   CellColour(i, QPalette::Base) == ThemeColour(QPalette::Base);
+        };
+        QTest::keyClicks(Cell(0), QStringLiteral("5"));
+        QVERIFY(plain(0));
+        QTest::keyClicks(Cell(8), QStringLiteral(" 5x"));  // same row, read as 5
+        QVERIFY(conflicted(0));
+        QVERIFY(conflicted(8));
+        QCOMPARE(Description(0), Described(0, "给定，冲突"));
+        QTest::keyClicks(Cell(72), QStringLiteral("5"));  // same column as cell 0
+        QTest::keyClicks(Cell(20), QStringLiteral("5"));  // same box as cell 0
+        QTest::keyClicks(Cell(40), QStringLiteral("5"));  // in no unit with the others
+        QVERIFY(conflicted(72));
+        QVERIFY(conflicted(20));
+        QVERIFY(plain(40));
+        QVERIFY(NearerTo(DrawnBackground(Cell(20)), ThemeColour(QPalette::Highlight),
+                         ThemeColour(QPalette::Base)));
+        QVERIFY(NearerTo(DrawnBackground(Cell(40)), ThemeColour(QPalette::Base),
+                         ThemeColour(QPalette::Highlight)));
+
+        // Calculate still refuses the grid, and the marks stay.
+        CBoxAnswerer answerer({QMessageBox::Ok});
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].text, QStringLiteral("无解！"));
+        QVERIFY(conflicted(0));
+
+        // Each mark goes when its repeat goes.
+        Cell(8)->selectAll();
+        QTest::keyClick(Cell(8), Qt::Key_Delete);
+        QVERIFY(plain(8));
+        QVERIFY(conflicted(0));
+        Cell(72)->selectAll();
+        QTest::keyClicks(Cell(72), QStringLiteral("6"));
+        QVERIFY(plain(72));
+        QVERIFY(conflicted(0));
+        QTest::keyClick(Cell(20), Qt::Key_Backspace);
+        QVERIFY(plain(0));
+        QVERIFY(plain(20));
+        QCOMPARE(Description(0), Described(0, "给定"));
+
+        // Numbers above 9 are no digits and repeat nothing, though Calculate refuses them.
+        QTest::keyClicks(Cell(1), QStringLiteral("10"));
+        QTest::keyClicks(Cell(2), QStringLiteral("10"));
+        QVERIFY(plain(1));
+        QVERIFY(plain(2));
+    }
+
+    // A theme's palette, light or dark, gives the marks their colours.
+    void marksFollowThePalette() {
+        TypeGrid(kPuzzle);
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        Cell(2)->selectAll();
+        QTest::keyClicks(Cell(2), QStringLiteral("4"));  // a given that repeats cell 0
+
+        const QPalette before = m_dlg->palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        dark.setColor(QPalette::Link, QColor(120, 180, 255));
+        dark.setColor(QPalette::Highlight, QColor(200, 60, 60));
+        m_dlg->setPalette(dark);
+        QCOMPARE(CellColour(0, QPalette::Base), QColor(200, 60, 60));
+        QCOMPARE(CellColour(1, QPalette::Text), QColor(120, 180, 255));
+        QCOMPARE(CellColour(1, QPalette::Base), QColor(30, 30, 30));
+        QCOMPARE(CellColour(6, QPalette::Text), QColor(230, 230, 230));
+        QVERIFY(NearerTo(DrawnInk(Cell(1)), QColor(120, 180, 255), QColor(230, 230, 230)));
+        m_dlg->setPalette(before);
+        QCOMPARE(CellColour(1, QPalette::Text), before.color(QPalette::Link));
+        QCOMPARE(CellColour(0, QPalette::Base), before.color(QPalette::Highlight));
+    }
+
+    // With two solutions the window shows the first and says nothing, but marks the cells
+    // where the other differs.
+    void severalSolutionsMarkWhereTheyDiffer() {
+        TypeGrid(kTwoSolutionPuzzle);
+        CBoxAnswerer answerer({});
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(GridText(), kSolution);
+        QVERIFY(answerer.seen.isEmpty());
+        QVERIFY(ThemeColour(QPalette::Midlight) != ThemeColour(QPalette::Base));
+        for (int i = 0; i < 81; ++i) {
+            const bool swapped = kSwappedCells.contains(i);
+            QCOMPARE(Description(i), Described(i, swapped ? "已解，多解" : "给定"));
+            QCOMPARE(CellColour(i, QPalette::Base),
+                     ThemeColour(swapped ? QPalette::Midlight : QPalette::Base));
+        }
+        QVERIFY(NearerTo(DrawnBackground(Cell(1)), ThemeColour(QPalette::Midlight),
+                         ThemeColour(QPalette::Base)));
+
+        // Any edit leaves the solutions found for the old grid behind.
+        Cell(40)->selectAll();
+        QTest::keyClicks(Cell(40), kSolution.mid(40, 1));
+        QCOMPARE(Description(1), Described(1, "已解"));
+        QCOMPARE(CellColour(1, QPalette::Base), ThemeColour(QPalette::Base));
+        // Calculating again finds them again: the solved cells are not givens.
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(Description(1), Described(1, "已解，多解"));
+        QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
+        for (int i = 0; i < 81; ++i) QCOMPARE(Description(i), Described(i));
+    }
+
+    void aUniqueSolutionMarksNothing() {
+        TypeGrid(kPuzzle);
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        for (int i = 0; i < 81; ++i) {
+            QVERIFY(!Description(i).contains(QStringLiteral("多解")));
+            QCOMPARE(CellColour(i, QPalette::Base), ThemeColour(QPalette::Base));
+        }
+    }
+
+    void anEmptyGridMarksSomeSolvedCells() {
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        QCOMPARE(GridText(), kEmptyGridSolution);
+        QString marked;
+        for (int i = 0; i < 81; ++i) {
+            QVERIFY(Description(i).startsWith(Described(i, "已解")));
+            marked += Description(i).endsWith(QStringLiteral("多解")) ? u'*' : u'.';
+        }
+        QVERIFY(marked.contains(u'*'));
+        // With the unmarked cells as givens, the marked ones still have more than one answer.
+        QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
+        for (int i = 0; i < 81; ++i) {
+            if (marked[i] == u'.') QTest::keyClicks(Cell(i), kEmptyGridSolution.mid(i, 1));
+        }
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        int markedAgain = 0;
+        for (int i = 0; i < 81; ++i) {
+            if (marked[i] == u'.') QCOMPARE(Description(i), Described(i, "给定"));
+            if (Description(i).endsWith(QStringLiteral("多解"))) ++markedAgain;
+        }
+        QVERIFY(markedAgain > 0);
     }
 
     void timeLimitAnsweredNoReportsNoSolution() {
@@ -378,5 +868,11 @@ class MainDialogTest : public QObject {
     }
 };
 
-QTEST_MAIN(MainDialogTest)
+int main(int argc, char** argv) {
+    CvelmoApp app(argc, argv);
+    MainDialogTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "main_dialog_test.moc"

@@ -2,16 +2,19 @@
 #pragma once
 
 #include <QDialog>
+#include <QFrame>
 #include <QHash>
 #include <QIcon>
+#include <array>
+#include <bitset>
+#include <optional>
 
 #include "grid_solver.h"
 #include "qt_solver_platform.h"
 
-#include <QFrame>
-
+class QAccessibleInterface;
+class QAction;
 class QLineEdit;
-class QPushButton;
 
 // An etched line between the 3 x 3 boxes: a sunken horizontal or vertical frame line.
 class CEtchedLine : public QFrame {
@@ -24,13 +27,23 @@ class CEtchedLine : public QFrame {
     }
 };
 
+// What assistive technology is told about the window's own widget classes (the etched
+// lines are separators, not empty frames); nullptr for every other class. CvelmoApp installs
+// it once at start-up with QAccessible::installFactory.
+QAccessibleInterface* DialogAccessibleFactory(const QString& className, QObject* object);
+
+// One row of the dialog template; defined beside the template in main_dialog.cpp.
+struct CControlTemplate;
+
 class CvelmoDlg : public QDialog {
     Q_OBJECT
 
   public:
     // Control IDs. Cell index i (= 9 * r + c) has ID IDC_CELL_FIRST + i, so one step right
-    // is +1 and one step down is +9, which the arrow keys rely on.
+    // is +1 and one step down is +9, which the arrow keys rely on. IDC_STATIC marks a
+    // control without an ID.
     enum ControlId {
+        IDC_STATIC = -1,
         IDOK = 1,
         IDCANCEL = 2,
         IDC_CLEAR = 3,
@@ -48,19 +61,58 @@ class CvelmoDlg : public QDialog {
 
     void OnCalculate();
     void OnClear();
+    // Fills all 81 cells from the clipboard when it holds exactly one puzzle; they all
+    // count as givens then. Otherwise nothing changes.
+    void OnPastePuzzle();
+    // Puts the grid on the clipboard as one line of 81 characters, the cells read as
+    // Calculate reads them. A cell holding a number above 9, which no such line can hold,
+    // makes it beep and leave the clipboard as it was.
+    void OnCopyPuzzle();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
-    void CreateButtons();
-    void CreateCells();
-    void CreateSeparators();
-    // Places `control` at a rectangle given in dialog units and registers its ID.
-    void Place(QWidget* control, int x, int y, int width, int height, int id = 0);
+    // What a cell shows besides its text: bits of CellMark.
+    enum CellMark : uint8_t {
+        kGiven = 1,      // a digit the user typed or pasted
+        kSolved = 2,     // a digit Calculate filled in
+        kConflict = 4,   // a digit that repeats one in its row, column or box
+        kAmbiguous = 8,  // a solved digit that another solution of the givens does not share
+    };
+
+    void CreateControl(const CControlTemplate& control);
+    void CreateButton(const CControlTemplate& control);
+    void CreateCells(const CControlTemplate& first);
+    void CreateSeparator(const CControlTemplate& control);
+    void CreateCommands();
+    // Places `control` at a rectangle given in dialog units, registers its ID and, when it
+    // takes the focus, watches its keys.
+    void Place(QWidget* control, int id, int x, int y, int width, int height);
     QLineEdit* Cell(int index) const;
+    // The cell index of `object`, or -1 when it is not one of the cells.
+    int CellIndex(const QObject* object) const;
+
+    PuzzleGrid ReadGrid() const;
+    // Writes every cell, 0 as an empty one, and then shows the marks once.
+    void WriteGrid(const PuzzleGrid& grid);
+    // The grid on the clipboard, when it holds exactly one puzzle.
+    std::optional<PuzzleGrid> ClipboardPuzzle() const;
+    bool PastePuzzle();
+    // The solved cells whose digit differs in another solution of the givens, `shown` being
+    // the solution in the cells.
+    std::bitset<kCellCount> AmbiguousCells(const PuzzleGrid& shown) const;
+
+    void OnCellEdited(int index);
+    void OnCellChanged();
+    // Brings every cell's colours and accessible description in line with the grid;
+    // `repaint` also redoes the cells whose marks have not changed (a new palette).
+    void UpdateMarks(bool repaint = false);
+    void ShowMarks(int index, uint8_t marks);
+    void ShowCellMenu(QLineEdit* cell, const QPoint& globalPos);
     // Moves the focus for an arrow key; never consumes the key.
-    void PreTranslateMessage(QObject* receiver, QEvent* event);
+    void PreTranslateMessage(const QKeyEvent* key);
 
     QIcon m_hIcon;
     CQtSolverPlatform m_platform;
@@ -68,4 +120,11 @@ class CvelmoDlg : public QDialog {
     QHash<int, QWidget*> m_controls;  // control ID -> control
     int m_baseUnitX = 0;              // average character width of the dialog font, pixels
     int m_baseUnitY = 0;              // character height of the dialog font, pixels
+    QAction* m_pastePuzzleAction = nullptr;
+    QAction* m_copyPuzzleAction = nullptr;
+
+    std::bitset<kCellCount> m_solved;     // filled in by Calculate and not edited since
+    std::bitset<kCellCount> m_ambiguous;  // of those, the ones another solution fills otherwise
+    std::array<uint8_t, kCellCount> m_shownMarks{};  // the CellMark bits each cell shows
+    bool m_writingGrid = false;  // WriteGrid is at work: the marks wait until it is done
 };
