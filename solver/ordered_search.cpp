@@ -23,6 +23,13 @@
 // recounting 27 cells per candidate count.
 #include "ordered_search.h"
 
+#include <cstring>
+
+#if defined(__AVX2__) && !defined(VELMO_SCALAR)
+#define VELMO_AVX2 1
+#include <immintrin.h>
+#endif
+
 namespace VELMO_ISA {
 
 // Dead levels a level may spend before the engine tests it. In instructions a grid, on
@@ -31,108 +38,237 @@ namespace VELMO_ISA {
 // 146 k; 512: 505 k / 79 k / 202 k.
 constexpr int64_t kPruneAfterLevels = 32;
 
+namespace {
+
+constexpr uint16_t kFilled = 0xFFFF;  // the mask of a filled cell: more than any count
+
+// Lanes of each unit's cells, for taking a digit from a whole unit with vector operations.
+constexpr auto kUnitLanes = [] {
+    std::array<std::array<uint16_t, kMaskLanes>, kUnitCount> lanes{};
+    for (int unit = 0; unit < kUnitCount; ++unit) {
+        for (uint8_t cell : kUnitCells[unit]) lanes[unit][cell] = 0xFFFF;
+    }
+    return lanes;
+}();
+
+// The other cells that share a row, column or box with a cell.
+constexpr auto kPeers = [] {
+    std::array<std::array<uint8_t, 20>, kCellCount> peers{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        int count = 0;
+        for (int other = 0; other < kCellCount; ++other) {
+            const CCellUnits a = kCellUnits[cell], b = kCellUnits[other];
+            if (other != cell && (a.row == b.row || a.column == b.column || a.box == b.box)) {
+                peers[cell][count++] = uint8_t(other);
+            }
+        }
+    }
+    return peers;
+}();
+
+}  // namespace
+
 void COrderedSearch::Load(uint8_t* grid) {
     m_grid = grid;
-    m_empty[0] = m_empty[1] = 0;
-    std::fill(std::begin(m_used), std::end(m_used), uint16_t{0});
+    uint16_t used[kUnitCount] = {};
     for (int cell = 0; cell < kCellCount; ++cell) {
-        if (grid[cell] == 0) {
-            m_empty[cell / 64] |= uint64_t{1} << (cell % 64);
-        } else {
-            const CCellUnits& u = kCellUnits[cell];
-            const uint16_t bit = uint16_t(1u << grid[cell]);
-            m_used[u.row] |= bit;
-            m_used[u.column] |= bit;
-            m_used[u.box] |= bit;
-        }
+        if (grid[cell] == 0) continue;
+        const CCellUnits& u = kCellUnits[cell];
+        const uint16_t bit = uint16_t(1u << grid[cell]);
+        used[u.row] |= bit, used[u.column] |= bit, used[u.box] |= bit;
+    }
+    std::fill(std::begin(m_candidates), std::end(m_candidates), kFilled);
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid[cell] != 0) continue;
+        const CCellUnits& u = kCellUnits[cell];
+        m_candidates[cell] = uint16_t(~(used[u.row] | used[u.column] | used[u.box]) & kAllDigits);
     }
 }
 
 void COrderedSearch::Set(int cell, int d) {
-    const CCellUnits& u = kCellUnits[cell];
-    const uint16_t bit = uint16_t(1u << d);
-    m_used[u.row] |= bit;
-    m_used[u.column] |= bit;
-    m_used[u.box] |= bit;
-    m_empty[cell / 64] &= ~(uint64_t{1} << (cell % 64));
     m_grid[cell] = uint8_t(d);
-}
-
-void COrderedSearch::Clear(int cell, int d) {
+    const uint16_t bit = uint16_t(1u << d);
+#if defined(VELMO_AVX2)
     const CCellUnits& u = kCellUnits[cell];
-    const uint16_t bit = uint16_t(~(1u << d));
-    m_used[u.row] &= bit;
-    m_used[u.column] &= bit;
-    m_used[u.box] &= bit;
-    m_empty[cell / 64] |= uint64_t{1} << (cell % 64);
-    m_grid[cell] = 0;
+    const __m256i digit = _mm256_set1_epi16(int16_t(bit));
+    for (int k = 0; k < kMaskLanes; k += 16) {
+        const auto lanes = [k](int unit) {
+            return _mm256_load_si256(reinterpret_cast<const __m256i*>(&kUnitLanes[unit][k]));
+        };
+        const __m256i peers =
+            _mm256_or_si256(_mm256_or_si256(lanes(u.row), lanes(u.column)), lanes(u.box));
+        __m256i* masks = reinterpret_cast<__m256i*>(&m_candidates[k]);
+        const __m256i old = _mm256_load_si256(masks);
+        // Filled cells keep their mark.
+        const __m256i filled = _mm256_cmpeq_epi16(old, _mm256_set1_epi16(-1));
+        const __m256i taken = _mm256_andnot_si256(filled, _mm256_and_si256(peers, digit));
+        _mm256_store_si256(masks, _mm256_andnot_si256(taken, old));
+    }
+#else
+    for (uint8_t peer : kPeers[cell]) {
+        // Filled cells keep their mark.
+        if (m_candidates[peer] != kFilled) m_candidates[peer] &= uint16_t(~bit);
+    }
+#endif
+    m_candidates[cell] = kFilled;
 }
 
-int COrderedSearch::Select(int& cell, unsigned& digits) const {
-    int best = 10;
-    for (int word = 0; word < 2; ++word) {
-        for (uint64_t empty = m_empty[word]; empty; empty &= empty - 1) {
-            const int candidate = 64 * word + LowestBit(empty);
-            const CCellUnits& u = kCellUnits[candidate];
-            const unsigned mask = ~(m_used[u.row] | m_used[u.column] | m_used[u.box]) & kAllDigits;
-            const int count = std::popcount(mask);
-            if (count == 0) return -1;
-            if (count < best) {
-                best = count;
-                cell = candidate;
-                digits = mask;
-                if (count == 1) return 1;
+#if defined(VELMO_AVX2)
+namespace {
+
+// Candidate counts of sixteen cells, by nibbles through a table; filled cells count 16.
+inline __m256i Counts(const uint16_t* masks) {
+    const __m256i nibbles = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1,
+                                             1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(masks));
+    const __m256i bytes = _mm256_add_epi8(
+        _mm256_shuffle_epi8(nibbles, _mm256_and_si256(v, low)),
+        _mm256_shuffle_epi8(nibbles, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
+    return _mm256_srli_epi16(_mm256_mullo_epi16(bytes, _mm256_set1_epi16(0x0101)), 8);
+}
+
+}  // namespace
+#endif
+
+bool COrderedSearch::PlaceSingles(int64_t& placed) {
+    // Search places a cell with one candidate at a level of its own, the first such cell in
+    // row-major order each time, until none is left or a cell has none. Where it goes, the
+    // placements reach the same grid in any order, and a cell left without candidates
+    // stays so until Search meets it: so they are made here in passes over the grid,
+    // without a level each, and the branching that follows is Search's own.
+    for (bool again = true; again;) {
+        again = false;
+#if defined(VELMO_AVX2)
+        for (int k = 0; k < kMaskLanes; k += 16) {
+            uint32_t few = uint32_t(_mm256_movemask_epi8(
+                _mm256_cmpgt_epi16(_mm256_set1_epi16(2), Counts(&m_candidates[k]))));
+            while (few) {
+                const int lane = LowestBit(few) / 2;
+                few &= ~(3u << (2 * lane));
+                const int cell = k + lane;
+#else
+        for (int k = 0; k < 1; ++k) {
+            for (int cell = 0; cell < kCellCount; ++cell) {
+                if (m_candidates[cell] == kFilled || std::popcount(m_candidates[cell]) > 1)
+                    continue;
+#endif
+                // Earlier placements of this pass may have left it none.
+                const unsigned mask = m_candidates[cell];
+                if (mask == 0) return false;
+                if (mask & (mask - 1)) continue;
+                m_path[m_depth++] = uint8_t(cell);
+                Set(cell, LowestBit(mask));
+                ++placed;
+                again = true;
             }
         }
     }
+    return true;
+}
+
+int COrderedSearch::SelectBranch(int& cell, unsigned& digits) const {
+    // The first cell with the fewest candidates; all have two or more now.
+#if defined(VELMO_AVX2)
+    __m256i counts[kMaskLanes / 16];
+    __m256i least = _mm256_set1_epi16(16);
+    for (int k = 0; k < kMaskLanes / 16; ++k) {
+        counts[k] = Counts(&m_candidates[16 * k]);
+        least = _mm256_min_epu16(least, counts[k]);
+    }
+    const __m128i half =
+        _mm_min_epu16(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
+    const int smallest = _mm_cvtsi128_si32(_mm_minpos_epu16(half)) & 0xFFFF;
+    if (smallest >= 16) return 0;
+    const __m256i wanted = _mm256_set1_epi16(int16_t(smallest));
+    for (int k = 0;; ++k) {
+        const int hits = _mm256_movemask_epi8(_mm256_cmpeq_epi16(counts[k], wanted));
+        if (hits) {
+            cell = 16 * k + LowestBit(uint32_t(hits)) / 2;
+            digits = m_candidates[cell];
+            return 1;
+        }
+    }
+#else
+    int best = 10;
+    for (int candidate = 0; candidate < kCellCount; ++candidate) {
+        if (m_candidates[candidate] == kFilled) continue;
+        const int count = std::popcount(m_candidates[candidate]);
+        if (count < best) best = count, cell = candidate, digits = m_candidates[candidate];
+    }
     return best == 10 ? 0 : 1;
+#endif
+}
+
+// Copies one level's candidate masks: inline, a call to memcpy would cost as much as the
+// copy.
+inline void CopyMasks(const uint16_t* from, uint16_t* to) {
+#if defined(VELMO_AVX2)
+    for (int k = 0; k < kMaskLanes; k += 16) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(to + k),
+                           _mm256_load_si256(reinterpret_cast<const __m256i*>(from + k)));
+    }
+#else
+    uint64_t words[kMaskLanes / 4];
+    std::memcpy(words, from, sizeof words);
+    std::memcpy(to, words, sizeof words);
+#endif
 }
 
 std::optional<CFastOutcome> COrderedSearch::Step() {
-    if (m_budget-- <= 0) return std::nullopt;
-    ++m_levels;
-    // The clock is asked every 64 levels rather than at each: reading it would cost more
-    // than the level itself.
-    if ((m_levels & 63) == 1 && m_expired && m_expired()) return CFastOutcome::kExpired;
+    if (m_budget <= 0) return std::nullopt;
+    // The clock is asked every 64 levels or so rather than at each: reading it would cost
+    // more than the level itself.
+    if ((m_levels & ~int64_t{63}) != m_lastAsked) {
+        m_lastAsked = m_levels & ~int64_t{63};
+        if (m_expired && m_expired()) return CFastOutcome::kExpired;
+    }
+
+    // Undoes this level's placements on the way back up: the grid is as it was, and the
+    // masks the level above puts back from its own copy.
+    const int pathStart = m_depth;
+    const auto giveUp = [this, pathStart](std::optional<CFastOutcome> outcome) {
+        for (; m_depth > pathStart; --m_depth) m_grid[m_path[m_depth - 1]] = 0;
+        return outcome;
+    };
+    int64_t placed = 1;
+    const bool alive = PlaceSingles(placed);
+    m_levels += placed;
+    m_budget -= placed;
+    if (!alive) return giveUp(CFastOutcome::kNoSolution);
 
     int cell = -1;
     unsigned digits = 0;
-    const int selected = Select(cell, digits);
-    if (selected < 0) return CFastOutcome::kNoSolution;
-    if (selected == 0) return CFastOutcome::kSolved;
+    if (SelectBranch(cell, digits) == 0) return CFastOutcome::kSolved;
 
     const int64_t start = m_levels;
     bool tested = !m_pruning;
     const int depth = m_depth++;
     m_path[depth] = uint8_t(cell);
-    for (; digits; digits &= digits - 1) {
+    CopyMasks(m_candidates, m_saved[depth]);
+    for (;;) {
         const int d = LowestBit(digits);
+        digits &= digits - 1;
         Set(cell, d);
         const std::optional<CFastOutcome> outcome = Step();
-        if (outcome != CFastOutcome::kNoSolution) {
-            // Solved or expired, the grid stays as it is; over budget, it is restored.
-            m_depth = depth;
-            if (!outcome) Clear(cell, d);
-            return outcome;
-        }
-        Clear(cell, d);
-        // The engine's positions below this level no longer match the path.
+        if (outcome == CFastOutcome::kSolved) return outcome;
+        if (outcome != CFastOutcome::kNoSolution) return giveUp(outcome);
+        if (digits == 0) break;
+        CopyMasks(m_saved[depth], m_candidates);
+        // The engine's positions past this point of the path no longer match it.
         for (; m_deepestKnown > depth; --m_deepestKnown) m_known[m_deepestKnown] = false;
-        if (!tested && m_levels - start > kPruneAfterLevels && (digits & (digits - 1))) {
+        if (!tested && m_levels - start > kPruneAfterLevels) {
             // This level's branches so far were dead and took the search long: the engine
             // decides whether any branch left holds a solution before they are walked too.
             tested = true;
             m_depth = depth;
             const std::optional<bool> solvable = HasSolution();
             m_depth = depth + 1;
-            if (!solvable || !*solvable) {
-                m_depth = depth;
-                return solvable ? CFastOutcome::kNoSolution : CFastOutcome::kExpired;
-            }
+            if (!solvable) return giveUp(CFastOutcome::kExpired);
+            if (!*solvable) break;
         }
     }
-    m_depth = depth;
-    return CFastOutcome::kNoSolution;
+    return giveUp(CFastOutcome::kNoSolution);
 }
 
 std::optional<bool> COrderedSearch::HasSolution() {
@@ -174,6 +310,7 @@ std::optional<CFastOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudg
     Load(grid);
     m_budget = levelBudget;
     m_depth = 0;
+    m_lastAsked = -1;
     return Step();
 }
 

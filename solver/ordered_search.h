@@ -13,6 +13,8 @@
 
 namespace VELMO_ISA {
 
+inline constexpr int kMaskLanes = 96;  // 81 cells, padded to six vectors of sixteen
+
 class COrderedSearch {
   public:
     // Asked now and then; returning true stops the search with kExpired.
@@ -20,8 +22,8 @@ class COrderedSearch {
 
     // Searches `grid` (81 cells, each 0-9, givens consistent) in exactly the order of
     // CGridSolver::Search, visiting at most `levelBudget` levels. Nothing when the budget
-    // ran out first, and the grid is then as it was. On kSolved the grid holds the first
-    // solution in that order; on kExpired, the digits placed so far.
+    // ran out first. On kSolved the grid holds the first solution in that order; else it is
+    // as it was.
     std::optional<CFastOutcome> Run(uint8_t* grid, int64_t levelBudget);
 
     // The same search with no budget, in which the engine cuts off dead branches: a level
@@ -37,23 +39,32 @@ class COrderedSearch {
     int64_t m_guesses = 0;  // the engine's guesses in those tests
 
   private:
-    // The search's choice on the current grid: -1 when a cell has no candidate, 0 when no
-    // cell is empty, else 1 with the cell and its candidate digits (a digit mask).
-    int Select(int& cell, unsigned& digits) const;
-    // One level; nothing when over budget.
+    // Places every cell with a single candidate, as Search's levels would, adding them to
+    // the path and to `placed`; false when a cell is left with none.
+    bool PlaceSingles(int64_t& placed);
+    // The search's choice once no cell has a single candidate: 0 when no cell is empty,
+    // else 1 with the cell and its candidate digits (a digit mask).
+    int SelectBranch(int& cell, unsigned& digits) const;
+    // One level with the singles before it; nothing when over budget.
     std::optional<CFastOutcome> Step();
     // Whether the grid of the path's first m_depth levels has a solution, by the engine;
     // nothing when the clock said stop.
     std::optional<bool> HasSolution();
     void Load(uint8_t* grid);
+    // Places digit d in `cell` and takes it from the cell's peers.
     void Set(int cell, int d);
-    void Clear(int cell, int d);
 
     uint8_t* m_grid = nullptr;
-    uint64_t m_empty[2] = {};  // bit i of word i / 64: cell i is empty
-    uint16_t m_used[27] = {};  // per unit: bit d when digit d is placed in it
+    // Per cell, its candidates as a digit mask, 0xFFFF when filled; the lanes past the last
+    // cell pad it to whole vectors. m_saved[level] holds them as that level of the path
+    // began.
+    // (Left uninitialised: each level writes its row before reading it, and clearing 15 kB
+    // on every request would cost more than a dense grid takes to solve.)
+    alignas(32) uint16_t m_candidates[kMaskLanes];
+    alignas(32) uint16_t m_saved[kCellCount][kMaskLanes];
     int64_t m_budget = 0;      // levels the current run may still visit
-    int m_depth = 0;           // levels on the path, each placing m_path[level]
+    int64_t m_lastAsked = -1;  // the level count, to 64, when the clock was last asked
+    int m_depth = 0;           // cells the path has placed, in m_path
     uint8_t m_path[kCellCount] = {};
 
     // While pruning: the engine's positions of the path's first levels, m_positions[k]
