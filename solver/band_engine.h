@@ -34,6 +34,15 @@ struct CEngineSearch {
     // search branches where they cluster.
     uint32_t conflicts[6][9] = {};
 
+    // Which way of choosing the first attempt takes: 0 the fewest placements, 1 the pair
+    // that sees most. Afterwards, `attempt` + `firstChoice` (mod 2) is the one that ended.
+    int firstChoice = 0;
+    // While searching: which attempt this is, and the guess count at which it gives way to
+    // the next, which starts afresh (restart).
+    int attempt = 0;
+    int64_t attemptEnd = 0;
+    bool restart = false;
+
     int found = 0;         // solutions found, at most `limit`
     int64_t guesses = 0;   // branches taken beyond the first at each choice
     bool aborted = false;  // `expired` said to stop

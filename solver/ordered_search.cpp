@@ -15,12 +15,14 @@
 // during which the count passed it, itself dead and of height h - 1; so a dead branch of
 // height h costs at most (kPruneAfterLevels + 1) * h levels and h engine tests, at most
 // 33 * 81 levels and 81 tests. The path to the first solution has at most 81 levels with
-// at most 8 dead branches each. Measured, the hill-climbed grids of hostile-hunt need at
-// most a few dozen tests.
+// at most 8 dead branches each. Measured on 3,400 grids hill-climbed on the solver's own
+// work (hostile-hunt), a grid took at most 192 tests, most of them settled by placing the
+// path's digits alone, and 0.17 ms.
 //
-// The scan of Search is kept exactly (first cell in row-major order with the fewest
-// candidates, stopping at a single), on masks of the digits in each unit instead of
-// recounting 27 cells per candidate count.
+// Search's rule is kept exactly (first cell in row-major order with the fewest candidates,
+// stopping at a single), on a mask of candidates per cell kept up to date as digits are
+// placed, sixteen cells to a vector under AVX2. Its chains of single-candidate levels are
+// made in passes over the grid (PlaceSingles says why that is the same).
 #include "ordered_search.h"
 
 #include <cstring>
@@ -291,16 +293,20 @@ std::optional<bool> COrderedSearch::HasSolution() {
     // Tests refute related grids, so the contradictions one met guide the next: on the
     // worst hill-climbed grid found, 13 refutations took 951 guesses in all on their own and
     // 103 together.
+    // And the way of choosing that settled the last one starts.
     std::copy(&m_conflicts[0][0], &m_conflicts[0][0] + 6 * 9, &search.conflicts[0][0]);
+    search.firstChoice = m_choice;
     band_engine::Search(m_positions[m_depth], search);
     std::copy(&search.conflicts[0][0], &search.conflicts[0][0] + 6 * 9, &m_conflicts[0][0]);
+    m_choice = (search.attempt + search.firstChoice) % 2;
     m_guesses += search.guesses;
     if (search.aborted) return std::nullopt;
     return search.found > 0;
 }
 
-CFastOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root) {
+CFastOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice) {
     m_pruning = true;
+    m_choice = choice;
     std::fill(&m_conflicts[0][0], &m_conflicts[0][0] + 6 * 9, 0u);
     m_positions[0] = root;
     m_dead[0] = false;

@@ -29,9 +29,10 @@ class COrderedSearch {
     // The same search with no budget, in which the engine cuts off dead branches: a level
     // whose branches so far were dead and took the search more than a few dozen levels
     // asks the engine whether any branch left holds a solution, and gives up at once when
-    // none does. `root` is the engine's propagated position of `grid`. The answer is the
-    // search's own; kSolved, kNoSolution or kExpired.
-    CFastOutcome RunPruned(uint8_t* grid, const CBandState& root);
+    // none does. `root` is the engine's propagated position of `grid`, and `choice` the
+    // engine's way of choosing to begin the tests with (CEngineSearch::firstChoice). The
+    // answer is the search's own; kSolved, kNoSolution or kExpired.
+    CFastOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0);
 
     // What this object has spent, over all its runs.
     int64_t m_levels = 0;   // levels of the search
@@ -72,6 +73,7 @@ class COrderedSearch {
     // that position proved to have no solution. None is known beyond m_deepestKnown.
     bool m_pruning = false;
     uint32_t m_conflicts[6][9] = {};  // the engine's, carried from test to test
+    int m_choice = 0;                 // the engine's way of choosing that settled the last test
     CBandState m_positions[kCellCount + 1];
     bool m_known[kCellCount + 1] = {};
     bool m_dead[kCellCount + 1] = {};
