@@ -9,6 +9,9 @@
 // program file's name: "velmo".
 CvelmoApp::CvelmoApp(int& argc, char** argv) : QApplication(argc, argv) {
     QAccessible::installFactory(DialogAccessibleFactory);
+    // Wayland compositors match a window to its desktop entry, and so to its icon, by
+    // this name.
+    setDesktopFileName(QStringLiteral(VELMO_APP_ID));
 }
 
 int CvelmoApp::InitInstance() {

@@ -5,6 +5,7 @@
 // checks that need a focused window or a clipboard say so and are skipped.
 #include <QAccessible>
 #include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -194,6 +195,14 @@ class MainDialogTest : public QObject {
 
   private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("velmo")); }
+
+    void namesItsDesktopEntry() {
+        // What Wayland compositors match the window to its entry and icon by: the name
+        // the desktop entry is installed under.
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.velmo.Velmo"));
+        QVERIFY(
+            QFile::exists(QStringLiteral(VELMO_SOURCE_DIR "/data/io.github.velmo.Velmo.desktop")));
+    }
 
     void init() {
         m_clock = [] { return 0u; };
