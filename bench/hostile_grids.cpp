@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "fast_path.h"
+
 int CHostileGrids::RandomCandidate(const PuzzleGrid& grid, int cell) {
     CandidateSet set;
     if (CountCandidates(grid.data(), cell / 9, cell % 9, set) == 0) return 0;
@@ -109,4 +111,11 @@ PuzzleGrid CHostileGrids::Climb(PuzzleGrid start, int steps,
         if (value >= current) start = next, current = value;
     }
     return start;
+}
+
+double CHostileGrids::SolverWork(const PuzzleGrid& grid) {
+    PuzzleGrid copy = grid;
+    CFastPathWork work;
+    BestFastPath().solve(copy.data(), nullptr, &work);
+    return double(work.guesses) + 8.0 * double(work.tests) + 0.1 * double(work.levels);
 }

@@ -36,6 +36,12 @@ class CHostileGrids {
     // A random change of one of those kinds, or the grid itself when none applies.
     PuzzleGrid Mutate(const PuzzleGrid& grid);
 
+    // The solver's work on a grid, for Climb: the engine's guesses, the tests of the search
+    // in its own order and its levels, each weighted by what it roughly costs (a guess half
+    // a microsecond, a test four, a level a twentieth). Deterministic, unlike time, so that
+    // a climb is not led by noise.
+    static double SolverWork(const PuzzleGrid& grid);
+
   private:
     // A random digit that `grid` allows in `cell` (which must be empty), or 0 for none.
     int RandomCandidate(const PuzzleGrid& grid, int cell);

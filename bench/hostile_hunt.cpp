@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "fast_path.h"
 #include "hostile_grids.h"
 #include "puzzle_line.h"
 
@@ -26,16 +25,6 @@ std::string Text(const PuzzleGrid& grid) {
     std::string text;
     for (uint8_t value : grid) text += value ? char('0' + value) : '.';
     return text;
-}
-
-// The solver's work on a grid, weighted by what each step roughly costs: a guess half a
-// microsecond, a test of the walk four, a level of the plain search a twentieth.
-// Deterministic, unlike time, so that a climb is not led by noise.
-double Work(const PuzzleGrid& grid) {
-    PuzzleGrid copy = grid;
-    CFastPathWork work;
-    BestFastPath().solve(copy.data(), nullptr, &work);
-    return double(work.guesses) + 8.0 * double(work.tests) + 0.1 * double(work.levels);
 }
 
 std::vector<PuzzleGrid> ReadPuzzles(const char* name) {
@@ -90,7 +79,7 @@ int main(int argc, char** argv) {
         const int steps = int(number(2, 200));
         for (long i = 0; i < number(1, 0); ++i) {
             const PuzzleGrid start = i % 2 ? hostile.Unsolvable() : hostile.Sparse(int(8 + i % 20));
-            grids.push_back(hostile.Climb(start, steps, Work));
+            grids.push_back(hostile.Climb(start, steps, CHostileGrids::SolverWork));
         }
     } else {
         return Usage();
@@ -103,7 +92,7 @@ int main(int argc, char** argv) {
         out += Text(grid);
         out += '\n';
         if (worst) {
-            const double work = Work(grid);
+            const double work = CHostileGrids::SolverWork(grid);
             if (work > worstWork) worstWork = work, worstGrid = grid;
         }
     }

@@ -45,19 +45,14 @@ const std::vector<PuzzleGrid>& Hostile(const std::string& kind) {
         const std::vector<PuzzleGrid> puzzles = Load(VELMO_TEST_DATA_DIR "/unique.txt");
         size_t next = 0;
         made["clue-removed"] = Generate(2000, [&] {
-            return removed.CluesRemoved(puzzles[next++ % puzzles.size()], 1 + int(next % 10));
+            const size_t i = next++;
+            return removed.CluesRemoved(puzzles[i % puzzles.size()], 1 + int(i % 10));
         });
-        const auto work = [](const PuzzleGrid& grid) {
-            PuzzleGrid copy = grid;
-            CFastPathWork spent;
-            BestFastPath().solve(copy.data(), nullptr, &spent);
-            return double(spent.guesses) + 8.0 * double(spent.tests) + 0.1 * double(spent.levels);
-        };
         int start = 0;
         made["climbed"] = Generate(100, [&] {
             const PuzzleGrid from =
                 start++ % 2 ? climbed.Unsolvable() : climbed.Sparse(8 + start % 20);
-            return climbed.Climb(from, 300, work);
+            return climbed.Climb(from, 300, CHostileGrids::SolverWork);
         });
         return made;
     }();

@@ -4,20 +4,8 @@
 // own work as hostile-hunt does.
 #include <cstdint>
 
-#include "fast_path.h"
 #include "hostile_grids.h"
 #include "solve_check.h"
-
-namespace {
-
-double Work(const PuzzleGrid& grid) {
-    PuzzleGrid copy = grid;
-    CFastPathWork work;
-    BestFastPath().solve(copy.data(), nullptr, &work);
-    return double(work.guesses) + 8.0 * double(work.tests) + 0.1 * double(work.levels);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5) return 0;
@@ -36,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             grid = hostile.CluesRemoved(hostile.Sparse(30), data[0] / 3 % 16);
             break;
     }
-    double work = Work(grid);
+    double work = CHostileGrids::SolverWork(grid);
     for (size_t i = 5; i < size && i < 64; ++i) {
         const PuzzleGrid next = hostile.Mutate(grid);
-        const double nextWork = Work(next);
+        const double nextWork = CHostileGrids::SolverWork(next);
         if (nextWork >= work) grid = next, work = nextWork;
     }
     SolveAndCheck(grid);
