@@ -336,6 +336,10 @@ class CPropagator {
             if (s.bandDirty) continue;
             if (!ColumnPass()) return false;
             if (s.bandDirty) continue;
+            // A grid with every cell fixed that the passes above found sound is a
+            // solution: the mini-row rule can add nothing (as often as not, the givens
+            // alone led here).
+            if ((s.unsolved[0] | s.unsolved[1] | s.unsolved[2]) == 0) return true;
             if (!MiniRowPass()) return false;
             if ((s.bandDirty | s.columnDirty) == 0) return true;
         }
