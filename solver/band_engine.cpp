@@ -561,7 +561,8 @@ CChoice ChooseFirstCell(const CBandState& s) {
 }
 
 // How much the contradictions met weigh against a unit's placements: the choice follows
-// the placements until a unit or digit has met this many. Guesses a puzzle (top1465 /
+// the placements until a unit or digit has met this many. 256 keeps hard puzzles at their
+// unweighted guesses and still refutes a small corner quickly. Guesses a puzzle (top1465 /
 // forum hardest 1106 / its 11+ list) and on two grids whose contradiction sits in a small
 // corner of a sparse grid:
 //
@@ -569,7 +570,7 @@ CChoice ChooseFirstCell(const CBandState& s) {
 //     weight 1        9.7 / 139 / 88       39 and 44
 //     weight 64       8.5 / 116 / 67       79 and 64
 //     weight 256      8.6 / 110 / 62      187 and 135
-constexpr uint64_t kConflictScale = 64;
+constexpr uint64_t kConflictScale = 256;
 
 CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
                                const uint32_t (&conflicts)[6][9]) {
@@ -765,8 +766,9 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count) 
 
 // Guesses of the first attempt: puzzles of the hardest lists rarely need more, so it is
 // seldom cut short where the first way of choosing was right. On the forum's hardest 1106,
-// guesses a puzzle: 116.5 with one way of choosing only; 123.7 from 256; 116.6 from 512.
-constexpr int64_t kFirstAttemptGuesses = 256;
+// guesses a puzzle: 109.8 with one way of choosing only; 115.3 from 256; 110.2 from 512.
+// The grid that trapped the first way takes 333 guesses from 256 and 589 from 512.
+constexpr int64_t kFirstAttemptGuesses = 512;
 
 void Search(const CBandState& state, CEngineSearch& search) {
     // Attempts with two ways of choosing, each given twice the guesses of the one before:
