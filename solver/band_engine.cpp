@@ -42,6 +42,13 @@ constexpr int kNextBand[3] = {1, 2, 0};
 constexpr int kPermutations[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
                                      {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
 
+#if defined(__BMI2__) && !defined(VELMO_SCALAR)
+// Mini-row occupancy, bit 3 * row + box, of a band word: each mini-row's three cells
+// folded onto its first, then gathered.
+inline uint32_t MiniRows(uint32_t a) {
+    return _pext_u32(a | a >> 1 | a >> 2, 0x1249249);
+}
+#else
 // Mini-row occupancy, bit 3 * row + box, of a band word.
 constexpr std::array<uint32_t, 512> kRowToBoxes = [] {
     std::array<uint32_t, 512> table{};
@@ -54,13 +61,9 @@ constexpr std::array<uint32_t, 512> kRowToBoxes = [] {
 }();
 
 inline uint32_t MiniRows(uint32_t a) {
-#if defined(__BMI2__) && !defined(VELMO_SCALAR)
-    // Each mini-row's three cells folded onto its first, then gathered.
-    return _pext_u32(a | a >> 1 | a >> 2, 0x1249249);
-#else
     return kRowToBoxes[a & 511] | kRowToBoxes[(a >> 9) & 511] << 3 | kRowToBoxes[a >> 18] << 6;
-#endif
 }
+#endif
 
 // The cells of the mini-rows in an occupancy.
 constexpr std::array<uint32_t, 512> kMiniRowCells = [] {

@@ -44,6 +44,7 @@ namespace {
 
 constexpr uint16_t kFilled = 0xFFFF;  // the mask of a filled cell: more than any count
 
+#if defined(VELMO_AVX2)
 // Lanes of each unit's cells, for taking a digit from a whole unit with vector operations.
 constexpr auto kUnitLanes = [] {
     std::array<std::array<uint16_t, kMaskLanes>, kUnitCount> lanes{};
@@ -53,6 +54,7 @@ constexpr auto kUnitLanes = [] {
     return lanes;
 }();
 
+#else
 // The other cells that share a row, column or box with a cell.
 constexpr auto kPeers = [] {
     std::array<std::array<uint8_t, 20>, kCellCount> peers{};
@@ -67,6 +69,7 @@ constexpr auto kPeers = [] {
     }
     return peers;
 }();
+#endif
 
 }  // namespace
 
