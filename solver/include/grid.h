@@ -47,6 +47,3 @@ inline constexpr std::array<std::array<uint8_t, 9>, kUnitCount> kUnitCells = [] 
 constexpr int LowestBit(uint32_t bits) {
     return std::countr_zero(bits);
 }
-constexpr int LowestBit(uint64_t bits) {
-    return std::countr_zero(bits);
-}
