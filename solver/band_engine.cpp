@@ -750,10 +750,6 @@ bool Load(const uint8_t* grid, CBandState& s) {
     std::fill(std::begin(s.unsolved), std::end(s.unsolved), kBandCells);
     s.bandDirty = kBandCells;
     s.columnDirty = (1u << kDigits) - 1;
-    return AssignAll(s, grid);
-}
-
-bool AssignAll(CBandState& s, const uint8_t* grid) {
     uint8_t cells[kCellCount];
     int count = 0;
     for (int cell = 0; cell < kCellCount; ++cell) {

@@ -54,11 +54,9 @@ namespace band_engine {
 // the givens break a rule or propagation proves that no solution exists.
 bool Load(const uint8_t* grid, CBandState& state);
 
-// Fixes every digit of `grid` (81 cells, each 0-9) that `state`, a propagated position,
-// has not fixed yet, and propagates once. False when that leaves no solution.
-bool AssignAll(CBandState& state, const uint8_t* grid);
-
-// The same for the listed cells of `grid` only.
+// Fixes the digits that `grid` (81 cells, each 0-9) holds in the listed cells and that
+// `state`, a propagated position, has not fixed yet, then propagates once. False when that
+// leaves no solution.
 bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count);
 
 // Searches for solutions of a propagated state, as `search` asks. Every solution is found
