@@ -704,7 +704,7 @@ bool Branch(CBandState& s, CEngineSearch& search) {
         search.restart = true;
         return true;
     }
-    const CChoice choice = (search.attempt + search.firstChoice) % 2 == 0
+    const CChoice choice = search.Choice() == 0
                                ? ChooseFewestPlacements(s, propagator.m_occupancy, search.conflicts)
                                : ChooseMostSeenPair(s);
     if (choice.unit >= 0) {

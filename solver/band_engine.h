@@ -35,8 +35,10 @@ struct CEngineSearch {
     uint32_t conflicts[6][9] = {};
 
     // Which way of choosing the first attempt takes: 0 the fewest placements, 1 the pair
-    // that sees most. Afterwards, `attempt` + `firstChoice` (mod 2) is the one that ended.
+    // that sees most; the attempts alternate from it.
     int firstChoice = 0;
+    // The way of choosing of the current attempt; after the search, of the one that ended.
+    int Choice() const { return (attempt + firstChoice) % 2; }
     // While searching: which attempt this is, and the guess count at which it gives way to
     // the next, which starts afresh (restart).
     int attempt = 0;

@@ -49,7 +49,7 @@ CFastOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CFastPat
             std::copy(solutions[0].begin(), solutions[0].end(), grid);
             outcome = CFastOutcome::kSolved;
         } else if (count.found == 2) {
-            outcome = ordered.RunPruned(grid, state, (count.attempt + count.firstChoice) % 2);
+            outcome = ordered.RunPruned(grid, state, count.Choice());
         }
     }
     if (work) *work = {countGuesses + ordered.m_guesses, ordered.m_tests, ordered.m_levels};

@@ -301,7 +301,7 @@ std::optional<bool> COrderedSearch::HasSolution() {
     search.firstChoice = m_choice;
     band_engine::Search(m_positions[m_depth], search);
     std::copy(&search.conflicts[0][0], &search.conflicts[0][0] + 6 * 9, &m_conflicts[0][0]);
-    m_choice = (search.attempt + search.firstChoice) % 2;
+    m_choice = search.Choice();
     m_guesses += search.guesses;
     if (search.aborted) return std::nullopt;
     return search.found > 0;
