@@ -102,6 +102,27 @@ PuzzleGrid CHostileGrids::Mutate(const PuzzleGrid& grid) {
     return next;
 }
 
+std::vector<PuzzleGrid> CHostileGrids::Make(const std::string& kind, size_t count,
+                                            const std::vector<PuzzleGrid>& puzzles, int steps) {
+    std::vector<PuzzleGrid> grids;
+    if (kind == "removed" && puzzles.empty()) return grids;
+    for (size_t i = 0; i < count; ++i) {
+        if (kind == "sparse") {
+            grids.push_back(Sparse(int(i % 31)));
+        } else if (kind == "unsolvable") {
+            grids.push_back(Unsolvable());
+        } else if (kind == "removed") {
+            grids.push_back(CluesRemoved(puzzles[i % puzzles.size()], 1 + int(i % 10)));
+        } else if (kind == "climbed") {
+            const PuzzleGrid start = i % 2 ? Unsolvable() : Sparse(int(8 + i % 20));
+            grids.push_back(Climb(start, steps, SolverWork));
+        } else {
+            break;
+        }
+    }
+    return grids;
+}
+
 PuzzleGrid CHostileGrids::Climb(PuzzleGrid start, int steps,
                                 const std::function<double(const PuzzleGrid&)>& cost) {
     double current = cost(start);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "grid_solver.h"
@@ -35,6 +36,14 @@ class CHostileGrids {
 
     // A random change of one of those kinds, or the grid itself when none applies.
     PuzzleGrid Mutate(const PuzzleGrid& grid);
+
+    // `count` grids of one of the kinds, the i-th with the setting that cycles with i:
+    // "sparse" (i % 31 givens), "unsolvable", "removed" (1 + i % 10 givens taken from the
+    // puzzles of `puzzles` in turn), "climbed" (`steps` of Climb from a sparse grid of
+    // 8 + i % 20 givens or, every other one, an unsolvable grid). Empty for another kind,
+    // or "removed" without puzzles. The benchmarks and hostile-hunt make their sets here.
+    std::vector<PuzzleGrid> Make(const std::string& kind, size_t count,
+                                 const std::vector<PuzzleGrid>& puzzles = {}, int steps = 300);
 
     // The solver's work on a grid, for Climb: the engine's guesses, the tests of the search
     // in its own order and its levels, each weighted by what it roughly costs (a guess half

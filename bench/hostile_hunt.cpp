@@ -59,28 +59,17 @@ int main(int argc, char** argv) {
     };
 
     std::vector<PuzzleGrid> grids;
-    if (kind == "sparse") {
-        CHostileGrids hostile(uint32_t(number(2, 1)));
-        for (long i = 0; i < number(1, 0); ++i) grids.push_back(hostile.Sparse(int(i % 31)));
-    } else if (kind == "unsolvable") {
-        CHostileGrids hostile(uint32_t(number(2, 2)));
-        for (long i = 0; i < number(1, 0); ++i) grids.push_back(hostile.Unsolvable());
+    if (kind == "sparse" || kind == "unsolvable") {
+        grids = CHostileGrids(uint32_t(number(2, kind == "sparse" ? 1 : 2)))
+                    .Make(kind, size_t(number(1, 0)));
     } else if (kind == "removed") {
         if (argc - first < 3) return Usage();
-        const std::vector<PuzzleGrid> puzzles = ReadPuzzles(argv[first + 1]);
-        if (puzzles.empty()) return Usage();
-        CHostileGrids hostile(uint32_t(number(3, 3)));
-        for (long i = 0; i < number(2, 0); ++i) {
-            grids.push_back(
-                hostile.CluesRemoved(puzzles[size_t(i) % puzzles.size()], 1 + int(i % 10)));
-        }
+        grids = CHostileGrids(uint32_t(number(3, 3)))
+                    .Make(kind, size_t(number(2, 0)), ReadPuzzles(argv[first + 1]));
+        if (grids.empty() && number(2, 0) > 0) return Usage();
     } else if (kind == "climb") {
-        CHostileGrids hostile(uint32_t(number(3, 4)));
-        const int steps = int(number(2, 200));
-        for (long i = 0; i < number(1, 0); ++i) {
-            const PuzzleGrid start = i % 2 ? hostile.Unsolvable() : hostile.Sparse(int(8 + i % 20));
-            grids.push_back(hostile.Climb(start, steps, CHostileGrids::SolverWork));
-        }
+        grids = CHostileGrids(uint32_t(number(3, 4)))
+                    .Make("climbed", size_t(number(1, 0)), {}, int(number(2, 200)));
     } else {
         return Usage();
     }

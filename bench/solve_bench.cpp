@@ -28,32 +28,15 @@ std::vector<PuzzleGrid> Load(const std::string& path, size_t limit = SIZE_MAX) {
     return puzzles;
 }
 
-std::vector<PuzzleGrid> Generate(size_t count, const std::function<PuzzleGrid()>& make) {
-    std::vector<PuzzleGrid> grids;
-    while (grids.size() < count) grids.push_back(make());
-    return grids;
-}
-
 // The hostile sets, made once with fixed seeds (hostile-hunt makes the same kinds).
 const std::vector<PuzzleGrid>& Hostile(const std::string& kind) {
     static const auto sets = [] {
-        std::map<std::string, std::vector<PuzzleGrid>> made;
-        CHostileGrids sparse(1), unsolvable(2), removed(3), climbed(4);
-        int givens = 0;
-        made["sparse"] = Generate(2000, [&] { return sparse.Sparse(givens++ % 31); });
-        made["unsolvable"] = Generate(1000, [&] { return unsolvable.Unsolvable(); });
         const std::vector<PuzzleGrid> puzzles = Load(VELMO_TEST_DATA_DIR "/unique.txt");
-        size_t next = 0;
-        made["clue-removed"] = Generate(2000, [&] {
-            const size_t i = next++;
-            return removed.CluesRemoved(puzzles[i % puzzles.size()], 1 + int(i % 10));
-        });
-        int start = 0;
-        made["climbed"] = Generate(100, [&] {
-            const PuzzleGrid from =
-                start++ % 2 ? climbed.Unsolvable() : climbed.Sparse(8 + start % 20);
-            return climbed.Climb(from, 300, CHostileGrids::SolverWork);
-        });
+        std::map<std::string, std::vector<PuzzleGrid>> made;
+        made["sparse"] = CHostileGrids(1).Make("sparse", 2000);
+        made["unsolvable"] = CHostileGrids(2).Make("unsolvable", 1000);
+        made["clue-removed"] = CHostileGrids(3).Make("removed", 2000, puzzles);
+        made["climbed"] = CHostileGrids(4).Make("climbed", 100, {}, 300);
         return made;
     }();
     return sets.at(kind);
