@@ -1,0 +1,118 @@
+// Solving by logic alone, as a person would: a grid of candidates, the techniques of the
+// community's difficulty scale as steps, the path of easiest steps, and the rating.
+// No Qt and no I/O; built on grid.h's vocabulary (cells, units, digit masks).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grid.h"
+
+// The techniques, easiest first in the order the scale lists them.
+enum class CTechnique : uint8_t {
+    kFullHouse,
+    kHiddenSingleBox,
+    kHiddenSingleLine,
+    kDirectPointing,
+    kDirectClaiming,
+    kDirectHiddenPair,
+    kNakedSingle,
+    kDirectHiddenTriple,
+    kPointing,
+    kClaiming,
+    kNakedPair,
+    kXWing,
+    kHiddenPair,
+    kNakedTriple,
+    kSwordfish,
+    kHiddenTriple,
+    kXYWing,
+    kXYZWing,
+    kUniqueRectangle,
+    kUniqueLoop,
+    kNakedQuad,
+    kJellyfish,
+    kHiddenQuad,
+    kBivalueUniversalGrave,
+    kAlignedPairExclusion,
+    kXChain,
+    kYCycle,
+    kBidirectionalCycle,
+    kForcingChain,
+    kAlignedTripleExclusion,
+    kNishio,
+    kCellForcingChain,
+    kRegionForcingChain,
+    kDynamicForcingChain,
+    kNestedForcingChain,  // dynamic forcing chains that nest further chains, to any depth
+};
+inline constexpr int kTechniqueCount = int(CTechnique::kNestedForcingChain) + 1;
+
+// The technique's name as the community writes it ("Hidden Single", "X-Wing", ...).
+std::string_view TechniqueName(CTechnique technique);
+
+// One candidate: digit `digit` (1-9) in cell `cell` (0-80).
+struct CCandidate {
+    uint8_t cell = 0;
+    uint8_t digit = 0;
+    friend bool operator==(const CCandidate&, const CCandidate&) = default;
+};
+
+// A puzzle as a person works on it: placed digits, and each empty cell's candidates.
+struct CCandidateGrid {
+    PuzzleGrid values{};                        // 0 for an empty cell, else its digit
+    std::array<uint16_t, kCellCount> masks{};   // empty cells: bit d set while d is possible
+
+    // The givens of `grid` (cells 0-9), each empty cell's candidates being the digits no
+    // cell of its units holds. nullopt when a cell is above 9.
+    static std::optional<CCandidateGrid> FromGivens(const PuzzleGrid& grid);
+    // A pencil-mark puzzle: a mask of candidates per cell (bits 1-9). Which cells count as
+    // placed is the logic's rule, stated at the definition.
+    static std::optional<CCandidateGrid> FromPencilMarks(const std::array<uint16_t, kCellCount>& masks);
+};
+
+// One logical step: what it changes and the pattern that proves it.
+struct CStep {
+    CTechnique technique = CTechnique::kFullHouse;
+    int rating = 0;                         // tenths of the scale: 23 for 2.3
+    int unit = -1;                          // the row, column or box to look at (grid.h's
+                                            // numbering), or -1 when no one unit says it
+    std::vector<uint8_t> cells;             // the pattern's cells
+    std::vector<CCandidate> pattern;        // the candidates of the pattern that prove it
+    std::vector<CCandidate> placements;     // digits it places
+    std::vector<CCandidate> eliminations;   // candidates it removes
+};
+
+// The step in the community's notation, e.g. "Hidden Single: r4c7=5" or
+// "X-Wing: 7 in r2,r8 c3,c6 => r4c3<>7, r5c6<>7".
+std::string FormatStep(const CStep& step);
+
+// The easiest step available on `grid`, the one the rating takes. nullopt when no technique
+// applies (the grid has no solution or several), or when `stop` was requested.
+std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop = {});
+
+// Places the step's digits (and removes them from their units' candidates) and removes its
+// eliminations.
+void ApplyStep(CCandidateGrid& grid, const CStep& step);
+
+// The rating of a puzzle: the highest step value along its path of easiest steps.
+struct CRating {
+    enum Outcome : uint8_t {
+        kRated,
+        kNoSolution,
+        kSeveralSolutions,
+        kStopped,  // `stop` was requested before the path was complete
+    };
+    Outcome outcome = kNoSolution;
+    int rating = 0;                             // tenths of the scale, when kRated
+    CTechnique hardest = CTechnique::kFullHouse;  // the technique of the hardest step
+    std::vector<CStep> path;                    // every step, when asked for
+};
+
+// Rates `grid`. The path is kept when `keepPath`.
+CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath = false, std::stop_token stop = {});
