@@ -65,27 +65,28 @@ struct CCandidate {
 
 // A puzzle as a person works on it: placed digits, and each empty cell's candidates.
 struct CCandidateGrid {
-    PuzzleGrid values{};                        // 0 for an empty cell, else its digit
-    std::array<uint16_t, kCellCount> masks{};   // empty cells: bit d set while d is possible
+    PuzzleGrid values{};                       // 0 for an empty cell, else its digit
+    std::array<uint16_t, kCellCount> masks{};  // empty cells: bit d set while d is possible
 
     // The givens of `grid` (cells 0-9), each empty cell's candidates being the digits no
     // cell of its units holds. nullopt when a cell is above 9.
     static std::optional<CCandidateGrid> FromGivens(const PuzzleGrid& grid);
     // A pencil-mark puzzle: a mask of candidates per cell (bits 1-9). Which cells count as
     // placed is the logic's rule, stated at the definition.
-    static std::optional<CCandidateGrid> FromPencilMarks(const std::array<uint16_t, kCellCount>& masks);
+    static std::optional<CCandidateGrid> FromPencilMarks(
+        const std::array<uint16_t, kCellCount>& masks);
 };
 
 // One logical step: what it changes and the pattern that proves it.
 struct CStep {
     CTechnique technique = CTechnique::kFullHouse;
-    int rating = 0;                         // tenths of the scale: 23 for 2.3
-    int unit = -1;                          // the row, column or box to look at (grid.h's
-                                            // numbering), or -1 when no one unit says it
-    std::vector<uint8_t> cells;             // the pattern's cells
-    std::vector<CCandidate> pattern;        // the candidates of the pattern that prove it
-    std::vector<CCandidate> placements;     // digits it places
-    std::vector<CCandidate> eliminations;   // candidates it removes
+    int rating = 0;                        // tenths of the scale: 23 for 2.3
+    int unit = -1;                         // the row, column or box to look at (grid.h's
+                                           // numbering), or -1 when no one unit says it
+    std::vector<uint8_t> cells;            // the pattern's cells
+    std::vector<CCandidate> pattern;       // the candidates of the pattern that prove it
+    std::vector<CCandidate> placements;    // digits it places
+    std::vector<CCandidate> eliminations;  // candidates it removes
 };
 
 // The step in the community's notation, e.g. "Hidden Single: r4c7=5" or
@@ -109,9 +110,9 @@ struct CRating {
         kStopped,  // `stop` was requested before the path was complete
     };
     Outcome outcome = kNoSolution;
-    int rating = 0;                             // tenths of the scale, when kRated
+    int rating = 0;                               // tenths of the scale, when kRated
     CTechnique hardest = CTechnique::kFullHouse;  // the technique of the hardest step
-    std::vector<CStep> path;                    // every step, when asked for
+    std::vector<CStep> path;                      // every step, when asked for
 };
 
 // Rates `grid`. The path is kept when `keepPath`.

@@ -10,10 +10,12 @@
 #include <bit>
 #include <cstdint>
 
-inline constexpr int kCellCount = 81;
+inline constexpr int kGridSize = 9;  // rows, columns, boxes, and the cells of each unit
+inline constexpr int kBoxSize = 3;   // a box is kBoxSize x kBoxSize cells
+inline constexpr int kCellCount = kGridSize * kGridSize;
 using PuzzleGrid = std::array<uint8_t, kCellCount>;
 
-inline constexpr int kUnitCount = 27;
+inline constexpr int kUnitCount = 3 * kGridSize;
 inline constexpr unsigned kAllDigits = 0x3FE;  // digit masks: bit d for digit d, 1-9
 
 // The three units of a cell.
@@ -41,6 +43,25 @@ inline constexpr std::array<std::array<uint8_t, 9>, kUnitCount> kUnitCells = [] 
         }
     }
     return units;
+}();
+
+// Whether two cells share a row, a column or a box (a cell shares them with itself).
+constexpr bool SameUnit(int a, int b) {
+    const CCellUnits &x = kCellUnits[a], &y = kCellUnits[b];
+    return x.row == y.row || x.column == y.column || x.box == y.box;
+}
+
+// The 20 other cells that share a unit with each cell, in ascending order.
+inline constexpr int kPeerCount = 20;
+inline constexpr std::array<std::array<uint8_t, kPeerCount>, kCellCount> kCellPeers = [] {
+    std::array<std::array<uint8_t, kPeerCount>, kCellCount> peers{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        int n = 0;
+        for (int other = 0; other < kCellCount; ++other) {
+            if (other != cell && SameUnit(cell, other)) peers[cell][n++] = uint8_t(other);
+        }
+    }
+    return peers;
 }();
 
 // Index of the lowest set bit; `bits` must not be 0.
