@@ -30,15 +30,15 @@ std::string_view FormatHeader(COutputFormat format) {
     return format == COutputFormat::kTsv ? "puzzle\tcount\tsolution\tcomment\n" : "";
 }
 
-void CAnswerWriter::WriteGrid(const char* cells, std::string& out) const {
-    for (int row = 0; row < kGridRowCells; ++row) {
-        out.append(cells + row * kGridRowCells, kGridRowCells);
+void CPuzzleAnswerer::WriteGrid(const char* cells, std::string& out) const {
+    for (int row = 0; row < kGridSize; ++row) {
+        out.append(cells + row * kGridSize, kGridSize);
         out.push_back('\n');
     }
 }
 
 // In a grid the comment goes on a line of its own before the grid, as a comment line.
-void CAnswerWriter::WriteComment(const CPuzzleEntry& entry, std::string& out) const {
+void CPuzzleAnswerer::WriteComment(const CPuzzleEntry& entry, std::string& out) const {
     const std::string_view comment = TrimmedComment(entry.parsed.comment);
     if (comment.empty()) return;
     if (comment.front() != '#') out.append("# ");
@@ -46,8 +46,8 @@ void CAnswerWriter::WriteComment(const CPuzzleEntry& entry, std::string& out) co
     out.push_back('\n');
 }
 
-void CAnswerWriter::Answer(const CPuzzleEntry& entry, std::string_view file, std::string& out,
-                           std::string& err, CTally& tally) {
+void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, std::string& out,
+                             std::string& err, CTally& tally) {
     const CPuzzleLine& parsed = entry.parsed;
     if (parsed.kind == CPuzzleLine::kInvalid) {
         ++tally.invalid;

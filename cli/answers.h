@@ -43,13 +43,13 @@ struct CTally {
 // The header line that the format writes before any answer; empty when it has none.
 std::string_view FormatHeader(COutputFormat format);
 
-// Solves puzzles and writes their answers; each solving thread has its own.
-class CAnswerWriter {
+// Solves puzzles and puts their answers into text; each solving thread has its own.
+class CPuzzleAnswerer {
   public:
-    explicit CAnswerWriter(const CAnswerOptions& options)
+    explicit CPuzzleAnswerer(const CAnswerOptions& options)
         : m_options(options), m_solver(m_platform) {}
-    CAnswerWriter(const CAnswerWriter&) = delete;
-    CAnswerWriter& operator=(const CAnswerWriter&) = delete;
+    CPuzzleAnswerer(const CPuzzleAnswerer&) = delete;
+    CPuzzleAnswerer& operator=(const CPuzzleAnswerer&) = delete;
 
     // Appends the answer to `entry` to `out`, and for an invalid one the message
     // "velmo-solve: FILE:LINE: reason" to `err`; counts it in `tally`.

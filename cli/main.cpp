@@ -5,6 +5,8 @@
 // chunks before it are written. A bounded number of chunks is in flight, so memory stays the
 // same whatever the size of the input, and a pipe sees answers while the input still flows.
 #include <fcntl.h>
+#include <getopt.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -93,12 +96,18 @@ struct CChunk {
     bool done = false;
 };
 
-// Writes all of `data` to `fd`; returns 0 or the errno of the failure.
+// Writes all of `data` to `fd`; returns 0 or the errno of the failure. An output that whoever
+// started us left non-blocking is waited on when it is full, as a blocking one would be.
 int WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
         if (written < 0) {
             if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                pollfd ready{fd, POLLOUT, 0};
+                if (::poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
+                continue;
+            }
             return errno;
         }
         data.remove_prefix(size_t(written));
@@ -142,12 +151,10 @@ class CPipeline {
         m_writer = std::thread([this] { Write(); });
     }
 
-    // Queues `chunk` for solving, waiting while too many are in flight. Returns false once
-    // writing has failed: the run is over.
-    bool Push(std::unique_ptr<CChunk> chunk) {
+    // Queues `chunk` for solving, waiting while too many are in flight.
+    void Push(std::unique_ptr<CChunk> chunk) {
         std::unique_lock lock(m_mutex);
-        m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight || m_failed; });
-        if (m_failed) return false;
+        m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight; });
         if (chunk->entries.empty()) chunk->done = true;
         m_order.push_back(std::move(chunk));
         if (!m_order.back()->done) {
@@ -156,7 +163,6 @@ class CPipeline {
         } else {
             m_chunkDone.notify_all();
         }
-        return true;
     }
 
     // Waits until every chunk is written; returns the exit status.
@@ -172,29 +178,24 @@ class CPipeline {
         return m_status;
     }
 
-    bool Failed() {
-        std::lock_guard lock(m_mutex);
-        return m_failed;
-    }
     const CTally& Tally() const { return m_tally; }
 
   private:
     void Solve() {
-        CAnswerWriter writer(m_options.answers);
+        CPuzzleAnswerer answerer(m_options.answers);
         for (;;) {
             CChunk* chunk;
             {
                 std::unique_lock lock(m_mutex);
-                m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed || m_failed; });
-                // Once writing has failed, nothing more will be written.
-                if (m_todo.empty() || m_failed) return;
+                m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed; });
+                if (m_todo.empty()) return;
                 chunk = m_todo.front();
                 m_todo.pop_front();
             }
             for (const CPuzzleEntry& entry : chunk->entries) {
                 const size_t errBefore = chunk->err.size();
                 const size_t outBefore = chunk->out.size();
-                writer.Answer(entry, chunk->file, chunk->out, chunk->err, chunk->tally);
+                answerer.Answer(entry, chunk->file, chunk->out, chunk->err, chunk->tally);
                 if (chunk->err.size() != errBefore) {
                     chunk->marks.push_back({outBefore, chunk->err.size()});
                 }
@@ -209,7 +210,6 @@ class CPipeline {
     void Write() {
         if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers.format))) {
             Fail(error);
-            return;
         }
         for (;;) {
             std::unique_ptr<CChunk> chunk;
@@ -224,10 +224,7 @@ class CPipeline {
                 m_order.pop_front();
             }
             m_roomFree.notify_one();
-            if (const int error = WriteChunk(*chunk)) {
-                Fail(error);
-                return;
-            }
+            if (const int error = WriteChunk(*chunk)) Fail(error);
         }
     }
 
@@ -256,13 +253,12 @@ class CPipeline {
         return 0;
     }
 
-    void Fail(int error) {
+    // A failed write ends the run at once, whatever the other threads are doing: the reading
+    // one may wait in read() on an input that never ends (tail -f), and nothing more could be
+    // written anyway.
+    [[noreturn]] static void Fail(int error) {
         ComplainOfWrite(error);
-        std::lock_guard lock(m_mutex);
-        m_failed = true;
-        m_status = 2;
-        m_roomFree.notify_all();
-        m_workReady.notify_all();
+        std::_Exit(2);
     }
 
     const COptions& m_options;
@@ -272,11 +268,10 @@ class CPipeline {
     std::mutex m_mutex;
     std::condition_variable m_workReady;          // m_todo has a chunk, or the input has ended
     std::condition_variable m_chunkDone;          // a chunk is solved, or the input has ended
-    std::condition_variable m_roomFree;           // a chunk left m_order, or writing failed
+    std::condition_variable m_roomFree;           // a chunk left m_order
     std::deque<std::unique_ptr<CChunk>> m_order;  // in flight, in input order
     std::deque<CChunk*> m_todo;                   // of those, the ones not yet taken
     bool m_closed = false;
-    bool m_failed = false;
 
     // The writer's alone, until Finish.
     int m_status = 0;
@@ -286,16 +281,16 @@ class CPipeline {
     std::thread m_writer;
 };
 
-// Reads one file, or standard input for "-", into the pipeline. Returns false once the
-// pipeline has failed.
-bool ReadFile(const std::string& name, CPipeline& pipeline) {
+// Reads one file, or standard input for "-", into the pipeline.
+void ReadFile(const std::string& name, CPipeline& pipeline) {
     auto chunk = std::make_unique<CChunk>();
     chunk->file = name;
     const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         chunk->notice = "cannot read '" + name + "': " + std::strerror(errno);
         chunk->noticeStatus = 2;
-        return pipeline.Push(std::move(chunk));
+        pipeline.Push(std::move(chunk));
+        return;
     }
     // What arrives through a pipe or a terminal is answered as it comes; a file is read in
     // whole chunks.
@@ -304,7 +299,6 @@ bool ReadFile(const std::string& name, CPipeline& pipeline) {
 
     CPuzzleReader reader;
     std::vector<char> block(kReadBlock);
-    bool ok = true;
     for (;;) {
         const ssize_t got = ::read(fd, block.data(), block.size());
         if (got < 0 && errno == EINTR) continue;
@@ -331,16 +325,13 @@ bool ReadFile(const std::string& name, CPipeline& pipeline) {
         }
         if (chunk->entries.size() >= kChunkEntries || chunk->bytes >= kChunkBytes ||
             (!regular && !chunk->entries.empty())) {
-            if (!pipeline.Push(std::move(chunk))) {
-                ok = false;
-                break;
-            }
+            pipeline.Push(std::move(chunk));
             chunk = std::make_unique<CChunk>();
             chunk->file = name;
         }
     }
     if (fd != STDIN_FILENO) ::close(fd);
-    return ok && pipeline.Push(std::move(chunk));
+    pipeline.Push(std::move(chunk));
 }
 
 int UsageError(const std::string& message) {
@@ -354,72 +345,116 @@ bool ParseThreads(std::string_view value, unsigned& threads) {
            threads <= 1024;
 }
 
-// Parses the command line; returns -1 to go on, else the exit status.
-int ParseOptions(int argc, char** argv, COptions& options) {
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-            options.files.emplace_back(arg);
-            continue;
+// Options without a short form, numbered past every character.
+enum : int {
+    kOptionUnique = 256,
+    kOptionMultiple,
+    kOptionNone,
+    kOptionStats,
+};
+
+constexpr option kLongOptions[] = {
+    {"count", no_argument, nullptr, 'c'},
+    {"unique", no_argument, nullptr, kOptionUnique},
+    {"multiple", no_argument, nullptr, kOptionMultiple},
+    {"none", no_argument, nullptr, kOptionNone},
+    {"format", required_argument, nullptr, 'f'},
+    {"stats", no_argument, nullptr, kOptionStats},
+    {"threads", required_argument, nullptr, 'j'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+// A leading ':' has a missing value reported as ':', apart from an unknown option.
+constexpr const char* kShortOptions = ":cf:j:hV";
+
+std::string_view LongName(int value) {
+    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+        if (o->val == value) return o->name;
+    }
+    return {};
+}
+
+// The message for an option getopt_long turned away: `arg` is the argument it was in.
+std::string OptionError(int result, int optionValue, std::string_view arg) {
+    if (result == ':') {
+        switch (optionValue) {
+            case 'j':
+                return "--threads needs a number";
+            case 'f':
+                return "--format needs one of line, grid, tsv";
         }
-        // An option that takes a value: "--name=VALUE", "--name VALUE", "-x VALUE" or "-xVALUE".
-        const auto value = [&](std::string_view name, std::string_view shortName,
-                               std::string& out) {
-            if (arg == name || arg == shortName) {
-                if (i + 1 == argc) return -1;
-                out = argv[++i];
-                return 1;
-            }
-            if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
-                arg[name.size()] == '=') {
-                out = arg.substr(name.size() + 1);
-                return 1;
-            }
-            if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName) {
-                out = arg.substr(shortName.size());
-                return 1;
-            }
-            return 0;
-        };
-        std::string text;
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            return WriteText(kUsage);
-        } else if (arg == "--version" || arg == "-V") {
-            return WriteText("velmo-solve (velmo) " VELMO_VERSION "\n");
-        } else if (arg == "--count" || arg == "-c") {
-            options.answers.count = true;
-        } else if (arg == "--unique") {
-            options.answers.kinds |= kKindUnique;
-        } else if (arg == "--multiple") {
-            options.answers.kinds |= kKindMultiple;
-        } else if (arg == "--none") {
-            options.answers.kinds |= kKindNone;
-        } else if (arg == "--stats") {
-            options.stats = true;
-        } else if (const int found = value("--threads", "-j", text); found != 0) {
-            if (found < 0) return UsageError("--threads needs a number");
-            if (!ParseThreads(text, options.threads)) {
-                return UsageError("--threads takes a whole number from 1 to 1024, not '" + text +
-                                  "'");
-            }
-        } else if (const int found = value("--format", "-f", text); found != 0) {
-            if (found < 0) return UsageError("--format needs one of line, grid, tsv");
-            if (text == "line") {
-                options.answers.format = COutputFormat::kLine;
-            } else if (text == "grid") {
-                options.answers.format = COutputFormat::kGrid;
-            } else if (text == "tsv") {
-                options.answers.format = COutputFormat::kTsv;
-            } else {
-                return UsageError("--format takes line, grid or tsv, not '" + text + "'");
-            }
-        } else {
-            return UsageError("unknown option '" + std::string(arg) + "'");
+        return "--" + std::string(LongName(optionValue)) + " needs a value";
+    }
+    if (optionValue != 0 && !LongName(optionValue).empty()) {
+        // A known option: only a long one given a value it does not take comes back so.
+        return "option '--" + std::string(LongName(optionValue)) + "' takes no value";
+    }
+    if (optionValue != 0) return "unknown option '-" + std::string(1, char(optionValue)) + "'";
+    // An unknown or ambiguous long option.
+    const std::string_view name = arg.substr(2, arg.find('=') - 2);
+    std::string matches;
+    int count = 0;
+    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+        if (std::string_view(o->name).starts_with(name)) {
+            matches.append(count++ ? ", --" : "--").append(o->name);
         }
     }
+    if (count > 1) return "option '" + std::string(arg) + "' is ambiguous: " + matches;
+    return "unknown option '" + std::string(arg) + "'";
+}
+
+// Parses the command line as GNU tools do (short options bundled, as in -cj4; long options
+// abbreviated while unambiguous; options and files in any order; "--" ends the options).
+// Returns -1 to go on, else the exit status.
+int ParseOptions(int argc, char** argv, COptions& options) {
+    opterr = 0;
+    for (;;) {
+        const int result = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+        if (result == -1) break;
+        const std::string value = optarg != nullptr ? optarg : "";
+        switch (result) {
+            case 'h':
+                return WriteText(kUsage);
+            case 'V':
+                return WriteText("velmo-solve (velmo) " VELMO_VERSION "\n");
+            case 'c':
+                options.answers.count = true;
+                break;
+            case kOptionUnique:
+                options.answers.kinds |= kKindUnique;
+                break;
+            case kOptionMultiple:
+                options.answers.kinds |= kKindMultiple;
+                break;
+            case kOptionNone:
+                options.answers.kinds |= kKindNone;
+                break;
+            case kOptionStats:
+                options.stats = true;
+                break;
+            case 'j':
+                if (!ParseThreads(value, options.threads)) {
+                    return UsageError("--threads takes a whole number from 1 to 1024, not '" +
+                                      value + "'");
+                }
+                break;
+            case 'f':
+                if (value == "line") {
+                    options.answers.format = COutputFormat::kLine;
+                } else if (value == "grid") {
+                    options.answers.format = COutputFormat::kGrid;
+                } else if (value == "tsv") {
+                    options.answers.format = COutputFormat::kTsv;
+                } else {
+                    return UsageError("--format takes line, grid or tsv, not '" + value + "'");
+                }
+                break;
+            default:
+                return UsageError(OptionError(result, optopt, argv[optind - 1]));
+        }
+    }
+    for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
     if (options.answers.count && options.answers.kinds != 0) {
         return UsageError("--count does not go with --unique, --multiple or --none");
     }
@@ -446,11 +481,9 @@ int main(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     CPipeline pipeline(options);
-    for (const std::string& name : options.files) {
-        if (!ReadFile(name, pipeline)) break;
-    }
+    for (const std::string& name : options.files) ReadFile(name, pipeline);
     const int status = pipeline.Finish();
-    if (options.stats && !pipeline.Failed()) {
+    if (options.stats) {
         WriteStats(pipeline.Tally(),
                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }

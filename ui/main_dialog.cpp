@@ -17,7 +17,7 @@
 #include <QPushButton>
 
 #include "cell_text.h"
-#include "puzzle_text.h"
+#include "qt_puzzle_text.h"
 
 enum class CControlKind {
     kDefaultButton,  // the push button that Enter presses
