@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -41,6 +43,8 @@ constexpr std::string_view kUsage =
     "ignored, and so are lines of them alone. Text after the 81st cell of a line is\n"
     "its comment and is written after its answer. Blank lines and lines starting with\n"
     "# are skipped. Lines may end with LF, CRLF or CR; a UTF-8 byte-order mark is fine.\n"
+    "A pencil-mark puzzle is one line of 729: for each cell, for each digit 1-9, the\n"
+    "digit while it is a candidate, else . or 0; only the rating options read it.\n"
     "\n"
     "The answer is the 81-digit solution (the first in the solver's search order when\n"
     "there are several), 'no solution', or 'invalid' for a malformed line, whose reason\n"
@@ -51,10 +55,18 @@ constexpr std::string_view kUsage =
     "      --multiple     write only the puzzles that have two or more solutions\n"
     "      --none         write only the puzzles that have no solution\n"
     "                     (these three write the puzzles themselves and may be combined)\n"
+    "      --rate         answer with the rating on the difficulty scale and the\n"
+    "                     hardest technique, separated by a tab (0 or 2+ for a grid\n"
+    "                     without exactly one solution)\n"
+    "      --steps        write each puzzle's line, its logical steps one a line, and\n"
+    "                     a blank line\n"
+    "      --min-rating=X, --max-rating=Y  write only the puzzles rated from X to Y\n"
+    "                     (bounds included), as they stood\n"
     "  -f, --format=FORMAT  line (default): one line a puzzle;\n"
     "                     grid: 9 lines of 9 cells, then a blank line;\n"
     "                     tsv: a header, then puzzle, count, solution and comment,\n"
-    "                     separated by tabs\n"
+    "                     separated by tabs (with --rate, rating and technique\n"
+    "                     before the comment)\n"
     "      --stats        after the run, write counts and timing to standard error\n"
     "  -j, --threads=N    solve on N threads (default: one per core)\n"
     "  -h, --help         show this text and exit\n"
@@ -64,12 +76,16 @@ constexpr std::string_view kUsage =
     "usage error, a file that cannot be read or is not text, or a write error.\n";
 
 constexpr size_t kReadBlock = 16 * 1024;
-// A chunk is handed on once it holds this many puzzles or this many bytes of them.
+// A chunk is handed on once it holds this many puzzles or this many bytes of them. Rating
+// takes a thousand times longer than solving, and some puzzles far longer than others: its
+// chunks are small, so that every thread has work and one slow puzzle holds up few answers.
 constexpr size_t kChunkEntries = 2048;
+constexpr size_t kRatingChunkEntries = 16;
 constexpr size_t kChunkBytes = 256 * 1024;
 
 struct COptions {
     CAnswerOptions answers;
+    bool formatGiven = false;  // --format was on the command line
     bool stats = false;
     unsigned threads = 0;  // 0: one per core
     std::vector<std::string> files;
@@ -146,7 +162,7 @@ class CPipeline {
     explicit CPipeline(const COptions& options)
         : m_options(options),
           m_interleave(OutputsShareAFile()),
-          m_maxInFlight(2 * options.threads + 2) {
+          m_maxInFlight((options.answers.Rating() ? 8 : 2) * options.threads + 2) {
         for (unsigned t = 0; t < options.threads; ++t) m_solvers.emplace_back([this] { Solve(); });
         m_writer = std::thread([this] { Write(); });
     }
@@ -208,7 +224,7 @@ class CPipeline {
     }
 
     void Write() {
-        if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers.format))) {
+        if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers))) {
             Fail(error);
         }
         for (;;) {
@@ -281,8 +297,8 @@ class CPipeline {
     std::thread m_writer;
 };
 
-// Reads one file, or standard input for "-", into the pipeline.
-void ReadFile(const std::string& name, CPipeline& pipeline) {
+// Reads one file, or standard input for "-", into the pipeline; `chunkEntries` puzzles a chunk.
+void ReadFile(const std::string& name, size_t chunkEntries, CPipeline& pipeline) {
     auto chunk = std::make_unique<CChunk>();
     chunk->file = name;
     const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -323,7 +339,7 @@ void ReadFile(const std::string& name, CPipeline& pipeline) {
             chunk->noticeStatus = 2;
             break;
         }
-        if (chunk->entries.size() >= kChunkEntries || chunk->bytes >= kChunkBytes ||
+        if (chunk->entries.size() >= chunkEntries || chunk->bytes >= kChunkBytes ||
             (!regular && !chunk->entries.empty())) {
             pipeline.Push(std::move(chunk));
             chunk = std::make_unique<CChunk>();
@@ -339,6 +355,18 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
+// A rating as the scale writes it, "7.2" or "7", in tenths.
+bool ParseRating(std::string_view value, std::optional<int>& tenths) {
+    double rating = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rating);
+    if (error != std::errc() || end != value.data() + value.size() || !(rating >= 0) ||
+        rating > 100) {
+        return false;
+    }
+    tenths = int(std::lround(rating * 10));
+    return true;
+}
+
 bool ParseThreads(std::string_view value, unsigned& threads) {
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
     return error == std::errc() && end == value.data() + value.size() && threads >= 1 &&
@@ -351,6 +379,10 @@ enum : int {
     kOptionMultiple,
     kOptionNone,
     kOptionStats,
+    kOptionRate,
+    kOptionSteps,
+    kOptionMinRating,
+    kOptionMaxRating,
 };
 
 constexpr option kLongOptions[] = {
@@ -360,6 +392,10 @@ constexpr option kLongOptions[] = {
     {"none", no_argument, nullptr, kOptionNone},
     {"format", required_argument, nullptr, 'f'},
     {"stats", no_argument, nullptr, kOptionStats},
+    {"rate", no_argument, nullptr, kOptionRate},
+    {"steps", no_argument, nullptr, kOptionSteps},
+    {"min-rating", required_argument, nullptr, kOptionMinRating},
+    {"max-rating", required_argument, nullptr, kOptionMaxRating},
     {"threads", required_argument, nullptr, 'j'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -384,7 +420,7 @@ std::string OptionError(int result, int optionValue, std::string_view arg) {
             case 'f':
                 return "--format needs one of line, grid, tsv";
         }
-        return "--" + std::string(LongName(optionValue)) + " needs a value";
+        return "--" + std::string(LongName(optionValue)) + " needs a rating, such as 7.2";
     }
     if (optionValue != 0 && !LongName(optionValue).empty()) {
         // A known option: only a long one given a value it does not take comes back so.
@@ -409,6 +445,7 @@ std::string OptionError(int result, int optionValue, std::string_view arg) {
 // Returns -1 to go on, else the exit status.
 int ParseOptions(int argc, char** argv, COptions& options) {
     opterr = 0;
+    bool steps = false;
     for (;;) {
         const int result = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
         if (result == -1) break;
@@ -433,6 +470,22 @@ int ParseOptions(int argc, char** argv, COptions& options) {
             case kOptionStats:
                 options.stats = true;
                 break;
+            case kOptionRate:
+                options.answers.rate = true;
+                break;
+            case kOptionSteps:
+                steps = true;
+                break;
+            case kOptionMinRating:
+            case kOptionMaxRating: {
+                std::optional<int>& bound = result == kOptionMinRating ? options.answers.minRating
+                                                                       : options.answers.maxRating;
+                if (!ParseRating(value, bound)) {
+                    return UsageError("--" + std::string(LongName(result)) +
+                                      " takes a rating such as 7.2, not '" + value + "'");
+                }
+                break;
+            }
             case 'j':
                 if (!ParseThreads(value, options.threads)) {
                     return UsageError("--threads takes a whole number from 1 to 1024, not '" +
@@ -440,6 +493,7 @@ int ParseOptions(int argc, char** argv, COptions& options) {
                 }
                 break;
             case 'f':
+                options.formatGiven = true;
                 if (value == "line") {
                     options.answers.format = COutputFormat::kLine;
                 } else if (value == "grid") {
@@ -455,20 +509,37 @@ int ParseOptions(int argc, char** argv, COptions& options) {
         }
     }
     for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
-    if (options.answers.count && options.answers.kinds != 0) {
+    CAnswerOptions& answers = options.answers;
+    if (answers.count && answers.kinds != 0) {
         return UsageError("--count does not go with --unique, --multiple or --none");
     }
+    if ((answers.rate || answers.RatingFilter() || steps) && (answers.count || answers.kinds)) {
+        return UsageError(
+            "--rate, --steps, --min-rating and --max-rating do not go with --count, --unique, "
+            "--multiple or --none");
+    }
+    if (steps && (answers.rate || answers.RatingFilter() || options.formatGiven)) {
+        return UsageError(
+            "--steps writes its own layout, without --rate, --min-rating, "
+            "--max-rating or --format");
+    }
+    if (answers.rate && answers.RatingFilter()) {
+        return UsageError("--rate does not go with --min-rating or --max-rating");
+    }
+    if (steps) answers.format = COutputFormat::kSteps;
     if (options.files.empty()) options.files.emplace_back("-");
     if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
     return -1;
 }
 
-void WriteStats(const CTally& tally, double seconds) {
+void WriteStats(const CTally& tally, bool rating, double seconds) {
     char text[256];
+    const std::string rated = rating ? ", rated: " + std::to_string(tally.rated) : "";
     std::snprintf(text, sizeof text,
-                  "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
+                  "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu%s, "
                   "time: %.3f s, %.2f us/puzzle\n",
-                  tally.puzzles, tally.solved, tally.puzzles - tally.solved, tally.invalid, seconds,
+                  tally.puzzles, tally.solved, tally.puzzles - tally.solved, tally.invalid,
+                  rated.c_str(), seconds,
                   tally.puzzles ? seconds * 1e6 / double(tally.puzzles) : 0.0);
     WriteAll(STDERR_FILENO, text);
 }
@@ -481,10 +552,11 @@ int main(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     CPipeline pipeline(options);
-    for (const std::string& name : options.files) ReadFile(name, pipeline);
+    const size_t chunkEntries = options.answers.Rating() ? kRatingChunkEntries : kChunkEntries;
+    for (const std::string& name : options.files) ReadFile(name, chunkEntries, pipeline);
     const int status = pipeline.Finish();
     if (options.stats) {
-        WriteStats(pipeline.Tally(),
+        WriteStats(pipeline.Tally(), options.answers.Rating(),
                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return status;
