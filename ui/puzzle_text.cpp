@@ -3,8 +3,6 @@
 
 namespace {
 
-constexpr int kGridSize = 9;
-
 bool IsSeparator(QChar ch) {
     return ch == u'|' || ch == u'-' || ch == u'+' || ch == u' ' || ch == u'\t';
 }
