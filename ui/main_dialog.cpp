@@ -494,15 +494,19 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
         connect(action, &QAction::triggered, this, slot);
         menu->insertAction(before, action);
     };
-    QAction* fieldUndo = menu->findChild<QAction*>(QStringLiteral("edit-undo"));
-    QAction* fieldRedo = menu->findChild<QAction*>(QStringLiteral("edit-redo"));
     QAction* first = menu->actions().value(0);
     addStep(first, tr("撤销"), kUndoKeys, CellWithTyping(false) || !m_undoSteps.empty(),
             &CvelmoDlg::OnUndo);
     addStep(first, tr("重做"), kRedoKeys, CellWithTyping(true) || !m_redoSteps.empty(),
             &CvelmoDlg::OnRedo);
-    if (fieldUndo != nullptr) menu->removeAction(fieldUndo);
-    if (fieldRedo != nullptr) menu->removeAction(fieldRedo);
+    // The field's entries carry its own texts, translated as the menu shows them, and
+    // shortcuts after a tab.
+    for (QAction* action : menu->actions()) {
+        const QString text = action->text().section(u'\t', 0, 0);
+        if (text == QLineEdit::tr("&Undo") || text == QLineEdit::tr("&Redo")) {
+            menu->removeAction(action);
+        }
+    }
     menu->addSeparator();
     m_pastePuzzleAction->setEnabled(ClipboardPuzzle().has_value());
     menu->addAction(m_pastePuzzleAction);
