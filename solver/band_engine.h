@@ -3,6 +3,7 @@
 // in its own namespace VELMO_ISA; private to the solver library.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -24,15 +25,19 @@ struct CBandState {
     uint32_t columnDirty;     // bit d - 1: digit d changed since its column pass
 };
 
-// One search by the engine: what to look for, and what it found.
-struct CEngineSearch {
+// Per band or stack (0-2 bands, 3-5 stacks) and digit index (digit - 1), a count.
+inline constexpr int kBandsAndStacks = 6;
+using CConflicts = std::array<std::array<uint32_t, kGridSize>, kBandsAndStacks>;
+
+// One query to the engine: what to look for, and what it found.
+struct CEngineQuery {
     int limit = 2;                    // stop after this many solutions
     PuzzleGrid* solutions = nullptr;  // null, or room for `limit` grids: the solutions found
     std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
+    int64_t maxGuesses = INT64_MAX;   // a guess beyond this many abandons the search
 
-    // Contradictions met so far, per unit (0-2 bands, 3-5 stacks) and digit index: the
-    // search branches where they cluster.
-    uint32_t conflicts[6][9] = {};
+    // Contradictions met so far: the search branches where they cluster.
+    CConflicts conflicts{};
 
     // Which way of choosing the first attempt takes: 0 the fewest placements, 1 the pair
     // that sees most; the attempts alternate from it.
@@ -47,7 +52,7 @@ struct CEngineSearch {
 
     int found = 0;         // solutions found, at most `limit`
     int64_t guesses = 0;   // branches taken beyond the first at each choice
-    bool aborted = false;  // `expired` said to stop
+    bool aborted = false;  // `expired` said to stop, or the guesses passed maxGuesses
 };
 
 namespace band_engine {
@@ -61,10 +66,10 @@ bool Load(const uint8_t* grid, CBandState& state);
 // leaves no solution.
 bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count);
 
-// Searches for solutions of a propagated state, as `search` asks. Every solution is found
+// Searches for solutions of a propagated state, as `query` asks. Every solution is found
 // exactly once, so `found` below the limit on a search that was not aborted is the number
 // of solutions.
-void Search(const CBandState& state, CEngineSearch& search);
+void FindSolutions(const CBandState& state, CEngineQuery& query);
 
 }  // namespace band_engine
 

@@ -17,16 +17,16 @@
 //     that none of its branches left holds a solution, where Search would have walked
 //     them all in vain. So its first solution is Search's.
 //
-// The fast path is built once per instruction set (fast_path.h). The engine asks the clock
-// at its first guess and every 256th, the search in its own order every 64 levels, so a
-// request is still bounded by the minute and asks the same question when it is hit.
+// The engine (engine.h: the two together) is built once per instruction set. The band
+// engine asks the clock at its first guess and every 256th, the search in its own order every 64
+// levels, so a request is still bounded by the minute and asks the same question when it is hit.
 // Differential tests compare Solve with Search, and with an independent walk of the same
 // order, on thousands of grids of each kind.
 #include "grid_solver.h"
 
 #include <algorithm>
 
-#include "fast_path.h"
+#include "engine.h"
 
 namespace {
 
@@ -65,18 +65,22 @@ int IsConsistent(const uint8_t* grid) {
 }
 
 CSolutionCount CountSolutions(const uint8_t* grid) {
-    if (HasValueAboveNine(grid)) return {};
-    return BestFastPath().count(grid, nullptr);
+    return *CountSolutionsWithin(grid, INT64_MAX);
+}
+
+std::optional<CSolutionCount> CountSolutionsWithin(const uint8_t* grid, int64_t maxGuesses) {
+    if (HasValueAboveNine(grid)) return CSolutionCount{};
+    return BestEngine().count(grid, maxGuesses, nullptr);
 }
 
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set) {
     std::fill(std::begin(set.flags), std::end(set.flags), uint8_t{1});
-    const int boxRow = 3 * (row / 3);
-    const int boxColumn = 3 * (column / 3);
-    for (int i = 0; i < 9; ++i) {
-        set.flags[grid[9 * row + i]] = 0;
-        set.flags[grid[9 * i + column]] = 0;
-        set.flags[grid[9 * (boxRow + i / 3) + boxColumn + i % 3]] = 0;
+    const int boxRow = kBoxSize * (row / kBoxSize);
+    const int boxColumn = kBoxSize * (column / kBoxSize);
+    for (int i = 0; i < kGridSize; ++i) {
+        set.flags[grid[kGridSize * row + i]] = 0;
+        set.flags[grid[kGridSize * i + column]] = 0;
+        set.flags[grid[kGridSize * (boxRow + i / kBoxSize) + boxColumn + i % kBoxSize]] = 0;
     }
     int count = 0;
     for (int d = 1; d <= 9; ++d) count += set.flags[d];
@@ -94,7 +98,8 @@ int CGridSolver::Search(uint32_t start) {
     if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
 
     CandidateSet set;
-    int best = 10;
+    constexpr int kAboveAnyCount = kGridSize + 1;
+    int best = kAboveAnyCount;
     int chosen = -1;
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (m_grid[cell] != 0) continue;
@@ -119,15 +124,15 @@ int CGridSolver::Search(uint32_t start) {
     return SEARCH_EXHAUSTED;
 }
 
-int CGridSolver::FastSearch(uint32_t start) {
+int CGridSolver::RunEngine(uint32_t start) {
     if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
     const std::function<bool()> expired = [this, start] { return TimeLimitPassed(start); };
-    switch (BestFastPath().solve(m_grid.data(), expired, nullptr)) {
-        case CFastOutcome::kSolved:
+    switch (BestEngine().solve(m_grid.data(), expired, nullptr)) {
+        case CEngineOutcome::kSolved:
             return SEARCH_SOLVED;
-        case CFastOutcome::kExpired:
+        case CEngineOutcome::kExpired:
             return SEARCH_TIMED_OUT;
-        case CFastOutcome::kNoSolution:
+        case CEngineOutcome::kNoSolution:
             break;
     }
     return SEARCH_EXHAUSTED;
@@ -140,7 +145,7 @@ int CGridSolver::Solve(uint8_t* buffer, int count) {
     if (HasValueAboveNine(m_grid.data()) || !IsConsistent(m_grid.data())) return 0;
 
     const uint32_t start = m_platform->TickCount();
-    if (FastSearch(start) == SEARCH_TIMED_OUT) {
+    if (RunEngine(start) == SEARCH_TIMED_OUT) {
         m_platform->QuestionBeep();
         if (m_platform->AskYesNo(kContinueQuestion)) {
             // Start over without a limit rather than resume: the rerun reads the caller's

@@ -18,7 +18,6 @@
 
 #include "cell_text.h"
 #include "puzzle_text.h"
-#include "solver_count_shim.h"
 
 enum class CControlKind {
     kDefaultButton,  // the push button that Enter presses

@@ -1,4 +1,5 @@
-// The solver's shared vocabulary: the puzzle grid, its units, and bit helpers.
+// The solver's shared vocabulary: the puzzle grid, its units and their tables, and a count of
+// solutions.
 //
 // A grid is 81 bytes, row-major: cell = 9 * r + c for row r and column c (both 0-8 from the
 // top left); 0 is an empty cell, 1-9 a digit d. Box of a cell: top-left cell at row
@@ -17,6 +18,12 @@ using PuzzleGrid = std::array<uint8_t, kCellCount>;
 
 inline constexpr int kUnitCount = 3 * kGridSize;
 inline constexpr unsigned kAllDigits = 0x3FE;  // digit masks: bit d for digit d, 1-9
+
+// The solutions of a grid, counted up to two.
+struct CSolutionCount {
+    int count = 0;                          // 0, 1, or 2 for two or more
+    std::array<PuzzleGrid, 2> solutions{};  // the first `count` of them, each different
+};
 
 // The three units of a cell.
 struct CCellUnits {
@@ -63,8 +70,3 @@ inline constexpr std::array<std::array<uint8_t, kPeerCount>, kCellCount> kCellPe
     }
     return peers;
 }();
-
-// Index of the lowest set bit; `bits` must not be 0.
-constexpr int LowestBit(uint32_t bits) {
-    return std::countr_zero(bits);
-}

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "grid.h"
@@ -36,16 +37,19 @@ int IsConsistent(const uint8_t* grid);
 // returns how many of the digits 1-9 remain possible. Every cell of `grid` must hold 0-9.
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set);
 
-// The solutions of a grid, counted up to two.
-struct CSolutionCount {
-    int count = 0;                          // 0, 1, or 2 for two or more
-    std::array<PuzzleGrid, 2> solutions{};  // the first `count` of them, each different
-};
-
 // Counts the solutions of `grid` (81 cells) up to two. A cell above 9, or a digit repeated
 // in a row, column or box, means none. Asks nothing of the platform and never gives up, so
 // it needs no time limit.
 CSolutionCount CountSolutions(const uint8_t* grid);
+
+// CountSolutions with a bound on its work, for callers that must answer promptly whatever
+// the grid: nothing once the engine has made more than `maxGuesses` guesses. The bound
+// holds by construction, with no clock: every node of the engine's search tree but an
+// attempt's root is entered through a guess or is the last branch of a node whose other
+// branches were guesses, so it propagates at most 2 * maxGuesses + (attempts, at most 64)
+// times, each propagation removing some of the 729 candidates or stopping. maxGuesses 0
+// counts what propagation alone settles.
+std::optional<CSolutionCount> CountSolutionsWithin(const uint8_t* grid, int64_t maxGuesses);
 
 class CGridSolver {
   public:
@@ -71,7 +75,7 @@ class CGridSolver {
   private:
     // What Solve runs in place of Search: the same outcome and, on success, the same grid,
     // found by counting solutions first. Checks the limit on entry and now and then after.
-    int FastSearch(uint32_t start);
+    int RunEngine(uint32_t start);
     bool TimeLimitPassed(uint32_t start) const;
 
     CSolverPlatform* m_platform;
