@@ -137,6 +137,6 @@ PuzzleGrid CHostileGrids::Climb(PuzzleGrid start, int steps,
 double CHostileGrids::SolverWork(const PuzzleGrid& grid) {
     PuzzleGrid copy = grid;
     CEngineWork work;
-    BestEngine().solve(copy.data(), nullptr, &work);
+    BestEngine().solve(copy.data(), {}, &work);
     return double(work.guesses) + 8.0 * double(work.tests) + 0.1 * double(work.levels);
 }
