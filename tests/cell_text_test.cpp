@@ -47,9 +47,16 @@ class CellTextTest : public QObject {
         QCOMPARE(ParseLong(u"-2147483649"), -2147483647 - 1);
     }
 
-    void writesBareDecimal() {
-        QCOMPARE(CellTextFromValue(7), QStringLiteral("7"));
-        QCOMPARE(CellTextFromValue(9), QStringLiteral("9"));
+    // What Calculate writes reads back as the same byte, and as the bare decimal a person
+    // would type: ASCII digits, no sign, no padding, no leading zero.
+    void writtenTextReadsBack() {
+        for (int value = 0; value < 256; ++value) {
+            const QString text = CellTextFromValue(uint8_t(value));
+            QCOMPARE(int(CellValueFromText(text)), value);
+            QVERIFY2(!text.isEmpty() && text.size() <= 3, qPrintable(text));
+            QVERIFY2(text == u"0" || text[0] != u'0', qPrintable(text));
+            for (QChar ch : text) QVERIFY2(ch >= u'0' && ch <= u'9', qPrintable(text));
+        }
     }
 };
 

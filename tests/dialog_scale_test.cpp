@@ -1,6 +1,8 @@
-// The window at scale factors 1, 1.5 and 2 (QT_SCALE_FACTOR): the layout keeps the
-// template's proportions, nothing is cut, and it is drawn at the screen's full resolution.
-// Qt reads the factor once at start-up, so the test runs itself once per factor.
+// The window at scale factors 1, 1.5 and 2 (QT_SCALE_FACTOR): the layout is the same at
+// each, nothing is cut or overlaps, and it is drawn at the screen's full resolution. Qt reads
+// the factor once at start-up, so the test runs itself once per factor, and each run writes
+// its layout for the first to compare.
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -15,20 +17,43 @@ namespace {
 
 constexpr const char* kFactors[] = {"1", "1.5", "2"};
 
-// A control of the dialog template: its ID and its rectangle in dialog units, in a dialog
-// of 253 x 198 units.
-struct CExpected {
-    int id, x, y, width, height;
-};
-constexpr CExpected kExpected[] = {
-    {CvelmoDlg::IDOK, 9, 177, 50, 14},
-    {CvelmoDlg::IDCANCEL, 193, 177, 50, 14},
-    {CvelmoDlg::IDC_CLEAR, 101, 177, 50, 14},
-    {CvelmoDlg::IDC_CELL_FIRST, 7, 7, 19, 14},
-    {CvelmoDlg::IDC_CELL_FIRST + 8, 223, 7, 19, 14},
-    {CvelmoDlg::IDC_CELL_FIRST + 40, 115, 79, 19, 14},
-    {CvelmoDlg::IDC_CELL_FIRST + 80, 223, 151, 19, 14},
-};
+// Where the run at `factor` that process `parent` started writes the window's layout.
+QString LayoutFile(qint64 parent, const QString& factor) {
+    return QDir::temp().filePath(QStringLiteral("velmo-layout-%1-%2.txt").arg(parent).arg(factor));
+}
+
+// One line a control, its ID (or "line" for a separator) and its rectangle in the window's
+// coordinates, after the window's size.
+QStringList Layout(const CvelmoDlg& dlg) {
+    auto rect = [](const QRect& r) {
+        return QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    QStringList lines{QStringLiteral("window 0 0 %1 %2").arg(dlg.width()).arg(dlg.height())};
+    for (QWidget* child : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const int id = dlg.GetDlgCtrlID(child);
+        lines << (id != 0 ? QString::number(id) : QStringLiteral("line")) + u' ' +
+                     rect(child->geometry());
+    }
+    return lines;
+}
+
+// Whether two layouts agree, each number to a pixel of rounding; `why` says where not.
+bool SameLayout(const QStringList& a, const QStringList& b, QString& why) {
+    if (a.size() != b.size()) {
+        why = QStringLiteral("%1 controls against %2").arg(b.size()).arg(a.size());
+        return false;
+    }
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const QStringList x = a[i].split(u' '), y = b[i].split(u' ');
+        bool same = x.size() == 5 && y.size() == 5 && x[0] == y[0];
+        for (int k = 1; same && k < 5; ++k) same = std::abs(x[k].toInt() - y[k].toInt()) <= 1;
+        if (!same) {
+            why = a[i] + QStringLiteral(" against ") + b[i];
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -54,24 +79,30 @@ class DialogScaleTest : public QObject {
         QCOMPARE(image.size(), (QSizeF(m_dlg->size()) * m_factor).toSize());
     }
 
-    void keepsTheTemplatesProportions() {
-        const double unitX = m_dlg->width() / 253.0, unitY = m_dlg->height() / 198.0;
-        for (const CExpected& expected : kExpected) {
-            const QRect actual = m_dlg->GetDlgItem(expected.id)->geometry();
-            const QRectF wanted(expected.x * unitX, expected.y * unitY, expected.width * unitX,
-                                expected.height * unitY);
-            const QString where = QStringLiteral("control %1: %2,%3 %4x%5")
-                                      .arg(expected.id)
-                                      .arg(actual.x())
-                                      .arg(actual.y())
-                                      .arg(actual.width())
-                                      .arg(actual.height());
-            QVERIFY2(std::abs(actual.x() - wanted.x()) <= 1.5, qPrintable(where));
-            QVERIFY2(std::abs(actual.y() - wanted.y()) <= 1.5, qPrintable(where));
-            QVERIFY2(std::abs(actual.width() - wanted.width()) <= 1.5, qPrintable(where));
-            QVERIFY2(std::abs(actual.height() - wanted.height()) <= 1.5, qPrintable(where));
-            QVERIFY(m_dlg->rect().contains(actual));
+    // Every control lies inside the window, and none covers another: a separator runs
+    // between the cells, never across one.
+    void nothingIsCutOrOverlaps() {
+        const QList<QWidget*> controls = m_dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(controls.size(), 88);
+        for (QWidget* control : controls) {
+            const QString where = Layout(*m_dlg).at(controls.indexOf(control) + 1);
+            QVERIFY2(m_dlg->rect().contains(control->geometry()), qPrintable(where));
+            for (QWidget* other : controls) {
+                const bool lines = qobject_cast<CEtchedLine*>(control) != nullptr &&
+                                   qobject_cast<CEtchedLine*>(other) != nullptr;
+                if (other == control || lines) continue;  // the lines cross each other
+                QVERIFY2(!control->geometry().intersects(other->geometry()), qPrintable(where));
+            }
         }
+    }
+
+    // The half of the comparison across factors that this run does (see main).
+    void writesItsLayout() {
+        if (!qEnvironmentVariableIsSet("VELMO_LAYOUT_PARENT")) QSKIP("run by hand");
+        QFile file(LayoutFile(qEnvironmentVariableIntValue("VELMO_LAYOUT_PARENT"),
+                              qEnvironmentVariable("QT_SCALE_FACTOR")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Layout(*m_dlg).join(u'\n').toUtf8());
     }
 
     // Each button's caption fits inside the button's contents.
@@ -137,6 +168,8 @@ int main(int argc, char** argv) {
         QProcess run;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(factor));
+        environment.insert(QStringLiteral("VELMO_LAYOUT_PARENT"),
+                           QString::number(QCoreApplication::applicationPid()));
         run.setProcessEnvironment(environment);
         run.setProcessChannelMode(QProcess::ForwardedChannels);
         std::printf("== QT_SCALE_FACTOR=%s\n", factor);
@@ -144,6 +177,25 @@ int main(int argc, char** argv) {
         run.start(QCoreApplication::applicationFilePath(), app.arguments().mid(1));
         run.waitForFinished(-1);
         if (run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) ++failed;
+    }
+    // The layout is in the window's own coordinates, which the factor does not change.
+    QStringList first;
+    for (const char* factor : kFactors) {
+        QFile file(LayoutFile(QCoreApplication::applicationPid(), QString::fromLatin1(factor)));
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::printf("FAIL: no layout written at factor %s\n", factor);
+            ++failed;
+            continue;
+        }
+        const QStringList layout = QString::fromUtf8(file.readAll()).split(u'\n');
+        file.remove();
+        QString why;
+        if (first.isEmpty()) {
+            first = layout;
+        } else if (!SameLayout(first, layout, why)) {
+            std::printf("FAIL: the layout at factor %s differs: %s\n", factor, qPrintable(why));
+            ++failed;
+        }
     }
     return failed;
 }
