@@ -17,6 +17,7 @@
 #include <QPushButton>
 
 #include "cell_text.h"
+#include "explain_helper.h"
 #include "puzzle_text.h"
 
 enum class CControlKind {
@@ -118,6 +119,9 @@ CvelmoDlg::CvelmoDlg(QWidget* parent, CQtSolverPlatform::TickCounter tickCounter
 
     for (const CControlTemplate& control : kControls) CreateControl(control);
     CreateCommands();
+    std::array<QLineEdit*, kCellCount> cells;
+    for (int i = 0; i < kCellCount; ++i) cells[i] = Cell(i);
+    m_explain = new CExplainHelper(this, cells);
     UpdateMarks(true);
     GetDlgItem(IDOK)->setFocus();
 }
@@ -236,6 +240,7 @@ void CvelmoDlg::OnCalculate() {
             if (typed[i] == 0) m_solved.set(i);
         }
         m_ambiguous = AmbiguousCells(grid);
+        m_explain->OnGridReset();
         WriteGrid(grid);
         return;
     }
@@ -259,6 +264,7 @@ std::bitset<kCellCount> CvelmoDlg::AmbiguousCells(const PuzzleGrid& shown) const
 }
 
 void CvelmoDlg::OnClear() {
+    m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
     m_writingGrid = true;
@@ -276,6 +282,7 @@ std::optional<PuzzleGrid> CvelmoDlg::ClipboardPuzzle() const {
 bool CvelmoDlg::PastePuzzle() {
     const std::optional<PuzzleGrid> puzzle = ClipboardPuzzle();
     if (!puzzle) return false;
+    m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
     WriteGrid(*puzzle);
@@ -312,7 +319,9 @@ void CvelmoDlg::UpdateMarks(bool repaint) {
     const std::bitset<kCellCount> conflicts = RepeatedDigits(grid);
     for (int i = 0; i < kCellCount; ++i) {
         uint8_t marks = 0;
-        if (grid[i] != 0) marks |= m_solved[i] ? kSolved : kGiven;
+        if (grid[i] != 0) {
+            marks |= m_solved[i] ? kSolved : m_explain->IsEntry(i) ? kEntry : kGiven;
+        }
         if (conflicts[i]) marks |= kConflict;
         if (m_ambiguous[i]) marks |= kAmbiguous;
         if (repaint || marks != m_shownMarks[i]) ShowMarks(i, marks);
@@ -328,6 +337,7 @@ void CvelmoDlg::ShowMarks(int index, uint8_t marks) {
     QPalette colours;
     const QPalette& theme = palette();
     if (marks & kSolved) Recolour(colours, QPalette::Text, theme, QPalette::Link);
+    if (marks & kEntry) Recolour(colours, QPalette::Text, theme, QPalette::LinkVisited);
     if (marks & kAmbiguous) Recolour(colours, QPalette::Base, theme, QPalette::Midlight);
     if (marks & kConflict) {
         Recolour(colours, QPalette::Base, theme, QPalette::Highlight);
@@ -338,6 +348,7 @@ void CvelmoDlg::ShowMarks(int index, uint8_t marks) {
     QStringList description{tr("Cell %1").arg(IDC_CELL_FIRST + index)};
     if (marks & kGiven) description << tr("给定");
     if (marks & kSolved) description << tr("已解");
+    if (marks & kEntry) description << tr("填入");
     if (marks & kConflict) description << tr("冲突");
     if (marks & kAmbiguous) description << tr("多解");
     cell->setAccessibleDescription(description.join(QStringLiteral("，")));
@@ -351,6 +362,8 @@ void CvelmoDlg::changeEvent(QEvent* event) {
 void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
     QMenu* menu = cell->createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    m_explain->AddCellActions(menu, CellIndex(cell));
     menu->addSeparator();
     m_pastePuzzleAction->setEnabled(ClipboardPuzzle().has_value());
     menu->addAction(m_pastePuzzleAction);

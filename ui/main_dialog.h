@@ -12,6 +12,7 @@
 #include "grid_solver.h"
 #include "qt_solver_platform.h"
 
+class CExplainHelper;
 class QAccessibleInterface;
 class QAction;
 class QLineEdit;
@@ -80,6 +81,7 @@ class CvelmoDlg : public QDialog {
         kSolved = 2,     // a digit Calculate filled in
         kConflict = 4,   // a digit that repeats one in its row, column or box
         kAmbiguous = 8,  // a solved digit that another solution of the givens does not share
+        kEntry = 16,     // a digit typed after the help fixed the puzzle
     };
 
     void CreateControl(const CControlTemplate& control);
@@ -122,6 +124,7 @@ class CvelmoDlg : public QDialog {
     int m_baseUnitY = 0;              // character height of the dialog font, pixels
     QAction* m_pastePuzzleAction = nullptr;
     QAction* m_copyPuzzleAction = nullptr;
+    CExplainHelper* m_explain = nullptr;  // hints, candidates, steps, rating
 
     std::bitset<kCellCount> m_solved;     // filled in by Calculate and not edited since
     std::bitset<kCellCount> m_ambiguous;  // of those, the ones another solution fills otherwise
