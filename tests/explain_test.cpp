@@ -217,6 +217,8 @@ class ExplainTest : public QObject {
         QTest::keyClick(list, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
         QVERIFY(m_dlg->isVisible());
+        m_dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
 
         Press(0, Qt::Key_R);
         QTRY_VERIFY(Said().contains(QStringLiteral("难度")));

@@ -288,7 +288,6 @@ void CExplainHelper::ShowPopup(const QString& text, int cell) {
     }
     m_popup->move(at);
     m_popup->show();
-    m_popup->raise();
     // A screen reader says the text at once, as it would a message box's.
     QAccessibleEvent alert(m_popup, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
