@@ -6,7 +6,7 @@
 class CvelmoApp : public QApplication {
   public:
     // Also tells assistive technology about the dialog's own widget classes, once for the
-    // whole run.
+    // whole run, and loads Qt's own texts in Chinese.
     CvelmoApp(int& argc, char** argv);
 
     // Runs the main dialog until it is closed; returns the process exit code, 0. The

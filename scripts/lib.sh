@@ -4,8 +4,10 @@
 
 VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Packages every build needs; the scripts add their own.
-VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei)
+# Packages every build needs; the scripts add their own. qt6-translations-l10n: Qt's own
+# texts in Chinese, which the window loads and its tests check.
+VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei
+    qt6-translations-l10n)
 
 # Installs whichever of the named Debian packages are missing, as root or through sudo.
 velmo_require_packages() {

@@ -143,6 +143,11 @@ class ExplainTest : public QObject {
         QVERIFY(Said().startsWith(QStringLiteral("已应用")));
         QVERIFY(Cell(target)->accessibleDescription().endsWith(QStringLiteral("填入")));
         QCOMPARE(Overlay(target)->Picture().placedDigits, uint16_t(0));
+        // One step, which 撤销 takes back.
+        QTest::keyClick(Cell(40), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(GridText(), grid);
+        QTest::keyClick(Cell(40), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Cell(target)->text(), QString::number(solution[target]));
 
         // Typing dismisses what the help shows; Escape still closes the window.
         Press(40, Qt::Key_H);

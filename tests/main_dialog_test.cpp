@@ -33,6 +33,17 @@ const QString kTwoSolutionPuzzle =
 const QString kOtherSolution =
     "437169825612358947958724316825437169791586432346912758289643571573291684164875293";
 const QList<int> kSwappedCells{1, 3, 10, 12};
+// kSolution with two such rectangles left empty, {1, 3, 10, 12} and {51, 52, 60, 61}, each of
+// which can swap on its own, and two cells that only one digit fits (40 and 80): four
+// solutions. Any two of them leave cells of one rectangle alike, so only a test of every
+// solved cell finds all eight that are not forced.
+const QString kFourSolutionPuzzle =
+    "4.7.698256.2.589479587243168254371697915.6432346912..8289643..157329168416487529.";
+const QList<int> kUnforcedCells{1, 3, 10, 12, 51, 52, 60, 61};
+// Its first solution in the search's order: each rectangle with its lower digit first, so
+// the second one swapped from kSolution.
+const QString kFourSolutionFirst =
+    "417369825632158947958724316825437169791586432346912578289643751573291684164875293";
 
 // A message box as the user saw it.
 struct CSeenBox {
@@ -197,11 +208,18 @@ class MainDialogTest : public QObject {
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("velmo")); }
 
     void namesItsDesktopEntry() {
-        // What Wayland compositors match the window to its entry and icon by: the name
-        // the desktop entry is installed under.
-        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.velmo.Velmo"));
-        QVERIFY(
-            QFile::exists(QStringLiteral(VELMO_SOURCE_DIR "/data/io.github.velmo.Velmo.desktop")));
+        // Wayland compositors match the window to its desktop entry, and so to its icon, by
+        // the name the program gives: the entry must be installed under it and name its icon
+        // by it, and the metainfo must launch that entry.
+        const QString name = QGuiApplication::desktopFileName();
+        QVERIFY(!name.isEmpty());
+        QFile entry(QStringLiteral(VELMO_SOURCE_DIR "/data/") + name + ".desktop");
+        QVERIFY2(entry.open(QIODevice::ReadOnly), qPrintable(entry.fileName()));
+        QVERIFY(QString::fromUtf8(entry.readAll()).split(u'\n').contains("Icon=" + name));
+        QFile metainfo(QStringLiteral(VELMO_SOURCE_DIR "/data/") + name + ".metainfo.xml");
+        QVERIFY2(metainfo.open(QIODevice::ReadOnly), qPrintable(metainfo.fileName()));
+        QVERIFY(QString::fromUtf8(metainfo.readAll())
+                    .contains("<launchable type=\"desktop-id\">" + name + ".desktop<"));
     }
 
     void init() {
@@ -631,34 +649,203 @@ class MainDialogTest : public QObject {
         QCOMPARE(ClipboardText(), QStringLiteral("before"));
     }
 
-    void cellMenuAddsThePuzzleEntriesAfterTheStandardOnes() {
+    // The cell's menu: one 撤销 and one 重做, the field's own entries in Chinese as the rest
+    // of the window is, then the puzzle entries.
+    void cellMenuReadsInChineseWithOneUndo() {
         QMenu* menu = OpenCellMenu(Cell(10));
         QVERIFY(menu != nullptr);
         QStringList entries;
         for (QAction* action : menu->actions()) {
-            if (!action->isSeparator()) entries << action->text();
+            if (!action->isSeparator()) entries << action->text().section(u'\t', 0, 0);
         }
-        QVERIFY2(entries.size() > 2, qPrintable(entries.join(u',')));
-        QCOMPARE(entries.mid(entries.size() - 2),
-                 QStringList({QStringLiteral("粘贴谜题"), QStringLiteral("复制谜题")}));
-        QVERIFY(entries.filter(QStringLiteral("Paste")).size() == 1);
+        QCOMPARE(entries, QStringList({"撤销", "重做", "剪切(&T)", "复制(&C)", "粘贴(&P)", "删除",
+                                       "全选", "提示", "候选数", "删去或放回候选数", "解题步骤",
+                                       "难度", "取消计算", "粘贴谜题", "复制谜题"}));
         QCOMPARE(MenuEntry(menu, QStringLiteral("复制谜题"))->shortcut(),
                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+        QCOMPARE(MenuEntry(menu, QStringLiteral("撤销"))->shortcut(),
+                 QKeySequence(Qt::CTRL | Qt::Key_Z));
+        // Nothing to undo or redo yet.
+        QVERIFY(!MenuEntry(menu, QStringLiteral("撤销"))->isEnabled());
+        QVERIFY(!MenuEntry(menu, QStringLiteral("重做"))->isEnabled());
+        menu->close();
+
         // The standard entries still work on the cell itself.
         if (HasClipboard()) {
-            menu->close();
             SetClipboard(QStringLiteral("7"));
             menu = OpenCellMenu(Cell(10));
             QVERIFY(MenuEntry(menu, QStringLiteral("粘贴谜题"))->isEnabled() == false);
-            QAction* paste = nullptr;
-            for (QAction* action : menu->actions()) {
-                if (action->text().contains(QLatin1String("Paste"))) paste = action;
-            }
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(paste).center());
+            ClickMenuEntry(menu, menu->actions().at(5)->text());
             QCOMPARE(Cell(10)->text(), QStringLiteral("7"));
         }
         if (QApplication::activePopupWidget() != nullptr)
             QApplication::activePopupWidget()->close();
+    }
+
+    // 撤销 and 重做 of grid steps, by key, on a button and in the cell's menu.
+
+    void undoAndRedoGridSteps() {
+        // A given typed with spaces and letters comes back as typed.
+        TypeGrid(kPuzzle);
+        Type(Cell(1), QStringLiteral(" 1x"));
+        const QString typed = GridText();
+        QList<QString> typedMarks;
+        for (int i = 0; i < 81; ++i) typedMarks << Description(i);
+        FocusCell(40);
+        QTest::keyClick(Cell(40), Qt::Key_Return);
+        QCOMPARE(GridText(), kSolution);
+
+        auto undo = [this] { QTest::keyClick(Focus(), Qt::Key_Z, Qt::ControlModifier); };
+        auto redo = [this] { QTest::keyClick(Focus(), Qt::Key_Y, Qt::ControlModifier); };
+        auto shiftRedo = [this] {
+            QTest::keyClick(Focus(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        };
+        auto solvedAgain = [&] {
+            QCOMPARE(GridText(), kSolution);
+            QCOMPARE(Description(2), Described(2, "已解"));
+            QCOMPARE(CellColour(2, QPalette::Text), ThemeColour(QPalette::Link));
+        };
+        undo();
+        QCOMPARE(GridText(), typed);
+        QCOMPARE(Cell(1)->text(), QStringLiteral(" 1x"));
+        for (int i = 0; i < 81; ++i) QCOMPARE(Description(i), typedMarks[i]);
+        undo();  // nothing before the first step
+        QCOMPARE(GridText(), typed);
+        redo();
+        solvedAgain();
+        redo();  // nothing after the last
+        solvedAgain();
+
+        // On a button the keys work as well; Clear is a step too.
+        QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
+        QCOMPARE(GridText(), QString(81, u'.'));
+        Button(CvelmoDlg::IDOK)->setFocus(Qt::TabFocusReason);
+        undo();
+        solvedAgain();
+        undo();
+        QCOMPARE(GridText(), typed);
+        shiftRedo();
+        solvedAgain();
+        shiftRedo();
+        QCOMPARE(GridText(), QString(81, u'.'));
+
+        // And through the cell's menu.
+        QMenu* menu = OpenCellMenu(Cell(20));
+        QVERIFY(menu != nullptr);
+        QVERIFY(!MenuEntry(menu, QStringLiteral("重做"))->isEnabled());
+        ClickMenuEntry(menu, QStringLiteral("撤销"));
+        solvedAgain();
+        menu = OpenCellMenu(Cell(20));
+        ClickMenuEntry(menu, QStringLiteral("重做"));
+        QCOMPARE(GridText(), QString(81, u'.'));
+
+        // A new step ends what could be redone.
+        undo();
+        undo();
+        QCOMPARE(GridText(), typed);
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        Button(CvelmoDlg::IDOK)->setFocus(Qt::TabFocusReason);
+        redo();
+        solvedAgain();
+        undo();
+        QCOMPARE(GridText(), typed);
+    }
+
+    // Ctrl+Z undoes the typing in the focused cell while it has any since it got the focus,
+    // the last grid step after that; Ctrl+Y likewise. Nothing typed is lost either way.
+    void undoTakesTheCellsTypingFirst() {
+        TypeGrid(kPuzzle);
+        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+        FocusCell(2);
+        QTest::keyClick(Cell(2), Qt::Key_End);
+        QTest::keyClicks(Cell(2), QStringLiteral("5"));
+        QCOMPARE(Cell(2)->text(), QStringLiteral("75"));
+        QTest::keyClick(Cell(2), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Cell(2)->text(), QStringLiteral("7"));
+        QCOMPARE(GridText(), kSolution);
+        QTest::keyClick(Cell(2), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Cell(2)->text(), QStringLiteral("75"));
+        QTest::keyClick(Cell(2), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(Cell(2), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(GridText(), kPuzzle);
+
+        // Typing in a cell the focus has left and come back to is no longer its own undo.
+        QTest::keyClick(Cell(2), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(GridText(), kSolution);
+        QTest::keyClick(Cell(2), Qt::Key_End);
+        QTest::keyClicks(Cell(2), QStringLiteral("6"));
+        QTest::keyClick(Cell(2), Qt::Key_Right);
+        QCOMPARE(FocusId(), CvelmoDlg::IDC_CELL_FIRST + 3);
+        QTest::keyClick(Cell(3), Qt::Key_Left);
+        QCOMPARE(FocusId(), CvelmoDlg::IDC_CELL_FIRST + 2);
+        QMenu* menu = OpenCellMenu(Cell(2));
+        QVERIFY(menu != nullptr);
+        QVERIFY(MenuEntry(menu, QStringLiteral("撤销"))->isEnabled());
+        menu->close();
+        QTest::keyClick(Cell(2), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(GridText(), kPuzzle);
+        QTest::keyClick(Cell(2), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Cell(2)->text(), QStringLiteral("76"));
+    }
+
+    void undoGoesBackAHundredSteps() {
+        // Step k (1-105) clears the grid with digit k % 9 + 1 typed in cell k % 81.
+        auto digit = [](int k) { return QString::number(k % 9 + 1); };
+        for (int k = 1; k <= 105; ++k) {
+            QTest::keyClicks(Cell(k % 81), digit(k));
+            QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
+        }
+        Button(CvelmoDlg::IDOK)->setFocus(Qt::TabFocusReason);
+        for (int k = 105; k >= 6; --k) {
+            QTest::keyClick(Focus(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(Cell(k % 81)->text(), digit(k));
+            QCOMPARE(GridText().count(u'.'), 80);
+        }
+        QTest::keyClick(Focus(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Cell(6)->text(), digit(6));
+        for (int k = 6; k <= 105; ++k) QTest::keyClick(Focus(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(GridText(), QString(81, u'.'));
+    }
+
+    void pasteIsAGridStep() {
+        if (!HasClipboard()) QSKIP("no clipboard on this platform");
+        QTest::keyClicks(Cell(40), QStringLiteral("7x"));
+        SetClipboard(kPuzzle);
+        FocusCell(40);
+        QTest::keyClick(Cell(40), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(GridText(), kPuzzle);
+        QTest::keyClick(Cell(40), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Cell(40)->text(), QStringLiteral("7x"));
+        QCOMPARE(GridText().count(u'.'), 80);
+        QTest::keyClick(Cell(40), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(GridText(), kPuzzle);
+    }
+
+    // Other code's grid steps, an applied hint, through the dialog's entry point.
+    void applyGridStepIsUndoneWhole() {
+        TypeGrid(kPuzzle);
+        Type(Cell(0), QStringLiteral("x"));  // "4x", read as 4
+        PuzzleGrid values{};
+        for (int i = 0; i < 81; ++i) values[i] = kPuzzle[i] == u'.' ? 0 : kPuzzle[i].digitValue();
+        values[1] = 1;
+        values[2] = 7;
+        m_dlg->ApplyGridStep(values, true);
+        QCOMPARE(Cell(0)->text(), QStringLiteral("4x"));
+        QCOMPARE(Cell(1)->text(), QStringLiteral("1"));
+        QCOMPARE(Description(1), Described(1, "已解"));
+        QCOMPARE(Description(0), Described(0, "给定"));
+        FocusCell(50);
+        QTest::keyClick(Cell(50), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(Cell(1)->text().isEmpty());
+        QVERIFY(Cell(2)->text().isEmpty());
+        QCOMPARE(Cell(0)->text(), QStringLiteral("4x"));
+        // The same grid again is no step.
+        m_dlg->ApplyGridStep(values, true);
+        m_dlg->ApplyGridStep(values, true);
+        QTest::keyClick(Cell(50), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(Cell(1)->text().isEmpty());
+        QTest::keyClick(Cell(50), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(Cell(1)->text().isEmpty());
     }
 
     // What the solver filled in, and what is wrong.
@@ -711,7 +898,9 @@ class MainDialogTest : public QObject {
     void repeatedDigitsAreMarkedWhileTyping() {
         auto conflicted = [this](int i) {
             const bool described = Description(i).endsWith(QStringLiteral("冲突"));
-            const bool coloured = CellColour(i, QPalette::Base) == ThemeColour(QPalette::Highlight);
+            const bool coloured =
+                CellColour(i, QPalette::Base) == ThemeColour(QPalette::Highlight) &&
+                CellColour(i, QPalette::Text) == ThemeColour(QPalette::HighlightedText);
             return described && coloured;
         };
         auto plain = [this](int i) {
@@ -732,6 +921,10 @@ class MainDialogTest : public QObject {
         QVERIFY(plain(40));
         QVERIFY(NearerTo(DrawnBackground(Cell(20)), ThemeColour(QPalette::Highlight),
                          ThemeColour(QPalette::Base)));
+        // The digit stands out from the mark as drawn.
+        QVERIFY(ThemeColour(QPalette::HighlightedText) != ThemeColour(QPalette::Text));
+        QVERIFY(NearerTo(DrawnInk(Cell(20)), ThemeColour(QPalette::HighlightedText),
+                         ThemeColour(QPalette::Text)));
         QVERIFY(NearerTo(DrawnBackground(Cell(40)), ThemeColour(QPalette::Base),
                          ThemeColour(QPalette::Highlight)));
 
@@ -826,27 +1019,32 @@ class MainDialogTest : public QObject {
         }
     }
 
-    void anEmptyGridMarksSomeSolvedCells() {
-        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
+    // Every solved cell that some solution fills otherwise is marked, though no two
+    // solutions show them all; a solved cell only one digit fits is not. Typed and
+    // calculated with the keys.
+    void severalSolutionsMarkEveryCellNotForced() {
+        TypeGrid(kFourSolutionPuzzle);
+        FocusCell(40);
+        QTest::keyClick(Cell(40), Qt::Key_Return);
+        QCOMPARE(GridText(), kFourSolutionFirst);
+        for (int i = 0; i < 81; ++i) {
+            const bool given = kFourSolutionPuzzle[i] != u'.';
+            const bool unforced = kUnforcedCells.contains(i);
+            QCOMPARE(Description(i), Described(i, given      ? "给定"
+                                                  : unforced ? "已解，多解"
+                                                             : "已解"));
+        }
+        // Undone and redone with the rest of the grid.
+        QTest::keyClick(Cell(40), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Description(51), Described(51));
+        QTest::keyClick(Cell(40), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Description(51), Described(51, "已解，多解"));
+    }
+
+    void anEmptyGridMarksEverySolvedCell() {
+        QTest::keyClick(Button(CvelmoDlg::IDOK), Qt::Key_Enter);
         QCOMPARE(GridText(), kEmptyGridSolution);
-        QString marked;
-        for (int i = 0; i < 81; ++i) {
-            QVERIFY(Description(i).startsWith(Described(i, "已解")));
-            marked += Description(i).endsWith(QStringLiteral("多解")) ? u'*' : u'.';
-        }
-        QVERIFY(marked.contains(u'*'));
-        // With the unmarked cells as givens, the marked ones still have more than one answer.
-        QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
-        for (int i = 0; i < 81; ++i) {
-            if (marked[i] == u'.') QTest::keyClicks(Cell(i), kEmptyGridSolution.mid(i, 1));
-        }
-        QTest::mouseClick(Button(CvelmoDlg::IDOK), Qt::LeftButton);
-        int markedAgain = 0;
-        for (int i = 0; i < 81; ++i) {
-            if (marked[i] == u'.') QCOMPARE(Description(i), Described(i, "给定"));
-            if (Description(i).endsWith(QStringLiteral("多解"))) ++markedAgain;
-        }
-        QVERIFY(markedAgain > 0);
+        for (int i = 0; i < 81; ++i) QCOMPARE(Description(i), Described(i, "已解，多解"));
     }
 
     void timeLimitAnsweredNoReportsNoSolution() {

@@ -34,10 +34,12 @@ constexpr int kPopupMaxWidth = 320;
 
 }  // namespace
 
-CExplainHelper::CExplainHelper(QWidget* dialog, std::array<QLineEdit*, kCellCount> cells)
+CExplainHelper::CExplainHelper(QWidget* dialog, std::array<QLineEdit*, kCellCount> cells,
+                               GridStep gridStep)
     : QObject(dialog),
       m_dialog(dialog),
       m_cells(cells),
+      m_gridStep(std::move(gridStep)),
       m_hintTask(new CBackgroundTask(this)),
       m_ratingTask(new CBackgroundTask(this)),
       // A tool tip's window: it never takes the focus or the activation, so typing, the
@@ -153,6 +155,12 @@ void CExplainHelper::OnGridReset() {
     m_struck = {};
 }
 
+void CExplainHelper::SetStruck(const CandidateMasks& struck) {
+    if (struck == m_struck) return;
+    m_struck = struck;
+    Repaint();
+}
+
 bool CExplainHelper::IsEntry(int index) const {
     return m_puzzle && m_puzzle->values[index] == 0;
 }
@@ -254,14 +262,15 @@ void CExplainHelper::ShowHintStage() {
 
 void CExplainHelper::ApplyHint() {
     const CStep step = *m_hint->step;
-    m_changingCells = true;
-    for (const CCandidate& placed : step.placements) {
-        m_cells[placed.cell]->setText(CellTextFromValue(placed.digit));
-    }
-    m_changingCells = false;
+    PuzzleGrid values = ReadCells();
+    for (const CCandidate& placed : step.placements) values[placed.cell] = placed.digit;
+    CandidateMasks struck = m_struck;
     for (const CCandidate& gone : step.eliminations) {
-        m_struck[gone.cell] |= uint16_t(1u << gone.digit);
+        struck[gone.cell] |= uint16_t(1u << gone.digit);
     }
+    m_changingCells = true;
+    m_gridStep(values, struck);
+    m_changingCells = false;
     DismissHint();
     ShowPopup(CExplainText::Applied(step), m_hintCell);
 }

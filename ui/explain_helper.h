@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "candidate_painting.h"
@@ -27,8 +28,12 @@ class CExplainHelper : public QObject {
     Q_OBJECT
 
   public:
+    // Writes an applied hint into the fields as one step that 撤销 takes back: the digits of
+    // `values` that differ from the fields', and `struck` as the candidates struck out.
+    using GridStep = std::function<void(const PuzzleGrid& values, const CandidateMasks& struck)>;
+
     // `cells` are the dialog's 81 fields, cell index order; `dialog` holds them.
-    CExplainHelper(QWidget* dialog, std::array<QLineEdit*, kCellCount> cells);
+    CExplainHelper(QWidget* dialog, std::array<QLineEdit*, kCellCount> cells, GridStep gridStep);
     ~CExplainHelper() override;
 
     // The grid was cleared, pasted or calculated: the next request for help starts a new
@@ -36,6 +41,10 @@ class CExplainHelper : public QObject {
     void OnGridReset();
     // Whether cell `index` holds a digit the person typed after the puzzle was fixed.
     bool IsEntry(int index) const;
+    // The candidates struck out by hand or by applied hints, which a grid step records and
+    // 撤销 restores.
+    const CandidateMasks& Struck() const { return m_struck; }
+    void SetStruck(const CandidateMasks& struck);
     // Adds the help's entries for `cell` to its context menu.
     void AddCellActions(QMenu* menu, int cell);
 
@@ -83,6 +92,7 @@ class CExplainHelper : public QObject {
 
     QWidget* m_dialog;
     std::array<QLineEdit*, kCellCount> m_cells;
+    GridStep m_gridStep;
     std::array<CCellOverlay*, kCellCount> m_overlays{};  // made at the first use
 
     std::optional<CCandidateGrid> m_puzzle;  // while fixed

@@ -19,6 +19,7 @@
 #include "cell_text.h"
 #include "explain_helper.h"
 #include "puzzle_text.h"
+#include "solver_count_shim.h"
 
 enum class CControlKind {
     kDefaultButton,  // the push button that Enter presses
@@ -58,6 +59,23 @@ constexpr CControlTemplate kControls[] = {
     {CControlKind::kButton,        CvelmoDlg::IDC_CLEAR,      QT_TRANSLATE_NOOP("CvelmoDlg", "清除"), 101, 177,  50,  14},
 };
 // clang-format on
+
+// The keys of 撤销 and 重做, the first of each shown in the menus.
+const QList<QKeySequence> kUndoKeys{QKeySequence(Qt::CTRL | Qt::Key_Z)};
+const QList<QKeySequence> kRedoKeys{QKeySequence(Qt::CTRL | Qt::Key_Y),
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)};
+
+bool IsKeyOf(const QKeyEvent* key, const QList<QKeySequence>& keys,
+             QKeySequence::StandardKey standard) {
+    return key->matches(standard) || keys.contains(QKeySequence(key->keyCombination()));
+}
+
+// The guesses each count that the marks make may take. A count within this bound takes
+// at most 2 * 4096 + 64 propagations, each removing some of the 729 candidates or
+// stopping, so the marks of one Calculate, at most 649 counts (one for the grid, then one
+// for each solved cell and each other digit it could hold), are bounded whatever the grid:
+// about 5 million propagations, in practice a small fraction of that (see AmbiguousCells).
+constexpr int64_t kMarkGuesses = 4096;
 
 // Dialog units to pixels, rounded as the Windows MulDiv does.
 int MulDiv(int value, int numerator, int denominator) {
@@ -121,7 +139,10 @@ CvelmoDlg::CvelmoDlg(QWidget* parent, CQtSolverPlatform::TickCounter tickCounter
     CreateCommands();
     std::array<QLineEdit*, kCellCount> cells;
     for (int i = 0; i < kCellCount; ++i) cells[i] = Cell(i);
-    m_explain = new CExplainHelper(this, cells);
+    m_explain = new CExplainHelper(this, cells,
+                                   [this](const PuzzleGrid& values, const CandidateMasks& struck) {
+                                       ApplyGridStep(values, false, struck);
+                                   });
     UpdateMarks(true);
     GetDlgItem(IDOK)->setFocus();
 }
@@ -185,6 +206,16 @@ void CvelmoDlg::CreateCommands() {
     m_copyPuzzleAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     connect(m_copyPuzzleAction, &QAction::triggered, this, &CvelmoDlg::OnCopyPuzzle);
     addAction(m_copyPuzzleAction);
+
+    // Where the focus is on a button; a cell hands its keys to eventFilter.
+    auto* undo = new QAction(this);
+    undo->setShortcuts(kUndoKeys);
+    connect(undo, &QAction::triggered, this, &CvelmoDlg::OnUndo);
+    addAction(undo);
+    auto* redo = new QAction(this);
+    redo->setShortcuts(kRedoKeys);
+    connect(redo, &QAction::triggered, this, &CvelmoDlg::OnRedo);
+    addAction(redo);
 }
 
 void CvelmoDlg::Place(QWidget* control, int id, int x, int y, int width, int height) {
@@ -230,11 +261,93 @@ void CvelmoDlg::WriteGrid(const PuzzleGrid& grid) {
     UpdateMarks();
 }
 
+CvelmoDlg::CGridState CvelmoDlg::GridState() const {
+    CGridState state;
+    for (int i = 0; i < kCellCount; ++i) state.texts[i] = Cell(i)->text();
+    state.solved = m_solved;
+    state.ambiguous = m_ambiguous;
+    state.struck = m_explain->Struck();
+    return state;
+}
+
+void CvelmoDlg::RestoreGrid(const CGridState& state) {
+    m_solved = state.solved;
+    m_ambiguous = state.ambiguous;
+    m_explain->SetStruck(state.struck);
+    m_writingGrid = true;
+    for (int i = 0; i < kCellCount; ++i) Cell(i)->setText(state.texts[i]);
+    m_writingGrid = false;
+    UpdateMarks();
+}
+
+void CvelmoDlg::EndGridStep(CGridState before) {
+    if (before == GridState()) return;
+    m_undoSteps.push_back(std::move(before));
+    if (m_undoSteps.size() > kUndoDepth) m_undoSteps.pop_front();
+    m_redoSteps.clear();
+}
+
+void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved) {
+    ApplyGridStep(values, solved, m_explain->Struck());
+}
+
+void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved, const CandidateMasks& struck) {
+    const PuzzleGrid current = ReadGrid();
+    const CGridState before = GridState();
+    if (values == current && struck == before.struck) return;
+    m_explain->SetStruck(struck);
+    if (values == current) {
+        EndGridStep(before);
+        return;
+    }
+    m_ambiguous.reset();
+    m_writingGrid = true;
+    for (int i = 0; i < kCellCount; ++i) {
+        if (values[i] == current[i]) continue;
+        Cell(i)->setText(values[i] == 0 ? QString() : CellTextFromValue(values[i]));
+        m_solved[i] = solved && values[i] != 0;
+    }
+    m_writingGrid = false;
+    UpdateMarks();
+    EndGridStep(before);
+}
+
+QLineEdit* CvelmoDlg::CellWithTyping(bool redo) const {
+    const int index = CellIndex(focusWidget());
+    if (index < 0) return nullptr;
+    QLineEdit* cell = Cell(index);
+    return (redo ? cell->isRedoAvailable() : cell->isUndoAvailable()) ? cell : nullptr;
+}
+
+void CvelmoDlg::OnUndo() {
+    if (QLineEdit* cell = CellWithTyping(false)) {
+        cell->undo();
+        return;
+    }
+    if (m_undoSteps.empty()) return;
+    m_redoSteps.push_back(GridState());
+    RestoreGrid(m_undoSteps.back());
+    m_undoSteps.pop_back();
+}
+
+void CvelmoDlg::OnRedo() {
+    if (QLineEdit* cell = CellWithTyping(true)) {
+        cell->redo();
+        return;
+    }
+    if (m_redoSteps.empty()) return;
+    m_undoSteps.push_back(GridState());
+    if (m_undoSteps.size() > kUndoDepth) m_undoSteps.pop_front();
+    RestoreGrid(m_redoSteps.back());
+    m_redoSteps.pop_back();
+}
+
 void CvelmoDlg::OnCalculate() {
     PuzzleGrid grid = ReadGrid();
     const PuzzleGrid typed = grid;
 
     if (m_solver.Solve(grid.data(), kCellCount)) {
+        const CGridState before = GridState();
         // A digit Calculate filled in earlier stays a solved one when it is calculated again.
         for (int i = 0; i < kCellCount; ++i) {
             if (typed[i] == 0) m_solved.set(i);
@@ -242,6 +355,7 @@ void CvelmoDlg::OnCalculate() {
         m_ambiguous = AmbiguousCells(grid);
         m_explain->OnGridReset();
         WriteGrid(grid);
+        EndGridStep(before);
         return;
     }
     QApplication::beep();
@@ -250,20 +364,48 @@ void CvelmoDlg::OnCalculate() {
     box.exec();
 }
 
+// Exact: a solved cell is marked when a solution with another digit there has been found.
+// Each solution a count finds marks every cell where it differs from `shown`, so most cells
+// are settled by the solutions found for others; the rest take one count per digit that no
+// given in their units rules out, and stay unmarked once every such count has found none.
+// A count that passes kMarkGuesses proves nothing either way, and its cell is left unmarked
+// unless another count's solution marks it: a mark is always proved, its absence is not
+// when a count gave up (which no grid tried so far has made one do).
 std::bitset<kCellCount> CvelmoDlg::AmbiguousCells(const PuzzleGrid& shown) const {
     PuzzleGrid givens = shown;
     for (int i = 0; i < kCellCount; ++i) {
         if (m_solved[i]) givens[i] = 0;
     }
-    const CSolutionCount count = CountSolutions(givens.data());
-    if (count.count < 2) return {};
-    const PuzzleGrid& other = count.solutions[0] == shown ? count.solutions[1] : count.solutions[0];
     std::bitset<kCellCount> ambiguous;
-    for (int i = 0; i < kCellCount; ++i) ambiguous[i] = m_solved[i] && other[i] != shown[i];
+    auto learn = [&](const CSolutionCount& count) {
+        for (int k = 0; k < count.count; ++k) {
+            for (int i = 0; i < kCellCount; ++i) {
+                if (m_solved[i] && count.solutions[k][i] != shown[i]) ambiguous.set(i);
+            }
+        }
+    };
+    const std::optional<CSolutionCount> all = CountSolutionsWithin(givens.data(), kMarkGuesses);
+    if (all && all->count < 2) return {};
+    if (all) learn(*all);
+
+    for (int i = 0; i < kCellCount; ++i) {
+        if (!m_solved[i] || ambiguous[i]) continue;
+        unsigned ruledOut = 1u << shown[i];
+        for (const uint8_t peer : kCellPeers[i]) ruledOut |= 1u << givens[peer];
+        for (int d = 1; d <= 9 && !ambiguous[i]; ++d) {
+            if (ruledOut & (1u << d)) continue;
+            givens[i] = uint8_t(d);
+            const std::optional<CSolutionCount> count =
+                CountSolutionsWithin(givens.data(), kMarkGuesses);
+            givens[i] = 0;
+            if (count) learn(*count);
+        }
+    }
     return ambiguous;
 }
 
 void CvelmoDlg::OnClear() {
+    const CGridState before = GridState();
     m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
@@ -271,6 +413,7 @@ void CvelmoDlg::OnClear() {
     for (int i = 0; i < kCellCount; ++i) Cell(i)->setText(QString());
     m_writingGrid = false;
     UpdateMarks();
+    EndGridStep(before);
 }
 
 std::optional<PuzzleGrid> CvelmoDlg::ClipboardPuzzle() const {
@@ -282,10 +425,12 @@ std::optional<PuzzleGrid> CvelmoDlg::ClipboardPuzzle() const {
 bool CvelmoDlg::PastePuzzle() {
     const std::optional<PuzzleGrid> puzzle = ClipboardPuzzle();
     if (!puzzle) return false;
+    const CGridState before = GridState();
     m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
     WriteGrid(*puzzle);
+    EndGridStep(before);
     return true;
 }
 
@@ -362,6 +507,31 @@ void CvelmoDlg::changeEvent(QEvent* event) {
 void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
     QMenu* menu = cell->createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    // One 撤销 and one 重做, with the keys' scope, in place of the field's own, which reach
+    // only its typing.
+    auto addStep = [this, menu](QAction* before, const QString& text,
+                                const QList<QKeySequence>& keys, bool enabled,
+                                void (CvelmoDlg::*slot)()) {
+        auto* action = new QAction(text, menu);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, slot);
+        menu->insertAction(before, action);
+    };
+    QAction* first = menu->actions().value(0);
+    addStep(first, tr("撤销"), kUndoKeys, CellWithTyping(false) || !m_undoSteps.empty(),
+            &CvelmoDlg::OnUndo);
+    addStep(first, tr("重做"), kRedoKeys, CellWithTyping(true) || !m_redoSteps.empty(),
+            &CvelmoDlg::OnRedo);
+    // The field's entries carry its own texts, translated as the menu shows them, and
+    // shortcuts after a tab.
+    for (QAction* action : menu->actions()) {
+        const QString text = action->text().section(u'\t', 0, 0);
+        if (text == QLineEdit::tr("&Undo") || text == QLineEdit::tr("&Redo")) {
+            menu->removeAction(action);
+        }
+    }
     menu->addSeparator();
     m_explain->AddCellActions(menu, CellIndex(cell));
     menu->addSeparator();
@@ -374,10 +544,38 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
 // Watches the dialog's own focusable controls: the buttons and the cells.
 bool CvelmoDlg::eventFilter(QObject* watched, QEvent* event) {
     const bool isCell = CellIndex(watched) >= 0;
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::ShortcutOverride && isCell) {
+        // The cell takes its undo and redo keys from the dialog's shortcuts, so that they
+        // come to the KeyPress below whatever the platform binds.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (IsKeyOf(key, kUndoKeys, QKeySequence::Undo) ||
+            IsKeyOf(key, kRedoKeys, QKeySequence::Redo)) {
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         PreTranslateMessage(key);
         if (isCell && key->matches(QKeySequence::Paste) && PastePuzzle()) return true;
+        if (isCell && IsKeyOf(key, kUndoKeys, QKeySequence::Undo)) {
+            OnUndo();
+            return true;
+        }
+        if (isCell && IsKeyOf(key, kRedoKeys, QKeySequence::Redo)) {
+            OnRedo();
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusIn && isCell) {
+        // A cell's own undo reaches back only to when it got the focus; from there on
+        // 撤销 is the grid's. Its menu or another window taking the focus a while does not
+        // end its typing. setText is the one way to drop a field's history.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            auto* cell = static_cast<QLineEdit*>(watched);
+            const int cursor = cell->cursorPosition();
+            cell->setText(cell->text());
+            cell->setCursorPosition(cursor);
+        }
     } else if (event->type() == QEvent::ContextMenu && isCell) {
         ShowCellMenu(static_cast<QLineEdit*>(watched),
                      static_cast<QContextMenuEvent*>(event)->globalPos());

@@ -7,8 +7,10 @@
 #include <QIcon>
 #include <array>
 #include <bitset>
+#include <deque>
 #include <optional>
 
+#include "explain_analysis.h"
 #include "grid_solver.h"
 #include "qt_solver_platform.h"
 
@@ -69,6 +71,22 @@ class CvelmoDlg : public QDialog {
     // Calculate reads them. A cell holding a number above 9, which no such line can hold,
     // makes it beep and leave the clipboard as it was.
     void OnCopyPuzzle();
+    // 撤销 and 重做: the typing in the focused cell while it has any since the cell got the
+    // focus, else the last grid step (nothing when there is none left).
+    void OnUndo();
+    void OnRedo();
+
+    // Makes one grid step, which 撤销 takes back whole: records the grid as it stands (every
+    // cell's text and marks), drops what 重做 could redo, then writes `values` into the cells
+    // whose value differs (0 empties a cell); the other cells keep their text. A written
+    // digit counts as solved (drawn as Calculate's) when `solved`, else as a given. The
+    // several-solution marks go. A call that changes nothing records nothing. Clear,
+    // Calculate and a puzzle paste are grid steps of their own; other code that changes
+    // the grid (an applied hint) calls this.
+    void ApplyGridStep(const PuzzleGrid& values, bool solved);
+    // The same, `struck` becoming in the same step the candidates the help shows struck out
+    // (an applied hint's eliminations); recorded when either changes.
+    void ApplyGridStep(const PuzzleGrid& values, bool solved, const CandidateMasks& struck);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,9 +98,20 @@ class CvelmoDlg : public QDialog {
         kGiven = 1,      // a digit the user typed or pasted
         kSolved = 2,     // a digit Calculate filled in
         kConflict = 4,   // a digit that repeats one in its row, column or box
-        kAmbiguous = 8,  // a solved digit that another solution of the givens does not share
+        kAmbiguous = 8,  // a solved digit that some solution of the givens does not share
         kEntry = 16,     // a digit typed after the help fixed the puzzle
     };
+
+    // Everything a grid step changes and 撤销 restores.
+    struct CGridState {
+        std::array<QString, kCellCount> texts;  // exactly as they stood, " 7x" too
+        std::bitset<kCellCount> solved;
+        std::bitset<kCellCount> ambiguous;
+        CandidateMasks struck{};  // the candidates struck out in the help's candidates view
+        bool operator==(const CGridState&) const = default;
+    };
+    // How many grid steps 撤销 goes back.
+    static constexpr std::size_t kUndoDepth = 100;
 
     void CreateControl(const CControlTemplate& control);
     void CreateButton(const CControlTemplate& control);
@@ -96,14 +125,22 @@ class CvelmoDlg : public QDialog {
     // The cell index of `object`, or -1 when it is not one of the cells.
     int CellIndex(const QObject* object) const;
 
+    CGridState GridState() const;
+    void RestoreGrid(const CGridState& state);
+    // Ends a grid step that began at `before`: keeps it for 撤销 unless nothing changed.
+    void EndGridStep(CGridState before);
+    // The focused cell when it has typing of its own to undo (`redo`: to redo), or nullptr.
+    QLineEdit* CellWithTyping(bool redo) const;
+
     PuzzleGrid ReadGrid() const;
     // Writes every cell, 0 as an empty one, and then shows the marks once.
     void WriteGrid(const PuzzleGrid& grid);
     // The grid on the clipboard, when it holds exactly one puzzle.
     std::optional<PuzzleGrid> ClipboardPuzzle() const;
     bool PastePuzzle();
-    // The solved cells whose digit differs in another solution of the givens, `shown` being
-    // the solution in the cells.
+    // The solved cells whose digit is not forced: some solution of the givens has another
+    // digit there, `shown` being the solution in the cells. A cell whose test passed its
+    // bound (see the definition) is not among them.
     std::bitset<kCellCount> AmbiguousCells(const PuzzleGrid& shown) const;
 
     void OnCellEdited(int index);
@@ -125,9 +162,11 @@ class CvelmoDlg : public QDialog {
     QAction* m_pastePuzzleAction = nullptr;
     QAction* m_copyPuzzleAction = nullptr;
     CExplainHelper* m_explain = nullptr;  // hints, candidates, steps, rating
+    std::deque<CGridState> m_undoSteps;   // the grid before each grid step, the last one last
+    std::deque<CGridState> m_redoSteps;   // the grid before each undo, the last one last
 
     std::bitset<kCellCount> m_solved;     // filled in by Calculate and not edited since
-    std::bitset<kCellCount> m_ambiguous;  // of those, the ones another solution fills otherwise
+    std::bitset<kCellCount> m_ambiguous;  // of those, the ones some solution fills otherwise
     std::array<uint8_t, kCellCount> m_shownMarks{};  // the CellMark bits each cell shows
     bool m_writingGrid = false;  // WriteGrid is at work: the marks wait until it is done
 };
