@@ -179,6 +179,14 @@ class ExplainTest : public QObject {
         typed[1] = uint8_t(d);
         QCOMPARE(HeardCandidates(0), SpokenCandidates(typed, 0));
         QCOMPARE(HeardCandidates(1), QString());
+        // Erasing a given changes the puzzle; the entry stays an entry.
+        Cell(2)->setFocus(Qt::OtherFocusReason);
+        Cell(2)->selectAll();
+        QTest::keyClick(Cell(2), Qt::Key_Delete);
+        typed[2] = 0;
+        QCOMPARE(HeardCandidates(2), SpokenCandidates(typed, 2));
+        QCOMPARE(HeardCandidates(0), SpokenCandidates(typed, 0));
+        QVERIFY(Cell(1)->accessibleDescription().endsWith(QStringLiteral("填入")));
 
         // Ctrl+digit strikes a candidate out and puts it back.
         const QString before = HeardCandidates(0);

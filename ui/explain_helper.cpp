@@ -185,7 +185,32 @@ uint16_t CExplainHelper::BaseCandidates(int cell) const {
 
 void CExplainHelper::OnCellTextChanged() {
     if (!m_changingCells) DismissHint();
+    FollowGivenEdits();
     Repaint();
+}
+
+void CExplainHelper::FollowGivenEdits() {
+    if (!m_puzzle) return;
+    const PuzzleGrid cells = ReadCells();
+    PuzzleGrid givens = m_puzzle->values;
+    bool edited = false;
+    for (int i = 0; i < kCellCount; ++i) {
+        if (givens[i] == 0 || cells[i] == givens[i]) continue;
+        givens[i] = cells[i] <= 9 ? cells[i] : 0;
+        edited = true;
+    }
+    if (!edited) return;
+    // No given is above 9 now, so both grids are puzzles. A pencil-mark puzzle keeps out
+    // the candidates it was given without.
+    CCandidateGrid puzzle = *CCandidateGrid::FromGivens(givens);
+    const CCandidateGrid unmarked = *CCandidateGrid::FromGivens(m_puzzle->values);
+    for (int i = 0; i < kCellCount; ++i) {
+        if (m_puzzle->values[i] == 0) {
+            puzzle.masks[i] &= uint16_t(~(unmarked.masks[i] & ~m_puzzle->masks[i]));
+        }
+    }
+    m_puzzle = puzzle;
+    m_rating.reset();
 }
 
 bool CExplainHelper::eventFilter(QObject* watched, QEvent* event) {

@@ -4,7 +4,7 @@
 // by shortcuts; the dialog's fields, buttons and texts stay as they are.
 //
 // The puzzle is the grid as it stood at the first request for help after the last 清除,
-// puzzle paste or 计算; digits typed after that are the person's entries.
+// puzzle paste or 计算; digits typed after that into empty fields are the person's entries.
 #pragma once
 
 #include <QObject>
@@ -81,6 +81,8 @@ class CExplainHelper : public QObject {
     void ReleaseRatingPopup();
 
     void OnCellTextChanged();
+    // A given edited in its field changes the puzzle; the entries stay entries.
+    void FollowGivenEdits();
     void OnHintFound(const CHint& hint);
     void ShowHintStage();
     void ApplyHint();
