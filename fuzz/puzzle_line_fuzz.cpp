@@ -66,14 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CAnswerOptions options;
         options.format = format;
         options.count = size % 2 == 0;
-        CAnswerWriter writer(options);
+        CPuzzleAnswerer answerer(options);
         std::string out, err;
         CTally tally;
         for (const CPuzzleEntry& entry : whole) {
             if (entry.parsed.kind != CPuzzleLine::kInvalid) continue;
             const size_t before = out.size();
             const size_t errBefore = err.size();
-            writer.Answer(entry, "fuzz", out, err, tally);
+            answerer.Answer(entry, "fuzz", out, err, tally);
             Check(out.size() > before && out.back() == '\n' &&
                   out.find('\n', before) == out.size() - 1);
             Check(err.size() > errBefore && err.back() == '\n');

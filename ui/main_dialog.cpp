@@ -18,7 +18,7 @@
 
 #include "cell_text.h"
 #include "explain_helper.h"
-#include "puzzle_text.h"
+#include "qt_puzzle_text.h"
 #include "solver_count_shim.h"
 
 enum class CControlKind {
