@@ -2,6 +2,7 @@
 // with strike-outs by key, the steps window, the rating, and what the help says about a
 // puzzle without one solution or a wrong entry. Runs headless; nothing waits on a modal box.
 #include <QAccessible>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +14,7 @@
 #include "grid_solver.h"
 #include "logic.h"
 #include "main_dialog.h"
+#include "puzzle_text.h"
 #include "steps_window.h"
 #include "technique_names.h"
 
@@ -199,6 +201,32 @@ class ExplainTest : public QObject {
         // Ctrl+M again hides them.
         Press(0, Qt::Key_M);
         QCOMPARE(HeardCandidates(0), QString());
+    }
+
+    void pastedPencilMarksFillTheFieldsAndTheCandidates() {
+        // kEasy's candidates, one of cell 0's struck out beforehand.
+        const PuzzleGrid grid = Grid(kEasy);
+        CCandidateGrid marked = *CCandidateGrid::FromGivens(grid);
+        const int solved = Solution(kEasy)[0];
+        const int struck = std::countr_zero(unsigned(marked.masks[0] & ~(1u << solved)));
+        marked.masks[0] &= uint16_t(~(1u << struck));
+        CandidateMasks masks = marked.masks;
+        for (int i = 0; i < kCellCount; ++i) {
+            if (grid[i] != 0) masks[i] = uint16_t(1u << grid[i]);
+        }
+        QApplication::clipboard()->setText(QString::fromStdString(PencilMarksToLine(masks)));
+        if (QApplication::clipboard()->text().size() != 729) QSKIP("no clipboard here");
+        Cell(40)->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(Cell(40), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(GridText(), kEasy);
+        QVERIFY(Cell(2)->accessibleDescription().endsWith(QStringLiteral("给定")));
+        QStringList heard = SpokenCandidates(grid, 0).split(u' ');
+        heard.removeAll(QString::number(struck));
+        QCOMPARE(HeardCandidates(0), heard.join(u' '));
+        QCOMPARE(HeardCandidates(1), SpokenCandidates(grid, 1));
+        // The help works from those candidates.
+        Press(40, Qt::Key_H);
+        QTRY_VERIFY(Said().startsWith(QStringLiteral("提示")));
     }
 
     void stepsWindowListsThePath() {

@@ -9,6 +9,7 @@
 #include <stop_token>
 #include <vector>
 
+#include "grid_solver.h"
 #include "logic.h"
 
 using CandidateMasks = std::array<uint16_t, kCellCount>;  // bit d: digit d, as in CCandidateGrid
@@ -18,6 +19,16 @@ using CandidateMasks = std::array<uint16_t, kCellCount>;  // bit d: digit d, as 
 // `cells` that is empty, or holds a value above 9, stays as the puzzle has it.
 CCandidateGrid WorkingGrid(const CCandidateGrid& puzzle, const PuzzleGrid& cells,
                            const CandidateMasks& struck);
+
+// A pencil-mark puzzle (bit d of each cell: d is a candidate) as the help works on it: the
+// cells the logic counts as placed, and the candidates of the others. A cell without any
+// candidate stays empty with none, so that the help answers 无解 rather than refusing it.
+CCandidateGrid PencilMarkPuzzle(const CandidateMasks& masks);
+
+// The solutions of `grid` within its candidates, counted up to two; what the exact solver
+// counts for a grid of givens alone. Stops early, with what it found, when `stop` is
+// requested.
+CSolutionCount CountCandidateSolutions(const CCandidateGrid& grid, std::stop_token stop = {});
 
 struct CHint {
     enum Outcome : uint8_t {
@@ -37,9 +48,9 @@ struct CHint {
 };
 
 // The next step for `working`, a grid made by WorkingGrid from `puzzle`. The puzzle's
-// solution, found by the exact solver from its placed digits, decides whether the puzzle
-// has exactly one and whether the person's digits and strike-outs agree with it; it never
-// chooses the step.
+// solution, found by the exact solver (within its candidates for a pencil-mark puzzle),
+// decides whether the puzzle has exactly one and whether the person's digits and
+// strike-outs agree with it; it never chooses the step.
 CHint FindHint(const CCandidateGrid& puzzle, const CCandidateGrid& working,
                std::stop_token stop = {});
 

@@ -155,6 +155,15 @@ void CExplainHelper::OnGridReset() {
     m_struck = {};
 }
 
+void CExplainHelper::SetPuzzle(const CCandidateGrid& puzzle) {
+    m_puzzle = puzzle;
+    m_rating.reset();
+    m_struck = {};
+    m_showCandidates = true;
+    m_candidatesAction->setChecked(true);
+    Repaint();
+}
+
 void CExplainHelper::SetStruck(const CandidateMasks& struck) {
     if (struck == m_struck) return;
     m_struck = struck;

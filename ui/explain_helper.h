@@ -39,6 +39,9 @@ class CExplainHelper : public QObject {
     // The grid was cleared, pasted or calculated: the next request for help starts a new
     // puzzle. Call before the fields are rewritten.
     void OnGridReset();
+    // A pasted pencil-mark puzzle, after its placed digits were written into the fields: it
+    // is the puzzle now, its candidates shown in the candidates view.
+    void SetPuzzle(const CCandidateGrid& puzzle);
     // Whether cell `index` holds a digit the person typed after the puzzle was fixed.
     bool IsEntry(int index) const;
     // The candidates struck out by hand or by applied hints, which a grid step records and

@@ -416,20 +416,25 @@ void CvelmoDlg::OnClear() {
     EndGridStep(before);
 }
 
-std::optional<PuzzleGrid> CvelmoDlg::ClipboardPuzzle() const {
+std::optional<CPuzzleText> CvelmoDlg::ClipboardPuzzle() const {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     if (data == nullptr || !data->hasText()) return std::nullopt;
-    return PuzzleFromText(data->text());
+    return ReadPuzzleText(data->text());
 }
 
 bool CvelmoDlg::PastePuzzle() {
-    const std::optional<PuzzleGrid> puzzle = ClipboardPuzzle();
+    const std::optional<CPuzzleText> puzzle = ClipboardPuzzle();
     if (!puzzle) return false;
     const CGridState before = GridState();
     m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
-    WriteGrid(*puzzle);
+    // A pencil-mark puzzle: the digits it places go into the fields, its candidates into
+    // the help's candidates view.
+    std::optional<CCandidateGrid> marks;
+    if (puzzle->pencilMarks) marks = PencilMarkPuzzle(puzzle->masks);
+    WriteGrid(marks ? marks->values : puzzle->values);
+    if (marks) m_explain->SetPuzzle(*marks);
     EndGridStep(before);
     return true;
 }

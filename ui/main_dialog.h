@@ -12,6 +12,7 @@
 
 #include "explain_analysis.h"
 #include "grid_solver.h"
+#include "puzzle_text.h"
 #include "qt_solver_platform.h"
 
 class CExplainHelper;
@@ -136,7 +137,7 @@ class CvelmoDlg : public QDialog {
     // Writes every cell, 0 as an empty one, and then shows the marks once.
     void WriteGrid(const PuzzleGrid& grid);
     // The grid on the clipboard, when it holds exactly one puzzle.
-    std::optional<PuzzleGrid> ClipboardPuzzle() const;
+    std::optional<CPuzzleText> ClipboardPuzzle() const;
     bool PastePuzzle();
     // The solved cells whose digit is not forced: some solution of the givens has another
     // digit there, `shown` being the solution in the cells. A cell whose test passed its
