@@ -231,6 +231,10 @@ class ExplainTest : public QObject {
         // The help works from those candidates.
         Press(40, Qt::Key_H);
         QTRY_VERIFY(Said().startsWith(QStringLiteral("提示")));
+        // 撤销 takes the paste back whole, the puzzle of the candidates view with it.
+        QTest::keyClick(Cell(40), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(GridText(), QString(kCellCount, u'.'));
+        QCOMPARE(HeardCandidates(0), QStringLiteral("候选数 1 2 3 4 5 6 7 8 9"));
     }
 
     void stepsWindowListsThePath() {

@@ -164,6 +164,21 @@ void CExplainHelper::SetPuzzle(const CCandidateGrid& puzzle) {
     Repaint();
 }
 
+bool CExplainState::operator==(const CExplainState& other) const {
+    if (struck != other.struck || puzzle.has_value() != other.puzzle.has_value()) return false;
+    return !puzzle ||
+           (puzzle->values == other.puzzle->values && puzzle->masks == other.puzzle->masks);
+}
+
+void CExplainHelper::SetState(const CExplainState& state) {
+    if (!(CExplainState{m_puzzle, {}} == CExplainState{state.puzzle, {}})) {
+        m_puzzle = state.puzzle;
+        m_rating.reset();
+    }
+    SetStruck(state.struck);
+    Repaint();
+}
+
 void CExplainHelper::SetStruck(const CandidateMasks& struck) {
     if (struck == m_struck) return;
     m_struck = struck;

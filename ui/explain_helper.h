@@ -24,6 +24,13 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 
+// What the help keeps of a grid, which a grid step records and 撤销 restores with it.
+struct CExplainState {
+    std::optional<CCandidateGrid> puzzle;  // while fixed
+    CandidateMasks struck{};               // candidates struck out by hand or by applied hints
+    bool operator==(const CExplainState& other) const;
+};
+
 class CExplainHelper : public QObject {
     Q_OBJECT
 
@@ -44,8 +51,9 @@ class CExplainHelper : public QObject {
     void SetPuzzle(const CCandidateGrid& puzzle);
     // Whether cell `index` holds a digit the person typed after the puzzle was fixed.
     bool IsEntry(int index) const;
-    // The candidates struck out by hand or by applied hints, which a grid step records and
-    // 撤销 restores.
+    CExplainState State() const { return {m_puzzle, m_struck}; }
+    // Restores a recorded state, after the fields have been restored.
+    void SetState(const CExplainState& state);
     const CandidateMasks& Struck() const { return m_struck; }
     void SetStruck(const CandidateMasks& struck);
     // Adds the help's entries for `cell` to its context menu.

@@ -266,17 +266,17 @@ CvelmoDlg::CGridState CvelmoDlg::GridState() const {
     for (int i = 0; i < kCellCount; ++i) state.texts[i] = Cell(i)->text();
     state.solved = m_solved;
     state.ambiguous = m_ambiguous;
-    state.struck = m_explain->Struck();
+    state.help = m_explain->State();
     return state;
 }
 
 void CvelmoDlg::RestoreGrid(const CGridState& state) {
     m_solved = state.solved;
     m_ambiguous = state.ambiguous;
-    m_explain->SetStruck(state.struck);
     m_writingGrid = true;
     for (int i = 0; i < kCellCount; ++i) Cell(i)->setText(state.texts[i]);
     m_writingGrid = false;
+    m_explain->SetState(state.help);
     UpdateMarks();
 }
 
@@ -294,7 +294,7 @@ void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved) {
 void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved, const CandidateMasks& struck) {
     const PuzzleGrid current = ReadGrid();
     const CGridState before = GridState();
-    if (values == current && struck == before.struck) return;
+    if (values == current && struck == before.help.struck) return;
     m_explain->SetStruck(struck);
     if (values == current) {
         EndGridStep(before);

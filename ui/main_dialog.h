@@ -10,12 +10,11 @@
 #include <deque>
 #include <optional>
 
-#include "explain_analysis.h"
+#include "explain_helper.h"
 #include "grid_solver.h"
 #include "puzzle_text.h"
 #include "qt_solver_platform.h"
 
-class CExplainHelper;
 class QAccessibleInterface;
 class QAction;
 class QLineEdit;
@@ -108,7 +107,7 @@ class CvelmoDlg : public QDialog {
         std::array<QString, kCellCount> texts;  // exactly as they stood, " 7x" too
         std::bitset<kCellCount> solved;
         std::bitset<kCellCount> ambiguous;
-        CandidateMasks struck{};  // the candidates struck out in the help's candidates view
+        CExplainState help;  // the help's puzzle and the candidates struck out
         bool operator==(const CGridState&) const = default;
     };
     // How many grid steps 撤销 goes back.
