@@ -315,6 +315,12 @@ void ReadFile(const std::string& name, size_t chunkEntries, CPipeline& pipeline)
 
     CPuzzleReader reader;
     std::vector<char> block(kReadBlock);
+    std::vector<CPuzzleEntry> fed;  // the entries of one block
+    const auto handOn = [&] {
+        pipeline.Push(std::move(chunk));
+        chunk = std::make_unique<CChunk>();
+        chunk->file = name;
+    };
     for (;;) {
         const ssize_t got = ::read(fd, block.data(), block.size());
         if (got < 0 && errno == EINTR) continue;
@@ -327,11 +333,15 @@ void ReadFile(const std::string& name, size_t chunkEntries, CPipeline& pipeline)
             reader.Finish(chunk->entries);
             break;
         }
-        const size_t before = chunk->entries.size();
-        reader.Feed(std::string_view(block.data(), size_t(got)), chunk->entries);
-        for (size_t i = before; i < chunk->entries.size(); ++i) {
-            chunk->bytes += sizeof(CPuzzleEntry) + chunk->entries[i].parsed.comment.size() +
-                            chunk->entries[i].parsed.error.size();
+        // A block may complete many entries: they are cut into chunks as they come, so that a
+        // fast pipe makes no chunk larger than a file would.
+        fed.clear();
+        reader.Feed(std::string_view(block.data(), size_t(got)), fed);
+        for (CPuzzleEntry& entry : fed) {
+            chunk->bytes += sizeof(CPuzzleEntry) + entry.parsed.comment.size() +
+                            entry.parsed.error.size() + entry.parsed.pencilMarks.size();
+            chunk->entries.push_back(std::move(entry));
+            if (chunk->entries.size() >= chunkEntries || chunk->bytes >= kChunkBytes) handOn();
         }
         if (reader.Binary()) {
             chunk->notice = name + ":" + std::to_string(reader.LineNumber()) +
@@ -339,12 +349,7 @@ void ReadFile(const std::string& name, size_t chunkEntries, CPipeline& pipeline)
             chunk->noticeStatus = 2;
             break;
         }
-        if (chunk->entries.size() >= chunkEntries || chunk->bytes >= kChunkBytes ||
-            (!regular && !chunk->entries.empty())) {
-            pipeline.Push(std::move(chunk));
-            chunk = std::make_unique<CChunk>();
-            chunk->file = name;
-        }
+        if (!regular && !chunk->entries.empty()) handOn();
     }
     if (fd != STDIN_FILENO) ::close(fd);
     pipeline.Push(std::move(chunk));

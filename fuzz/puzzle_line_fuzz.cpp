@@ -1,5 +1,5 @@
-// Fuzz target: the batch solver's reading of text, from a single line to a stream fed in
-// pieces, and the answers written for what it reads.
+// Fuzz target: the reading of puzzle text, from a single line to a stream fed in pieces and
+// a whole clipboard, and the answers velmo-solve writes for what it reads.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -9,6 +9,7 @@
 #include "answers.h"
 #include "puzzle_line.h"
 #include "puzzle_reader.h"
+#include "puzzle_text.h"
 
 namespace {
 
@@ -58,6 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(whole[i].line == pieces[i].line && whole[i].line >= line);
         Check(a.kind == CPuzzleLine::kPuzzle || a.kind == CPuzzleLine::kInvalid);
         line = whole[i].line;
+    }
+
+    // The clipboard's reader finds a puzzle exactly when the stream holds that one alone.
+    if (const std::optional<CPuzzleText> puzzle = ReadPuzzleText(text)) {
+        Check(!binary && whole.size() == 1 && whole[0].parsed.grid == puzzle->values);
+    } else {
+        Check(size > kMaxPuzzleTextLength || binary || whole.size() != 1 ||
+              whole[0].parsed.kind != CPuzzleLine::kPuzzle);
     }
 
     // Every invalid entry gets an answer in every format, one line, and a message. Solving

@@ -22,8 +22,15 @@ struct CUnitPositions {
     explicit CUnitPositions(const CCandidateGrid& grid);
 };
 
+// The number of digits in a mask of bits 0-9, by table: the library is built for any
+// processor, where std::popcount may be a library call, and it counts masks in every loop.
+inline constexpr std::array<uint8_t, 1024> kBitCount = [] {
+    std::array<uint8_t, 1024> table{};
+    for (unsigned i = 0; i < 1024; ++i) table[i] = uint8_t(std::popcount(i));
+    return table;
+}();
 inline int Count(unsigned bits) {
-    return std::popcount(bits);
+    return kBitCount[bits & 1023];
 }
 
 // The value of a technique whose value does not depend on the size of its pattern, in tenths.

@@ -18,6 +18,8 @@
 #include <sstream>
 #include <thread>
 
+#include "logic.h"
+#include "puzzle_line.h"
 #include "test_support.h"
 
 namespace {
@@ -54,6 +56,27 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::string Quote(const fs::path& path) {
     return "'" + path.string() + "'";
+}
+
+// The rating answer that the logic library gives `grid`: "7.2\tX-Wing", and its steps.
+std::string RatingOf(const std::optional<CCandidateGrid>& grid, std::string* steps = nullptr) {
+    const CRating rating = RatePuzzle(*grid, true);
+    EXPECT_EQ(rating.outcome, CRating::kRated);
+    if (steps != nullptr) {
+        for (const CStep& step : rating.path) *steps += FormatStep(step) + "\n";
+    }
+    return std::to_string(rating.rating / 10) + "." + std::to_string(rating.rating % 10) + "\t" +
+           std::string(TechniqueName(rating.hardest));
+}
+
+// The pencil marks of a grid of givens: a given alone in its cell, every digit elsewhere.
+std::string PencilMarksOf(const std::string& cells) {
+    std::string marks;
+    for (char ch : cells) {
+        for (char digit = '1'; digit <= '9'; ++digit)
+            marks += ch == '.' || ch == digit ? digit : '.';
+    }
+    return marks;
 }
 
 // The 9 rows of an 81-character grid, each followed by a line end.
@@ -244,6 +267,9 @@ TEST_F(CliTest, OptionsBundleAndAbbreviate) {
                                              kSolution + "\t\n" + kEmpty + "\t2+\t" +
                                              std::string(kEmptyGridSolution) + "\t\n");
     EXPECT_EQ(Run("--uni --mul", input).out, input);
+    EXPECT_EQ(Run("--m", input).err,
+              "velmo-solve: option '--m' is ambiguous: --multiple, --min-rating, --max-rating\n"
+              "Try 'velmo-solve --help' for more information.\n");
 }
 
 TEST_F(CliTest, RejectsBadThreadCounts) {
@@ -467,13 +493,13 @@ TEST_F(CliTest, WriteErrorEndsTheRunAtOnce) {
     // The input stays open: only the write error can end the run. A minute is far beyond
     // what it takes, and keeps a failing test from hanging.
     int raw = 0;
-    for (int waited = 0; waited < 6000 && ::waitpid(pid, &raw, WNOHANG) == 0; ++waited) {
+    pid_t ended = 0;
+    for (int waited = 0; waited < 6000 && (ended = ::waitpid(pid, &raw, WNOHANG)) == 0; ++waited) {
         ::usleep(10000);
     }
-    const bool ended = ::waitpid(pid, &raw, WNOHANG) != 0 || WIFEXITED(raw);
-    if (!ended) ::kill(pid, SIGKILL), ::waitpid(pid, &raw, 0);
+    if (ended == 0) ::kill(pid, SIGKILL), ::waitpid(pid, &raw, 0);
     ::close(in[1]);
-    ASSERT_TRUE(ended) << "still running while its input is open";
+    ASSERT_EQ(ended, pid) << "still running while its input is open";
     EXPECT_EQ(WEXITSTATUS(raw), 2);
     EXPECT_EQ(Slurp(m_dir / "stderr"), "velmo-solve: write error: No space left on device\n");
 }
@@ -715,6 +741,72 @@ TEST_F(CliCollections, AnswersAreTheFirstSolutionsOnAnyThreadCount) {
                 << "\nexpected " << expected;
         }
     }
+}
+
+// The rating options: each puzzle rated as the logic library rates it, in input order on any
+// number of threads, pencil marks read only by them.
+TEST_F(CliTest, RatesStepsAndFiltersByRating) {
+    const std::vector<CCorpusEntry> corpus = ReadCorpus("unique.txt");
+    constexpr size_t kRated = 12;
+    ASSERT_GE(corpus.size(), kRated);
+    const std::string pencil = PencilMarksOf(GridToText(corpus[0].puzzle));
+    std::string input = pencil + " # marks\n" + kEmpty + "\n" + kConflict + "\nbad\n";
+    std::string steps = pencil + " # marks\n", table;
+    std::string rated = RatingOf(CCandidateGrid::FromPencilMarks(PencilMarkMasks(pencil)), &steps) +
+                        " # marks\n2+\n0\ninvalid\n";
+    steps += "\n" + kEmpty + "\n2+\n\n" + kConflict + "\n0\n\ninvalid\n\n";
+    std::vector<std::pair<int, std::string>> ratings;  // of the corpus's puzzles, in tenths
+    for (size_t i = 0; i < kRated; ++i) {
+        const std::string puzzle = GridToText(corpus[i].puzzle);
+        steps += puzzle + "\n";
+        const std::string rating = RatingOf(CCandidateGrid::FromGivens(corpus[i].puzzle), &steps);
+        input += puzzle + "\n";
+        rated += rating + "\n";
+        steps += "\n";
+        if (i == 0) table = puzzle + "\t1\t" + corpus[0].solution + "\t" + rating + "\t\n";
+        const size_t dot = rating.find('.');
+        ratings.emplace_back(std::stoi(rating.substr(0, dot)) * 10 + rating[dot + 1] - '0', puzzle);
+    }
+    for (const char* threads : {"-j1", "-j3"}) {
+        const CRun run = Run(std::string("--rate ") + threads, input);
+        EXPECT_EQ(run.status, 1) << threads;
+        EXPECT_TRUE(run.out == rated) << threads << ":\n" << run.out;
+        EXPECT_EQ(run.err, "velmo-solve: -:4: unexpected 'b' at cell 1\n");
+        EXPECT_TRUE(Run(std::string("--steps ") + threads, input).out == steps) << threads;
+    }
+    const std::vector<std::string> rows = Lines(Run("--rate --format=tsv", input).out);
+    ASSERT_EQ(rows.size(), 5 + kRated);
+    EXPECT_EQ(rows[0], "puzzle\tcount\tsolution\trating\ttechnique\tcomment");
+    EXPECT_EQ(rows[2], kEmpty + "\t2+\t\t\t\t");
+    EXPECT_EQ(rows[4], "\tinvalid\t\t\t\tunexpected 'b' at cell 1");
+    EXPECT_EQ(rows[5] + "\n", table);
+
+    // The bounds are included; a grid without a rating is never written.
+    std::sort(ratings.begin(), ratings.end());
+    const int low = ratings[3].first, high = ratings[8].first;
+    std::string within;
+    for (const CCorpusEntry& entry : std::vector(corpus.begin(), corpus.begin() + kRated)) {
+        const std::string puzzle = GridToText(entry.puzzle);
+        const auto found = std::find_if(ratings.begin(), ratings.end(), [&](const auto& rating) {
+            return rating.second == puzzle;
+        });
+        if (found->first >= low && found->first <= high) within += puzzle + "\n";
+    }
+    const auto bound = [](int tenths) {
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+    };
+    const CRun filtered =
+        Run("--min-rating=" + bound(low) + " --max-rating " + bound(high) + " -j2", input);
+    EXPECT_EQ(filtered.out, within);
+    EXPECT_FALSE(within.empty());
+
+    // Other answers are defined on 81 values.
+    const CRun solved = Run("", pencil + "\n");
+    EXPECT_EQ(solved.status, 1);
+    EXPECT_EQ(solved.out, "invalid\n");
+    EXPECT_EQ(solved.err,
+              "velmo-solve: -:1: a pencil-mark puzzle: only --rate, --steps, "
+              "--min-rating and --max-rating read it\n");
 }
 
 }  // namespace
