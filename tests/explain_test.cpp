@@ -110,6 +110,11 @@ class ExplainTest : public QObject {
 
   private slots:
     void init() {
+        // The keys are the window's shortcuts, which need it active; a Wayland client cannot
+        // activate its own window.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            QSKIP("the window cannot be activated here");
+        }
         m_dlg = std::make_unique<CvelmoDlg>();
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
