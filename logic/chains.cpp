@@ -336,38 +336,43 @@ class CFastStatic {
         }
         for (int d = 1; d <= 9; ++d) {
             for (int u = 0; u < kUnitCount; ++u) {
-                if (Count(ctx.up.pos[u][d]) == 2) m_pairs[d].push_back(m_cand[d] & kUnitBits[u]);
+                const unsigned pos = ctx.up.pos[u][d];
+                if (Count(pos) != 2) continue;
+                const int a = kUnitCells[u][LowestBit(pos)];
+                const int b = kUnitCells[u][LowestBit(pos & (pos - 1))];
+                m_partner[d][a] |= CellBit(b);
+                m_partner[d][b] |= CellBit(a);
             }
         }
     }
 
-    // Follows `start`; true when it reaches its opposite (then `out` is incomplete).
-    bool Run(int start, CBoards& out) {
+    // Follows `start` for at most `waves` links; true when it reaches its opposite (then
+    // `out` is incomplete).
+    // With `oneDigit`, only the links of the start's digit: X-chains.
+    bool Run(int start, CBoards& out, int waves = kNodeCount, bool oneDigit = false) {
         std::array<Bits, 10> waveOn{}, waveOff{};
         out = CBoards{};
         const int cell = CellOf(start), d = DigitOf(start);
         (IsOn(start) ? out.on : out.off)[d] |= CellBit(cell);
         (IsOn(start) ? waveOn : waveOff)[d] |= CellBit(cell);
-        for (bool any = true; any;) {
+        for (bool any = true; any && waves-- > 0;) {
             std::array<Bits, 10> nextOn{}, nextOff{};
             for (int e = 1; e <= 9; ++e) {
                 for (Bits b = waveOn[e]; b != 0; b &= b - 1) {
                     const int c = LowestCell(b);
                     nextOff[e] |= kPeerBits[c] & m_cand[e];
+                    if (oneDigit) continue;
                     for (unsigned m = m_ctx.grid.masks[c] & ~(1u << e); m != 0; m &= m - 1) {
                         nextOff[LowestBit(m)] |= CellBit(c);
                     }
                 }
                 const Bits off = waveOff[e];
                 if (off == 0) continue;
-                for (Bits b = off & m_bivalue; b != 0; b &= b - 1) {
+                for (Bits b = oneDigit ? 0 : off & m_bivalue; b != 0; b &= b - 1) {
                     const int c = LowestCell(b);
                     nextOn[LowestBit(m_ctx.grid.masks[c] & ~(1u << e))] |= CellBit(c);
                 }
-                for (Bits pair : m_pairs[e]) {
-                    const Bits hit = pair & off;
-                    if (hit != 0) nextOn[e] |= hit == pair ? pair : pair & ~hit;
-                }
+                for (Bits b = off; b != 0; b &= b - 1) nextOn[e] |= m_partner[e][LowestCell(b)];
             }
             any = false;
             for (int e = 1; e <= 9; ++e) {
@@ -386,7 +391,8 @@ class CFastStatic {
     const CContext& m_ctx;
     std::array<Bits, 10> m_cand{};
     Bits m_bivalue = 0;
-    std::array<std::vector<Bits>, 10> m_pairs;  // each digit's two places in a unit
+    // For each digit and cell, the cells that are its only other place in a unit.
+    std::array<std::array<Bits, kCellCount>, 10> m_partner{};
 };
 
 // The number of nodes a conclusion rests on: the node and all its ancestors.
@@ -479,37 +485,55 @@ std::vector<int> Candidates(const CCandidateGrid& grid) {
 }
 
 // X-chains and forcing chains: an assumption that, along strong and weak links in turn,
-// comes back to its own opposite.
+// comes back to its own opposite. X-chains (one digit, cheap to follow) are looked for
+// first; then each chain found bounds how far the others need to be followed.
 std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly) {
     std::optional<CConclusion> best;
     CPropagator prop(ctx, CMode::kStatic, 0);
-    CFastStatic fast(ctx);
+    auto fast = std::make_unique<CFastStatic>(ctx);
     CBoards boards;
     auto imp = std::make_unique<CImplications>();
-    for (int cand : Candidates(ctx.grid)) {
-        if (ctx.stop.stop_requested()) return std::nullopt;
-        for (bool on : {true, false}) {
-            const int start = 2 * cand + (on ? 1 : 0);
-            if (!fast.Run(start, boards)) continue;
-            prop.Run(start, *imp);
-            // The static propagation keeps the first side it reaches, so look for the
-            // opposite among what it would have set: an on that leads to its own off.
-            const int target = start ^ 1;
-            if (!imp->contradiction || !imp->set[target]) continue;
-            CConclusion c;
-            c.node = target;
-            c.complexity = Complexity(ctx, *imp, {target});
-            std::bitset<kNodeCount> seen;
-            Ancestors(ctx, *imp, {target}, seen);
-            bool oneDigit = true;
-            for (int node = 0; node < kNodeCount && oneDigit; ++node) {
-                if (seen[node] && DigitOf(node) != DigitOf(start)) oneDigit = false;
+    const std::vector<int> cands = Candidates(ctx.grid);
+    auto conclude = [&](int start) {
+        prop.Run(start, *imp);
+        const int target = start ^ 1;
+        if (!imp->contradiction || !imp->set[target]) return;
+        CConclusion c;
+        c.node = target;
+        std::bitset<kNodeCount> seen;
+        c.complexity = Ancestors(ctx, *imp, {target}, seen);
+        bool oneDigit = true;
+        for (size_t node = seen._Find_first(); node < kNodeCount; node = seen._Find_next(node)) {
+            oneDigit &= DigitOf(int(node)) == DigitOf(start);
+        }
+        c.technique = oneDigit ? CTechnique::kXChain : CTechnique::kForcingChain;
+        c.rating = BaseRating(c.technique) + ChainLengthBonus(c.complexity);
+        c.pattern = {CandOf(start)};
+        Offer(best, std::move(c));
+    };
+    // The links a chain may still have and be easier than the best so far.
+    auto bound = [&](CTechnique technique) {
+        if (!best) return int(kNodeCount);
+        int nodes = 2;
+        while (nodes < kNodeCount &&
+               BaseRating(technique) + ChainLengthBonus(nodes + 1) < best->rating) {
+            ++nodes;
+        }
+        return nodes - 1;
+    };
+    for (bool xOnly : {true, false}) {
+        const CTechnique technique = xOnly ? CTechnique::kXChain : CTechnique::kForcingChain;
+        int waves = bound(technique);
+        for (int cand : cands) {
+            if (ctx.stop.stop_requested()) return std::nullopt;
+            for (bool on : {true, false}) {
+                if (waves <= 0) return best;
+                const int start = 2 * cand + (on ? 1 : 0);
+                if (!fast->Run(start, boards, waves, xOnly)) continue;
+                conclude(start);
+                if (firstOnly && best) return best;
+                waves = bound(technique);
             }
-            c.technique = oneDigit ? CTechnique::kXChain : CTechnique::kForcingChain;
-            c.rating = BaseRating(c.technique) + ChainLengthBonus(c.complexity);
-            c.pattern = {CandOf(start)};
-            Offer(best, std::move(c));
-            if (firstOnly) return best;
         }
     }
     return best;
@@ -559,10 +583,10 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
             fast.Run(2 * cand, off(cand));
         }
     } else {
-        CFastStatic fast(ctx);
+        auto fast = std::make_unique<CFastStatic>(ctx);
         for (int cand : cands) {
             if (ctx.stop.stop_requested()) return std::nullopt;
-            fast.Run(2 * cand + 1, on(cand));
+            fast->Run(2 * cand + 1, on(cand));
         }
     }
     // The chains behind a conclusion, followed again with their causes once per assumption.
