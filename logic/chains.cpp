@@ -39,6 +39,10 @@ constexpr bool IsOn(int node) {
 
 enum class CMode : uint8_t { kStatic, kNishio, kDynamic };
 
+// Which links a static chain follows: X-links join a digit's places in a unit, Y-links the
+// candidates of a cell. Chains of one kind only are easier than those that mix them.
+enum CLinks : uint8_t { kXLinks = 1, kYLinks = 2, kAllLinks = 3 };
+
 // How a node came to be set.
 enum class CCause : uint8_t {
     kNone,    // not set
@@ -69,8 +73,8 @@ struct CContext {
 
 class CPropagator {
   public:
-    CPropagator(const CContext& ctx, CMode mode, int level)
-        : m_ctx(ctx), m_mode(mode), m_level(level) {}
+    CPropagator(const CContext& ctx, CMode mode, int level, CLinks links = kAllLinks)
+        : m_ctx(ctx), m_mode(mode), m_level(level), m_links(links) {}
 
     // Follows `start` to its end, or to a contradiction.
     void Run(int start, CImplications& out) {
@@ -117,7 +121,7 @@ class CPropagator {
     void Expand(int node) {
         const int cell = CellOf(node), d = DigitOf(node);
         if (IsOn(node)) {
-            if (m_mode != CMode::kNishio) {
+            if (m_mode != CMode::kNishio && (m_links & kYLinks) != 0) {
                 for (unsigned m = m_masks[cell] & ~(1u << d); m != 0; m &= m - 1) {
                     Set(NodeOf(cell, LowestBit(m), false), CCause::kParent, node);
                 }
@@ -130,13 +134,13 @@ class CPropagator {
         }
         if (m_mode == CMode::kStatic) {
             const unsigned mask = m_ctx.grid.masks[cell];
-            if (Count(mask) == 2) {
+            if (Count(mask) == 2 && (m_links & kYLinks) != 0) {
                 Set(NodeOf(cell, LowestBit(mask & ~(1u << d)), true), CCause::kParent, node);
             }
             const CCellUnits& units = kCellUnits[cell];
             for (int u : {int(units.box), int(units.row), int(units.column)}) {
                 const unsigned pos = m_ctx.up.pos[u][d];
-                if (Count(pos) != 2) continue;
+                if (Count(pos) != 2 || (m_links & kXLinks) == 0) continue;
                 for (unsigned p = pos; p != 0; p &= p - 1) {
                     const int other = kUnitCells[u][LowestBit(p)];
                     if (other != cell) Set(NodeOf(other, d, true), CCause::kParent, node);
@@ -194,6 +198,7 @@ class CPropagator {
     const CContext& m_ctx;
     CMode m_mode;
     int m_level;
+    CLinks m_links;
     int m_start = 0;
     CImplications* m_out = nullptr;
     std::array<uint16_t, kCellCount> m_masks{};
@@ -348,8 +353,8 @@ class CFastStatic {
 
     // Follows `start` for at most `waves` links; true when it reaches its opposite (then
     // `out` is incomplete).
-    // With `oneDigit`, only the links of the start's digit: X-chains.
-    bool Run(int start, CBoards& out, int waves = kNodeCount, bool oneDigit = false) {
+    bool Run(int start, CBoards& out, int waves = kNodeCount, CLinks links = kAllLinks) {
+        const bool y = (links & kYLinks) != 0, x = (links & kXLinks) != 0;
         std::array<Bits, 10> waveOn{}, waveOff{};
         out = CBoards{};
         const int cell = CellOf(start), d = DigitOf(start);
@@ -361,18 +366,20 @@ class CFastStatic {
                 for (Bits b = waveOn[e]; b != 0; b &= b - 1) {
                     const int c = LowestCell(b);
                     nextOff[e] |= kPeerBits[c] & m_cand[e];
-                    if (oneDigit) continue;
+                    if (!y) continue;
                     for (unsigned m = m_ctx.grid.masks[c] & ~(1u << e); m != 0; m &= m - 1) {
                         nextOff[LowestBit(m)] |= CellBit(c);
                     }
                 }
                 const Bits off = waveOff[e];
                 if (off == 0) continue;
-                for (Bits b = oneDigit ? 0 : off & m_bivalue; b != 0; b &= b - 1) {
+                for (Bits b = y ? off & m_bivalue : 0; b != 0; b &= b - 1) {
                     const int c = LowestCell(b);
                     nextOn[LowestBit(m_ctx.grid.masks[c] & ~(1u << e))] |= CellBit(c);
                 }
-                for (Bits b = off; b != 0; b &= b - 1) nextOn[e] |= m_partner[e][LowestCell(b)];
+                for (Bits b = x ? off : 0; b != 0; b &= b - 1) {
+                    nextOn[e] |= m_partner[e][LowestCell(b)];
+                }
             }
             any = false;
             for (int e = 1; e <= 9; ++e) {
@@ -489,50 +496,48 @@ std::vector<int> Candidates(const CCandidateGrid& grid) {
 // first; then each chain found bounds how far the others need to be followed.
 std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly) {
     std::optional<CConclusion> best;
-    CPropagator prop(ctx, CMode::kStatic, 0);
     auto fast = std::make_unique<CFastStatic>(ctx);
     CBoards boards;
     auto imp = std::make_unique<CImplications>();
     const std::vector<int> cands = Candidates(ctx.grid);
-    auto conclude = [&](int start) {
+    auto conclude = [&](int start, CLinks links) {
+        CPropagator prop(ctx, CMode::kStatic, 0, links);
         prop.Run(start, *imp);
         const int target = start ^ 1;
         if (!imp->contradiction || !imp->set[target]) return;
         CConclusion c;
         c.node = target;
-        std::bitset<kNodeCount> seen;
-        c.complexity = Ancestors(ctx, *imp, {target}, seen);
-        bool oneDigit = true;
-        for (size_t node = seen._Find_first(); node < kNodeCount; node = seen._Find_next(node)) {
-            oneDigit &= DigitOf(int(node)) == DigitOf(start);
-        }
-        c.technique = oneDigit ? CTechnique::kXChain : CTechnique::kForcingChain;
-        c.rating = BaseRating(c.technique) + ChainLengthBonus(c.complexity);
+        c.complexity = Complexity(ctx, *imp, {target});
+        c.technique = links == kXLinks ? CTechnique::kXChain : CTechnique::kForcingChain;
+        c.rating = (links == kAllLinks ? BaseRating(CTechnique::kForcingChain)
+                                       : BaseRating(CTechnique::kXChain)) +
+                   ChainLengthBonus(c.complexity);
         c.pattern = {CandOf(start)};
         Offer(best, std::move(c));
     };
     // The links a chain may still have and be easier than the best so far.
-    auto bound = [&](CTechnique technique) {
+    auto bound = [&](int base) {
         if (!best) return int(kNodeCount);
         int nodes = 2;
-        while (nodes < kNodeCount &&
-               BaseRating(technique) + ChainLengthBonus(nodes + 1) < best->rating) {
-            ++nodes;
-        }
+        while (nodes < kNodeCount && base + ChainLengthBonus(nodes + 1) < best->rating) ++nodes;
         return nodes - 1;
     };
-    for (bool xOnly : {true, false}) {
-        const CTechnique technique = xOnly ? CTechnique::kXChain : CTechnique::kForcingChain;
-        int waves = bound(technique);
+    // X-chains first: one kind of link only, cheaper to follow and easier. (Chains of
+    // Y-links alone are not looked for apart: as the rated collections have it, the scale
+    // values the chains of two-candidate cells that a Y-only pass would find as mixed ones.)
+    for (CLinks links : {kXLinks, kAllLinks}) {
+        const int base = links == kAllLinks ? BaseRating(CTechnique::kForcingChain)
+                                            : BaseRating(CTechnique::kXChain);
+        int waves = bound(base);
         for (int cand : cands) {
             if (ctx.stop.stop_requested()) return std::nullopt;
             for (bool on : {true, false}) {
                 if (waves <= 0) return best;
                 const int start = 2 * cand + (on ? 1 : 0);
-                if (!fast->Run(start, boards, waves, xOnly)) continue;
-                conclude(start);
+                if (!fast->Run(start, boards, waves, links)) continue;
+                conclude(start, links);
                 if (firstOnly && best) return best;
-                waves = bound(technique);
+                waves = bound(base);
             }
         }
     }
