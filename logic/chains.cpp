@@ -804,16 +804,17 @@ bool CFastPropagator::Nest() {
 
 }  // namespace
 
-std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop) {
+std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop, int maxLevel) {
     const CContext ctx(grid, stop);
     if (auto c = ChainRungs(ctx, 0, false, true)) return StepOf(*c);
     // Deeper nesting always ends on a grid with one solution; on any other grid it may never
     // find a step, so it runs only once the candidates are known to allow exactly one.
     if (CountCandidateSolutions(grid) != 1) return std::nullopt;
-    for (int level = 1;; ++level) {
+    for (int level = 1; level <= maxLevel; ++level) {
         if (stop.stop_requested()) return std::nullopt;
         if (auto c = MultipleChains(ctx, CMode::kDynamic, level, false)) return StepOf(*c);
     }
+    return std::nullopt;
 }
 
 }  // namespace logic
