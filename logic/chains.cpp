@@ -39,6 +39,10 @@ constexpr bool IsOn(int node) {
 
 enum class CMode : uint8_t { kStatic, kNishio, kDynamic };
 
+// Which links a static chain follows: X-links join a digit's places in a unit, Y-links the
+// candidates of a cell. Chains of one kind only are easier than those that mix them.
+enum CLinks : uint8_t { kXLinks = 1, kYLinks = 2, kAllLinks = 3 };
+
 // How a node came to be set.
 enum class CCause : uint8_t {
     kNone,    // not set
@@ -69,8 +73,8 @@ struct CContext {
 
 class CPropagator {
   public:
-    CPropagator(const CContext& ctx, CMode mode, int level)
-        : m_ctx(ctx), m_mode(mode), m_level(level) {}
+    CPropagator(const CContext& ctx, CMode mode, int level, CLinks links = kAllLinks)
+        : m_ctx(ctx), m_mode(mode), m_level(level), m_links(links) {}
 
     // Follows `start` to its end, or to a contradiction.
     void Run(int start, CImplications& out) {
@@ -117,7 +121,7 @@ class CPropagator {
     void Expand(int node) {
         const int cell = CellOf(node), d = DigitOf(node);
         if (IsOn(node)) {
-            if (m_mode != CMode::kNishio) {
+            if (m_mode != CMode::kNishio && (m_links & kYLinks) != 0) {
                 for (unsigned m = m_masks[cell] & ~(1u << d); m != 0; m &= m - 1) {
                     Set(NodeOf(cell, std::countr_zero(m), false), CCause::kParent, node);
                 }
@@ -130,13 +134,13 @@ class CPropagator {
         }
         if (m_mode == CMode::kStatic) {
             const unsigned mask = m_ctx.grid.masks[cell];
-            if (Count(mask) == 2) {
+            if (Count(mask) == 2 && (m_links & kYLinks) != 0) {
                 Set(NodeOf(cell, std::countr_zero(mask & ~(1u << d)), true), CCause::kParent, node);
             }
             const CCellUnits& units = kCellUnits[cell];
             for (int u : {int(units.box), int(units.row), int(units.column)}) {
                 const unsigned pos = m_ctx.up.pos[u][d];
-                if (Count(pos) != 2) continue;
+                if (Count(pos) != 2 || (m_links & kXLinks) == 0) continue;
                 for (unsigned p = pos; p != 0; p &= p - 1) {
                     const int other = kUnitCells[u][std::countr_zero(p)];
                     if (other != cell) Set(NodeOf(other, d, true), CCause::kParent, node);
@@ -194,6 +198,7 @@ class CPropagator {
     const CContext& m_ctx;
     CMode m_mode;
     int m_level;
+    CLinks m_links;
     int m_start = 0;
     CImplications* m_out = nullptr;
     std::array<uint16_t, kCellCount> m_masks{};
@@ -336,37 +341,44 @@ class CFastStatic {
         }
         for (int d = 1; d <= 9; ++d) {
             for (int u = 0; u < kUnitCount; ++u) {
-                if (Count(ctx.up.pos[u][d]) == 2) m_pairs[d].push_back(m_cand[d] & kUnitBits[u]);
+                const unsigned pos = ctx.up.pos[u][d];
+                if (Count(pos) != 2) continue;
+                const int a = kUnitCells[u][std::countr_zero(pos)];
+                const int b = kUnitCells[u][std::countr_zero(pos & (pos - 1))];
+                m_partner[d][a] |= CellBit(b);
+                m_partner[d][b] |= CellBit(a);
             }
         }
     }
 
-    // Follows `start`; true when it reaches its opposite (then `out` is incomplete).
-    bool Run(int start, CBoards& out) {
+    // Follows `start` for at most `waves` links; true when it reaches its opposite (then
+    // `out` is incomplete).
+    bool Run(int start, CBoards& out, int waves = kNodeCount, CLinks links = kAllLinks) {
+        const bool y = (links & kYLinks) != 0, x = (links & kXLinks) != 0;
         std::array<Bits, 10> waveOn{}, waveOff{};
         out = CBoards{};
         const int cell = CellOf(start), d = DigitOf(start);
         (IsOn(start) ? out.on : out.off)[d] |= CellBit(cell);
         (IsOn(start) ? waveOn : waveOff)[d] |= CellBit(cell);
-        for (bool any = true; any;) {
+        for (bool any = true; any && waves-- > 0;) {
             std::array<Bits, 10> nextOn{}, nextOff{};
             for (int e = 1; e <= 9; ++e) {
                 for (Bits b = waveOn[e]; b != 0; b &= b - 1) {
                     const int c = LowestCell(b);
                     nextOff[e] |= kPeerBits[c] & m_cand[e];
+                    if (!y) continue;
                     for (unsigned m = m_ctx.grid.masks[c] & ~(1u << e); m != 0; m &= m - 1) {
                         nextOff[std::countr_zero(m)] |= CellBit(c);
                     }
                 }
                 const Bits off = waveOff[e];
                 if (off == 0) continue;
-                for (Bits b = off & m_bivalue; b != 0; b &= b - 1) {
+                for (Bits b = y ? off & m_bivalue : 0; b != 0; b &= b - 1) {
                     const int c = LowestCell(b);
                     nextOn[std::countr_zero(m_ctx.grid.masks[c] & ~(1u << e))] |= CellBit(c);
                 }
-                for (Bits pair : m_pairs[e]) {
-                    const Bits hit = pair & off;
-                    if (hit != 0) nextOn[e] |= hit == pair ? pair : pair & ~hit;
+                for (Bits b = x ? off : 0; b != 0; b &= b - 1) {
+                    nextOn[e] |= m_partner[e][LowestCell(b)];
                 }
             }
             any = false;
@@ -386,7 +398,8 @@ class CFastStatic {
     const CContext& m_ctx;
     std::array<Bits, 10> m_cand{};
     Bits m_bivalue = 0;
-    std::array<std::vector<Bits>, 10> m_pairs;  // each digit's two places in a unit
+    // For each digit and cell, the cells that are its only other place in a unit.
+    std::array<std::array<Bits, kCellCount>, 10> m_partner{};
 };
 
 // The number of nodes a conclusion rests on: the node and all its ancestors.
@@ -479,37 +492,53 @@ std::vector<int> Candidates(const CCandidateGrid& grid) {
 }
 
 // X-chains and forcing chains: an assumption that, along strong and weak links in turn,
-// comes back to its own opposite.
+// comes back to its own opposite. X-chains (one digit, cheap to follow) are looked for
+// first; then each chain found bounds how far the others need to be followed.
 std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly) {
     std::optional<CConclusion> best;
-    CPropagator prop(ctx, CMode::kStatic, 0);
-    CFastStatic fast(ctx);
+    auto fast = std::make_unique<CFastStatic>(ctx);
     CBoards boards;
     auto imp = std::make_unique<CImplications>();
-    for (int cand : Candidates(ctx.grid)) {
-        if (ctx.stop.stop_requested()) return std::nullopt;
-        for (bool on : {true, false}) {
-            const int start = 2 * cand + (on ? 1 : 0);
-            if (!fast.Run(start, boards)) continue;
-            prop.Run(start, *imp);
-            // The static propagation keeps the first side it reaches, so look for the
-            // opposite among what it would have set: an on that leads to its own off.
-            const int target = start ^ 1;
-            if (!imp->contradiction || !imp->set[target]) continue;
-            CConclusion c;
-            c.node = target;
-            c.complexity = Complexity(ctx, *imp, {target});
-            std::bitset<kNodeCount> seen;
-            Ancestors(ctx, *imp, {target}, seen);
-            bool oneDigit = true;
-            for (int node = 0; node < kNodeCount && oneDigit; ++node) {
-                if (seen[node] && DigitOf(node) != DigitOf(start)) oneDigit = false;
+    const std::vector<int> cands = Candidates(ctx.grid);
+    auto conclude = [&](int start, CLinks links) {
+        CPropagator prop(ctx, CMode::kStatic, 0, links);
+        prop.Run(start, *imp);
+        const int target = start ^ 1;
+        if (!imp->contradiction || !imp->set[target]) return;
+        CConclusion c;
+        c.node = target;
+        c.complexity = Complexity(ctx, *imp, {target});
+        c.technique = links == kXLinks ? CTechnique::kXChain : CTechnique::kForcingChain;
+        c.rating = (links == kAllLinks ? BaseRating(CTechnique::kForcingChain)
+                                       : BaseRating(CTechnique::kXChain)) +
+                   ChainLengthBonus(c.complexity);
+        c.pattern = {CandOf(start)};
+        Offer(best, std::move(c));
+    };
+    // The links a chain may still have and be easier than the best so far.
+    auto bound = [&](int base) {
+        if (!best) return int(kNodeCount);
+        int nodes = 2;
+        while (nodes < kNodeCount && base + ChainLengthBonus(nodes + 1) < best->rating) ++nodes;
+        return nodes - 1;
+    };
+    // X-chains first: one kind of link only, cheaper to follow and easier. (Chains of
+    // Y-links alone are not looked for apart: as the rated collections have it, the scale
+    // values the chains of two-candidate cells that a Y-only pass would find as mixed ones.)
+    for (CLinks links : {kXLinks, kAllLinks}) {
+        const int base = links == kAllLinks ? BaseRating(CTechnique::kForcingChain)
+                                            : BaseRating(CTechnique::kXChain);
+        int waves = bound(base);
+        for (int cand : cands) {
+            if (ctx.stop.stop_requested()) return std::nullopt;
+            for (bool on : {true, false}) {
+                if (waves <= 0) return best;
+                const int start = 2 * cand + (on ? 1 : 0);
+                if (!fast->Run(start, boards, waves, links)) continue;
+                conclude(start, links);
+                if (firstOnly && best) return best;
+                waves = bound(base);
             }
-            c.technique = oneDigit ? CTechnique::kXChain : CTechnique::kForcingChain;
-            c.rating = BaseRating(c.technique) + ChainLengthBonus(c.complexity);
-            c.pattern = {CandOf(start)};
-            Offer(best, std::move(c));
-            if (firstOnly) return best;
         }
     }
     return best;
@@ -559,10 +588,10 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
             fast.Run(2 * cand, off(cand));
         }
     } else {
-        CFastStatic fast(ctx);
+        auto fast = std::make_unique<CFastStatic>(ctx);
         for (int cand : cands) {
             if (ctx.stop.stop_requested()) return std::nullopt;
-            fast.Run(2 * cand + 1, on(cand));
+            fast->Run(2 * cand + 1, on(cand));
         }
     }
     // The chains behind a conclusion, followed again with their causes once per assumption.
@@ -775,16 +804,17 @@ bool CFastPropagator::Nest() {
 
 }  // namespace
 
-std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop) {
+std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop, int maxLevel) {
     const CContext ctx(grid, stop);
     if (auto c = ChainRungs(ctx, 0, false, true)) return StepOf(*c);
     // Deeper nesting always ends on a grid with one solution; on any other grid it may never
     // find a step, so it runs only once the candidates are known to allow exactly one.
     if (CountCandidateSolutions(grid) != 1) return std::nullopt;
-    for (int level = 1;; ++level) {
+    for (int level = 1; level <= maxLevel; ++level) {
         if (stop.stop_requested()) return std::nullopt;
         if (auto c = MultipleChains(ctx, CMode::kDynamic, level, false)) return StepOf(*c);
     }
+    return std::nullopt;
 }
 
 }  // namespace logic

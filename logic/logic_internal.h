@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <stop_token>
@@ -51,8 +52,10 @@ std::optional<CStep> FindBasicStep(const CCandidateGrid& grid);
 std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique last);
 
 // The chain techniques, from X-chains up: the easiest step of the first rung that finds
-// one. nullopt when stopped, or when no rung up to the deepest nesting finds any.
-std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop);
+// one, nesting at most `maxLevel` deep. nullopt when stopped, or when no rung finds any;
+// without a limit that happens only on a grid without exactly one solution.
+std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop,
+                                   int maxLevel = INT_MAX);
 
 // Up to two solutions of `grid` as its candidates allow, counted by plain search: the check
 // that lets the nested chains stop on a grid they could never finish.

@@ -17,6 +17,7 @@
 #include <QPushButton>
 
 #include "cell_text.h"
+#include "explain_helper.h"
 #include "qt_puzzle_text.h"
 
 enum class CControlKind {
@@ -139,6 +140,12 @@ CvelmoDlg::CvelmoDlg(QWidget* parent, CQtSolverPlatform::TickCounter tickCounter
 
     for (const CControlTemplate& control : kControls) CreateControl(control);
     CreateCommands();
+    std::array<QLineEdit*, kCellCount> cells;
+    for (int i = 0; i < kCellCount; ++i) cells[i] = Cell(i);
+    m_explain = new CExplainHelper(this, cells,
+                                   [this](const PuzzleGrid& values, const CandidateMasks& struck) {
+                                       ApplyGridStep(values, false, struck);
+                                   });
     UpdateMarks(true);
     GetDlgItem(IDOK)->setFocus();
 }
@@ -262,6 +269,7 @@ CvelmoDlg::CGridState CvelmoDlg::GridState() const {
     for (int i = 0; i < kCellCount; ++i) state.texts[i] = Cell(i)->text();
     state.solved = m_solved;
     state.ambiguous = m_ambiguous;
+    state.help = m_explain->State();
     return state;
 }
 
@@ -271,6 +279,7 @@ void CvelmoDlg::RestoreGrid(const CGridState& state) {
     m_writingGrid = true;
     for (int i = 0; i < kCellCount; ++i) Cell(i)->setText(state.texts[i]);
     m_writingGrid = false;
+    m_explain->SetState(state.help);
     UpdateMarks();
 }
 
@@ -282,9 +291,18 @@ void CvelmoDlg::EndGridStep(CGridState before) {
 }
 
 void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved) {
+    ApplyGridStep(values, solved, m_explain->Struck());
+}
+
+void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved, const CandidateMasks& struck) {
     const PuzzleGrid current = ReadGrid();
-    if (values == current) return;
     const CGridState before = GridState();
+    if (values == current && struck == before.help.struck) return;
+    m_explain->SetStruck(struck);
+    if (values == current) {
+        EndGridStep(before);
+        return;
+    }
     m_ambiguous.reset();
     m_writingGrid = true;
     for (int i = 0; i < kCellCount; ++i) {
@@ -338,6 +356,7 @@ void CvelmoDlg::OnCalculate() {
             if (typed[i] == 0) m_solved.set(i);
         }
         m_ambiguous = AmbiguousCells(grid);
+        m_explain->OnGridReset();
         WriteGrid(grid);
         EndGridStep(before);
         return;
@@ -390,6 +409,7 @@ std::bitset<kCellCount> CvelmoDlg::AmbiguousCells(const PuzzleGrid& shown) const
 
 void CvelmoDlg::OnClear() {
     const CGridState before = GridState();
+    m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
     m_writingGrid = true;
@@ -399,19 +419,25 @@ void CvelmoDlg::OnClear() {
     EndGridStep(before);
 }
 
-std::optional<PuzzleGrid> CvelmoDlg::ClipboardPuzzle() const {
+std::optional<CPuzzleText> CvelmoDlg::ClipboardPuzzle() const {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     if (data == nullptr || !data->hasText()) return std::nullopt;
-    return PuzzleFromText(data->text());
+    return ReadPuzzleText(data->text());
 }
 
 bool CvelmoDlg::PastePuzzle() {
-    const std::optional<PuzzleGrid> puzzle = ClipboardPuzzle();
+    const std::optional<CPuzzleText> puzzle = ClipboardPuzzle();
     if (!puzzle) return false;
     const CGridState before = GridState();
+    m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
-    WriteGrid(*puzzle);
+    // A pencil-mark puzzle: the digits it places go into the fields, its candidates into
+    // the help's candidates view.
+    std::optional<CCandidateGrid> marks;
+    if (puzzle->pencilMarks) marks = PencilMarkPuzzle(puzzle->masks);
+    WriteGrid(marks ? marks->values : puzzle->values);
+    if (marks) m_explain->SetPuzzle(*marks);
     EndGridStep(before);
     return true;
 }
@@ -446,7 +472,9 @@ void CvelmoDlg::UpdateMarks(bool repaint) {
     const std::bitset<kCellCount> conflicts = RepeatedDigits(grid);
     for (int i = 0; i < kCellCount; ++i) {
         uint8_t marks = 0;
-        if (grid[i] != 0) marks |= m_solved[i] ? kSolved : kGiven;
+        if (grid[i] != 0) {
+            marks |= m_solved[i] ? kSolved : m_explain->IsEntry(i) ? kEntry : kGiven;
+        }
         if (conflicts[i]) marks |= kConflict;
         if (m_ambiguous[i]) marks |= kAmbiguous;
         if (repaint || marks != m_shownMarks[i]) ShowMarks(i, marks);
@@ -462,6 +490,7 @@ void CvelmoDlg::ShowMarks(int index, uint8_t marks) {
     QPalette colours;
     const QPalette& theme = palette();
     if (marks & kSolved) Recolour(colours, QPalette::Text, theme, QPalette::Link);
+    if (marks & kEntry) Recolour(colours, QPalette::Text, theme, QPalette::LinkVisited);
     if (marks & kAmbiguous) Recolour(colours, QPalette::Base, theme, QPalette::Midlight);
     if (marks & kConflict) {
         Recolour(colours, QPalette::Base, theme, QPalette::Highlight);
@@ -472,6 +501,7 @@ void CvelmoDlg::ShowMarks(int index, uint8_t marks) {
     QStringList description{tr("Cell %1").arg(IDC_CELL_FIRST + index)};
     if (marks & kGiven) description << tr("给定");
     if (marks & kSolved) description << tr("已解");
+    if (marks & kEntry) description << tr("填入");
     if (marks & kConflict) description << tr("冲突");
     if (marks & kAmbiguous) description << tr("多解");
     cell->setAccessibleDescription(description.join(QStringLiteral("，")));
@@ -510,6 +540,8 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
             menu->removeAction(action);
         }
     }
+    menu->addSeparator();
+    m_explain->AddCellActions(menu, CellIndex(cell));
     menu->addSeparator();
     m_pastePuzzleAction->setEnabled(ClipboardPuzzle().has_value());
     menu->addAction(m_pastePuzzleAction);

@@ -10,7 +10,9 @@
 #include <deque>
 #include <optional>
 
+#include "explain_helper.h"
 #include "grid_solver.h"
+#include "puzzle_text.h"
 #include "qt_solver_platform.h"
 
 class QAccessibleInterface;
@@ -82,6 +84,9 @@ class CvelmoDlg : public QDialog {
     // Calculate and a puzzle paste are grid steps of their own; other code that changes
     // the grid (an applied hint) calls this.
     void ApplyGridStep(const PuzzleGrid& values, bool solved);
+    // The same, `struck` becoming in the same step the candidates the help shows struck out
+    // (an applied hint's eliminations); recorded when either changes.
+    void ApplyGridStep(const PuzzleGrid& values, bool solved, const CandidateMasks& struck);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +99,7 @@ class CvelmoDlg : public QDialog {
         kSolved = 2,     // a digit Calculate filled in
         kConflict = 4,   // a digit that repeats one in its row, column or box
         kAmbiguous = 8,  // a solved digit that some solution of the givens does not share
+        kEntry = 16,     // a digit typed after the help fixed the puzzle
     };
 
     // Everything a grid step changes and 撤销 restores.
@@ -101,6 +107,7 @@ class CvelmoDlg : public QDialog {
         std::array<QString, kCellCount> texts;  // exactly as they stood, " 7x" too
         std::bitset<kCellCount> solved;
         std::bitset<kCellCount> ambiguous;
+        CExplainState help;  // the help's puzzle and the candidates struck out
         bool operator==(const CGridState&) const = default;
     };
     // How many grid steps 撤销 goes back.
@@ -129,7 +136,7 @@ class CvelmoDlg : public QDialog {
     // Writes every cell, 0 as an empty one, and then shows the marks once.
     void WriteGrid(const PuzzleGrid& grid);
     // The grid on the clipboard, when it holds exactly one puzzle.
-    std::optional<PuzzleGrid> ClipboardPuzzle() const;
+    std::optional<CPuzzleText> ClipboardPuzzle() const;
     bool PastePuzzle();
     // The solved cells whose digit is not forced: some solution of the givens has another
     // digit there, `shown` being the solution in the cells. A cell whose test passed its
@@ -154,8 +161,9 @@ class CvelmoDlg : public QDialog {
     int m_baseUnitY = 0;              // character height of the dialog font, pixels
     QAction* m_pastePuzzleAction = nullptr;
     QAction* m_copyPuzzleAction = nullptr;
-    std::deque<CGridState> m_undoSteps;  // the grid before each grid step, the last one last
-    std::deque<CGridState> m_redoSteps;  // the grid before each undo, the last one last
+    CExplainHelper* m_explain = nullptr;  // hints, candidates, steps, rating
+    std::deque<CGridState> m_undoSteps;   // the grid before each grid step, the last one last
+    std::deque<CGridState> m_redoSteps;   // the grid before each undo, the last one last
 
     std::bitset<kCellCount> m_solved;     // filled in by Calculate and not edited since
     std::bitset<kCellCount> m_ambiguous;  // of those, the ones some solution fills otherwise

@@ -1,0 +1,65 @@
+// Painting what the help adds to a cell: its candidates as small digits in a 3 x 3 block,
+// and a hint's marks. Shared by the overlay inside each field of the dialog and by the
+// steps window's grid, so both look the same.
+#pragma once
+
+#include <QPalette>
+#include <QRectF>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "logic.h"
+
+class QPainter;
+
+// What a cell shows besides its own text. Digit masks: bit d for digit d.
+struct CCellPicture {
+    uint8_t value = 0;           // a digit to draw large: the steps window only (a field
+                                 // draws its own text)
+    bool placedByStep = false;   // the value was placed by a step, not given
+    uint16_t candidates = 0;     // drawn small, for an empty cell
+    uint16_t patternDigits = 0;  // candidates that prove the step
+    uint16_t placedDigits = 0;   // what the step places
+    uint16_t removedDigits = 0;  // what the step removes, drawn struck through
+    bool patternCell = false;    // a cell of the step's pattern
+    bool unitCell = false;       // a cell of the unit to look at
+
+    bool IsBlank() const {
+        return value == 0 && candidates == 0 && patternDigits == 0 && placedDigits == 0 &&
+               removedDigits == 0 && !patternCell && !unitCell;
+    }
+    friend bool operator==(const CCellPicture&, const CCellPicture&) = default;
+};
+
+using CGridPicture = std::array<CCellPicture, kCellCount>;
+
+// How far a step is shown: its unit only (the hint's first press), or its pattern and what it
+// changes as well (the second press, and the steps window).
+enum class CStepMarks : uint8_t { kUnit, kPattern };
+
+// Adds the marks of `step` to `picture`.
+void MarkStep(CGridPicture& picture, const CStep& step, CStepMarks marks);
+
+void PaintCell(QPainter& painter, const QRectF& rect, const CCellPicture& picture,
+               const QPalette& palette);
+
+// Painted over a field of the dialog, inside it, never touching its text (which 计算 reads);
+// mouse clicks and the focus go to the field beneath. A screen reader finds the candidates
+// as its accessible name.
+class CCellOverlay : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit CCellOverlay(QWidget* field);
+
+    void SetPicture(const CCellPicture& picture, const QString& spoken);
+    const CCellPicture& Picture() const { return m_picture; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    CCellPicture m_picture;
+};
