@@ -132,10 +132,10 @@ class ExplainTest : public QObject {
         TypeGrid(grid);
 
         Press(40, Qt::Key_H);
-        QTRY_VERIFY(!Said().isEmpty());
+        // Under load the "working" text may come first; the hint replaces it.
         const QString fullHouse = TechniqueDisplayName(CTechnique::kFullHouse);
-        QVERIFY2(Said().contains(fullHouse) && Said().contains(QStringLiteral("看第")),
-                 qPrintable(Said()));
+        QTRY_VERIFY2(Said().contains(fullHouse) && Said().contains(QStringLiteral("看第")),
+                     qPrintable(Said()));
         QCOMPARE(GridText(), grid);
 
         QTest::keyClick(Cell(40), Qt::Key_H, Qt::ControlModifier);
@@ -305,8 +305,7 @@ class ExplainTest : public QObject {
         const int wrong = right == 9 ? 1 : right + 1;
         QTest::keyClicks(Cell(0), QString::number(wrong));
         Press(10, Qt::Key_H);
-        QTRY_VERIFY(!Said().isEmpty());
-        QVERIFY2(
+        QTRY_VERIFY2(
             Said().startsWith(QStringLiteral("r1c1")) && Said().contains(QStringLiteral("不同")),
             qPrintable(Said()));
         QVERIFY(Overlay(0)->Picture().patternCell);
