@@ -682,6 +682,13 @@ CChoice ChooseMostSeenPair(const CBandState& s) {
     return choice.cell ? choice : ChooseFirstCell(s);
 }
 
+// Counts a guess; false, and the search abandoned, when it is one more than allowed.
+bool Guess(CEngineSearch& search) {
+    if (++search.guesses <= search.maxGuesses) return true;
+    search.aborted = true;
+    return false;
+}
+
 // Searches below `s`, which is not yet propagated; returns true to stop.
 bool Branch(CBandState& s, CEngineSearch& search) {
     CPropagator propagator(s);
@@ -714,7 +721,7 @@ bool Branch(CBandState& s, CEngineSearch& search) {
             const bool last = rest == 0;
             CBandState guess;
             CBandState& next = last ? s : (guess = s);
-            if (!last) ++search.guesses;
+            if (!last && !Guess(search)) return true;
             Restrict(next, choice.d, choice.unit, p);
             if (Branch(next, search)) return true;
         }
@@ -730,7 +737,7 @@ bool Branch(CBandState& s, CEngineSearch& search) {
         const bool last = digits == 0;
         CBandState guess;
         CBandState& next = last ? s : (guess = s);
-        if (!last) ++search.guesses;
+        if (!last && !Guess(search)) return true;
         CPropagator fixer(next);
         if (!fixer.Fix(d, b, bit, true)) {
             NoteConflict(fixer, search);

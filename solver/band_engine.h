@@ -29,6 +29,7 @@ struct CEngineSearch {
     int limit = 2;                    // stop after this many solutions
     PuzzleGrid* solutions = nullptr;  // null, or room for `limit` grids: the solutions found
     std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
+    int64_t maxGuesses = INT64_MAX;   // a guess beyond this many abandons the search
 
     // Contradictions met so far, per unit (0-2 bands, 3-5 stacks) and digit index: the
     // search branches where they cluster.
@@ -47,7 +48,7 @@ struct CEngineSearch {
 
     int found = 0;         // solutions found, at most `limit`
     int64_t guesses = 0;   // branches taken beyond the first at each choice
-    bool aborted = false;  // `expired` said to stop
+    bool aborted = false;  // `expired` said to stop, or the guesses passed maxGuesses
 };
 
 namespace band_engine {

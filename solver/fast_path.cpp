@@ -56,17 +56,19 @@ CFastOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CFastPat
     return outcome;
 }
 
-CSolutionCount Count(const uint8_t* grid, CFastPathWork* work) {
+std::optional<CSolutionCount> Count(const uint8_t* grid, int64_t maxGuesses, CFastPathWork* work) {
     CSolutionCount result;
     CBandState state;
     CEngineSearch search;
     if (band_engine::Load(grid, state)) {
         search.limit = 2;
         search.solutions = result.solutions.data();
+        search.maxGuesses = maxGuesses;
         band_engine::Search(state, search);
         result.count = search.found;
     }
     if (work) *work = {search.guesses, 0};
+    if (search.aborted) return std::nullopt;
     return result;
 }
 

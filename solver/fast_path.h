@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
 #include "grid_solver.h"
@@ -31,8 +32,9 @@ struct CFastPath {
     // what the call spent.
     CFastOutcome (*solve)(uint8_t* grid, const std::function<bool()>& expired, CFastPathWork* work);
 
-    // CountSolutions for a grid of cells 0-9.
-    CSolutionCount (*count)(const uint8_t* grid, CFastPathWork* work);
+    // CountSolutionsWithin for a grid of cells 0-9.
+    std::optional<CSolutionCount> (*count)(const uint8_t* grid, int64_t maxGuesses,
+                                           CFastPathWork* work);
 };
 
 // One version of the fast path, and whether this processor runs it.

@@ -41,9 +41,9 @@ const auto kPaths = std::to_array<CFastPathVersion>({
     {&isa_avx2::kFastPath, RunsAvx2},
 #endif
 #if defined(VELMO_HAVE_SSE4)
-        {&isa_sse4::kFastPath, RunsSse4},
+    {&isa_sse4::kFastPath, RunsSse4},
 #endif
-        {&isa_scalar::kFastPath, RunsAnywhere},
+    {&isa_scalar::kFastPath, RunsAnywhere},
 });
 
 }  // namespace

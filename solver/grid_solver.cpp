@@ -65,8 +65,12 @@ int IsConsistent(const uint8_t* grid) {
 }
 
 CSolutionCount CountSolutions(const uint8_t* grid) {
-    if (HasValueAboveNine(grid)) return {};
-    return BestFastPath().count(grid, nullptr);
+    return *CountSolutionsWithin(grid, INT64_MAX);
+}
+
+std::optional<CSolutionCount> CountSolutionsWithin(const uint8_t* grid, int64_t maxGuesses) {
+    if (HasValueAboveNine(grid)) return CSolutionCount{};
+    return BestFastPath().count(grid, maxGuesses, nullptr);
 }
 
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set) {

@@ -46,7 +46,9 @@ constexpr uint16_t kFilled = 0xFFFF;  // the mask of a filled cell: more than an
 
 #if defined(VELMO_AVX2)
 // Lanes of each unit's cells, for taking a digit from a whole unit with vector operations.
-constexpr auto kUnitLanes = [] {
+// Read with aligned loads, so aligned to a vector: without alignas a compiler may give it
+// the 2 bytes of its element type (clang does).
+alignas(32) constexpr auto kUnitLanes = [] {
     std::array<std::array<uint16_t, kMaskLanes>, kUnitCount> lanes{};
     for (int unit = 0; unit < kUnitCount; ++unit) {
         for (uint8_t cell : kUnitCells[unit]) lanes[unit][cell] = 0xFFFF;

@@ -14,6 +14,8 @@
 namespace VELMO_ISA {
 
 inline constexpr int kMaskLanes = 96;  // 81 cells, padded to six vectors of sixteen
+// Each row of masks begins on a 32-byte vector boundary, for the aligned loads and stores.
+static_assert(kMaskLanes * sizeof(uint16_t) % 32 == 0);
 
 class COrderedSearch {
   public:

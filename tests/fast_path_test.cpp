@@ -173,7 +173,7 @@ TEST(FastPath, AnswersTheCorpus) {
                     EXPECT_EQ(GridToText(fast.grid), entry.solution)
                         << path->name << " on " << file << ":" << entry.line;
                 }
-                EXPECT_EQ(path->count(entry.puzzle.data(), nullptr).count, entry.count)
+                EXPECT_EQ(path->count(entry.puzzle.data(), INT64_MAX, nullptr)->count, entry.count)
                     << path->name << " on " << file << ":" << entry.line;
             }
             ++checked;
@@ -246,7 +246,7 @@ TEST(FastPath, CountsUpToTwoWithDifferentSolutions) {
     for (const CFastPath* path : RunnableVersions()) {
         SCOPED_TRACE(path->name);
         const PuzzleGrid puzzle = HardPuzzle();
-        const CSolutionCount unique = path->count(puzzle.data(), nullptr);
+        const CSolutionCount unique = *path->count(puzzle.data(), INT64_MAX, nullptr);
         ASSERT_EQ(unique.count, 1);
         EXPECT_TRUE(IsSolutionOf(unique.solutions[0], puzzle)) << GridToText(unique.solutions[0]);
 
@@ -255,7 +255,7 @@ TEST(FastPath, CountsUpToTwoWithDifferentSolutions) {
         int several = 0;
         for (int k = 0; k < 200; ++k) {
             const PuzzleGrid grid = hostile.Sparse(k % 17);
-            const CSolutionCount counted = path->count(grid.data(), nullptr);
+            const CSolutionCount counted = *path->count(grid.data(), INT64_MAX, nullptr);
             if (counted.count == 0) {
                 COutcome reference;
                 ASSERT_TRUE(CReferenceWalk().Run(grid, reference)) << GridToText(grid);
@@ -271,7 +271,7 @@ TEST(FastPath, CountsUpToTwoWithDifferentSolutions) {
         }
         EXPECT_GT(several, 150);
         const PuzzleGrid conflict = GridFromText("11" + std::string(79, '.'));
-        EXPECT_EQ(path->count(conflict.data(), nullptr).count, 0);
+        EXPECT_EQ(path->count(conflict.data(), INT64_MAX, nullptr)->count, 0);
     }
 }
 
@@ -319,6 +319,27 @@ TEST(CountSolutions, HandsBackTwoDifferentSolutions) {
     EXPECT_EQ(CountSolutions(outOfRange.data()).count, 0);
     const PuzzleGrid conflict = GridFromText("1.......1" + std::string(72, '.'));
     EXPECT_EQ(CountSolutions(conflict.data()).count, 0);
+}
+
+TEST(CountSolutions, WithinGivesUpPastItsGuesses) {
+    // The count of a puzzle that needs guesses, with exactly the guesses it needs and one
+    // fewer.
+    const PuzzleGrid puzzle = HardPuzzle();
+    CFastPathWork work;
+    ASSERT_EQ(BestFastPath().count(puzzle.data(), INT64_MAX, &work)->count, 1);
+    ASSERT_GT(work.guesses, 0);
+    const std::optional<CSolutionCount> enough = CountSolutionsWithin(puzzle.data(), work.guesses);
+    ASSERT_TRUE(enough.has_value());
+    EXPECT_EQ(enough->count, 1);
+    EXPECT_TRUE(IsSolutionOf(enough->solutions[0], puzzle));
+    EXPECT_FALSE(CountSolutionsWithin(puzzle.data(), work.guesses - 1).has_value());
+
+    const PuzzleGrid empty{};
+    EXPECT_FALSE(CountSolutionsWithin(empty.data(), 0).has_value());
+    EXPECT_EQ(CountSolutionsWithin(empty.data(), 1000)->count, 2);
+    // Settled before any guess.
+    const PuzzleGrid conflict = GridFromText("1.......1" + std::string(72, '.'));
+    EXPECT_EQ(CountSolutionsWithin(conflict.data(), 0)->count, 0);
 }
 
 }  // namespace

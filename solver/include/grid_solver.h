@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "grid.h"
@@ -46,6 +47,15 @@ struct CSolutionCount {
 // in a row, column or box, means none. Asks nothing of the platform and never gives up, so
 // it needs no time limit.
 CSolutionCount CountSolutions(const uint8_t* grid);
+
+// CountSolutions with a bound on its work, for callers that must answer promptly whatever
+// the grid: nothing once the engine has made more than `maxGuesses` guesses. The bound
+// holds by construction, with no clock: every node of the engine's search tree but an
+// attempt's root is entered through a guess or is the last branch of a node whose other
+// branches were guesses, so it propagates at most 2 * maxGuesses + (attempts, at most 64)
+// times, each propagation removing some of the 729 candidates or stopping. maxGuesses 0
+// counts what propagation alone settles.
+std::optional<CSolutionCount> CountSolutionsWithin(const uint8_t* grid, int64_t maxGuesses);
 
 class CGridSolver {
   public:
