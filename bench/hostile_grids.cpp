@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "fast_path.h"
+#include "engine.h"
 
 int CHostileGrids::RandomCandidate(const PuzzleGrid& grid, int cell) {
     CandidateSet set;
@@ -136,7 +136,7 @@ PuzzleGrid CHostileGrids::Climb(PuzzleGrid start, int steps,
 
 double CHostileGrids::SolverWork(const PuzzleGrid& grid) {
     PuzzleGrid copy = grid;
-    CFastPathWork work;
-    BestFastPath().solve(copy.data(), nullptr, &work);
+    CEngineWork work;
+    BestEngine().solve(copy.data(), nullptr, &work);
     return double(work.guesses) + 8.0 * double(work.tests) + 0.1 * double(work.levels);
 }

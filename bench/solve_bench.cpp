@@ -1,5 +1,5 @@
 // Time per grid of Solve on puzzle collections and on hostile grids, and of each version of
-// the fast path, with the worst single grid of each set.
+// the engine, with the worst single grid of each set.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fast_path.h"
+#include "engine.h"
 #include "grid_solver.h"
 #include "hostile_grids.h"
 #include "puzzle_line.h"
@@ -84,17 +84,17 @@ void BM_SolveHostile(benchmark::State& state, const std::string& kind) {
     SolveAll(state, Hostile(kind));
 }
 
-// Each version of the fast path on the hardest puzzles, where the engine does the most.
+// Each version of the engine on the hardest puzzles, where the engine does the most.
 void BM_Version(benchmark::State& state, const std::string& name) {
-    for (const CFastPathVersion& version : AllFastPaths()) {
-        if (version.path->name != name) continue;
+    for (const CEngineVersion& version : AllEngineVersions()) {
+        if (version.engine->name != name) continue;
         if (!version.supported()) {
             state.SkipWithError("this processor lacks it");
             return;
         }
-        const CFastPath& path = *version.path;
+        const CEngine& engine = *version.engine;
         Measure(state, Load(VELMO_BENCH_DATA_DIR "/forum-hardest-1106.txt"),
-                [&path](PuzzleGrid& grid) { path.solve(grid.data(), nullptr, nullptr); });
+                [&engine](PuzzleGrid& grid) { engine.solve(grid.data(), nullptr, nullptr); });
         return;
     }
     state.SkipWithError("not built");

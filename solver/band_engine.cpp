@@ -288,7 +288,7 @@ class CPropagator {
     }
 
     // Cells of band b with at least one candidate (`once`) and at least two (`twice`).
-    void CountCandidates(int b, uint32_t& once, uint32_t& twice) const {
+    void CellsWithCandidates(int b, uint32_t& once, uint32_t& twice) const {
         const uint32_t* words = &s.candidates[9 * b];
 #if defined(VELMO_SSE2)
         // Lanes k hold digits k and k + 4; the lanes are then merged pairwise, where two
@@ -390,7 +390,7 @@ class CPropagator {
         for (int b = 0; b < 3; ++b) {
             if (s.unsolved[b] == 0) continue;
             uint32_t once, twice;
-            CountCandidates(b, once, twice);
+            CellsWithCandidates(b, once, twice);
             if (s.unsolved[b] & ~once) return Fail(b, -1);
             const uint32_t singles = s.unsolved[b] & ~twice;
             if (singles == 0) continue;
@@ -508,9 +508,9 @@ class CPropagator {
     CBandState& s;
 };
 
-void Record(const CBandState& s, CEngineSearch& search) {
-    if (search.solutions != nullptr) {
-        PuzzleGrid& out = search.solutions[search.found];
+void Record(const CBandState& s, CEngineQuery& query) {
+    if (query.solutions != nullptr) {
+        PuzzleGrid& out = query.solutions[query.found];
         for (int d = 0; d < kDigits; ++d) {
             for (int b = 0; b < 3; ++b) {
                 for (uint32_t cells = s.candidates[9 * b + d]; cells; cells &= cells - 1) {
@@ -519,7 +519,7 @@ void Record(const CBandState& s, CEngineSearch& search) {
             }
         }
     }
-    ++search.found;
+    ++query.found;
 }
 
 // What to branch on: the placements of digit d in a band or a stack (each permutation a
@@ -649,8 +649,8 @@ void Restrict(CBandState& s, int d, int unit, int p) {
 }
 
 // Notes a contradiction where propagation found it.
-void NoteConflict(const CPropagator& propagator, CEngineSearch& search) {
-    uint32_t* const digits = search.conflicts[propagator.m_failUnit];
+void NoteConflict(const CPropagator& propagator, CEngineQuery& query) {
+    uint32_t* const digits = query.conflicts[propagator.m_failUnit];
     if (propagator.m_failDigit >= 0) {
         ++digits[propagator.m_failDigit];
     } else {
@@ -661,7 +661,7 @@ void NoteConflict(const CPropagator& propagator, CEngineSearch& search) {
 CChoice ChooseMostSeenPair(const CBandState& s) {
     // A cell with two candidates that sees the most unsolved cells: its guess reaches
     // furthest. Weaker than ChooseFewestPlacements on hard puzzles, but it fails on
-    // other grids, which is what the second attempt of a search needs (see Search).
+    // other grids, which is what the second attempt of a search needs (see FindSolutions).
     CChoice choice;
     int mostSeen = -1;
     for (int band = 0; band < 3; ++band) {
@@ -683,36 +683,36 @@ CChoice ChooseMostSeenPair(const CBandState& s) {
 }
 
 // Counts a guess; false, and the search abandoned, when it is one more than allowed.
-bool Guess(CEngineSearch& search) {
-    if (++search.guesses <= search.maxGuesses) return true;
-    search.aborted = true;
+bool Guess(CEngineQuery& query) {
+    if (++query.guesses <= query.maxGuesses) return true;
+    query.aborted = true;
     return false;
 }
 
 // Searches below `s`, which is not yet propagated; returns true to stop.
-bool Branch(CBandState& s, CEngineSearch& search) {
+bool Branch(CBandState& s, CEngineQuery& query) {
     CPropagator propagator(s);
     if (!propagator.Propagate()) {
-        NoteConflict(propagator, search);
+        NoteConflict(propagator, query);
         return false;
     }
     if ((s.unsolved[0] | s.unsolved[1] | s.unsolved[2]) == 0) {
-        Record(s, search);
-        return search.found >= search.limit;
+        Record(s, query);
+        return query.found >= query.limit;
     }
     // The clock is asked at the first guess and every 256th after: reading it at every
     // node would cost more than the node.
-    if ((search.guesses & 255) == 0 && search.expired && search.expired()) {
-        search.aborted = true;
+    if ((query.guesses & 255) == 0 && query.expired && query.expired()) {
+        query.aborted = true;
         return true;
     }
 
-    if (search.guesses >= search.attemptEnd) {
-        search.restart = true;
+    if (query.guesses >= query.attemptEnd) {
+        query.restart = true;
         return true;
     }
-    const CChoice choice = search.Choice() == 0
-                               ? ChooseFewestPlacements(s, propagator.m_occupancy, search.conflicts)
+    const CChoice choice = query.Choice() == 0
+                               ? ChooseFewestPlacements(s, propagator.m_occupancy, query.conflicts)
                                : ChooseMostSeenPair(s);
     if (choice.unit >= 0) {
         for (uint32_t rest = kPermutationsIn[choice.occupancy]; rest;) {
@@ -721,9 +721,9 @@ bool Branch(CBandState& s, CEngineSearch& search) {
             const bool last = rest == 0;
             CBandState guess;
             CBandState& next = last ? s : (guess = s);
-            if (!last && !Guess(search)) return true;
+            if (!last && !Guess(query)) return true;
             Restrict(next, choice.d, choice.unit, p);
-            if (Branch(next, search)) return true;
+            if (Branch(next, query)) return true;
         }
         return false;
     }
@@ -737,13 +737,13 @@ bool Branch(CBandState& s, CEngineSearch& search) {
         const bool last = digits == 0;
         CBandState guess;
         CBandState& next = last ? s : (guess = s);
-        if (!last && !Guess(search)) return true;
+        if (!last && !Guess(query)) return true;
         CPropagator fixer(next);
         if (!fixer.Fix(d, b, bit, true)) {
-            NoteConflict(fixer, search);
+            NoteConflict(fixer, query);
             continue;
         }
-        if (Branch(next, search)) return true;
+        if (Branch(next, query)) return true;
     }
     return false;
 }
@@ -784,21 +784,21 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count) 
 // The grid that trapped the first way takes 333 guesses from 256 and 589 from 512.
 constexpr int64_t kFirstAttemptGuesses = 512;
 
-void Search(const CBandState& state, CEngineSearch& search) {
+void FindSolutions(const CBandState& state, CEngineQuery& query) {
     // Attempts with two ways of choosing, each given twice the guesses of the one before:
     // a grid that traps one choice in a vast dead branch (a satisfiable grid took one
     // 33,015 guesses where the other needs 21) is settled by the other, and the doubling
     // keeps the waste to at most that of the attempt that succeeds.
-    search.guesses = 0;
-    search.aborted = false;
+    query.guesses = 0;
+    query.aborted = false;
     int64_t allowance = kFirstAttemptGuesses;
-    for (search.attempt = 0;; ++search.attempt, allowance *= 2) {
-        search.found = 0;
-        search.restart = false;
-        search.attemptEnd = search.guesses + allowance;
+    for (query.attempt = 0;; ++query.attempt, allowance *= 2) {
+        query.found = 0;
+        query.restart = false;
+        query.attemptEnd = query.guesses + allowance;
         CBandState s = state;
-        Branch(s, search);
-        if (!search.restart || search.aborted) break;
+        Branch(s, query);
+        if (!query.restart || query.aborted) break;
     }
 }
 

@@ -24,8 +24,8 @@ struct CBandState {
     uint32_t columnDirty;     // bit d - 1: digit d changed since its column pass
 };
 
-// One search by the engine: what to look for, and what it found.
-struct CEngineSearch {
+// One query to the engine: what to look for, and what it found.
+struct CEngineQuery {
     int limit = 2;                    // stop after this many solutions
     PuzzleGrid* solutions = nullptr;  // null, or room for `limit` grids: the solutions found
     std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
@@ -62,10 +62,10 @@ bool Load(const uint8_t* grid, CBandState& state);
 // leaves no solution.
 bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count);
 
-// Searches for solutions of a propagated state, as `search` asks. Every solution is found
+// Searches for solutions of a propagated state, as `query` asks. Every solution is found
 // exactly once, so `found` below the limit on a search that was not aborted is the number
 // of solutions.
-void Search(const CBandState& state, CEngineSearch& search);
+void FindSolutions(const CBandState& state, CEngineQuery& query);
 
 }  // namespace band_engine
 

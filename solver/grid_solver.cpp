@@ -17,16 +17,16 @@
 //     that none of its branches left holds a solution, where Search would have walked
 //     them all in vain. So its first solution is Search's.
 //
-// The fast path is built once per instruction set (fast_path.h). The engine asks the clock
-// at its first guess and every 256th, the search in its own order every 64 levels, so a
-// request is still bounded by the minute and asks the same question when it is hit.
+// The engine (engine.h: the two together) is built once per instruction set. The band
+// engine asks the clock at its first guess and every 256th, the search in its own order every 64
+// levels, so a request is still bounded by the minute and asks the same question when it is hit.
 // Differential tests compare Solve with Search, and with an independent walk of the same
 // order, on thousands of grids of each kind.
 #include "grid_solver.h"
 
 #include <algorithm>
 
-#include "fast_path.h"
+#include "engine.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ CSolutionCount CountSolutions(const uint8_t* grid) {
 
 std::optional<CSolutionCount> CountSolutionsWithin(const uint8_t* grid, int64_t maxGuesses) {
     if (HasValueAboveNine(grid)) return CSolutionCount{};
-    return BestFastPath().count(grid, maxGuesses, nullptr);
+    return BestEngine().count(grid, maxGuesses, nullptr);
 }
 
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set) {
@@ -123,15 +123,15 @@ int CGridSolver::Search(uint32_t start) {
     return SEARCH_EXHAUSTED;
 }
 
-int CGridSolver::FastSearch(uint32_t start) {
+int CGridSolver::RunEngine(uint32_t start) {
     if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
     const std::function<bool()> expired = [this, start] { return TimeLimitPassed(start); };
-    switch (BestFastPath().solve(m_grid.data(), expired, nullptr)) {
-        case CFastOutcome::kSolved:
+    switch (BestEngine().solve(m_grid.data(), expired, nullptr)) {
+        case CEngineOutcome::kSolved:
             return SEARCH_SOLVED;
-        case CFastOutcome::kExpired:
+        case CEngineOutcome::kExpired:
             return SEARCH_TIMED_OUT;
-        case CFastOutcome::kNoSolution:
+        case CEngineOutcome::kNoSolution:
             break;
     }
     return SEARCH_EXHAUSTED;
@@ -144,7 +144,7 @@ int CGridSolver::Solve(uint8_t* buffer, int count) {
     if (HasValueAboveNine(m_grid.data()) || !IsConsistent(m_grid.data())) return 0;
 
     const uint32_t start = m_platform->TickCount();
-    if (FastSearch(start) == SEARCH_TIMED_OUT) {
+    if (RunEngine(start) == SEARCH_TIMED_OUT) {
         m_platform->QuestionBeep();
         if (m_platform->AskYesNo(kContinueQuestion)) {
             // Start over without a limit rather than resume: the rerun reads the caller's

@@ -222,19 +222,19 @@ inline void CopyMasks(const uint16_t* from, uint16_t* to) {
 #endif
 }
 
-std::optional<CFastOutcome> COrderedSearch::Step() {
+std::optional<CEngineOutcome> COrderedSearch::Step() {
     if (m_budget <= 0) return std::nullopt;
     // The clock is asked every 64 levels or so rather than at each: reading it would cost
     // more than the level itself.
     if ((m_levels & ~int64_t{63}) != m_lastAsked) {
         m_lastAsked = m_levels & ~int64_t{63};
-        if (m_expired && m_expired()) return CFastOutcome::kExpired;
+        if (m_expired && m_expired()) return CEngineOutcome::kExpired;
     }
 
     // Undoes this level's placements on the way back up: the grid is as it was, and the
     // masks the level above puts back from its own copy.
     const int pathStart = m_depth;
-    const auto giveUp = [this, pathStart](std::optional<CFastOutcome> outcome) {
+    const auto giveUp = [this, pathStart](std::optional<CEngineOutcome> outcome) {
         for (; m_depth > pathStart; --m_depth) m_grid[m_path[m_depth - 1]] = 0;
         return outcome;
     };
@@ -242,11 +242,11 @@ std::optional<CFastOutcome> COrderedSearch::Step() {
     const bool alive = PlaceSingles(placed);
     m_levels += placed;
     m_budget -= placed;
-    if (!alive) return giveUp(CFastOutcome::kNoSolution);
+    if (!alive) return giveUp(CEngineOutcome::kNoSolution);
 
     int cell = -1;
     unsigned digits = 0;
-    if (SelectBranch(cell, digits) == 0) return CFastOutcome::kSolved;
+    if (SelectBranch(cell, digits) == 0) return CEngineOutcome::kSolved;
 
     const int64_t start = m_levels;
     bool tested = !m_pruning;
@@ -257,9 +257,9 @@ std::optional<CFastOutcome> COrderedSearch::Step() {
         const int d = LowestBit(digits);
         digits &= digits - 1;
         Set(cell, d);
-        const std::optional<CFastOutcome> outcome = Step();
-        if (outcome == CFastOutcome::kSolved) return outcome;
-        if (outcome != CFastOutcome::kNoSolution) return giveUp(outcome);
+        const std::optional<CEngineOutcome> outcome = Step();
+        if (outcome == CEngineOutcome::kSolved) return outcome;
+        if (outcome != CEngineOutcome::kNoSolution) return giveUp(outcome);
         if (digits == 0) break;
         CopyMasks(m_saved[depth], m_candidates);
         // The engine's positions past this point of the path no longer match it.
@@ -271,11 +271,11 @@ std::optional<CFastOutcome> COrderedSearch::Step() {
             m_depth = depth;
             const std::optional<bool> solvable = HasSolution();
             m_depth = depth + 1;
-            if (!solvable) return giveUp(CFastOutcome::kExpired);
+            if (!solvable) return giveUp(CEngineOutcome::kExpired);
             if (!*solvable) break;
         }
     }
-    return giveUp(CFastOutcome::kNoSolution);
+    return giveUp(CEngineOutcome::kNoSolution);
 }
 
 std::optional<bool> COrderedSearch::HasSolution() {
@@ -292,24 +292,24 @@ std::optional<bool> COrderedSearch::HasSolution() {
         m_deepestKnown = std::max(m_deepestKnown, m_depth);
     }
     if (m_dead[m_depth]) return false;
-    CEngineSearch search;
-    search.limit = 1;
-    search.expired = m_expired;
+    CEngineQuery query;
+    query.limit = 1;
+    query.expired = m_expired;
     // Tests refute related grids, so the contradictions one met guide the next: on the
     // worst hill-climbed grid found, 13 refutations took 951 guesses in all on their own and
     // 103 together.
     // And the way of choosing that settled the last one starts.
-    std::copy(&m_conflicts[0][0], &m_conflicts[0][0] + 6 * 9, &search.conflicts[0][0]);
-    search.firstChoice = m_choice;
-    band_engine::Search(m_positions[m_depth], search);
-    std::copy(&search.conflicts[0][0], &search.conflicts[0][0] + 6 * 9, &m_conflicts[0][0]);
-    m_choice = search.Choice();
-    m_guesses += search.guesses;
-    if (search.aborted) return std::nullopt;
-    return search.found > 0;
+    std::copy(&m_conflicts[0][0], &m_conflicts[0][0] + 6 * 9, &query.conflicts[0][0]);
+    query.firstChoice = m_choice;
+    band_engine::FindSolutions(m_positions[m_depth], query);
+    std::copy(&query.conflicts[0][0], &query.conflicts[0][0] + 6 * 9, &m_conflicts[0][0]);
+    m_choice = query.Choice();
+    m_guesses += query.guesses;
+    if (query.aborted) return std::nullopt;
+    return query.found > 0;
 }
 
-CFastOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice) {
+CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice) {
     m_pruning = true;
     m_choice = choice;
     std::fill(&m_conflicts[0][0], &m_conflicts[0][0] + 6 * 9, 0u);
@@ -318,12 +318,12 @@ CFastOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, in
     std::fill(std::begin(m_known), std::end(m_known), false);
     m_known[0] = true;
     m_deepestKnown = 0;
-    const std::optional<CFastOutcome> outcome = Run(grid, INT64_MAX);
+    const std::optional<CEngineOutcome> outcome = Run(grid, INT64_MAX);
     m_pruning = false;
-    return outcome.value_or(CFastOutcome::kExpired);
+    return outcome.value_or(CEngineOutcome::kExpired);
 }
 
-std::optional<CFastOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {
+std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {
     Load(grid);
     m_budget = levelBudget;
     m_depth = 0;

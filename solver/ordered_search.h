@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "band_engine.h"
-#include "fast_path.h"
+#include "engine.h"
 #include "grid.h"
 
 namespace VELMO_ISA {
@@ -26,15 +26,15 @@ class COrderedSearch {
     // CGridSolver::Search, visiting at most `levelBudget` levels. Nothing when the budget
     // ran out first. On kSolved the grid holds the first solution in that order; else it is
     // as it was.
-    std::optional<CFastOutcome> Run(uint8_t* grid, int64_t levelBudget);
+    std::optional<CEngineOutcome> Run(uint8_t* grid, int64_t levelBudget);
 
     // The same search with no budget, in which the engine cuts off dead branches: a level
     // whose branches so far were dead and took the search more than a few dozen levels
     // asks the engine whether any branch left holds a solution, and gives up at once when
     // none does. `root` is the engine's propagated position of `grid`, and `choice` the
-    // engine's way of choosing to begin the tests with (CEngineSearch::firstChoice). The
+    // engine's way of choosing to begin the tests with (CEngineQuery::firstChoice). The
     // answer is the search's own; kSolved, kNoSolution or kExpired.
-    CFastOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0);
+    CEngineOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0);
 
     // What this object has spent, over all its runs.
     int64_t m_levels = 0;   // levels of the search
@@ -49,7 +49,7 @@ class COrderedSearch {
     // else 1 with the cell and its candidate digits (a digit mask).
     int SelectBranch(int& cell, unsigned& digits) const;
     // One level with the singles before it; nothing when over budget.
-    std::optional<CFastOutcome> Step();
+    std::optional<CEngineOutcome> Step();
     // Whether the grid of the path's first m_depth levels has a solution, by the engine;
     // nothing when the clock said stop.
     std::optional<bool> HasSolution();

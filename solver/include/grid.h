@@ -18,6 +18,12 @@ using PuzzleGrid = std::array<uint8_t, kCellCount>;
 inline constexpr int kUnitCount = 3 * kGridSize;
 inline constexpr unsigned kAllDigits = 0x3FE;  // digit masks: bit d for digit d, 1-9
 
+// The solutions of a grid, counted up to two.
+struct CSolutionCount {
+    int count = 0;                          // 0, 1, or 2 for two or more
+    std::array<PuzzleGrid, 2> solutions{};  // the first `count` of them, each different
+};
+
 // The three units of a cell.
 struct CCellUnits {
     uint8_t row, column, box;

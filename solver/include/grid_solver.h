@@ -37,12 +37,6 @@ int IsConsistent(const uint8_t* grid);
 // returns how many of the digits 1-9 remain possible. Every cell of `grid` must hold 0-9.
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set);
 
-// The solutions of a grid, counted up to two.
-struct CSolutionCount {
-    int count = 0;                          // 0, 1, or 2 for two or more
-    std::array<PuzzleGrid, 2> solutions{};  // the first `count` of them, each different
-};
-
 // Counts the solutions of `grid` (81 cells) up to two. A cell above 9, or a digit repeated
 // in a row, column or box, means none. Asks nothing of the platform and never gives up, so
 // it needs no time limit.
@@ -81,7 +75,7 @@ class CGridSolver {
   private:
     // What Solve runs in place of Search: the same outcome and, on success, the same grid,
     // found by counting solutions first. Checks the limit on entry and now and then after.
-    int FastSearch(uint32_t start);
+    int RunEngine(uint32_t start);
     bool TimeLimitPassed(uint32_t start) const;
 
     CSolverPlatform* m_platform;

@@ -1,16 +1,16 @@
-// One instruction set's fast path: the band engine counts, the pruned search in its own
+// One instruction set's version of the engine: the band engine counts, the pruned search in its own
 // order settles which of several solutions is the answer.
-// Built once per entry of AllFastPaths, with VELMO_ISA naming that build's namespace.
+// Built once per entry of AllEngineVersions, with VELMO_ISA naming that build's namespace.
 #include <algorithm>
 
 #include "band_engine.h"
-#include "fast_path.h"
+#include "engine.h"
 #include "ordered_search.h"
 
 namespace VELMO_ISA {
 namespace {
 
-CFastOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CFastPathWork* work) {
+CEngineOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CEngineWork* work) {
     // With most cells given the search in its own order seldom backtracks far, and it is
     // then quicker than counting: on the shared list of such grids (several solutions
     // each) the median run visits 48 levels, 99% within 150. Its answer is by definition
@@ -24,30 +24,30 @@ CFastOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CFastPat
     const int empty = int(std::count(grid, grid + kCellCount, 0));
     COrderedSearch ordered;
     ordered.m_expired = expired;
-    CFastOutcome outcome = CFastOutcome::kNoSolution;
-    std::optional<CFastOutcome> dense;
+    CEngineOutcome outcome = CEngineOutcome::kNoSolution;
+    std::optional<CEngineOutcome> dense;
     CBandState state;
     int64_t countGuesses = 0;
     if (empty <= kDenseEmptyCells && (dense = ordered.Run(grid, kDenseLevelBudget))) {
         outcome = *dense;
     } else if (!band_engine::Load(grid, state)) {
-        outcome = CFastOutcome::kNoSolution;
+        outcome = CEngineOutcome::kNoSolution;
     } else if (kCellCount - empty <= kSparseGivens) {
         outcome = ordered.RunPruned(grid, state);
     } else {
         // One solution or none settles the answer; with several, the search's order does.
         PuzzleGrid solutions[2];
-        CEngineSearch count;
+        CEngineQuery count;
         count.limit = 2;
         count.solutions = solutions;
         count.expired = expired;
-        band_engine::Search(state, count);
+        band_engine::FindSolutions(state, count);
         countGuesses = count.guesses;
         if (count.aborted) {
-            outcome = CFastOutcome::kExpired;
+            outcome = CEngineOutcome::kExpired;
         } else if (count.found == 1) {
             std::copy(solutions[0].begin(), solutions[0].end(), grid);
-            outcome = CFastOutcome::kSolved;
+            outcome = CEngineOutcome::kSolved;
         } else if (count.found == 2) {
             outcome = ordered.RunPruned(grid, state, count.Choice());
         }
@@ -56,25 +56,25 @@ CFastOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CFastPat
     return outcome;
 }
 
-std::optional<CSolutionCount> Count(const uint8_t* grid, int64_t maxGuesses, CFastPathWork* work) {
+std::optional<CSolutionCount> Count(const uint8_t* grid, int64_t maxGuesses, CEngineWork* work) {
     CSolutionCount result;
     CBandState state;
-    CEngineSearch search;
+    CEngineQuery query;
     if (band_engine::Load(grid, state)) {
-        search.limit = 2;
-        search.solutions = result.solutions.data();
-        search.maxGuesses = maxGuesses;
-        band_engine::Search(state, search);
-        result.count = search.found;
+        query.limit = 2;
+        query.solutions = result.solutions.data();
+        query.maxGuesses = maxGuesses;
+        band_engine::FindSolutions(state, query);
+        result.count = query.found;
     }
-    if (work) *work = {search.guesses, 0};
-    if (search.aborted) return std::nullopt;
+    if (work) *work = {query.guesses, 0};
+    if (query.aborted) return std::nullopt;
     return result;
 }
 
 }  // namespace
 
-extern const CFastPath kFastPath;
-const CFastPath kFastPath = {VELMO_ISA_NAME, Solve, Count};
+extern const CEngine kEngine;
+const CEngine kEngine = {VELMO_ISA_NAME, Solve, Count};
 
 }  // namespace VELMO_ISA

@@ -1,21 +1,21 @@
-// The versions of the fast path this build holds, and the choice among them.
-#include "fast_path.h"
+// The versions of the engine this build holds, and the choice among them.
+#include "engine.h"
 
 #include <array>
 
 // Each version lives in its own namespace, built from the same sources with its own
 // instruction set; see solver/CMakeLists.txt.
-#define VELMO_DECLARE_FAST_PATH(isa)  \
-    namespace isa {                   \
-    extern const CFastPath kFastPath; \
+#define VELMO_DECLARE_ENGINE(isa) \
+    namespace isa {               \
+    extern const CEngine kEngine; \
     }
 #if defined(VELMO_HAVE_AVX2)
-VELMO_DECLARE_FAST_PATH(isa_avx2)
+VELMO_DECLARE_ENGINE(isa_avx2)
 #endif
 #if defined(VELMO_HAVE_SSE4)
-VELMO_DECLARE_FAST_PATH(isa_sse4)
+VELMO_DECLARE_ENGINE(isa_sse4)
 #endif
-VELMO_DECLARE_FAST_PATH(isa_scalar)
+VELMO_DECLARE_ENGINE(isa_scalar)
 
 namespace {
 
@@ -36,28 +36,28 @@ bool RunsAnywhere() {
     return true;
 }
 
-const auto kPaths = std::to_array<CFastPathVersion>({
+const auto kVersions = std::to_array<CEngineVersion>({
 #if defined(VELMO_HAVE_AVX2)
-    {&isa_avx2::kFastPath, RunsAvx2},
+    {&isa_avx2::kEngine, RunsAvx2},
 #endif
 #if defined(VELMO_HAVE_SSE4)
-    {&isa_sse4::kFastPath, RunsSse4},
+    {&isa_sse4::kEngine, RunsSse4},
 #endif
-    {&isa_scalar::kFastPath, RunsAnywhere},
+    {&isa_scalar::kEngine, RunsAnywhere},
 });
 
 }  // namespace
 
-std::span<const CFastPathVersion> AllFastPaths() {
-    return kPaths;
+std::span<const CEngineVersion> AllEngineVersions() {
+    return kVersions;
 }
 
-const CFastPath& BestFastPath() {
-    static const CFastPath* const best = [] {
-        for (const CFastPathVersion& version : kPaths) {
-            if (version.supported()) return version.path;
+const CEngine& BestEngine() {
+    static const CEngine* const best = [] {
+        for (const CEngineVersion& version : kVersions) {
+            if (version.supported()) return version.engine;
         }
-        return kPaths.back().path;
+        return kVersions.back().engine;
     }();
     return *best;
 }

@@ -1,7 +1,7 @@
-// What Solve and CountSolutions run: the band engine and the search in its own order that
-// it prunes, compiled once per instruction set, and the choice of the one this processor
-// runs best.
-// Private to the solver library.
+// The engine, what Solve and CountSolutions run: the band engine and the search in its own
+// order that it prunes, compiled once per instruction set (a version), and the choice of
+// the version this processor runs best. Private to the solver library; like the parts it
+// is built from, it knows the grid (grid.h) but not the façade (grid_solver.h).
 #pragma once
 
 #include <cstdint>
@@ -9,42 +9,42 @@
 #include <optional>
 #include <span>
 
-#include "grid_solver.h"
+#include "grid.h"
 
-enum class CFastOutcome {
+enum class CEngineOutcome {
     kNoSolution,  // the grid has no solution; it is as it was
     kSolved,      // the grid holds its first solution in the order of CGridSolver::Search
-    kExpired,     // the caller's clock said stop; the grid holds some of the digits placed
+    kExpired,     // the caller's clock said stop; the grid is as it was
 };
 
 // What a call spent, for benchmarks and for hunting slow grids.
-struct CFastPathWork {
+struct CEngineWork {
     int64_t guesses = 0;  // the engine's guesses, counting and testing together
     int64_t tests = 0;    // levels of the search in its own order the engine tested
     int64_t levels = 0;   // levels of the search in its own order
 };
 
-struct CFastPath {
+struct CEngine {
     const char* name;  // "avx2", "sse4" or "scalar"
 
     // Solves `grid` (81 cells, each 0-9, no digit repeated in a unit). `expired`, when
     // set, is asked now and then; true abandons the work. `work`, when not null, receives
     // what the call spent.
-    CFastOutcome (*solve)(uint8_t* grid, const std::function<bool()>& expired, CFastPathWork* work);
+    CEngineOutcome (*solve)(uint8_t* grid, const std::function<bool()>& expired, CEngineWork* work);
 
     // CountSolutionsWithin for a grid of cells 0-9.
     std::optional<CSolutionCount> (*count)(const uint8_t* grid, int64_t maxGuesses,
-                                           CFastPathWork* work);
+                                           CEngineWork* work);
 };
 
-// One version of the fast path, and whether this processor runs it.
-struct CFastPathVersion {
-    const CFastPath* path;
+// One version of the engine, and whether this processor runs it.
+struct CEngineVersion {
+    const CEngine* engine;
     bool (*supported)();
 };
 
 // Every version this build holds, the most capable first.
-std::span<const CFastPathVersion> AllFastPaths();
+std::span<const CEngineVersion> AllEngineVersions();
 
 // The most capable version this processor runs, chosen once.
-const CFastPath& BestFastPath();
+const CEngine& BestEngine();

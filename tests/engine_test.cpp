@@ -1,11 +1,11 @@
-// The fast path against the plain search: for every grid, every version of the fast path
+// The engine against the plain search: for every grid, every version of the engine
 // (one per instruction set this processor runs) must give the plain search's result and,
 // when solved, its solution (the first in search order when there are several).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "fast_path.h"
+#include "engine.h"
 #include "grid_solver.h"
 #include "hostile_grids.h"
 #include "test_support.h"
@@ -95,20 +95,20 @@ class CReferenceWalk {
     int64_t m_levels = 0;
 };
 
-COutcome FastSolve(const CFastPath& path, const PuzzleGrid& puzzle) {
+COutcome EngineSolve(const CEngine& path, const PuzzleGrid& puzzle) {
     PuzzleGrid grid = puzzle;
-    const CFastOutcome outcome = path.solve(grid.data(), nullptr, nullptr);
-    EXPECT_NE(outcome, CFastOutcome::kExpired) << "no clock was given";
-    return {outcome == CFastOutcome::kSolved ? 1 : 0,
-            outcome == CFastOutcome::kSolved ? grid : puzzle};
+    const CEngineOutcome outcome = path.solve(grid.data(), nullptr, nullptr);
+    EXPECT_NE(outcome, CEngineOutcome::kExpired) << "no clock was given";
+    return {outcome == CEngineOutcome::kSolved ? 1 : 0,
+            outcome == CEngineOutcome::kSolved ? grid : puzzle};
 }
 
-// The versions of the fast path that this processor runs: every test checks each of them,
+// The versions of the engine that this processor runs: every test checks each of them,
 // so that the portable one is tested wherever the tests run.
-std::vector<const CFastPath*> RunnableVersions() {
-    std::vector<const CFastPath*> versions;
-    for (const CFastPathVersion& version : AllFastPaths()) {
-        if (version.supported()) versions.push_back(version.path);
+std::vector<const CEngine*> RunnableVersions() {
+    std::vector<const CEngine*> versions;
+    for (const CEngineVersion& version : AllEngineVersions()) {
+        if (version.supported()) versions.push_back(version.engine);
     }
     return versions;
 }
@@ -122,8 +122,8 @@ size_t ExpectSameAnswers(const std::vector<PuzzleGrid>& grids, Reference referen
         COutcome expected;
         if (!reference(grid, expected)) continue;
         ++compared;
-        for (const CFastPath* path : RunnableVersions()) {
-            const COutcome fast = FastSolve(*path, grid);
+        for (const CEngine* path : RunnableVersions()) {
+            const COutcome fast = EngineSolve(*path, grid);
             EXPECT_EQ(fast.solved, expected.solved) << path->name << " on " << GridToText(grid);
             if (expected.solved && fast.solved) {
                 EXPECT_EQ(GridToText(fast.grid), GridToText(expected.grid))
@@ -159,14 +159,14 @@ PuzzleGrid HardPuzzle() {
         "4...3.......6..8..........1....5..9..8....6...7.2........1.27..5.3....4.9........");
 }
 
-TEST(FastPath, AnswersTheCorpus) {
+TEST(Engine, AnswersTheCorpus) {
     // Every grid of the corpus, each kind: its count and Solve's answer are on file.
     size_t checked = 0;
     for (const std::string& file : CorpusFiles()) {
         for (const CCorpusEntry& entry : ReadCorpus(file)) {
             if (IsConsistent(entry.puzzle.data()) == 0) continue;  // Solve refuses those first
-            for (const CFastPath* path : RunnableVersions()) {
-                const COutcome fast = FastSolve(*path, entry.puzzle);
+            for (const CEngine* path : RunnableVersions()) {
+                const COutcome fast = EngineSolve(*path, entry.puzzle);
                 EXPECT_EQ(fast.solved, entry.count > 0)
                     << path->name << " on " << file << ":" << entry.line;
                 if (fast.solved) {
@@ -182,13 +182,13 @@ TEST(FastPath, AnswersTheCorpus) {
     EXPECT_GT(checked, 400u);
 }
 
-TEST(FastPath, SameAnswersOnUniquePuzzles) {
+TEST(Engine, SameAnswersOnUniquePuzzles) {
     // These all finish: give the plain search all the levels it needs.
     EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("top1465.txt", 300), INT32_MAX), 300u);
     EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("17-clue.txt", 30), INT32_MAX), 30u);
 }
 
-TEST(FastPath, SameFirstSolutionOnGridsWithSeveral) {
+TEST(Engine, SameFirstSolutionOnGridsWithSeveral) {
     const std::vector<PuzzleGrid> serg = ReadPuzzleFile("serg-benchmark.txt");
     EXPECT_EQ(ExpectSameAsPlainSearch(serg), serg.size());
 
@@ -200,7 +200,7 @@ TEST(FastPath, SameFirstSolutionOnGridsWithSeveral) {
     EXPECT_GT(ExpectSameAsPlainSearch(grids), 380u);
 }
 
-TEST(FastPath, SameAnswersOnConsistentGridsWithoutSolution) {
+TEST(Engine, SameAnswersOnConsistentGridsWithoutSolution) {
     CHostileGrids hostile(17);
     std::vector<PuzzleGrid> grids;
     for (const PuzzleGrid& puzzle : ReadPuzzleFile("top1465.txt", 150)) {
@@ -209,21 +209,22 @@ TEST(FastPath, SameAnswersOnConsistentGridsWithoutSolution) {
     EXPECT_GT(ExpectSameAsPlainSearch(grids), 100u);
     const auto unsolvable = Generate(300, [&hostile] { return hostile.Unsolvable(); });
     EXPECT_GT(ExpectSameAsPlainSearch(unsolvable), 150u);
-    for (const CFastPath* path : RunnableVersions()) {
+    for (const CEngine* path : RunnableVersions()) {
         for (const PuzzleGrid& grid : unsolvable) {
-            EXPECT_EQ(FastSolve(*path, grid).solved, 0) << path->name << " on " << GridToText(grid);
+            EXPECT_EQ(EngineSolve(*path, grid).solved, 0)
+                << path->name << " on " << GridToText(grid);
         }
     }
 }
 
-TEST(FastPath, SameFirstSolutionOnNearlyEmptyGrids) {
+TEST(Engine, SameFirstSolutionOnNearlyEmptyGrids) {
     CHostileGrids hostile(81);
     int givens = 0;
     const auto grids = Generate(400, [&] { return hostile.Sparse(givens++ % 12); });
     EXPECT_GT(ExpectSameAsPlainSearch(grids), 350u);
 }
 
-TEST(FastPath, SameFirstSolutionAsAReferenceWalkOnSparseGrids) {
+TEST(Engine, SameFirstSolutionAsAReferenceWalkOnSparseGrids) {
     // Beyond the reach of the plain search: 12 to 24 givens, with many solutions, with
     // none, and the grids that made earlier engines slow.
     CHostileGrids hostile(2024);
@@ -242,8 +243,8 @@ TEST(FastPath, SameFirstSolutionAsAReferenceWalkOnSparseGrids) {
     EXPECT_GT(ExpectSameAsReferenceWalk(grids), 250u);
 }
 
-TEST(FastPath, CountsUpToTwoWithDifferentSolutions) {
-    for (const CFastPath* path : RunnableVersions()) {
+TEST(Engine, CountsUpToTwoWithDifferentSolutions) {
+    for (const CEngine* path : RunnableVersions()) {
         SCOPED_TRACE(path->name);
         const PuzzleGrid puzzle = HardPuzzle();
         const CSolutionCount unique = *path->count(puzzle.data(), INT64_MAX, nullptr);
@@ -275,29 +276,30 @@ TEST(FastPath, CountsUpToTwoWithDifferentSolutions) {
     }
 }
 
-TEST(FastPath, StopsWhenTimeRunsOut) {
+TEST(Engine, StopsWhenTimeRunsOut) {
     // A puzzle that needs guesses, and a sparse grid whose search in its own order asks
     // the engine to cut dead branches: both ask the clock, and stop when it says so.
     const std::function<bool()> always = [] { return true; };
-    for (const CFastPath* path : RunnableVersions()) {
+    for (const CEngine* path : RunnableVersions()) {
         SCOPED_TRACE(path->name);
         PuzzleGrid hard = HardPuzzle();
-        EXPECT_EQ(path->solve(hard.data(), always, nullptr), CFastOutcome::kExpired);
+        EXPECT_EQ(path->solve(hard.data(), always, nullptr), CEngineOutcome::kExpired);
         PuzzleGrid sparse = GridFromText(
             "........2...................1......3...46.......7...6.........5....3............1");
-        EXPECT_EQ(path->solve(sparse.data(), always, nullptr), CFastOutcome::kExpired);
+        EXPECT_EQ(path->solve(sparse.data(), always, nullptr), CEngineOutcome::kExpired);
     }
 }
 
-TEST(FastPath, TheBestVersionIsOneThisProcessorRuns) {
-    const CFastPath& best = BestFastPath();
+TEST(Engine, TheBestVersionIsOneThisProcessorRuns) {
+    const CEngine& best = BestEngine();
     bool found = false;
-    for (const CFastPathVersion& version : AllFastPaths()) {
-        if (version.path == &best) found = version.supported();
+    for (const CEngineVersion& version : AllEngineVersions()) {
+        if (version.engine == &best) found = version.supported();
     }
     EXPECT_TRUE(found) << best.name;
-    EXPECT_STREQ(AllFastPaths().back().path->name, "scalar") << "the version for any processor";
-    EXPECT_TRUE(AllFastPaths().back().supported());
+    EXPECT_STREQ(AllEngineVersions().back().engine->name, "scalar")
+        << "the version for any processor";
+    EXPECT_TRUE(AllEngineVersions().back().supported());
 }
 
 TEST(CountSolutions, HandsBackTwoDifferentSolutions) {
@@ -325,8 +327,8 @@ TEST(CountSolutions, WithinGivesUpPastItsGuesses) {
     // The count of a puzzle that needs guesses, with exactly the guesses it needs and one
     // fewer.
     const PuzzleGrid puzzle = HardPuzzle();
-    CFastPathWork work;
-    ASSERT_EQ(BestFastPath().count(puzzle.data(), INT64_MAX, &work)->count, 1);
+    CEngineWork work;
+    ASSERT_EQ(BestEngine().count(puzzle.data(), INT64_MAX, &work)->count, 1);
     ASSERT_GT(work.guesses, 0);
     const std::optional<CSolutionCount> enough = CountSolutionsWithin(puzzle.data(), work.guesses);
     ASSERT_TRUE(enough.has_value());
