@@ -21,6 +21,7 @@
 // Steps 3 and 4 run only once the cheaper steps before them are settled.
 #include "band_engine.h"
 
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__) && !defined(VELMO_SCALAR)
@@ -35,12 +36,17 @@ namespace VELMO_ISA {
 namespace {
 
 constexpr uint32_t kBandCells = 0x7FFFFFF;
-constexpr int kDigits = 9;
+constexpr int kDigits = kGridSize;
 constexpr int kNextBand[3] = {1, 2, 0};
+// Nine bits: a row of a band word, a band's columns or mini-rows, a digit's occupancy of a
+// band; and how many such sets there are, the size of the tables they index.
+constexpr uint32_t kNineBits = 0x1FF;
+constexpr uint32_t kNineBitSets = kNineBits + 1;
 
 // The six ways a digit can take one mini-row per row and per box: box of row 0, 1, 2.
-constexpr int kPermutations[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
-                                     {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+constexpr int kPermutationCount = 6;
+constexpr int kPermutations[kPermutationCount][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                                     {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
 
 #if defined(__BMI2__) && !defined(VELMO_SCALAR)
 // Mini-row occupancy, bit 3 * row + box, of a band word: each mini-row's three cells
@@ -50,9 +56,9 @@ inline uint32_t MiniRows(uint32_t a) {
 }
 #else
 // Mini-row occupancy, bit 3 * row + box, of a band word.
-constexpr std::array<uint32_t, 512> kRowToBoxes = [] {
-    std::array<uint32_t, 512> table{};
-    for (uint32_t row = 0; row < 512; ++row) {
+constexpr std::array<uint32_t, kNineBitSets> kRowToBoxes = [] {
+    std::array<uint32_t, kNineBitSets> table{};
+    for (uint32_t row = 0; row < kNineBitSets; ++row) {
         for (int box = 0; box < 3; ++box) {
             if (row & (7u << (3 * box))) table[row] |= 1u << box;
         }
@@ -61,14 +67,15 @@ constexpr std::array<uint32_t, 512> kRowToBoxes = [] {
 }();
 
 inline uint32_t MiniRows(uint32_t a) {
-    return kRowToBoxes[a & 511] | kRowToBoxes[(a >> 9) & 511] << 3 | kRowToBoxes[a >> 18] << 6;
+    return kRowToBoxes[a & kNineBits] | kRowToBoxes[(a >> 9) & kNineBits] << 3 |
+           kRowToBoxes[a >> 18] << 6;
 }
 #endif
 
 // The cells of the mini-rows in an occupancy.
-constexpr std::array<uint32_t, 512> kMiniRowCells = [] {
-    std::array<uint32_t, 512> table{};
-    for (uint32_t rows = 0; rows < 512; ++rows) {
+constexpr std::array<uint32_t, kNineBitSets> kMiniRowCells = [] {
+    std::array<uint32_t, kNineBitSets> table{};
+    for (uint32_t rows = 0; rows < kNineBitSets; ++rows) {
         for (int m = 0; m < 9; ++m) {
             if (rows & (1u << m)) table[rows] |= 7u << (9 * (m / 3) + 3 * (m % 3));
         }
@@ -78,18 +85,18 @@ constexpr std::array<uint32_t, 512> kMiniRowCells = [] {
 
 // Cells of each permutation, and the permutations (bit p) whose mini-rows an occupancy
 // holds: a digit's possible placements in a band.
-constexpr std::array<uint32_t, 6> kPermutationCells = [] {
-    std::array<uint32_t, 6> table{};
-    for (int p = 0; p < 6; ++p) {
+constexpr std::array<uint32_t, kPermutationCount> kPermutationCells = [] {
+    std::array<uint32_t, kPermutationCount> table{};
+    for (int p = 0; p < kPermutationCount; ++p) {
         for (int row = 0; row < 3; ++row) table[p] |= 7u << (9 * row + 3 * kPermutations[p][row]);
     }
     return table;
 }();
 
-constexpr std::array<uint8_t, 512> kPermutationsIn = [] {
-    std::array<uint8_t, 512> table{};
-    for (uint32_t occupied = 0; occupied < 512; ++occupied) {
-        for (int p = 0; p < 6; ++p) {
+constexpr std::array<uint8_t, kNineBitSets> kPermutationsIn = [] {
+    std::array<uint8_t, kNineBitSets> table{};
+    for (uint32_t occupied = 0; occupied < kNineBitSets; ++occupied) {
+        for (int p = 0; p < kPermutationCount; ++p) {
             bool inside = true;
             for (int row = 0; row < 3; ++row) {
                 inside = inside && (occupied & (1u << (3 * row + kPermutations[p][row])));
@@ -101,10 +108,10 @@ constexpr std::array<uint8_t, 512> kPermutationsIn = [] {
 }();
 
 // Occupancy to the cells of its mini-rows that lie on some permutation; 0 when none does.
-constexpr std::array<uint32_t, 512> kPermutationMask = [] {
-    std::array<uint32_t, 512> table{};
-    for (uint32_t occupied = 0; occupied < 512; ++occupied) {
-        for (int p = 0; p < 6; ++p) {
+constexpr std::array<uint32_t, kNineBitSets> kPermutationMask = [] {
+    std::array<uint32_t, kNineBitSets> table{};
+    for (uint32_t occupied = 0; occupied < kNineBitSets; ++occupied) {
+        for (int p = 0; p < kPermutationCount; ++p) {
             if (kPermutationsIn[occupied] & (1u << p)) table[occupied] |= kPermutationCells[p];
         }
     }
@@ -114,9 +121,9 @@ constexpr std::array<uint32_t, 512> kPermutationMask = [] {
 // The same rule across a stack: index bit 3 * band + column (of the stack's three columns
 // the digit can take in that band), result the (band, column) pairs on some permutation as
 // bit 9 * band + column, ready to be shifted to the stack's columns.
-constexpr std::array<uint32_t, 512> kStackPermutation = [] {
-    std::array<uint32_t, 512> table{};
-    for (uint32_t occupied = 0; occupied < 512; ++occupied) {
+constexpr std::array<uint32_t, kNineBitSets> kStackPermutation = [] {
+    std::array<uint32_t, kNineBitSets> table{};
+    for (uint32_t occupied = 0; occupied < kNineBitSets; ++occupied) {
         const uint32_t cells = kPermutationMask[occupied];
         for (int band = 0; band < 3; ++band) {
             for (int column = 0; column < 3; ++column) {
@@ -128,31 +135,20 @@ constexpr std::array<uint32_t, 512> kStackPermutation = [] {
     return table;
 }();
 
-// A 9-bit row to itself when it has exactly one bit, else 0.
-constexpr std::array<uint16_t, 512> kRowSingle = [] {
-    std::array<uint16_t, 512> table{};
-    for (uint32_t row = 1; row < 512; ++row) {
-        if ((row & (row - 1)) == 0) table[row] = uint16_t(row);
-    }
-    return table;
-}();
+// A set of bits when it has exactly one, else 0.
+constexpr uint32_t IfSingle(uint32_t bits) {
+    return std::has_single_bit(bits) ? bits : 0;
+}
 
 // Of nine bits in three groups of three, those alone in their group.
-constexpr std::array<uint16_t, 512> kAloneInTriple = [] {
-    std::array<uint16_t, 512> table{};
-    for (uint32_t bits = 0; bits < 512; ++bits) {
-        for (int group = 0; group < 3; ++group) {
-            const uint32_t part = bits & (7u << (3 * group));
-            if (part && (part & (part - 1)) == 0) table[bits] |= uint16_t(part);
-        }
-    }
-    return table;
-}();
+constexpr uint32_t AloneInTriple(uint32_t bits) {
+    return IfSingle(bits & 7) | IfSingle(bits & 070) | IfSingle(bits & 0700);
+}
 
 // Mini-rows of an occupancy that the digit must take: alone in their row or in their box.
-constexpr std::array<uint16_t, 512> kBoundMiniRows = [] {
-    std::array<uint16_t, 512> table{};
-    for (uint32_t occupied = 0; occupied < 512; ++occupied) {
+constexpr std::array<uint16_t, kNineBitSets> kBoundMiniRows = [] {
+    std::array<uint16_t, kNineBitSets> table{};
+    for (uint32_t occupied = 0; occupied < kNineBitSets; ++occupied) {
         for (int m = 0; m < 9; ++m) {
             if (!(occupied & (1u << m))) continue;
             const uint32_t row = 7u << (3 * (m / 3));
@@ -167,13 +163,13 @@ constexpr std::array<uint16_t, 512> kBoundMiniRows = [] {
 
 // For a digit bound to some mini-rows: the other cells of their rows and boxes, which it
 // leaves.
-constexpr std::array<uint32_t, 512> kBoundMiniRowsExclude = [] {
-    std::array<uint32_t, 512> table{};
-    for (uint32_t rows = 0; rows < 512; ++rows) {
+constexpr std::array<uint32_t, kNineBitSets> kBoundMiniRowsExclude = [] {
+    std::array<uint32_t, kNineBitSets> table{};
+    for (uint32_t rows = 0; rows < kNineBitSets; ++rows) {
         for (int m = 0; m < 9; ++m) {
             if (!(rows & (1u << m))) continue;
             const uint32_t cells = 7u << (9 * (m / 3) + 3 * (m % 3));
-            const uint32_t row = 0x1FFu << (9 * (m / 3));
+            const uint32_t row = kNineBits << (9 * (m / 3));
             const uint32_t box = 0x1C0E07u << (3 * (m % 3));
             table[rows] |= (row | box) & ~cells;
         }
@@ -182,9 +178,9 @@ constexpr std::array<uint32_t, 512> kBoundMiniRowsExclude = [] {
 }();
 
 // For columns (9 bits) of one band, the other columns of their boxes.
-constexpr std::array<uint16_t, 512> kBoxmateColumns = [] {
-    std::array<uint16_t, 512> table{};
-    for (uint32_t columns = 0; columns < 512; ++columns) {
+constexpr std::array<uint16_t, kNineBitSets> kBoxmateColumns = [] {
+    std::array<uint16_t, kNineBitSets> table{};
+    for (uint32_t columns = 0; columns < kNineBitSets; ++columns) {
         for (int c = 0; c < 9; ++c) {
             if (columns & (1u << c)) table[columns] |= uint16_t((7u << (3 * (c / 3))) & ~(1u << c));
         }
@@ -192,15 +188,13 @@ constexpr std::array<uint16_t, 512> kBoxmateColumns = [] {
     return table;
 }();
 
-// The other cells of the band that share a row, column or box with cell x.
+// The peers of cell x within its band: a band's cells are the grid's first 27 as the
+// first band sees them.
 constexpr std::array<uint32_t, 27> kPeersInBand = [] {
     std::array<uint32_t, 27> table{};
     for (int x = 0; x < 27; ++x) {
-        for (int y = 0; y < 27; ++y) {
-            const bool sameRow = x / 9 == y / 9;
-            const bool sameColumn = x % 9 == y % 9;
-            const bool sameBox = (x % 9) / 3 == (y % 9) / 3;
-            if (x != y && (sameRow || sameColumn || sameBox)) table[x] |= 1u << y;
+        for (uint8_t peer : kCellPeers[x]) {
+            if (peer < 27) table[x] |= 1u << peer;
         }
     }
     return table;
@@ -213,7 +207,7 @@ constexpr uint32_t ColumnsToCells(uint32_t columns) {
 
 // The columns in which a band word has a candidate.
 constexpr uint32_t Columns(uint32_t a) {
-    return (a | a >> 9 | a >> 18) & 511;
+    return (a | a >> 9 | a >> 18) & kNineBits;
 }
 
 // Bit-sliced counters over up to nine 27-bit sets: which bits are in at least one, two,
@@ -323,7 +317,8 @@ class CPropagator {
     // two of the cells see each other.
     bool Fix(int d, int b, uint32_t cells, bool clearOthers) {
         uint32_t peers = 0;
-        for (uint32_t rest = cells; rest; rest &= rest - 1) peers |= kPeersInBand[LowestBit(rest)];
+        for (uint32_t rest = cells; rest; rest &= rest - 1)
+            peers |= kPeersInBand[std::countr_zero(rest)];
         if (peers & cells) return Fail(b, d);
         if (clearOthers) {
             // All nine words at once and d's restored: cheaper than skipping d.
@@ -366,7 +361,7 @@ class CPropagator {
     // Step 1 for every changed word.
     bool BandPass() {
         while (s.bandDirty) {
-            const int i = LowestBit(s.bandDirty);
+            const int i = std::countr_zero(s.bandDirty);
             s.bandDirty &= s.bandDirty - 1;
             const int b = i / 9, d = i % 9;
             const uint32_t a = s.candidates[i];
@@ -376,9 +371,9 @@ class CPropagator {
                 s.candidates[i] = kept;
                 s.columnDirty |= 1u << d;
             }
-            const uint32_t singles = uint32_t(kRowSingle[kept & 511]) |
-                                     uint32_t(kRowSingle[(kept >> 9) & 511]) << 9 |
-                                     uint32_t(kRowSingle[kept >> 18]) << 18;
+            const uint32_t singles = IfSingle(kept & kNineBits) |
+                                     IfSingle((kept >> 9) & kNineBits) << 9 |
+                                     IfSingle(kept >> 18) << 18;
             const uint32_t fresh = singles & s.unsolved[b];
             if (fresh && !Fix(d, b, fresh, true)) return false;
         }
@@ -405,7 +400,7 @@ class CPropagator {
     // Step 3 for every changed digit.
     bool ColumnPass() {
         while (s.columnDirty) {
-            const int d = LowestBit(s.columnDirty);
+            const int d = std::countr_zero(s.columnDirty);
             s.columnDirty &= s.columnDirty - 1;
             uint32_t* a[3] = {&Word(d, 0), &Word(d, 1), &Word(d, 2)};
             const uint32_t occupied[3] = {Columns(*a[0]), Columns(*a[1]), Columns(*a[2])};
@@ -420,12 +415,12 @@ class CPropagator {
             }
             uint32_t once = 0, twice = 0;
             for (int b = 0; b < 3; ++b) {
-                const uint32_t kept = *a[b] & ColumnsToCells((allowed >> (9 * b)) & 511);
+                const uint32_t kept = *a[b] & ColumnsToCells((allowed >> (9 * b)) & kNineBits);
                 if (kept != *a[b]) {
                     *a[b] = kept;
                     s.bandDirty |= 1u << (9 * b + d);
                 }
-                const uint32_t r0 = kept & 511, r1 = (kept >> 9) & 511, r2 = kept >> 18;
+                const uint32_t r0 = kept & kNineBits, r1 = (kept >> 9) & kNineBits, r2 = kept >> 18;
                 twice |= (once & (r0 | r1 | r2)) | (r0 & r1) | ((r0 | r1) & r2);
                 once |= r0 | r1 | r2;
             }
@@ -456,22 +451,21 @@ class CPropagator {
             }
             // A mini-column is bound when it is the digit's only one in its column (no
             // other band has the column) or in its box.
-            const uint32_t c0 = c & 511, c1 = (c >> 9) & 511, c2 = c >> 18;
+            const uint32_t c0 = c & kNineBits, c1 = (c >> 9) & kNineBits, c2 = c >> 18;
             const uint32_t aloneInColumn =
                 (c0 & ~(c1 | c2)) | (c1 & ~(c0 | c2)) << 9 | (c2 & ~(c0 | c1)) << 18;
-            const uint32_t aloneInBox = uint32_t(kAloneInTriple[c0]) |
-                                        uint32_t(kAloneInTriple[c1]) << 9 |
-                                        uint32_t(kAloneInTriple[c2]) << 18;
+            const uint32_t aloneInBox =
+                AloneInTriple(c0) | AloneInTriple(c1) << 9 | AloneInTriple(c2) << 18;
             const uint32_t bc = aloneInColumn | aloneInBox;
             rows[d] = r, boundRows[d] = br, columns[d] = c, boundColumns[d] = bc;
             rowCount.Add(r), boundRowCount.Add(br);
             columnCount.Add(c), boundColumnCount.Add(bc);
         }
         if (const uint32_t short_ = (~rowCount.three | boundRowCount.four) & kBandCells) {
-            return Fail(LowestBit(short_) / 9, -1);
+            return Fail(std::countr_zero(short_) / 9, -1);
         }
         if (const uint32_t short_ = (~columnCount.three | boundColumnCount.four) & kBandCells) {
-            return Fail(3 + (LowestBit(short_) % 9) / 3, -1);
+            return Fail(3 + (std::countr_zero(short_) % 9) / 3, -1);
         }
         // Exactly three reachable, not all bound yet: bind them. Three bound, more
         // reachable: the others leave.
@@ -489,10 +483,12 @@ class CPropagator {
             if ((bind | clear | bindC | clearC) == 0) continue;
             for (int b = 0; b < 3; ++b) {
                 const int shift = 9 * b;
-                const uint32_t bindHere = (bind >> shift) & 511, clearHere = (clear >> shift) & 511;
+                const uint32_t bindHere = (bind >> shift) & kNineBits,
+                               clearHere = (clear >> shift) & kNineBits;
                 if (bindHere) Remove(d, b, kBoundMiniRowsExclude[bindHere]);
                 if (clearHere) Remove(d, b, kMiniRowCells[clearHere]);
-                const uint32_t bindC9 = (bindC >> shift) & 511, clearC9 = (clearC >> shift) & 511;
+                const uint32_t bindC9 = (bindC >> shift) & kNineBits,
+                               clearC9 = (clearC >> shift) & kNineBits;
                 if (bindC9) {
                     const uint32_t column = ColumnsToCells(bindC9);
                     Remove(d, kNextBand[b], column);
@@ -514,7 +510,7 @@ void Record(const CBandState& s, CEngineQuery& query) {
         for (int d = 0; d < kDigits; ++d) {
             for (int b = 0; b < 3; ++b) {
                 for (uint32_t cells = s.candidates[9 * b + d]; cells; cells &= cells - 1) {
-                    out[27 * b + LowestBit(cells)] = uint8_t(d + 1);
+                    out[27 * b + std::countr_zero(cells)] = uint8_t(d + 1);
                 }
             }
         }
@@ -533,13 +529,9 @@ struct CChoice {
 };
 
 // A digit's placements left in a band or a stack.
-constexpr std::array<uint8_t, 512> kPlacementCount = [] {
-    std::array<uint8_t, 512> table{};
-    for (uint32_t occupied = 0; occupied < 512; ++occupied) {
-        table[occupied] = uint8_t(std::popcount(unsigned(kPermutationsIn[occupied])));
-    }
-    return table;
-}();
+inline int PlacementCount(uint32_t occupancy) {
+    return std::popcount(kPermutationsIn[occupancy]);
+}
 
 // A digit's mini-column occupancy (bit 9 * band + column) to its occupancy in one stack,
 // bit 3 * band + column of the stack's three.
@@ -557,14 +549,14 @@ CChoice ChooseFirstCell(const CBandState& s) {
         for (int d = 0; d < kDigits; ++d) count.Add(s.candidates[9 * b + d]);
         const uint32_t pairs = s.unsolved[b] & ~count.three;
         if (pairs) {
-            choice.b = b, choice.cell = pairs & (0u - pairs);
+            choice.b = b, choice.cell = 1u << std::countr_zero(pairs);
             return choice;
         }
         threeOrMore[b] = s.unsolved[b] & count.three;
     }
     for (int b = 0; b < 3; ++b) {
         if (threeOrMore[b]) {
-            choice.b = b, choice.cell = threeOrMore[b] & (0u - threeOrMore[b]);
+            choice.b = b, choice.cell = 1u << std::countr_zero(threeOrMore[b]);
             return choice;
         }
     }
@@ -584,7 +576,7 @@ CChoice ChooseFirstCell(const CBandState& s) {
 constexpr uint64_t kConflictScale = 256;
 
 CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
-                               const uint32_t (&conflicts)[6][9]) {
+                               const CConflicts& conflicts) {
     // Of the six bands and stacks, the one with the fewest placements left over all digits,
     // then its digit with the fewest (two or more). Where placements are few the grid is
     // most constrained, so each branch settles much at once. Measured against other choices,
@@ -599,16 +591,16 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
     // Placements are weighed against the contradictions met in each unit and digit so
     // far: a grid whose contradiction sits in a small corner, with free cells around it,
     // is otherwise refuted afresh under every branch taken in the free part.
-    uint32_t occupied[6][kDigits];
+    uint32_t occupied[kBandsAndStacks][kDigits];
     uint64_t bestTotal = 0, bestWeight = 1;
     CChoice choice;
-    for (int unit = 0; unit < 6; ++unit) {
+    for (int unit = 0; unit < kBandsAndStacks; ++unit) {
         uint64_t total = 0, weight = kConflictScale;
         for (int d = 0; d < kDigits; ++d) {
-            const uint32_t o = unit < 3 ? (occupancy.rows[d] >> (9 * unit)) & 511
+            const uint32_t o = unit < 3 ? (occupancy.rows[d] >> (9 * unit)) & kNineBits
                                         : StackOccupancy(occupancy.columns[d], unit - 3);
             occupied[unit][d] = o;
-            total += kPlacementCount[o];
+            total += PlacementCount(o);
             weight += conflicts[unit][d];
         }
         // A unit whose every digit has one placement left has nothing to branch on.
@@ -620,7 +612,7 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
     if (choice.unit < 0) return ChooseFirstCell(s);
     uint64_t fewest = 0, fewestWeight = 1;
     for (int d = 0; d < kDigits; ++d) {
-        const uint64_t count = kPlacementCount[occupied[choice.unit][d]];
+        const uint64_t count = PlacementCount(occupied[choice.unit][d]);
         const uint64_t weight = kConflictScale + conflicts[choice.unit][d];
         if (count >= 2 && (choice.d < 0 || count * fewestWeight < fewest * weight)) {
             fewest = count, fewestWeight = weight;
@@ -650,7 +642,7 @@ void Restrict(CBandState& s, int d, int unit, int p) {
 
 // Notes a contradiction where propagation found it.
 void NoteConflict(const CPropagator& propagator, CEngineQuery& query) {
-    uint32_t* const digits = query.conflicts[propagator.m_failUnit];
+    auto& digits = query.conflicts[propagator.m_failUnit];
     if (propagator.m_failDigit >= 0) {
         ++digits[propagator.m_failDigit];
     } else {
@@ -671,7 +663,7 @@ CChoice ChooseMostSeenPair(const CBandState& s) {
         const uint32_t unsolvedBelow = s.unsolved[kNextBand[band]];
         const uint32_t unsolvedAbove = s.unsolved[kNextBand[kNextBand[band]]];
         for (uint32_t rest = pairs; rest; rest &= rest - 1) {
-            const int x = LowestBit(rest);
+            const int x = std::countr_zero(rest);
             const uint32_t column = ColumnsToCells(1u << (x % 9));
             const int seen = std::popcount(kPeersInBand[x] & s.unsolved[band]) +
                              std::popcount(column & unsolvedBelow) +
@@ -716,7 +708,7 @@ bool Branch(CBandState& s, CEngineQuery& query) {
                                : ChooseMostSeenPair(s);
     if (choice.unit >= 0) {
         for (uint32_t rest = kPermutationsIn[choice.occupancy]; rest;) {
-            const int p = LowestBit(rest);
+            const int p = std::countr_zero(rest);
             rest &= rest - 1;
             const bool last = rest == 0;
             CBandState guess;
@@ -732,7 +724,7 @@ bool Branch(CBandState& s, CEngineQuery& query) {
     uint32_t digits = 0;
     for (int d = 0; d < kDigits; ++d) digits |= uint32_t((s.candidates[9 * b + d] & bit) != 0) << d;
     while (digits) {
-        const int d = LowestBit(digits);
+        const int d = std::countr_zero(digits);
         digits &= digits - 1;
         const bool last = digits == 0;
         CBandState guess;

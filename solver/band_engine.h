@@ -3,6 +3,7 @@
 // in its own namespace VELMO_ISA; private to the solver library.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -24,6 +25,10 @@ struct CBandState {
     uint32_t columnDirty;     // bit d - 1: digit d changed since its column pass
 };
 
+// Per band or stack (0-2 bands, 3-5 stacks) and digit index (digit - 1), a count.
+inline constexpr int kBandsAndStacks = 6;
+using CConflicts = std::array<std::array<uint32_t, kGridSize>, kBandsAndStacks>;
+
 // One query to the engine: what to look for, and what it found.
 struct CEngineQuery {
     int limit = 2;                    // stop after this many solutions
@@ -31,9 +36,8 @@ struct CEngineQuery {
     std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
     int64_t maxGuesses = INT64_MAX;   // a guess beyond this many abandons the search
 
-    // Contradictions met so far, per unit (0-2 bands, 3-5 stacks) and digit index: the
-    // search branches where they cluster.
-    uint32_t conflicts[6][9] = {};
+    // Contradictions met so far: the search branches where they cluster.
+    CConflicts conflicts{};
 
     // Which way of choosing the first attempt takes: 0 the fewest placements, 1 the pair
     // that sees most; the attempts alternate from it.

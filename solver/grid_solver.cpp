@@ -75,12 +75,12 @@ std::optional<CSolutionCount> CountSolutionsWithin(const uint8_t* grid, int64_t 
 
 int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set) {
     std::fill(std::begin(set.flags), std::end(set.flags), uint8_t{1});
-    const int boxRow = 3 * (row / 3);
-    const int boxColumn = 3 * (column / 3);
-    for (int i = 0; i < 9; ++i) {
-        set.flags[grid[9 * row + i]] = 0;
-        set.flags[grid[9 * i + column]] = 0;
-        set.flags[grid[9 * (boxRow + i / 3) + boxColumn + i % 3]] = 0;
+    const int boxRow = kBoxSize * (row / kBoxSize);
+    const int boxColumn = kBoxSize * (column / kBoxSize);
+    for (int i = 0; i < kGridSize; ++i) {
+        set.flags[grid[kGridSize * row + i]] = 0;
+        set.flags[grid[kGridSize * i + column]] = 0;
+        set.flags[grid[kGridSize * (boxRow + i / kBoxSize) + boxColumn + i % kBoxSize]] = 0;
     }
     int count = 0;
     for (int d = 1; d <= 9; ++d) count += set.flags[d];
@@ -98,7 +98,8 @@ int CGridSolver::Search(uint32_t start) {
     if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
 
     CandidateSet set;
-    int best = 10;
+    constexpr int kAboveAnyCount = kGridSize + 1;
+    int best = kAboveAnyCount;
     int chosen = -1;
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (m_grid[cell] != 0) continue;

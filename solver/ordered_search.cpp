@@ -25,6 +25,7 @@
 // made in passes over the grid (PlaceSingles says why that is the same).
 #include "ordered_search.h"
 
+#include <bit>
 #include <cstring>
 
 #if defined(__AVX2__) && !defined(VELMO_SCALAR)
@@ -43,6 +44,10 @@ constexpr int64_t kPruneAfterLevels = 32;
 namespace {
 
 constexpr uint16_t kFilled = 0xFFFF;  // the mask of a filled cell: more than any count
+// A filled cell's candidate count, std::popcount(kFilled): above any empty cell's.
+constexpr int kFilledCount = 16;
+// More than any empty cell's count, to start looking for the fewest.
+constexpr int kAboveAnyCount = kGridSize + 1;
 
 #if defined(VELMO_AVX2)
 // Lanes of each unit's cells, for taking a digit from a whole unit with vector operations.
@@ -56,21 +61,6 @@ alignas(32) constexpr auto kUnitLanes = [] {
     return lanes;
 }();
 
-#else
-// The other cells that share a row, column or box with a cell.
-constexpr auto kPeers = [] {
-    std::array<std::array<uint8_t, 20>, kCellCount> peers{};
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        int count = 0;
-        for (int other = 0; other < kCellCount; ++other) {
-            const CCellUnits a = kCellUnits[cell], b = kCellUnits[other];
-            if (other != cell && (a.row == b.row || a.column == b.column || a.box == b.box)) {
-                peers[cell][count++] = uint8_t(other);
-            }
-        }
-    }
-    return peers;
-}();
 #endif
 
 }  // namespace
@@ -112,7 +102,7 @@ void COrderedSearch::Set(int cell, int d) {
         _mm256_store_si256(masks, _mm256_andnot_si256(taken, old));
     }
 #else
-    for (uint8_t peer : kPeers[cell]) {
+    for (uint8_t peer : kCellPeers[cell]) {
         // Filled cells keep their mark.
         if (m_candidates[peer] != kFilled) m_candidates[peer] &= uint16_t(~bit);
     }
@@ -151,7 +141,7 @@ bool COrderedSearch::PlaceSingles(int64_t& placed) {
             uint32_t few = uint32_t(_mm256_movemask_epi8(
                 _mm256_cmpgt_epi16(_mm256_set1_epi16(2), Counts(&m_candidates[k]))));
             while (few) {
-                const int lane = LowestBit(few) / 2;
+                const int lane = std::countr_zero(few) / 2;
                 few &= ~(3u << (2 * lane));
                 const int cell = k + lane;
 #else
@@ -163,9 +153,9 @@ bool COrderedSearch::PlaceSingles(int64_t& placed) {
                 // Earlier placements of this pass may have left it none.
                 const unsigned mask = m_candidates[cell];
                 if (mask == 0) return false;
-                if (mask & (mask - 1)) continue;
+                if (!std::has_single_bit(mask)) continue;
                 m_path[m_depth++] = uint8_t(cell);
-                Set(cell, LowestBit(mask));
+                Set(cell, std::countr_zero(mask));
                 ++placed;
                 again = true;
             }
@@ -178,7 +168,7 @@ int COrderedSearch::SelectBranch(int& cell, unsigned& digits) const {
     // The first cell with the fewest candidates; all have two or more now.
 #if defined(VELMO_AVX2)
     __m256i counts[kMaskLanes / 16];
-    __m256i least = _mm256_set1_epi16(16);
+    __m256i least = _mm256_set1_epi16(kFilledCount);
     for (int k = 0; k < kMaskLanes / 16; ++k) {
         counts[k] = Counts(&m_candidates[16 * k]);
         least = _mm256_min_epu16(least, counts[k]);
@@ -186,24 +176,24 @@ int COrderedSearch::SelectBranch(int& cell, unsigned& digits) const {
     const __m128i half =
         _mm_min_epu16(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
     const int smallest = _mm_cvtsi128_si32(_mm_minpos_epu16(half)) & 0xFFFF;
-    if (smallest >= 16) return 0;
+    if (smallest >= kFilledCount) return 0;
     const __m256i wanted = _mm256_set1_epi16(int16_t(smallest));
     for (int k = 0;; ++k) {
         const int hits = _mm256_movemask_epi8(_mm256_cmpeq_epi16(counts[k], wanted));
         if (hits) {
-            cell = 16 * k + LowestBit(uint32_t(hits)) / 2;
+            cell = 16 * k + std::countr_zero(uint32_t(hits)) / 2;
             digits = m_candidates[cell];
             return 1;
         }
     }
 #else
-    int best = 10;
+    int best = kAboveAnyCount;
     for (int candidate = 0; candidate < kCellCount; ++candidate) {
         if (m_candidates[candidate] == kFilled) continue;
         const int count = std::popcount(m_candidates[candidate]);
         if (count < best) best = count, cell = candidate, digits = m_candidates[candidate];
     }
-    return best == 10 ? 0 : 1;
+    return best == kAboveAnyCount ? 0 : 1;
 #endif
 }
 
@@ -254,7 +244,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step() {
     m_path[depth] = uint8_t(cell);
     CopyMasks(m_candidates, m_saved[depth]);
     for (;;) {
-        const int d = LowestBit(digits);
+        const int d = std::countr_zero(digits);
         digits &= digits - 1;
         Set(cell, d);
         const std::optional<CEngineOutcome> outcome = Step();
@@ -299,10 +289,10 @@ std::optional<bool> COrderedSearch::HasSolution() {
     // worst hill-climbed grid found, 13 refutations took 951 guesses in all on their own and
     // 103 together.
     // And the way of choosing that settled the last one starts.
-    std::copy(&m_conflicts[0][0], &m_conflicts[0][0] + 6 * 9, &query.conflicts[0][0]);
+    query.conflicts = m_conflicts;
     query.firstChoice = m_choice;
     band_engine::FindSolutions(m_positions[m_depth], query);
-    std::copy(&query.conflicts[0][0], &query.conflicts[0][0] + 6 * 9, &m_conflicts[0][0]);
+    m_conflicts = query.conflicts;
     m_choice = query.Choice();
     m_guesses += query.guesses;
     if (query.aborted) return std::nullopt;
@@ -312,7 +302,7 @@ std::optional<bool> COrderedSearch::HasSolution() {
 CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice) {
     m_pruning = true;
     m_choice = choice;
-    std::fill(&m_conflicts[0][0], &m_conflicts[0][0] + 6 * 9, 0u);
+    m_conflicts = {};
     m_positions[0] = root;
     m_dead[0] = false;
     std::fill(std::begin(m_known), std::end(m_known), false);

@@ -74,8 +74,8 @@ class COrderedSearch {
     // for the first k (m_positions[0] of the givens), where m_known[k]; m_dead[k] when
     // that position proved to have no solution. None is known beyond m_deepestKnown.
     bool m_pruning = false;
-    uint32_t m_conflicts[6][9] = {};  // the engine's, carried from test to test
-    int m_choice = 0;                 // the engine's way of choosing that settled the last test
+    CConflicts m_conflicts{};  // the engine's, carried from test to test
+    int m_choice = 0;          // the engine's way of choosing that settled the last test
     CBandState m_positions[kCellCount + 1];
     bool m_known[kCellCount + 1] = {};
     bool m_dead[kCellCount + 1] = {};

@@ -1,4 +1,5 @@
-// The solver's shared vocabulary: the puzzle grid, its units, and bit helpers.
+// The solver's shared vocabulary: the puzzle grid, its units and their tables, and a count of
+// solutions.
 //
 // A grid is 81 bytes, row-major: cell = 9 * r + c for row r and column c (both 0-8 from the
 // top left); 0 is an empty cell, 1-9 a digit d. Box of a cell: top-left cell at row
@@ -69,8 +70,3 @@ inline constexpr std::array<std::array<uint8_t, kPeerCount>, kCellCount> kCellPe
     }
     return peers;
 }();
-
-// Index of the lowest set bit; `bits` must not be 0.
-constexpr int LowestBit(uint32_t bits) {
-    return std::countr_zero(bits);
-}
