@@ -19,6 +19,12 @@
 // work (hostile-hunt), a grid took at most 192 tests, most of them settled by placing the
 // path's digits alone, and 0.17 ms.
 //
+// The solutions met on the way are kept: the two the count found, and each one a test
+// finds. A level that one of them passes through holds a solution, so it is never tested,
+// and the search below it knows which branch leads on. On 100 grids climbed on the work
+// (hostile-hunt climb 100 300 4, as made before this), tests fell from 30.2 to 28.3 a
+// grid, the engine's guesses from 48.5 to 29.0, and Solve from 35.8 to 27.7 us.
+//
 // Search's rule is kept exactly (first cell in row-major order with the fewest candidates,
 // stopping at a single), on a mask of candidates per cell kept up to date as digits are
 // placed, sixteen cells to a vector under AVX2. Its chains of single-candidate levels are
@@ -212,7 +218,7 @@ inline void CopyMasks(const uint16_t* from, uint16_t* to) {
 #endif
 }
 
-std::optional<CEngineOutcome> COrderedSearch::Step() {
+std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
     if (m_budget <= 0) return std::nullopt;
     // The clock is asked every 64 levels or so rather than at each: reading it would cost
     // more than the level itself.
@@ -239,7 +245,9 @@ std::optional<CEngineOutcome> COrderedSearch::Step() {
     if (SelectBranch(cell, digits) == 0) return CEngineOutcome::kSolved;
 
     const int64_t start = m_levels;
-    bool tested = !m_pruning;
+    // A level that a known solution passes through holds a solution: a test could only
+    // say so.
+    bool tested = !m_pruning || through != 0;
     const int depth = m_depth++;
     m_path[depth] = uint8_t(cell);
     CopyMasks(m_candidates, m_saved[depth]);
@@ -247,7 +255,12 @@ std::optional<CEngineOutcome> COrderedSearch::Step() {
         const int d = std::countr_zero(digits);
         digits &= digits - 1;
         Set(cell, d);
-        const std::optional<CEngineOutcome> outcome = Step();
+        uint32_t below = 0;
+        for (uint32_t rest = through; rest; rest &= rest - 1) {
+            const int k = std::countr_zero(rest);
+            if (m_solutions[k][cell] == d) below |= 1u << k;
+        }
+        const std::optional<CEngineOutcome> outcome = Step(below);
         if (outcome == CEngineOutcome::kSolved) return outcome;
         if (outcome != CEngineOutcome::kNoSolution) return giveUp(outcome);
         if (digits == 0) break;
@@ -263,6 +276,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step() {
             m_depth = depth + 1;
             if (!solvable) return giveUp(CEngineOutcome::kExpired);
             if (!*solvable) break;
+            through = m_lastFound;
         }
     }
     return giveUp(CEngineOutcome::kNoSolution);
@@ -282,8 +296,10 @@ std::optional<bool> COrderedSearch::HasSolution() {
         m_deepestKnown = std::max(m_deepestKnown, m_depth);
     }
     if (m_dead[m_depth]) return false;
+    PuzzleGrid found;
     CEngineQuery query;
     query.limit = 1;
+    query.solutions = &found;
     query.expired = m_expired;
     // Tests refute related grids, so the contradictions one met guide the next: on the
     // worst hill-climbed grid found, 13 refutations took 951 guesses in all on their own and
@@ -296,11 +312,22 @@ std::optional<bool> COrderedSearch::HasSolution() {
     m_choice = query.Choice();
     m_guesses += query.guesses;
     if (query.aborted) return std::nullopt;
+    m_lastFound = query.found > 0 ? AddSolution(found) : 0;
     return query.found > 0;
 }
 
-CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice) {
+uint32_t COrderedSearch::AddSolution(const PuzzleGrid& solution) {
+    if (m_solutionCount == kMaxSolutions) return 0;
+    m_solutions[m_solutionCount] = solution;
+    return 1u << m_solutionCount++;
+}
+
+CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice,
+                                         std::span<const PuzzleGrid> solutions) {
     m_pruning = true;
+    m_solutionCount = 0;
+    uint32_t through = 0;
+    for (const PuzzleGrid& solution : solutions) through |= AddSolution(solution);
     m_choice = choice;
     m_conflicts = {};
     m_positions[0] = root;
@@ -308,7 +335,11 @@ CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, 
     std::fill(std::begin(m_known), std::end(m_known), false);
     m_known[0] = true;
     m_deepestKnown = 0;
-    const std::optional<CEngineOutcome> outcome = Run(grid, INT64_MAX);
+    Load(grid);
+    m_budget = INT64_MAX;
+    m_depth = 0;
+    m_lastAsked = -1;
+    const std::optional<CEngineOutcome> outcome = Step(through);
     m_pruning = false;
     return outcome.value_or(CEngineOutcome::kExpired);
 }
@@ -318,7 +349,7 @@ std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBu
     m_budget = levelBudget;
     m_depth = 0;
     m_lastAsked = -1;
-    return Step();
+    return Step(0);
 }
 
 }  // namespace VELMO_ISA
