@@ -190,7 +190,8 @@ int main(int argc, char** argv) {
         for (const char* name : {"17-clue.txt", "top1465.txt", "serg-benchmark.txt"}) {
             sets.push_back({name, ReadGrids(shared + "/" + name)});
         }
-        for (const char* name : {"forum-hardest-1106.txt", "forum-hardest-1905-11plus.txt"}) {
+        for (const char* name : {"forum-hardest-1106.txt", "forum-hardest-1905-11plus.txt",
+                                 "hostile-climbed-time.txt"}) {
             sets.push_back({name, ReadGrids(hard + "/" + name)});
         }
         const std::vector<PuzzleGrid> unique = ReadGrids(VELMO_TEST_DATA_DIR "/unique.txt");
