@@ -1,14 +1,23 @@
-// The checks of the Solve fuzz targets.
+// The checks of the Solve and CountSolutions fuzz targets.
+//
+// The references (testing/reference.h) are plain backtracking, slow on hard grids, so they
+// run within budgets of levels and check only what they settle: under the sanitizers a
+// budget of 20000 levels is some tens of milliseconds.
 #include "solve_check.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
+#include "reference.h"
 #include "unattended_platform.h"
 
 namespace {
+
+constexpr auto kSlow = std::chrono::milliseconds(100);
+constexpr int64_t kReferenceLevels = 20000;
 
 void Check(bool condition, const char* what) {
     if (!condition) {
@@ -17,15 +26,11 @@ void Check(bool condition, const char* what) {
     }
 }
 
-}  // namespace
-
-void SolveAndCheck(const PuzzleGrid& input) {
-    constexpr auto kSlow = std::chrono::milliseconds(100);
-    CUnattendedPlatform platform;
-    CGridSolver solver(platform);
-    PuzzleGrid buffer = input;
+// Runs `work` and aborts when it took longer than kSlow.
+template <typename Work>
+auto Timed(Work work) {
     const auto start = std::chrono::steady_clock::now();
-    const int solved = solver.Solve(buffer.data(), kCellCount);
+    auto result = work();
     const auto spent = std::chrono::steady_clock::now() - start;
     if (spent > kSlow) {
         std::fprintf(stderr, "slow grid: %lld ms\n",
@@ -33,21 +38,70 @@ void SolveAndCheck(const PuzzleGrid& input) {
                          std::chrono::duration_cast<std::chrono::milliseconds>(spent).count()));
         std::abort();
     }
+    return result;
+}
 
-    const bool inRange = std::all_of(input.begin(), input.end(), [](uint8_t v) { return v <= 9; });
+bool InRange(const PuzzleGrid& grid) {
+    return std::all_of(grid.begin(), grid.end(), [](uint8_t v) { return v <= 9; });
+}
+
+// The solutions up to two by plain backtracking, for grids the engine may search; nothing
+// when the count ran out of levels.
+std::optional<int> ReferenceCount(const PuzzleGrid& grid) {
+    if (!IsConsistent(grid.data())) return 0;
+    return CountByBacktracking(grid, kReferenceLevels);
+}
+
+}  // namespace
+
+void SolveAndCheck(const PuzzleGrid& input) {
+    CUnattendedPlatform platform;
+    CGridSolver solver(platform);
+    PuzzleGrid buffer = input;
+    const int solved = Timed([&] { return solver.Solve(buffer.data(), kCellCount); });
+
+    const bool inRange = InRange(input);
     if (!solved || !inRange) {
         Check(!solved || inRange, "a value above 9 was solved");
         Check(buffer == input, "a failed request changed the caller's grid");
     }
     if (!inRange) return;
-
-    const CSolutionCount counted = CountSolutions(input.data());
-    Check(solved == (counted.count > 0), "Solve and the count disagree");
-    if (!solved) return;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        Check(buffer[cell] >= 1 && buffer[cell] <= 9, "a cell of the answer is not a digit");
-        Check(input[cell] == 0 || input[cell] == buffer[cell], "the answer changed a given");
+    if (solved) {
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            Check(buffer[cell] >= 1 && buffer[cell] <= 9, "a cell of the answer is not a digit");
+            Check(input[cell] == 0 || input[cell] == buffer[cell], "the answer changed a given");
+        }
+        Check(IsConsistent(buffer.data()) == 1, "the answer repeats a digit");
     }
-    Check(IsConsistent(buffer.data()) == 1, "the answer repeats a digit");
-    if (counted.count == 1) Check(buffer == counted.solutions[0], "a unique solution differs");
+
+    const std::optional<int> count = ReferenceCount(input);
+    if (!count) return;
+    Check(solved == (*count > 0), "Solve and the backtracking count disagree");
+    if (*count < 2) return;
+    // Several solutions: the answer must be the first in Search's order.
+    std::optional<CReferenceAnswer> first = PlainSearch(input, kReferenceLevels);
+    if (!first) first = WalkToFirstSolution(input, kReferenceLevels);
+    if (first) Check(first->solved && first->solution == buffer, "not Search's first solution");
+}
+
+void CountAndCheck(const PuzzleGrid& input) {
+    const CSolutionCount counted = Timed([&] { return CountSolutions(input.data()); });
+    Check(counted.count >= 0 && counted.count <= 2, "a count outside 0-2");
+    if (!InRange(input)) {
+        Check(counted.count == 0, "a grid with a value above 9 has solutions");
+        return;
+    }
+    for (int k = 0; k < counted.count; ++k) {
+        const PuzzleGrid& solution = counted.solutions[k];
+        Check(IsConsistent(solution.data()) == 1 &&
+                  std::find(solution.begin(), solution.end(), 0) == solution.end(),
+              "a solution is not a complete grid");
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            Check(input[cell] == 0 || input[cell] == solution[cell], "a solution changed a given");
+        }
+    }
+    if (counted.count == 2)
+        Check(counted.solutions[0] != counted.solutions[1], "one solution twice");
+    const std::optional<int> count = ReferenceCount(input);
+    if (count) Check(counted.count == *count, "CountSolutions and the backtracking count disagree");
 }

@@ -4,10 +4,11 @@
 
 VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Packages every build needs; the scripts add their own. clang-19 and its sanitizer and
-# fuzzer runtime build the clang presets: the same version on Debian 12 and 13.
-VELMO_BUILD_PACKAGES=(cmake ninja-build g++ clang-19 libclang-rt-19-dev libgtest-dev libbenchmark-dev
-    qt6-base-dev fonts-wqy-microhei)
+# Packages every build needs; the scripts add their own.
+VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei)
+# What the clang presets (clang, asan-clang, fuzz) need besides: clang 19 and its sanitizer
+# and fuzzer runtime, the same version on Debian 12 and 13.
+VELMO_CLANG_PACKAGES=(clang-19 libclang-rt-19-dev)
 
 # Installs whichever of the named Debian packages are missing, as root or through sudo.
 velmo_require_packages() {

@@ -19,6 +19,48 @@
 //      puzzles need about 40% more guesses, and some consistent grids without solution,
 //      which it refutes at once, take a per-digit engine millions of guesses.
 // Steps 3 and 4 run only once the cheaper steps before them are settled.
+//
+// The permutation rule on a digit's mini-rows in a band, bit 3 * row + box (its
+// occupancy), and the six permutations, the box each row's mini-row lies in:
+//
+//      mini-rows       p0 (0,1,2)   p1 (0,2,1)   p2 (1,0,2)
+//        box 0 1 2
+//   row 0    0 1 2       X . .        X . .        . X .
+//   row 1    3 4 5       . X .        . . X        X . .
+//   row 2    6 7 8       . . X        . X .        . . X
+//
+//                      p3 (1,2,0)   p4 (2,0,1)   p5 (2,1,0)
+//
+//                        . X .        . . X        . . X
+//                        . . X        X . .        . X .
+//                        X . .        . X .        X . .
+//
+// kPermutationsIn maps every occupancy to the permutations (bit p) whose three mini-rows
+// it holds, and kPermutationMask to the cells of those mini-rows: a mini-row on none of
+// them cannot hold the digit, which is box-line reduction and more. A stack's bands and
+// columns take the same rule (kStackPermutation).
+//
+// Search (FindSolutions), once propagation has settled a position:
+//   - What it branches on. Mostly a digit's placements: of the three bands and three
+//     stacks, the one with the fewest placements left over all digits, and in it the digit
+//     with the fewest (two or more); each permutation left is a branch, restricting the
+//     digit to it (ChooseFewestPlacements). The other way of choosing takes a cell with
+//     two candidates that sees the most unsolved cells, a branch per digit
+//     (ChooseMostSeenPair). Each branch beyond the first at a choice is a guess; the last
+//     reuses the position instead of copying it.
+//   - Attempts with doubling allowances. The first attempt may make kFirstAttemptGuesses
+//     guesses; then the search starts afresh from the root with the other way of choosing
+//     and twice the allowance, and so on, alternating. A grid that traps one way in a vast
+//     dead branch is settled by the other, and the doubling keeps the guesses spent on
+//     abandoned attempts below the allowance of the attempt that finishes.
+//   - Contradiction weights. Each failed propagation counts one for the band or stack, and
+//     the digit, where it showed (CConflicts). The first way of choosing divides a unit's
+//     placements by its weight, so that the search turns to where contradictions gather:
+//     a contradiction in a small corner of a sparse grid is otherwise met afresh under
+//     every guess in the free part. The counts carry over between attempts, and the search
+//     in its own order carries them from one test to the next.
+// The clock is asked at the first guess and every 256th; a query's maxGuesses cuts it off
+// exactly.
 #include "band_engine.h"
 
 #include <bit>

@@ -8,6 +8,7 @@
 #include "engine.h"
 #include "grid_solver.h"
 #include "hostile_grids.h"
+#include "reference.h"
 #include "test_support.h"
 
 namespace {
@@ -17,83 +18,14 @@ struct COutcome {
     PuzzleGrid grid;
 };
 
-// The plain search. Its clock advances a millisecond per `levelsPerMs` levels, so a search
-// that would take more than 60000 times that many levels times out: such a grid is too
-// costly to compare and is reported as not compared.
-bool PlainSearch(const PuzzleGrid& puzzle, COutcome& outcome, int levelsPerMs = 1) {
-    CFakePlatform platform;
-    platform.clock = [levelsPerMs](int reading) { return uint32_t(reading / levelsPerMs); };
-    CGridSolver solver(platform);
-    solver.m_grid = puzzle;
-    const int result = solver.Search(0);
-    if (result == SEARCH_TIMED_OUT) return false;
-    outcome = {result == SEARCH_SOLVED ? 1 : 0, solver.m_grid};
+// The references stop at this many levels; a grid that needs more is not compared.
+constexpr int64_t kReferenceLevels = 300000;
+
+bool FromReference(const std::optional<CReferenceAnswer>& answer, COutcome& outcome) {
+    if (!answer) return false;
+    outcome = {answer->solved ? 1 : 0, answer->solution};
     return true;
 }
-
-// A second, independent way to the first solution in search order, for grids too sparse
-// for the plain search: its own scan in the search's order, and at each level the smallest
-// candidate whose branch holds a solution, tested by a plain fewest-candidates search that
-// counts its levels. False when a test ran out of levels.
-class CReferenceWalk {
-  public:
-    bool Run(const PuzzleGrid& puzzle, COutcome& outcome) {
-        PuzzleGrid grid = puzzle;
-        if (!Solvable(grid)) {
-            outcome = {0, puzzle};
-            return m_levels <= kLevelBudget;
-        }
-        for (;;) {
-            int chosen = -1, best = 10;
-            CandidateSet set;
-            for (int cell = 0; cell < kCellCount && best > 1; ++cell) {
-                if (grid[cell] != 0) continue;
-                const int count = CountCandidates(grid.data(), cell / 9, cell % 9, set);
-                if (count < best) best = count, chosen = cell;
-            }
-            if (chosen < 0) break;
-            CountCandidates(grid.data(), chosen / 9, chosen % 9, set);
-            bool placed = false;
-            for (int d = 1; d <= 9 && !placed; ++d) {
-                if (!set.flags[d]) continue;
-                grid[chosen] = uint8_t(d);
-                placed = Solvable(grid);
-                if (m_levels > kLevelBudget) return false;
-            }
-            if (!placed) return false;  // a grid that was solvable must stay so
-        }
-        outcome = {1, grid};
-        return true;
-    }
-
-  private:
-    static constexpr int64_t kLevelBudget = 300000;
-
-    bool Solvable(PuzzleGrid grid) { return Search(grid); }
-
-    bool Search(PuzzleGrid& grid) {
-        if (++m_levels > kLevelBudget) return false;
-        int chosen = -1, best = 10;
-        CandidateSet set;
-        for (int cell = 0; cell < kCellCount; ++cell) {
-            if (grid[cell] != 0) continue;
-            const int count = CountCandidates(grid.data(), cell / 9, cell % 9, set);
-            if (count == 0) return false;
-            if (count < best) best = count, chosen = cell;
-        }
-        if (chosen < 0) return true;
-        CountCandidates(grid.data(), chosen / 9, chosen % 9, set);
-        for (int d = 1; d <= 9; ++d) {
-            if (!set.flags[d]) continue;
-            grid[chosen] = uint8_t(d);
-            if (Search(grid)) return true;
-        }
-        grid[chosen] = 0;
-        return false;
-    }
-
-    int64_t m_levels = 0;
-};
 
 COutcome EngineSolve(const CEngine& path, const PuzzleGrid& puzzle) {
     PuzzleGrid grid = puzzle;
@@ -135,15 +67,17 @@ size_t ExpectSameAnswers(const std::vector<PuzzleGrid>& grids, Reference referen
     return compared;
 }
 
-size_t ExpectSameAsPlainSearch(const std::vector<PuzzleGrid>& grids, int levelsPerMs = 1) {
-    return ExpectSameAnswers(grids, [levelsPerMs](const PuzzleGrid& grid, COutcome& out) {
-        return PlainSearch(grid, out, levelsPerMs);
+// The plain search, within 60000 levels or, for grids that must all be compared, more.
+size_t ExpectSameAsPlainSearch(const std::vector<PuzzleGrid>& grids,
+                               int64_t maxLevels = kSearchTimeLimitMs) {
+    return ExpectSameAnswers(grids, [maxLevels](const PuzzleGrid& grid, COutcome& out) {
+        return FromReference(PlainSearch(grid, maxLevels), out);
     });
 }
 
 size_t ExpectSameAsReferenceWalk(const std::vector<PuzzleGrid>& grids) {
     return ExpectSameAnswers(grids, [](const PuzzleGrid& grid, COutcome& out) {
-        return CReferenceWalk().Run(grid, out);
+        return FromReference(WalkToFirstSolution(grid, kReferenceLevels), out);
     });
 }
 
@@ -184,8 +118,8 @@ TEST(Engine, AnswersTheCorpus) {
 
 TEST(Engine, SameAnswersOnUniquePuzzles) {
     // These all finish: give the plain search all the levels it needs.
-    EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("top1465.txt", 300), INT32_MAX), 300u);
-    EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("17-clue.txt", 30), INT32_MAX), 30u);
+    EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("top1465.txt", 300), INT64_MAX), 300u);
+    EXPECT_EQ(ExpectSameAsPlainSearch(ReadPuzzleFile("17-clue.txt", 30), INT64_MAX), 30u);
 }
 
 TEST(Engine, SameFirstSolutionOnGridsWithSeveral) {
@@ -258,9 +192,10 @@ TEST(Engine, CountsUpToTwoWithDifferentSolutions) {
             const PuzzleGrid grid = hostile.Sparse(k % 17);
             const CSolutionCount counted = *path->count(grid.data(), INT64_MAX, nullptr);
             if (counted.count == 0) {
-                COutcome reference;
-                ASSERT_TRUE(CReferenceWalk().Run(grid, reference)) << GridToText(grid);
-                EXPECT_EQ(reference.solved, 0) << GridToText(grid);
+                const std::optional<CReferenceAnswer> reference =
+                    WalkToFirstSolution(grid, kReferenceLevels);
+                ASSERT_TRUE(reference.has_value()) << GridToText(grid);
+                EXPECT_FALSE(reference->solved) << GridToText(grid);
                 continue;
             }
             ++several;

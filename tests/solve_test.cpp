@@ -135,6 +135,46 @@ uint32_t StrikesAtOnce(int reading) {
     return reading == 0 ? 0u : uint32_t(kSearchTimeLimitMs) + 1;
 }
 
+TEST_F(SolveTest, LimitStruckInsideTheSolve) {
+    // Reading 0 starts the request and reading 1 is the check before the engine runs;
+    // every later reading is the engine asking while it works. The clock jumps past the
+    // limit at the first of those and at the last a full solve makes: either way the
+    // engine must stop and the question come.
+    // A puzzle the engine needs guesses for, and a sparse grid it prunes the search of.
+    const std::string_view hard =
+        "4...3.......6..8..........1....5..9..8....6...7.2........1.27..5.3....4.9........";
+    const std::string_view sparse =
+        "........2...................1......3...46.......7...6.........5....3............1";
+    for (std::string_view text : {hard, sparse}) {
+        SCOPED_TRACE(text);
+        CFakePlatform still;
+        CGridSolver unlimited(still);
+        PuzzleGrid solved = GridFromText(text);
+        ASSERT_EQ(unlimited.Solve(solved.data(), kCellCount), 1);
+        const int readings = still.readings;
+        ASSERT_GT(readings, 2) << "the engine asks the clock while it works";
+
+        for (int strike : {2, readings - 1}) {
+            CFakePlatform late;
+            late.clock = [strike](int reading) {
+                return reading < strike ? 0u : uint32_t(kSearchTimeLimitMs) + 1;
+            };
+            late.answers = {false, true};
+            CGridSolver solver(late);
+            PuzzleGrid buffer = GridFromText(text);
+            const PuzzleGrid input = buffer;
+            EXPECT_EQ(solver.Solve(buffer.data(), kCellCount), 0) << "struck at " << strike;
+            EXPECT_EQ(buffer, input);
+            EXPECT_EQ(late.questions.size(), 1u) << "struck at " << strike;
+            EXPECT_EQ(late.readings, strike + 1) << "no reading after the limit struck";
+
+            // Yes runs it again without a limit, to the same answer.
+            EXPECT_EQ(solver.Solve(buffer.data(), kCellCount), 1);
+            EXPECT_EQ(buffer, solved);
+        }
+    }
+}
+
 TEST_F(SolveTest, TimeOutAnsweredNoFailsAndKeepsTheCallersGrid) {
     platform.clock = StrikesAtOnce;
     platform.answers = {false};
