@@ -31,7 +31,7 @@
 namespace {
 
 bool HasValueAboveNine(const uint8_t* grid) {
-    return std::any_of(grid, grid + kCellCount, [](uint8_t v) { return v > 9; });
+    return std::any_of(grid, grid + kCellCount, [](uint8_t v) { return v > kGridSize; });
 }
 
 }  // namespace
@@ -83,7 +83,7 @@ int CountCandidates(const uint8_t* grid, int row, int column, CandidateSet& set)
         set.flags[grid[kGridSize * (boxRow + i / kBoxSize) + boxColumn + i % kBoxSize]] = 0;
     }
     int count = 0;
-    for (int d = 1; d <= 9; ++d) count += set.flags[d];
+    for (int d = 1; d <= kGridSize; ++d) count += set.flags[d];
     return count;
 }
 
@@ -103,7 +103,7 @@ int CGridSolver::Search(uint32_t start) {
     int chosen = -1;
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (m_grid[cell] != 0) continue;
-        const int count = CountCandidates(m_grid.data(), cell / 9, cell % 9, set);
+        const int count = CountCandidates(m_grid.data(), cell / kGridSize, cell % kGridSize, set);
         if (count == 0) return SEARCH_EXHAUSTED;
         if (count < best) {
             best = count;
@@ -113,8 +113,8 @@ int CGridSolver::Search(uint32_t start) {
     }
     if (chosen < 0) return SEARCH_SOLVED;
 
-    CountCandidates(m_grid.data(), chosen / 9, chosen % 9, set);
-    for (int d = 1; d <= 9; ++d) {
+    CountCandidates(m_grid.data(), chosen / kGridSize, chosen % kGridSize, set);
+    for (int d = 1; d <= kGridSize; ++d) {
         if (!set.flags[d]) continue;
         m_grid[chosen] = static_cast<uint8_t>(d);
         const int outcome = Search(start);
