@@ -55,6 +55,9 @@ class COrderedSearch {
     // One level with the singles before it; nothing when over budget. `through`: the known
     // solutions (bit k for m_solutions[k]) that agree with the path so far.
     std::optional<CEngineOutcome> Step(uint32_t through);
+    // Makes the engine's position of the path's first m_depth levels known; false when
+    // propagation finds it has no solution.
+    bool PositionAlive();
     // Whether the grid of the path's first m_depth levels has a solution, by the engine;
     // nothing when the clock said stop. The solution found joins m_solutions while there
     // is room, its bit in m_lastFound.
@@ -88,6 +91,7 @@ class COrderedSearch {
     bool m_known[kCellCount + 1] = {};
     bool m_dead[kCellCount + 1] = {};
     int m_deepestKnown = 0;
+    int64_t m_deadLevels = 0;  // levels of dead branches the pruned search has walked
 
     // Solutions of the grid met so far, by the count before the search or by its tests.
     static constexpr int kMaxSolutions = 32;
