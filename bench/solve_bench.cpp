@@ -94,7 +94,7 @@ void BM_Version(benchmark::State& state, const std::string& name) {
         }
         const CEngine& engine = *version.engine;
         Measure(state, Load(VELMO_BENCH_DATA_DIR "/forum-hardest-1106.txt"),
-                [&engine](PuzzleGrid& grid) { engine.solve(grid.data(), nullptr, nullptr); });
+                [&engine](PuzzleGrid& grid) { engine.solve(grid.data(), {}, nullptr); });
         return;
     }
     state.SkipWithError("not built");

@@ -759,7 +759,7 @@ bool Branch(CBandState& s, CEngineQuery& query) {
     }
     // The clock is asked at the first guess and every 256th after: reading it at every
     // node would cost more than the node.
-    if ((query.guesses & 255) == 0 && query.expired && query.expired()) {
+    if ((query.guesses & 255) == 0 && Expired(query.expiry)) {
         query.aborted = true;
         return true;
     }

@@ -5,11 +5,16 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
+#include "engine.h"
 #include "grid.h"
 
 namespace VELMO_ISA {
+
+// Whether the caller's clock says stop; built into each version like the rest.
+inline bool Expired(const CExpiry& expiry) {
+    return expiry.expired && expiry.expired(expiry.context);
+}
 
 // One position: where each digit can still go, band by band. Band b holds rows 3b-3b+2;
 // in a band word, bit 9 * (row in band) + column is a cell:
@@ -33,7 +38,7 @@ using CConflicts = std::array<std::array<uint32_t, kGridSize>, kBandsAndStacks>;
 struct CEngineQuery {
     int limit = 2;                    // stop after this many solutions
     PuzzleGrid* solutions = nullptr;  // null, or room for `limit` grids: the solutions found
-    std::function<bool()> expired;    // asked every 256 guesses; true abandons the search
+    CExpiry expiry;                   // asked every 256 guesses; true abandons the search
     int64_t maxGuesses = INT64_MAX;   // a guess beyond this many abandons the search
 
     // Contradictions met so far: the search branches where they cluster.
@@ -52,7 +57,7 @@ struct CEngineQuery {
 
     int found = 0;         // solutions found, at most `limit`
     int64_t guesses = 0;   // branches taken beyond the first at each choice
-    bool aborted = false;  // `expired` said to stop, or the guesses passed maxGuesses
+    bool aborted = false;  // `expiry` said to stop, or the guesses passed maxGuesses
 };
 
 namespace band_engine {

@@ -10,7 +10,7 @@
 namespace VELMO_ISA {
 namespace {
 
-CEngineOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CEngineWork* work) {
+CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
     // With most cells given the search in its own order seldom backtracks far, and it is
     // then quicker than counting: on the shared list of such grids (several solutions
     // each) the median run visits 48 levels, 99% within 150. Its answer is by definition
@@ -23,7 +23,7 @@ CEngineOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CEngin
 
     const int empty = int(std::count(grid, grid + kCellCount, 0));
     COrderedSearch ordered;
-    ordered.m_expired = expired;
+    ordered.m_expiry = expiry;
     CEngineOutcome outcome = CEngineOutcome::kNoSolution;
     std::optional<CEngineOutcome> dense;
     CBandState state;
@@ -40,7 +40,7 @@ CEngineOutcome Solve(uint8_t* grid, const std::function<bool()>& expired, CEngin
         CEngineQuery count;
         count.limit = 2;
         count.solutions = solutions;
-        count.expired = expired;
+        count.expiry = expiry;
         band_engine::FindSolutions(state, count);
         countGuesses = count.guesses;
         if (count.aborted) {

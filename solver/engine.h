@@ -5,11 +5,20 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 
 #include "grid.h"
+
+// The caller's clock, which the engine asks now and then whether to stop: a plain
+// function and its context. Not a std::function: its library code, compiled into each
+// version with that version's instruction set, is shared among them by the linker, which
+// put AVX instructions into the portable version of clang's sanitizer build (isa_check
+// found them).
+struct CExpiry {
+    bool (*expired)(const void* context) = nullptr;  // null: never stop
+    const void* context = nullptr;
+};
 
 enum class CEngineOutcome {
     kNoSolution,  // the grid has no solution; it is as it was
@@ -27,10 +36,10 @@ struct CEngineWork {
 struct CEngine {
     const char* name;  // "avx2", "sse4" or "scalar"
 
-    // Solves `grid` (81 cells, each 0-9, no digit repeated in a unit). `expired`, when
-    // set, is asked now and then; true abandons the work. `work`, when not null, receives
+    // Solves `grid` (81 cells, each 0-9, no digit repeated in a unit). `expiry` is asked
+    // now and then; true abandons the work. `work`, when not null, receives
     // what the call spent.
-    CEngineOutcome (*solve)(uint8_t* grid, const std::function<bool()>& expired, CEngineWork* work);
+    CEngineOutcome (*solve)(uint8_t* grid, CExpiry expiry, CEngineWork* work);
 
     // CountSolutionsWithin for a grid of cells 0-9.
     std::optional<CSolutionCount> (*count)(const uint8_t* grid, int64_t maxGuesses,

@@ -126,8 +126,16 @@ int CGridSolver::Search(uint32_t start) {
 
 int CGridSolver::RunEngine(uint32_t start) {
     if (TimeLimitPassed(start)) return SEARCH_TIMED_OUT;
-    const std::function<bool()> expired = [this, start] { return TimeLimitPassed(start); };
-    switch (BestEngine().solve(m_grid.data(), expired, nullptr)) {
+    struct CRequest {
+        const CGridSolver* solver;
+        uint32_t start;
+    } const request{this, start};
+    const CExpiry expiry{[](const void* context) {
+                             const CRequest& c = *static_cast<const CRequest*>(context);
+                             return c.solver->TimeLimitPassed(c.start);
+                         },
+                         &request};
+    switch (BestEngine().solve(m_grid.data(), expiry, nullptr)) {
         case CEngineOutcome::kSolved:
             return SEARCH_SOLVED;
         case CEngineOutcome::kExpired:

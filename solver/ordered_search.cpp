@@ -247,7 +247,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
     // more than the level itself.
     if ((m_levels & ~int64_t{63}) != m_lastAsked) {
         m_lastAsked = m_levels & ~int64_t{63};
-        if (m_expired && m_expired()) return CEngineOutcome::kExpired;
+        if (Expired(m_expiry)) return CEngineOutcome::kExpired;
     }
 
     // Undoes this level's placements on the way back up: the grid is as it was, and the
@@ -335,7 +335,7 @@ std::optional<bool> COrderedSearch::HasSolution() {
     CEngineQuery query;
     query.limit = 1;
     query.solutions = &found;
-    query.expired = m_expired;
+    query.expiry = m_expiry;
     // Tests refute related grids, so the contradictions one met guide the next: on the
     // worst hill-climbed grid found, 13 refutations took 951 guesses in all on their own and
     // 103 together.

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 
@@ -21,7 +20,7 @@ static_assert(kMaskLanes * sizeof(uint16_t) % 32 == 0);
 class COrderedSearch {
   public:
     // Asked now and then; returning true stops the search with kExpired.
-    std::function<bool()> m_expired;
+    CExpiry m_expiry;
 
     // Searches `grid` (81 cells, each 0-9, givens consistent) in exactly the order of
     // CGridSolver::Search, visiting at most `levelBudget` levels. Nothing when the budget

@@ -139,7 +139,7 @@ PuzzleGrid CHostileGrids::Climb(PuzzleGrid start, int steps,
 double CHostileGrids::SolverWork(const PuzzleGrid& grid) {
     PuzzleGrid copy = grid;
     CEngineWork work;
-    BestEngine().solve(copy.data(), nullptr, &work);
+    BestEngine().solve(copy.data(), {}, &work);
     return double(work.guesses) + 8.0 * double(work.tests) + 0.1 * double(work.levels);
 }
 
@@ -153,7 +153,7 @@ double CHostileGrids::SolverTime(const PuzzleGrid& grid) {
     for (int run = 0; run < 3; ++run) {
         PuzzleGrid copy = grid;
         const double start = now();
-        BestEngine().solve(copy.data(), nullptr, nullptr);
+        BestEngine().solve(copy.data(), {}, nullptr);
         const double spent = now() - start;
         if (run == 0 || spent < least) least = spent;
     }

@@ -29,7 +29,7 @@ bool FromReference(const std::optional<CReferenceAnswer>& answer, COutcome& outc
 
 COutcome EngineSolve(const CEngine& path, const PuzzleGrid& puzzle) {
     PuzzleGrid grid = puzzle;
-    const CEngineOutcome outcome = path.solve(grid.data(), nullptr, nullptr);
+    const CEngineOutcome outcome = path.solve(grid.data(), {}, nullptr);
     EXPECT_NE(outcome, CEngineOutcome::kExpired) << "no clock was given";
     return {outcome == CEngineOutcome::kSolved ? 1 : 0,
             outcome == CEngineOutcome::kSolved ? grid : puzzle};
@@ -214,7 +214,7 @@ TEST(Engine, CountsUpToTwoWithDifferentSolutions) {
 TEST(Engine, StopsWhenTimeRunsOut) {
     // A puzzle that needs guesses, and a sparse grid whose search in its own order asks
     // the engine to cut dead branches: both ask the clock, and stop when it says so.
-    const std::function<bool()> always = [] { return true; };
+    const CExpiry always{[](const void*) { return true; }};
     for (const CEngine* path : RunnableVersions()) {
         SCOPED_TRACE(path->name);
         PuzzleGrid hard = HardPuzzle();
