@@ -1,6 +1,9 @@
-// The references: Search itself, and a count and a walk on CountCandidates and the grid;
-// nothing of the engine.
+// The references: Search itself, and a count and a walk on masks of the grid's units and
+// CountCandidates; nothing of the engine.
 #include "reference.h"
+
+#include <array>
+#include <bit>
 
 namespace {
 
@@ -19,47 +22,84 @@ class CLevelBudget final : public CSolverPlatform {
     int64_t m_readingsLeft;
 };
 
-// Plain backtracking over a grid, counting levels against a budget.
+// Plain backtracking over a grid, counting levels against a budget. Each level scans the
+// cells for the first with the fewest candidates, as Search does, but reads them from
+// masks of the digits in each row, column and box kept as digits are placed: several
+// times faster than CountCandidates, which the fuzz checks need.
 class CBacktracker {
   public:
     explicit CBacktracker(int64_t maxLevels) : m_levelsLeft(maxLevels) {}
 
-    // Solutions below `grid` up to `limit`, or nothing when the budget ran out. `grid` is
-    // as it was afterwards.
-    std::optional<int> Count(PuzzleGrid& grid, int limit) {
+    // Solutions below `grid` (givens consistent) up to `limit`, or nothing when the budget
+    // ran out.
+    std::optional<int> Count(const PuzzleGrid& grid, int limit) {
+        m_grid = grid;
+        m_rows = m_columns = m_boxes = {};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (m_grid[cell] != 0) Mark(cell, m_grid[cell]);
+        }
         int found = 0;
-        if (!Descend(grid, limit, found)) return std::nullopt;
+        if (!Descend(limit, found)) return std::nullopt;
         return found;
     }
 
-  private:
-    // False when the budget ran out; stops once `found` reaches `limit`.
-    bool Descend(PuzzleGrid& grid, int limit, int& found) {
-        if (--m_levelsLeft < 0) return false;
+    // Search's choice in `grid`: the first cell with the fewest candidates, stopping at
+    // one with a single candidate; -1 when the grid is full. `digits` gets its candidates.
+    static int Choose(const PuzzleGrid& grid, CandidateSet& digits) {
         int chosen = -1, best = kGridSize + 1;
         CandidateSet set;
-        for (int cell = 0; cell < kCellCount; ++cell) {
+        for (int cell = 0; cell < kCellCount && best > 1; ++cell) {
             if (grid[cell] != 0) continue;
             const int count = CountCandidates(grid.data(), cell / kGridSize, cell % kGridSize, set);
+            if (count < best) best = count, chosen = cell, digits = set;
+        }
+        return chosen;
+    }
+
+  private:
+    unsigned Candidates(int cell) const {
+        const CCellUnits& u = kCellUnits[cell];
+        return ~(m_rows[u.row] | m_columns[u.column - kGridSize] | m_boxes[u.box - 2 * kGridSize]) &
+               kAllDigits;
+    }
+    void Mark(int cell, int d) {
+        const CCellUnits& u = kCellUnits[cell];
+        m_rows[u.row] ^= 1u << d;
+        m_columns[u.column - kGridSize] ^= 1u << d;
+        m_boxes[u.box - 2 * kGridSize] ^= 1u << d;
+    }
+
+    // False when the budget ran out; stops once `found` reaches `limit`.
+    bool Descend(int limit, int& found) {
+        if (--m_levelsLeft < 0) return false;
+        int chosen = -1, best = kGridSize + 1;
+        unsigned digits = 0;
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (m_grid[cell] != 0) continue;
+            const unsigned candidates = Candidates(cell);
+            const int count = std::popcount(candidates);
             if (count == 0) return true;
-            if (count < best) best = count, chosen = cell;
+            if (count < best) best = count, chosen = cell, digits = candidates;
         }
         if (chosen < 0) {
             ++found;
             return true;
         }
-        CountCandidates(grid.data(), chosen / kGridSize, chosen % kGridSize, set);
         for (int d = 1; d <= kGridSize && found < limit; ++d) {
-            if (!set.flags[d]) continue;
-            grid[chosen] = uint8_t(d);
-            const bool finished = Descend(grid, limit, found);
-            grid[chosen] = 0;
+            if (!(digits & (1u << d))) continue;
+            m_grid[chosen] = uint8_t(d);
+            Mark(chosen, d);
+            const bool finished = Descend(limit, found);
+            Mark(chosen, d);
+            m_grid[chosen] = 0;
             if (!finished) return false;
         }
         return true;
     }
 
     int64_t m_levelsLeft;
+    PuzzleGrid m_grid{};
+    std::array<unsigned, kGridSize> m_rows{}, m_columns{}, m_boxes{};  // bit d: d is there
 };
 
 }  // namespace
@@ -74,32 +114,22 @@ std::optional<CReferenceAnswer> PlainSearch(const PuzzleGrid& grid, int64_t maxL
 }
 
 std::optional<int> CountByBacktracking(const PuzzleGrid& grid, int64_t maxLevels) {
-    PuzzleGrid work = grid;
-    return CBacktracker(maxLevels).Count(work, 2);
+    return CBacktracker(maxLevels).Count(grid, 2);
 }
 
 std::optional<CReferenceAnswer> WalkToFirstSolution(const PuzzleGrid& grid, int64_t maxLevels) {
     CBacktracker tests(maxLevels);
-    PuzzleGrid walked = grid;
-    const std::optional<int> solvable = tests.Count(walked, 1);
+    const std::optional<int> solvable = tests.Count(grid, 1);
     if (!solvable) return std::nullopt;
     if (*solvable == 0) return CReferenceAnswer{};
+    PuzzleGrid walked = grid;
     for (;;) {
-        // Search's choice: the first cell in row-major order with the fewest candidates,
-        // stopping at one with a single candidate.
-        int chosen = -1, best = kGridSize + 1;
-        CandidateSet set;
-        for (int cell = 0; cell < kCellCount && best > 1; ++cell) {
-            if (walked[cell] != 0) continue;
-            const int count =
-                CountCandidates(walked.data(), cell / kGridSize, cell % kGridSize, set);
-            if (count < best) best = count, chosen = cell;
-        }
+        CandidateSet digits;
+        const int chosen = CBacktracker::Choose(walked, digits);
         if (chosen < 0) return CReferenceAnswer{true, walked};
-        CountCandidates(walked.data(), chosen / kGridSize, chosen % kGridSize, set);
         bool placed = false;
         for (int d = 1; d <= kGridSize && !placed; ++d) {
-            if (!set.flags[d]) continue;
+            if (!digits.flags[d]) continue;
             walked[chosen] = uint8_t(d);
             const std::optional<int> found = tests.Count(walked, 1);
             if (!found) return std::nullopt;
