@@ -6,8 +6,11 @@
 //   hostile-hunt removed FILE N [SEED]  puzzles of FILE with 1-10 givens taken away
 //   hostile-hunt climb N STEPS [SEED]   hill-climbing on the solver's own work, from sparse
 //                                       and from unsolvable starts
+//   hostile-hunt climb-time N STEPS [SEED]
+//                                       the same on Solve's time (not repeatable)
 //
-// With --worst, it also reports on standard error the grid that cost the solver most.
+// With --worst, it also reports on standard error the grid that cost the solver most: in
+// work, or for climb-time in time (microseconds).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +32,7 @@ std::string Text(const PuzzleGrid& grid) {
 int Usage() {
     std::fputs(
         "usage: hostile-hunt [--worst] sparse N [SEED] | unsolvable N [SEED] |\n"
-        "       removed FILE N [SEED] | climb N STEPS [SEED]\n",
+        "       removed FILE N [SEED] | climb N STEPS [SEED] | climb-time N STEPS [SEED]\n",
         stderr);
     return 2;
 }
@@ -60,9 +63,10 @@ int main(int argc, char** argv) {
         grids =
             CHostileGrids(uint32_t(number(3, 3))).Make(kind, size_t(number(2, 0)), file.Grids());
         if (grids.empty() && number(2, 0) > 0) return Usage();
-    } else if (kind == "climb") {
+    } else if (kind == "climb" || kind == "climb-time") {
         grids = CHostileGrids(uint32_t(number(3, 4)))
-                    .Make("climbed", size_t(number(1, 0)), {}, int(number(2, 200)));
+                    .Make(kind == "climb" ? "climbed" : "climbed-time", size_t(number(1, 0)), {},
+                          int(number(2, 200)));
     } else {
         return Usage();
     }
@@ -74,11 +78,14 @@ int main(int argc, char** argv) {
         out += Text(grid);
         out += '\n';
         if (worst) {
-            const double work = CHostileGrids::SolverWork(grid);
+            const double work = kind == "climb-time" ? CHostileGrids::SolverTime(grid)
+                                                     : CHostileGrids::SolverWork(grid);
             if (work > worstWork) worstWork = work, worstGrid = grid;
         }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (worst) std::fprintf(stderr, "worst: %s (work %.0f)\n", Text(worstGrid).c_str(), worstWork);
+    if (worst)
+        std::fprintf(stderr, "worst: %s (%s %.1f)\n", Text(worstGrid).c_str(),
+                     kind == "climb-time" ? "us" : "work", worstWork);
     return 0;
 }

@@ -49,7 +49,7 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
             std::copy(solutions[0].begin(), solutions[0].end(), grid);
             outcome = CEngineOutcome::kSolved;
         } else if (count.found == 2) {
-            outcome = ordered.RunPruned(grid, state, count.Choice());
+            outcome = ordered.RunPruned(grid, state, count.Choice(), solutions);
         }
     }
     if (work) *work = {countGuesses + ordered.m_guesses, ordered.m_tests, ordered.m_levels};

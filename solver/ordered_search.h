@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "band_engine.h"
 #include "engine.h"
@@ -31,9 +32,12 @@ class COrderedSearch {
     // whose branches so far were dead and took the search more than a few dozen levels
     // asks the engine whether any branch left holds a solution, and gives up at once when
     // none does. `root` is the engine's propagated position of `grid`, and `choice` the
-    // engine's way of choosing to begin the tests with (CEngineQuery::firstChoice). The
-    // answer is the search's own; kSolved, kNoSolution or kExpired.
-    CEngineOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0);
+    // engine's way of choosing to begin the tests with (CEngineQuery::firstChoice).
+    // `solutions` are solutions of `grid` already known, if any: a level that one of them
+    // passes through holds a solution, so it needs no test. The answer is the search's own;
+    // kSolved, kNoSolution or kExpired.
+    CEngineOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0,
+                             std::span<const PuzzleGrid> solutions = {});
 
     // What this object has spent, over all its runs.
     int64_t m_levels = 0;   // levels of the search
@@ -47,11 +51,18 @@ class COrderedSearch {
     // The search's choice once no cell has a single candidate: 0 when no cell is empty,
     // else 1 with the cell and its candidate digits (a digit mask).
     int SelectBranch(int& cell, unsigned& digits) const;
-    // One level with the singles before it; nothing when over budget.
-    std::optional<CEngineOutcome> Step();
+    // One level with the singles before it; nothing when over budget. `through`: the known
+    // solutions (bit k for m_solutions[k]) that agree with the path so far.
+    std::optional<CEngineOutcome> Step(uint32_t through);
+    // Makes the engine's position of the path's first m_depth levels known; false when
+    // propagation finds it has no solution.
+    bool PositionAlive();
     // Whether the grid of the path's first m_depth levels has a solution, by the engine;
-    // nothing when the clock said stop.
+    // nothing when the clock said stop. The solution found joins m_solutions while there
+    // is room, its bit in m_lastFound.
     std::optional<bool> HasSolution();
+    // Adds a solution of the grid to m_solutions; its bit there, or 0 when they are full.
+    uint32_t AddSolution(const PuzzleGrid& solution);
     void Load(uint8_t* grid);
     // Places digit d in `cell` and takes it from the cell's peers.
     void Set(int cell, int d);
@@ -79,6 +90,13 @@ class COrderedSearch {
     bool m_known[kCellCount + 1] = {};
     bool m_dead[kCellCount + 1] = {};
     int m_deepestKnown = 0;
+    int64_t m_deadLevels = 0;  // levels of dead branches the pruned search has walked
+
+    // Solutions of the grid met so far, by the count before the search or by its tests.
+    static constexpr int kMaxSolutions = 32;
+    PuzzleGrid m_solutions[kMaxSolutions];
+    int m_solutionCount = 0;
+    uint32_t m_lastFound = 0;  // the bit of the solution the last test added, if any
 };
 
 }  // namespace VELMO_ISA

@@ -39,9 +39,11 @@ class CHostileGrids {
 
     // `count` grids of one of the kinds, the i-th with the setting that cycles with i:
     // "sparse" (i % 31 givens), "unsolvable", "removed" (1 + i % 10 givens taken from the
-    // puzzles of `puzzles` in turn), "climbed" (`steps` of Climb from a sparse grid of
-    // 8 + i % 20 givens or, every other one, an unsolvable grid). Empty for another kind,
-    // or "removed" without puzzles. The benchmarks and hostile-hunt make their sets here.
+    // puzzles of `puzzles` in turn), "climbed" (`steps` of Climb on SolverWork from a sparse
+    // grid of 8 + i % 20 givens or, every other one, an unsolvable grid), "climbed-time"
+    // (the same on SolverTime: not repeatable, since it follows the machine's timing). Empty for
+    // another kind, or "removed" without puzzles. The benchmarks and hostile-hunt make their sets
+    // here.
     std::vector<PuzzleGrid> Make(const std::string& kind, size_t count,
                                  const std::vector<PuzzleGrid>& puzzles = {}, int steps = 300);
 
@@ -50,6 +52,11 @@ class CHostileGrids {
     // a microsecond, a test four, a level a twentieth). Deterministic, unlike time, so that
     // a climb is not led by noise.
     static double SolverWork(const PuzzleGrid& grid);
+
+    // Solve's time on a grid in microseconds of this thread's processor time, the least of
+    // three runs, so that a climb on it is led less by what the other cores do. A climb on
+    // time finds what the work's weights miss: a kind of step that costs more than they say.
+    static double SolverTime(const PuzzleGrid& grid);
 
   private:
     // A random digit that `grid` allows in `cell` (which must be empty), or 0 for none.
