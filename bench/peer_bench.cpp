@@ -19,13 +19,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "grid_solver.h"
 #include "hostile_grids.h"
-#include "puzzle_line.h"
+#include "puzzle_reader.h"
 #include "unattended_platform.h"
 
 namespace {
@@ -38,14 +37,7 @@ struct CSet {
 };
 
 std::vector<PuzzleGrid> ReadGrids(const std::string& path) {
-    std::vector<PuzzleGrid> grids;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        const CPuzzleLine parsed = ParsePuzzleLine(line);
-        if (parsed.kind == CPuzzleLine::kPuzzle) grids.push_back(parsed.grid);
-    }
-    return grids;
+    return LoadPuzzleFile(path).Grids();
 }
 
 // Nanoseconds of this thread's CPU time: what another process on the other core does not
