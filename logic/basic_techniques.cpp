@@ -361,8 +361,47 @@ std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
     return std::nullopt;
 }
 
-// Unique rectangles of types 1, 2 and 4: four cells in two rows, two columns and two boxes
-// that would hold the same two digits twice over, which a puzzle with one solution forbids.
+// Unique rectangle type 3: one of the two cells with extra digits must hold one of them, so
+// together they act as one cell of those digits, which with others of a unit they share may
+// form a naked set. Worth a tenth more for each digit of the set beyond one.
+template <typename F>
+void UniqueRectangleType3(const CCandidateGrid& grid, const CStep& base, int a, int b,
+                          unsigned extraDigits, F&& offer) {
+    const CCellUnits &ua = kCellUnits[a], &ub = kCellUnits[b];
+    for (int u : {int(ua.row), int(ua.column), int(ua.box)}) {
+        if (u != ub.row && u != ub.column && u != ub.box) continue;
+        unsigned others = 0;
+        for (int i = 0; i < 9; ++i) {
+            const int cell = kUnitCells[u][i];
+            if (cell != a && cell != b && grid.masks[cell] != 0) others |= 1u << i;
+        }
+        for (int size = 1; size <= 3; ++size) {
+            ForSubsets(others, size, [&](unsigned set) {
+                unsigned digits = extraDigits;
+                for (unsigned s = set; s != 0; s &= s - 1) {
+                    digits |= grid.masks[kUnitCells[u][LowestBit(s)]];
+                }
+                if (Count(digits) != size + 1) return false;
+                CStep step = base;
+                step.unit = u;
+                step.rating = BaseRating(CTechnique::kUniqueRectangle) + size;
+                for (int i = 0; i < 9; ++i) {
+                    const int cell = kUnitCells[u][i];
+                    if ((set >> i & 1) != 0 || cell == a || cell == b) continue;
+                    for (unsigned m = grid.masks[cell] & digits; m != 0; m &= m - 1) {
+                        step.eliminations.push_back(Cand(cell, LowestBit(m)));
+                    }
+                }
+                if (step.eliminations.empty()) return false;
+                offer(std::move(step));
+                return true;
+            });
+        }
+    }
+}
+
+// Unique rectangles of types 1, 2 and 4 (and 3, above): four cells in two rows, two columns and two
+// boxes that would hold the same two digits twice over, which a puzzle with one solution forbids.
 std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions& up) {
     std::optional<CStep> best;
     auto offer = [&](CStep step) {
@@ -405,10 +444,11 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
                             if (more0 == more1 && Count(more0) == 1) {
                                 const int x = LowestBit(more0);
                                 step.eliminations = SeenByAll(grid, x, {extra[0], extra[1]});
-                                step.rating = 46;
                                 if (!step.eliminations.empty()) offer(step);
                                 continue;
                             }
+                            UniqueRectangleType3(grid, step, extra[0], extra[1], more0 | more1,
+                                                 offer);
                             // Type 4: one of the pair confined to the two cells in a unit they
                             // share makes it theirs, so the other digit goes from both.
                             const CCellUnits &x0 = kCellUnits[extra[0]], &x1 = kCellUnits[extra[1]];
