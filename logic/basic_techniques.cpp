@@ -159,9 +159,10 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
 template <typename F>
 bool ForSubsets(unsigned available, int size, F&& f) {
     if (Count(available) < size) return false;
-    for (unsigned s = 0; s < 512; ++s) {
-        if ((s & ~available) != 0 || Count(s) != size) continue;
-        if (f(s)) return true;
+    // The subsets of `available` in ascending order: (s - available) & available steps to
+    // the next one.
+    for (unsigned s = (0u - available) & available; s != 0; s = (s - available) & available) {
+        if (Count(s) == size && f(s)) return true;
     }
     return false;
 }
