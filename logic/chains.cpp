@@ -362,14 +362,17 @@ class CFastStatic {
         (IsOn(start) ? waveOn : waveOff)[d] |= CellBit(cell);
         for (bool any = true; any && waves-- > 0;) {
             std::array<Bits, 10> nextOn{}, nextOff{};
+            // A cell on for a digit turns its other candidates off: cells on in this wave,
+            // and those on for two digits at once, which turn off each other.
+            Bits onCells = 0, twice = 0;
             for (int e = 1; e <= 9; ++e) {
+                twice |= onCells & waveOn[e];
+                onCells |= waveOn[e];
+            }
+            for (int e = 1; e <= 9; ++e) {
+                if (y) nextOff[e] |= m_cand[e] & ((onCells & ~waveOn[e]) | twice);
                 for (Bits b = waveOn[e]; b != 0; b &= b - 1) {
-                    const int c = LowestCell(b);
-                    nextOff[e] |= kPeerBits[c] & m_cand[e];
-                    if (!y) continue;
-                    for (unsigned m = m_ctx.grid.masks[c] & ~(1u << e); m != 0; m &= m - 1) {
-                        nextOff[LowestBit(m)] |= CellBit(c);
-                    }
+                    nextOff[e] |= kPeerBits[LowestCell(b)] & m_cand[e];
                 }
                 const Bits off = waveOff[e];
                 if (off == 0) continue;
