@@ -317,6 +317,45 @@ std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
     return out;
 }
 
+// Turbot fish: two units where a digit has only two places, one place of each seeing the
+// other, so one of the two far ends holds the digit and the cells seeing both lose it.
+// Named and valued by the units: two rows or two columns (skyscraper) 4.0, a row and a
+// column (two-string kite) 4.1, a box with either 4.2.
+std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up) {
+    std::optional<CStep> best;
+    for (int d = 1; d <= 9; ++d) {
+        for (int u1 = 0; u1 < kUnitCount; ++u1) {
+            if (Count(up.pos[u1][d]) != 2) continue;
+            for (int u2 = u1 + 1; u2 < kUnitCount; ++u2) {
+                if (Count(up.pos[u2][d]) != 2) continue;
+                const std::vector<uint8_t> a = UnitCells(u1, up.pos[u1][d]);
+                const std::vector<uint8_t> b = UnitCells(u2, up.pos[u2][d]);
+                if (a[0] == b[0] || a[0] == b[1] || a[1] == b[0] || a[1] == b[1]) continue;
+                const int k1 = u1 / 9, k2 = u2 / 9;  // row, column or box
+                const int rating = k1 == 2 || k2 == 2 ? 42 : k1 == k2 ? 40 : 41;
+                if (best && best->rating <= rating) continue;
+                for (int i = 0; i < 2; ++i) {
+                    for (int j = 0; j < 2; ++j) {
+                        if (!SameUnit(a[i], b[j])) continue;
+                        const int endA = a[1 - i], endB = b[1 - j];
+                        std::vector<CCandidate> out = SeenByAll(grid, d, {endA, endB});
+                        if (out.empty()) continue;
+                        CStep step = MakeStep(CTechnique::kTurbotFish);
+                        step.rating = rating;
+                        step.cells = {a[0], a[1], b[0], b[1]};
+                        for (uint8_t cell : step.cells) step.pattern.push_back(Cand(cell, d));
+                        step.eliminations = std::move(out);
+                        if (!best || step.rating < best->rating) best = std::move(step);
+                        break;
+                    }
+                    if (best && best->rating <= rating) break;
+                }
+            }
+        }
+    }
+    return best;
+}
+
 // XY-wing (a bivalue pivot) and XYZ-wing (a trivalue pivot): two bivalue pincers that see
 // the pivot, between them forcing their shared digit z into one of the cells.
 std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
@@ -573,6 +612,7 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kNakedTriple) && (step = NakedSet(grid, 3))) return step;
     if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
+    if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up))) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangle(grid, up))) return step;
