@@ -355,6 +355,7 @@ class CFastStatic {
     // `out` is incomplete).
     bool Run(int start, CBoards& out, int waves = kNodeCount, CLinks links = kAllLinks) {
         const bool y = (links & kYLinks) != 0, x = (links & kXLinks) != 0;
+        m_waves = 0;
         std::array<Bits, 10> waveOn{}, waveOff{};
         out = CBoards{};
         const int cell = CellOf(start), d = DigitOf(start);
@@ -392,6 +393,7 @@ class CFastStatic {
                 out.off[e] |= waveOff[e];
                 any |= (waveOn[e] | waveOff[e]) != 0;
             }
+            ++m_waves;
             if (Has((IsOn(start) ? out.off : out.on)[d], cell)) return out.contradiction = true;
         }
         return false;
@@ -401,6 +403,12 @@ class CFastStatic {
     const CContext& m_ctx;
     std::array<Bits, 10> m_cand{};
     Bits m_bivalue = 0;
+    int m_waves = 0;  // the links the last Run followed
+
+  public:
+    int Waves() const { return m_waves; }
+
+  private:
     // For each digit and cell, the cells that are its only other place in a unit.
     std::array<std::array<Bits, kCellCount>, 10> m_partner{};
 };
@@ -748,8 +756,26 @@ std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, i
     }
     if (level < 2) return std::nullopt;
     const CContext inner(assumed, stop);
-    std::optional<CConclusion> c = UnaryChains(inner, true);
-    if (!c && level == 3) c = MultipleChains(inner, CMode::kStatic, 0, true);
+    // Every forcing chain at once: each holds on the assumed grid by itself, and one pass
+    // over all assumptions costs what finding the first does.
+    {
+        auto fast = std::make_unique<CFastStatic>(inner);
+        CBoards boards;
+        CStep step = MakeStep(CTechnique::kForcingChain);
+        int weight = 0;
+        for (int cand : Candidates(assumed)) {
+            for (bool on : {true, false}) {
+                if (!fast->Run(2 * cand + (on ? 1 : 0), boards)) continue;
+                (on ? step.eliminations : step.placements).push_back(CandOf(2 * cand));
+                weight += fast->Waves() + 1;
+            }
+        }
+        if (!step.eliminations.empty() || !step.placements.empty()) {
+            return std::pair{std::move(step), weight};
+        }
+    }
+    std::optional<CConclusion> c;
+    if (level == 3) c = MultipleChains(inner, CMode::kStatic, 0, true);
     if (!c && level >= 4) c = ChainRungs(inner, level - 4, true, false);
     if (!c) return std::nullopt;
     return std::pair{StepOf(*c), c->complexity};
