@@ -582,7 +582,7 @@ std::optional<CConclusion> Nishio(const CContext& ctx) {
 // agreeing. What each assumption implies is kept as a bit set only; the few assumptions a
 // conclusion rests on are followed again to count its chain.
 std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int level,
-                                          bool firstOnly) {
+                                          bool firstOnly, std::vector<CConclusion>* all = nullptr) {
     const std::vector<int> cands = Candidates(ctx.grid);
     const bool dynamic = mode != CMode::kStatic;
     // Indexed by candidate; only the grid's candidates are filled in.
@@ -633,10 +633,16 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
     const int dynamicBase =
         level > 0 ? 90 + 5 * (level - 1) : BaseRating(CTechnique::kDynamicForcingChain);
     std::optional<CConclusion> best;
+    // With `all`, every conclusion is collected, its chains left uncounted.
     auto offer = [&](CConclusion c) {
+        if (all) {
+            all->push_back(std::move(c));
+            return false;
+        }
         Offer(best, std::move(c));
         return firstOnly;
     };
+    auto measure = [&](auto count) { return all ? 0 : count(); };
     auto value = [&](CConclusion& c, CTechnique staticTechnique) {
         c.technique = dynamic ? dynamicTechnique : staticTechnique;
         c.rating =
@@ -646,10 +652,12 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
         for (int cand : cands) {
             for (bool assumeOn : {true, false}) {
                 if (!(assumeOn ? on(cand) : off(cand)).contradiction) continue;
-                const CImplications& imp = follow(2 * cand + (assumeOn ? 1 : 0));
                 CConclusion c;
                 c.node = 2 * cand + (assumeOn ? 0 : 1);
-                c.complexity = Complexity(ctx, imp, imp.conflict);
+                c.complexity = measure([&] {
+                    const CImplications& imp = follow(2 * cand + (assumeOn ? 1 : 0));
+                    return Complexity(ctx, imp, imp.conflict);
+                });
                 value(c, dynamicTechnique);
                 c.pattern = {CandOf(2 * cand)};
                 if (offer(std::move(c))) return best;
@@ -665,8 +673,10 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
             if (forEach(both, [&](int node) {
                     CConclusion c;
                     c.node = node;
-                    c.complexity = Complexity(ctx, follow(2 * cand + 1), {node}) +
-                                   Complexity(ctx, follow(2 * cand), {node});
+                    c.complexity = measure([&] {
+                        return Complexity(ctx, follow(2 * cand + 1), {node}) +
+                               Complexity(ctx, follow(2 * cand), {node});
+                    });
                     value(c, dynamicTechnique);
                     c.pattern = {CandOf(2 * cand)};
                     return offer(std::move(c));
@@ -690,7 +700,11 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
         return forEach(common, [&](int node) {
             CConclusion c;
             c.node = node;
-            for (int cand : group) c.complexity += Complexity(ctx, follow(2 * cand + 1), {node});
+            c.complexity = measure([&] {
+                int sum = 0;
+                for (int cand : group) sum += Complexity(ctx, follow(2 * cand + 1), {node});
+                return sum;
+            });
             value(c, staticTechnique);
             for (int cand : group) c.pattern.push_back(CandOf(2 * cand));
             return offer(std::move(c));
@@ -774,11 +788,24 @@ std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, i
             return std::pair{std::move(step), weight};
         }
     }
-    std::optional<CConclusion> c;
-    if (level == 3) c = MultipleChains(inner, CMode::kStatic, 0, true);
-    if (!c && level >= 4) c = ChainRungs(inner, level - 4, true, false);
-    if (!c) return std::nullopt;
-    return std::pair{StepOf(*c), c->complexity};
+    // Then every conclusion of the first rung that has any, the same way.
+    std::vector<CConclusion> found;
+    if (level >= 3) MultipleChains(inner, CMode::kStatic, 0, false, &found);
+    for (int deeper = 0; found.empty() && deeper <= level - 4; ++deeper) {
+        if (stop.stop_requested()) return std::nullopt;
+        MultipleChains(inner, CMode::kDynamic, deeper, false, &found);
+    }
+    if (found.empty()) return std::nullopt;
+    CStep step = MakeStep(CTechnique::kCellForcingChain);
+    int weight = 0;
+    std::bitset<kNodeCount> seen;
+    for (const CConclusion& c : found) {
+        if (seen[c.node]) continue;
+        seen[c.node] = true;
+        (IsOn(c.node) ? step.placements : step.eliminations).push_back(CandOf(c.node));
+        weight += int(c.pattern.size()) + 1;
+    }
+    return std::pair{std::move(step), weight};
 }
 
 bool CPropagator::Nest() {
