@@ -159,9 +159,10 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
 template <typename F>
 bool ForSubsets(unsigned available, int size, F&& f) {
     if (Count(available) < size) return false;
-    for (unsigned s = 0; s < 512; ++s) {
-        if ((s & ~available) != 0 || Count(s) != size) continue;
-        if (f(s)) return true;
+    // The subsets of `available` in ascending order: (s - available) & available steps to
+    // the next one.
+    for (unsigned s = (0u - available) & available; s != 0; s = (s - available) & available) {
+        if (Count(s) == size && f(s)) return true;
     }
     return false;
 }
@@ -316,6 +317,45 @@ std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
     return out;
 }
 
+// Turbot fish: two units where a digit has only two places, one place of each seeing the
+// other, so one of the two far ends holds the digit and the cells seeing both lose it.
+// Named and valued by the units: two rows or two columns (skyscraper) 4.0, a row and a
+// column (two-string kite) 4.1, a box with either 4.2.
+std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up) {
+    std::optional<CStep> best;
+    for (int d = 1; d <= 9; ++d) {
+        for (int u1 = 0; u1 < kUnitCount; ++u1) {
+            if (Count(up.pos[u1][d]) != 2) continue;
+            for (int u2 = u1 + 1; u2 < kUnitCount; ++u2) {
+                if (Count(up.pos[u2][d]) != 2) continue;
+                const std::vector<uint8_t> a = UnitCells(u1, up.pos[u1][d]);
+                const std::vector<uint8_t> b = UnitCells(u2, up.pos[u2][d]);
+                if (a[0] == b[0] || a[0] == b[1] || a[1] == b[0] || a[1] == b[1]) continue;
+                const int k1 = u1 / 9, k2 = u2 / 9;  // row, column or box
+                const int rating = k1 == 2 || k2 == 2 ? 42 : k1 == k2 ? 40 : 41;
+                if (best && best->rating <= rating) continue;
+                for (int i = 0; i < 2; ++i) {
+                    for (int j = 0; j < 2; ++j) {
+                        if (!SameUnit(a[i], b[j])) continue;
+                        const int endA = a[1 - i], endB = b[1 - j];
+                        std::vector<CCandidate> out = SeenByAll(grid, d, {endA, endB});
+                        if (out.empty()) continue;
+                        CStep step = MakeStep(CTechnique::kTurbotFish);
+                        step.rating = rating;
+                        step.cells = {a[0], a[1], b[0], b[1]};
+                        for (uint8_t cell : step.cells) step.pattern.push_back(Cand(cell, d));
+                        step.eliminations = std::move(out);
+                        if (!best || step.rating < best->rating) best = std::move(step);
+                        break;
+                    }
+                    if (best && best->rating <= rating) break;
+                }
+            }
+        }
+    }
+    return best;
+}
+
 // XY-wing (a bivalue pivot) and XYZ-wing (a trivalue pivot): two bivalue pincers that see
 // the pivot, between them forcing their shared digit z into one of the cells.
 std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
@@ -361,8 +401,47 @@ std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
     return std::nullopt;
 }
 
-// Unique rectangles of types 1, 2 and 4: four cells in two rows, two columns and two boxes
-// that would hold the same two digits twice over, which a puzzle with one solution forbids.
+// Unique rectangle type 3: one of the two cells with extra digits must hold one of them, so
+// together they act as one cell of those digits, which with others of a unit they share may
+// form a naked set. Worth a tenth more for each digit of the set beyond one.
+template <typename F>
+void UniqueRectangleType3(const CCandidateGrid& grid, const CStep& base, int a, int b,
+                          unsigned extraDigits, F&& offer) {
+    const CCellUnits &ua = kCellUnits[a], &ub = kCellUnits[b];
+    for (int u : {int(ua.row), int(ua.column), int(ua.box)}) {
+        if (u != ub.row && u != ub.column && u != ub.box) continue;
+        unsigned others = 0;
+        for (int i = 0; i < 9; ++i) {
+            const int cell = kUnitCells[u][i];
+            if (cell != a && cell != b && grid.masks[cell] != 0) others |= 1u << i;
+        }
+        for (int size = 1; size <= 3; ++size) {
+            ForSubsets(others, size, [&](unsigned set) {
+                unsigned digits = extraDigits;
+                for (unsigned s = set; s != 0; s &= s - 1) {
+                    digits |= grid.masks[kUnitCells[u][std::countr_zero(s)]];
+                }
+                if (Count(digits) != size + 1) return false;
+                CStep step = base;
+                step.unit = u;
+                step.rating = BaseRating(CTechnique::kUniqueRectangle) + size;
+                for (int i = 0; i < 9; ++i) {
+                    const int cell = kUnitCells[u][i];
+                    if ((set >> i & 1) != 0 || cell == a || cell == b) continue;
+                    for (unsigned m = grid.masks[cell] & digits; m != 0; m &= m - 1) {
+                        step.eliminations.push_back(Cand(cell, std::countr_zero(m)));
+                    }
+                }
+                if (step.eliminations.empty()) return false;
+                offer(std::move(step));
+                return true;
+            });
+        }
+    }
+}
+
+// Unique rectangles of types 1, 2 and 4 (and 3, above): four cells in two rows, two columns and two
+// boxes that would hold the same two digits twice over, which a puzzle with one solution forbids.
 std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions& up) {
     std::optional<CStep> best;
     auto offer = [&](CStep step) {
@@ -405,10 +484,11 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
                             if (more0 == more1 && Count(more0) == 1) {
                                 const int x = std::countr_zero(more0);
                                 step.eliminations = SeenByAll(grid, x, {extra[0], extra[1]});
-                                step.rating = 46;
                                 if (!step.eliminations.empty()) offer(step);
                                 continue;
                             }
+                            UniqueRectangleType3(grid, step, extra[0], extra[1], more0 | more1,
+                                                 offer);
                             // Type 4: one of the pair confined to the two cells in a unit they
                             // share makes it theirs, so the other digit goes from both.
                             const CCellUnits &x0 = kCellUnits[extra[0]], &x1 = kCellUnits[extra[1]];
@@ -532,6 +612,7 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kNakedTriple) && (step = NakedSet(grid, 3))) return step;
     if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
+    if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up))) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangle(grid, up))) return step;

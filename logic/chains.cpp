@@ -355,6 +355,7 @@ class CFastStatic {
     // `out` is incomplete).
     bool Run(int start, CBoards& out, int waves = kNodeCount, CLinks links = kAllLinks) {
         const bool y = (links & kYLinks) != 0, x = (links & kXLinks) != 0;
+        m_waves = 0;
         std::array<Bits, 10> waveOn{}, waveOff{};
         out = CBoards{};
         const int cell = CellOf(start), d = DigitOf(start);
@@ -362,14 +363,17 @@ class CFastStatic {
         (IsOn(start) ? waveOn : waveOff)[d] |= CellBit(cell);
         for (bool any = true; any && waves-- > 0;) {
             std::array<Bits, 10> nextOn{}, nextOff{};
+            // A cell on for a digit turns its other candidates off: cells on in this wave,
+            // and those on for two digits at once, which turn off each other.
+            Bits onCells = 0, twice = 0;
             for (int e = 1; e <= 9; ++e) {
+                twice |= onCells & waveOn[e];
+                onCells |= waveOn[e];
+            }
+            for (int e = 1; e <= 9; ++e) {
+                if (y) nextOff[e] |= m_cand[e] & ((onCells & ~waveOn[e]) | twice);
                 for (Bits b = waveOn[e]; b != 0; b &= b - 1) {
-                    const int c = LowestCell(b);
-                    nextOff[e] |= kPeerBits[c] & m_cand[e];
-                    if (!y) continue;
-                    for (unsigned m = m_ctx.grid.masks[c] & ~(1u << e); m != 0; m &= m - 1) {
-                        nextOff[std::countr_zero(m)] |= CellBit(c);
-                    }
+                    nextOff[e] |= kPeerBits[LowestCell(b)] & m_cand[e];
                 }
                 const Bits off = waveOff[e];
                 if (off == 0) continue;
@@ -389,6 +393,7 @@ class CFastStatic {
                 out.off[e] |= waveOff[e];
                 any |= (waveOn[e] | waveOff[e]) != 0;
             }
+            ++m_waves;
             if (Has((IsOn(start) ? out.off : out.on)[d], cell)) return out.contradiction = true;
         }
         return false;
@@ -398,6 +403,12 @@ class CFastStatic {
     const CContext& m_ctx;
     std::array<Bits, 10> m_cand{};
     Bits m_bivalue = 0;
+    int m_waves = 0;  // the links the last Run followed
+
+  public:
+    int Waves() const { return m_waves; }
+
+  private:
     // For each digit and cell, the cells that are its only other place in a unit.
     std::array<std::array<Bits, kCellCount>, 10> m_partner{};
 };
@@ -571,7 +582,7 @@ std::optional<CConclusion> Nishio(const CContext& ctx) {
 // agreeing. What each assumption implies is kept as a bit set only; the few assumptions a
 // conclusion rests on are followed again to count its chain.
 std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int level,
-                                          bool firstOnly) {
+                                          bool firstOnly, std::vector<CConclusion>* all = nullptr) {
     const std::vector<int> cands = Candidates(ctx.grid);
     const bool dynamic = mode != CMode::kStatic;
     // Indexed by candidate; only the grid's candidates are filled in.
@@ -622,10 +633,16 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
     const int dynamicBase =
         level > 0 ? 90 + 5 * (level - 1) : BaseRating(CTechnique::kDynamicForcingChain);
     std::optional<CConclusion> best;
+    // With `all`, every conclusion is collected, its chains left uncounted.
     auto offer = [&](CConclusion c) {
+        if (all) {
+            all->push_back(std::move(c));
+            return false;
+        }
         Offer(best, std::move(c));
         return firstOnly;
     };
+    auto measure = [&](auto count) { return all ? 0 : count(); };
     auto value = [&](CConclusion& c, CTechnique staticTechnique) {
         c.technique = dynamic ? dynamicTechnique : staticTechnique;
         c.rating =
@@ -635,10 +652,12 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
         for (int cand : cands) {
             for (bool assumeOn : {true, false}) {
                 if (!(assumeOn ? on(cand) : off(cand)).contradiction) continue;
-                const CImplications& imp = follow(2 * cand + (assumeOn ? 1 : 0));
                 CConclusion c;
                 c.node = 2 * cand + (assumeOn ? 0 : 1);
-                c.complexity = Complexity(ctx, imp, imp.conflict);
+                c.complexity = measure([&] {
+                    const CImplications& imp = follow(2 * cand + (assumeOn ? 1 : 0));
+                    return Complexity(ctx, imp, imp.conflict);
+                });
                 value(c, dynamicTechnique);
                 c.pattern = {CandOf(2 * cand)};
                 if (offer(std::move(c))) return best;
@@ -654,8 +673,10 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
             if (forEach(both, [&](int node) {
                     CConclusion c;
                     c.node = node;
-                    c.complexity = Complexity(ctx, follow(2 * cand + 1), {node}) +
-                                   Complexity(ctx, follow(2 * cand), {node});
+                    c.complexity = measure([&] {
+                        return Complexity(ctx, follow(2 * cand + 1), {node}) +
+                               Complexity(ctx, follow(2 * cand), {node});
+                    });
                     value(c, dynamicTechnique);
                     c.pattern = {CandOf(2 * cand)};
                     return offer(std::move(c));
@@ -679,7 +700,11 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
         return forEach(common, [&](int node) {
             CConclusion c;
             c.node = node;
-            for (int cand : group) c.complexity += Complexity(ctx, follow(2 * cand + 1), {node});
+            c.complexity = measure([&] {
+                int sum = 0;
+                for (int cand : group) sum += Complexity(ctx, follow(2 * cand + 1), {node});
+                return sum;
+            });
             value(c, staticTechnique);
             for (int cand : group) c.pattern.push_back(CandOf(2 * cand));
             return offer(std::move(c));
@@ -745,11 +770,42 @@ std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, i
     }
     if (level < 2) return std::nullopt;
     const CContext inner(assumed, stop);
-    std::optional<CConclusion> c = UnaryChains(inner, true);
-    if (!c && level == 3) c = MultipleChains(inner, CMode::kStatic, 0, true);
-    if (!c && level >= 4) c = ChainRungs(inner, level - 4, true, false);
-    if (!c) return std::nullopt;
-    return std::pair{StepOf(*c), c->complexity};
+    // Every forcing chain at once: each holds on the assumed grid by itself, and one pass
+    // over all assumptions costs what finding the first does.
+    {
+        auto fast = std::make_unique<CFastStatic>(inner);
+        CBoards boards;
+        CStep step = MakeStep(CTechnique::kForcingChain);
+        int weight = 0;
+        for (int cand : Candidates(assumed)) {
+            for (bool on : {true, false}) {
+                if (!fast->Run(2 * cand + (on ? 1 : 0), boards)) continue;
+                (on ? step.eliminations : step.placements).push_back(CandOf(2 * cand));
+                weight += fast->Waves() + 1;
+            }
+        }
+        if (!step.eliminations.empty() || !step.placements.empty()) {
+            return std::pair{std::move(step), weight};
+        }
+    }
+    // Then every conclusion of the first rung that has any, the same way.
+    std::vector<CConclusion> found;
+    if (level >= 3) MultipleChains(inner, CMode::kStatic, 0, false, &found);
+    for (int deeper = 0; found.empty() && deeper <= level - 4; ++deeper) {
+        if (stop.stop_requested()) return std::nullopt;
+        MultipleChains(inner, CMode::kDynamic, deeper, false, &found);
+    }
+    if (found.empty()) return std::nullopt;
+    CStep step = MakeStep(CTechnique::kCellForcingChain);
+    int weight = 0;
+    std::bitset<kNodeCount> seen;
+    for (const CConclusion& c : found) {
+        if (seen[c.node]) continue;
+        seen[c.node] = true;
+        (IsOn(c.node) ? step.placements : step.eliminations).push_back(CandOf(c.node));
+        weight += int(c.pattern.size()) + 1;
+    }
+    return std::pair{std::move(step), weight};
 }
 
 bool CPropagator::Nest() {

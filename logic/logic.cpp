@@ -51,6 +51,7 @@ constexpr std::array<CTechniqueInfo, kTechniqueCount> kTechniques = {{
     {"Region Forcing Chain", 82},
     {"Dynamic Forcing Chain", 85},
     {"Nested Forcing Chain", 90},
+    {"Turbot Fish", 40},
 }};
 
 std::string CandidateText(const CCandidate& c, std::string_view relation) {

@@ -92,7 +92,12 @@ const CTechniqueCase kTechniqueCases[] = {
     {"650000020008107036020000000000700809000030000906008000000000010310504900070000064",
      CTechnique::kBivalueUniversalGrave, "Bivalue Universal Grave: r5c3=1", 56},
     {"800010007020000040000503000030107080009602300600050001005030800001405900000000000",
-     CTechnique::kXChain, "X-Chain: r2c6<>9 (r2c6#9)", 66},
+     CTechnique::kTurbotFish, "Turbot Fish: r2c6<>9 (r6c6#9 r6c8#9 r2c9#9 r4c9#9)", 41},
+    {"300009002040076080001800600690000800030000010008000037003005400010630050500700008",
+     CTechnique::kUniqueRectangle,
+     "Unique Rectangle: r7c1<>7 (r7c2#2 r7c2#6 r7c8#2 r7c8#6 r9c2#2 r9c2#6 r9c8#2 r9c8#6)", 45},
+    {"400003009050607080000590000120000890003000100097000024000068000030905070900400005",
+     CTechnique::kXChain, "X-Chain: r4c3<>4 (r4c3#4)", 67},
     {"200060908007400000801023540002000080608050104070000600086310409000009800109040003",
      CTechnique::kForcingChain, "Forcing Chain: r2c5<>9 (r2c5#9)", 72},
     {"006401500300509001000030000205000703030040020670000058060907080000050000002304900",
@@ -177,7 +182,7 @@ TEST(Logic, PencilMarksKeepTheStruckOutCandidates) {
     CCandidateGrid grid = Candidates(
         "800010007020000040000503000030107080009602300600050001005030800001405900000000000");
     std::optional<CStep> step;
-    while ((step = FindEasiestStep(grid)) && step->technique != CTechnique::kXChain) {
+    while ((step = FindEasiestStep(grid)) && step->technique != CTechnique::kTurbotFish) {
         ApplyStep(grid, *step);
     }
     ASSERT_TRUE(step.has_value());

@@ -43,9 +43,10 @@ constexpr std::array<const char*, kTechniqueCount> kNames = {
     QT_TRANSLATE_NOOP("Technique", "区域强制链"),          // region forcing chain
     QT_TRANSLATE_NOOP("Technique", "动态强制链"),          // dynamic forcing chain
     QT_TRANSLATE_NOOP("Technique", "嵌套强制链"),          // nested forcing chain
+    QT_TRANSLATE_NOOP("Technique", "多宝鱼"),              // turbot fish, skyscraper, kite
 };
 // clang-format on
-static_assert(kNames.size() == size_t(CTechnique::kNestedForcingChain) + 1);
+static_assert(kNames.back() != nullptr, "a technique without a name");
 
 }  // namespace
 

@@ -50,8 +50,11 @@ enum class CTechnique : uint8_t {
     kRegionForcingChain,
     kDynamicForcingChain,
     kNestedForcingChain,  // dynamic forcing chains that nest further chains, to any depth
+    // Added later, so placed here to keep the values above; tried between the hidden
+    // triple and the XY-wing, as the rated collections' rater does.
+    kTurbotFish,  // skyscraper, two-string kite, turbot fish: 4.0 - 4.2
 };
-inline constexpr int kTechniqueCount = int(CTechnique::kNestedForcingChain) + 1;
+inline constexpr int kTechniqueCount = int(CTechnique::kTurbotFish) + 1;
 
 // The technique's name as the community writes it ("Hidden Single", "X-Wing", ...).
 std::string_view TechniqueName(CTechnique technique);
