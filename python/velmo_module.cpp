@@ -190,6 +190,90 @@ py::array_t<int8_t> IsConsistentMany(const py::handle& puzzles) {
     return consistent;
 }
 
+// A puzzle file read as velmo-solve reads it: its puzzles and what stands where a puzzle
+// was expected and is not, in file order.
+struct CPuzzleFile {
+    std::vector<CPuzzleEntry> entries;
+    bool binary = false;  // a NUL byte ended the reading: not a text file
+};
+
+// An invalid entry's row in CPuzzleFile's grids: no puzzle holds it, and the batch calls
+// answer it as invalid.
+constexpr uint8_t kInvalidCell = 0xff;
+
+CPuzzleFile ReadPuzzleFile(std::string_view data) {
+    CPuzzleFile file;
+    CPuzzleReader reader;
+    reader.Feed(data, file.entries);
+    reader.Finish(file.entries);
+    file.binary = reader.Binary();
+    return file;
+}
+
+py::array_t<uint8_t> FileGrids(const CPuzzleFile& file) {
+    py::array_t<uint8_t> grids({py::ssize_t(file.entries.size()), py::ssize_t(kCellCount)});
+    uint8_t* out = grids.mutable_data();
+    for (const CPuzzleEntry& entry : file.entries) {
+        if (entry.parsed.kind == CPuzzleLine::kPuzzle) {
+            std::memcpy(out, entry.parsed.grid.data(), kCellCount);
+        } else {
+            std::memset(out, kInvalidCell, kCellCount);
+        }
+        out += kCellCount;
+    }
+    return grids;
+}
+
+// velmo-solve's answer lines: `answer(i, out)` writes entry i's answer when it is a puzzle,
+// followed by its comment as it stood; an invalid entry is answered "invalid".
+template <typename Answer>
+py::bytes WriteLines(const CPuzzleFile& file, py::ssize_t answers, Answer answer) {
+    if (answers != py::ssize_t(file.entries.size())) {
+        throw py::value_error("the answers are not one a puzzle of the file");
+    }
+    std::string out;
+    out.reserve(file.entries.size() * (kCellCount + 1));
+    for (size_t i = 0; i < file.entries.size(); ++i) {
+        const CPuzzleLine& parsed = file.entries[i].parsed;
+        if (parsed.kind != CPuzzleLine::kPuzzle || !answer(i, out)) {
+            out.append("invalid\n");
+            continue;
+        }
+        out.append(parsed.comment).push_back('\n');
+    }
+    return py::bytes(out);
+}
+
+py::bytes WriteSolutions(const CPuzzleFile& file, const py::array_t<uint8_t>& solutions,
+                         const py::array_t<int8_t>& status) {
+    if (solutions.ndim() != 2 || solutions.shape(1) != kCellCount ||
+        solutions.shape(0) != status.size()) {
+        throw py::value_error("solutions must have shape (N, 81) and status (N,)");
+    }
+    const auto grids = solutions.unchecked<2>();
+    const auto outcome = status.unchecked<1>();
+    return WriteLines(file, status.size(), [&](size_t i, std::string& out) {
+        if (outcome(i) < 0) return false;
+        if (outcome(i) == 0) {
+            out.append("no solution");
+        } else {
+            char text[kCellCount];
+            WriteGridText(grids.data(i, 0), text);
+            out.append(text, kCellCount);
+        }
+        return true;
+    });
+}
+
+py::bytes WriteCounts(const CPuzzleFile& file, const py::array_t<int8_t>& counts) {
+    const auto count = counts.unchecked<1>();
+    return WriteLines(file, counts.size(), [&](size_t i, std::string& out) {
+        if (count(i) < 0 || count(i) > 2) return false;
+        out.append(count(i) == 2 ? "2+" : count(i) == 1 ? "1" : "0");
+        return true;
+    });
+}
+
 }  // namespace
 
 PYBIND11_MODULE(velmo, m) {
@@ -235,4 +319,43 @@ PYBIND11_MODULE(velmo, m) {
           "The number of solutions of each puzzle, up to two, as int8 (N,); -1 for invalid.");
     m.def("is_consistent_many", &IsConsistentMany, py::arg("puzzles"),
           "1 or 0 for each puzzle as int8 (N,); -1 for invalid.");
+
+    py::class_<CPuzzleFile>(m, "PuzzleFile",
+                            "A puzzle file as velmo-solve reads it, by read_puzzles.")
+        .def("__len__", [](const CPuzzleFile& file) { return file.entries.size(); })
+        .def_property_readonly("grids", &FileGrids,
+                               "uint8 (N, 81): each puzzle's cells, 0 for empty; an invalid "
+                               "entry's row is 255 throughout, which the batch calls answer "
+                               "as invalid.")
+        .def_property_readonly(
+            "lines",
+            [](const CPuzzleFile& file) {
+                std::vector<uint64_t> lines;
+                for (const CPuzzleEntry& entry : file.entries) lines.push_back(entry.line);
+                return lines;
+            },
+            "The line each entry starts on, counted from 1.")
+        .def_property_readonly(
+            "errors",
+            [](const CPuzzleFile& file) {
+                std::vector<std::string> errors;
+                for (const CPuzzleEntry& entry : file.entries) errors.push_back(entry.parsed.error);
+                return errors;
+            },
+            "Why each entry is invalid, as velmo-solve says it; '' for a puzzle.")
+        .def_readonly("binary", &CPuzzleFile::binary,
+                      "True when a NUL byte ended the reading: not a text file.");
+
+    m.def(
+        "read_puzzles",
+        [](const py::bytes& data) { return ReadPuzzleFile(std::string_view(data)); },
+        py::arg("data"),
+        "Reads the text of a puzzle file (bytes) as velmo-solve does: lines of 81 cells, "
+        "9-line grids, comments, any line ends.");
+    m.def("write_answers", &WriteSolutions, py::arg("puzzles"), py::arg("solutions"),
+          py::arg("status"),
+          "velmo-solve's output for the PuzzleFile `puzzles` from solve_many's "
+          "(solutions, status): a line a puzzle, with its comment; bytes.");
+    m.def("write_counts", &WriteCounts, py::arg("puzzles"), py::arg("counts"),
+          "velmo-solve --count's output for the PuzzleFile `puzzles` from count_many; bytes.");
 }
