@@ -343,6 +343,16 @@ PYBIND11_MODULE(velmo, m) {
                 return errors;
             },
             "Why each entry is invalid, as velmo-solve says it; '' for a puzzle.")
+        .def_property_readonly(
+            "comments",
+            [](const CPuzzleFile& file) {
+                py::list comments;
+                for (const CPuzzleEntry& entry : file.entries) {
+                    comments.append(py::bytes(entry.parsed.comment));
+                }
+                return comments;
+            },
+            "The text after each puzzle's 81st cell as it stood, bytes; b'' for none.")
         .def_readonly("binary", &CPuzzleFile::binary,
                       "True when a NUL byte ended the reading: not a text file.");
 

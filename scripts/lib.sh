@@ -5,7 +5,10 @@
 VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Packages every build needs; the scripts add their own.
-VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei)
+VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei
+    pybind11-dev python3-dev python3-numpy pkg-config parallel)
+# What the Python module's tests need besides.
+VELMO_PYTHON_TEST_PACKAGES=(python3-pytest python3-dask python3-distributed)
 
 # Installs whichever of the named Debian packages are missing, as root or through sudo.
 velmo_require_packages() {
