@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Microseconds one velmo.solve call takes from Python, on the sets capi_call_bench times
 Solve on ("solved": the corpus's solutions given whole; "17-clue": the first 10,000), so
-that the two give the module's own cost. Best of five passes over each set.
+that the two give the module's own cost. Best of five passes over each set, in CPU time
+as capi_call_bench's CPU column (the machine may be shared).
 
     PYTHONPATH=build/default/python python/bench/call_overhead.py
 """
@@ -27,10 +28,10 @@ def grids(path, limit, solutions):
 def best_per_call(call, texts):
     best = float("inf")
     for _ in range(5):
-        start = time.perf_counter()
+        start = time.process_time()
         for text in texts:
             call(text)
-        best = min(best, (time.perf_counter() - start) / len(texts))
+        best = min(best, (time.process_time() - start) / len(texts))
     return best * 1e6
 
 
