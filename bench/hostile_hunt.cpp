@@ -12,12 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "hostile_grids.h"
-#include "puzzle_line.h"
+#include "puzzle_reader.h"
 
 namespace {
 
@@ -25,17 +24,6 @@ std::string Text(const PuzzleGrid& grid) {
     std::string text;
     for (uint8_t value : grid) text += value ? char('0' + value) : '.';
     return text;
-}
-
-std::vector<PuzzleGrid> ReadPuzzles(const char* name) {
-    std::vector<PuzzleGrid> puzzles;
-    std::ifstream file(name);
-    std::string line;
-    while (std::getline(file, line)) {
-        const CPuzzleLine parsed = ParsePuzzleLine(line);
-        if (parsed.kind == CPuzzleLine::kPuzzle) puzzles.push_back(parsed.grid);
-    }
-    return puzzles;
 }
 
 int Usage() {
@@ -64,8 +52,13 @@ int main(int argc, char** argv) {
                     .Make(kind, size_t(number(1, 0)));
     } else if (kind == "removed") {
         if (argc - first < 3) return Usage();
-        grids = CHostileGrids(uint32_t(number(3, 3)))
-                    .Make(kind, size_t(number(2, 0)), ReadPuzzles(argv[first + 1]));
+        const CPuzzleFile file = LoadPuzzleFile(argv[first + 1]);
+        if (!file.error.empty()) {
+            std::fprintf(stderr, "hostile-hunt: %s\n", file.error.c_str());
+            return 2;
+        }
+        grids =
+            CHostileGrids(uint32_t(number(3, 3))).Make(kind, size_t(number(2, 0)), file.Grids());
         if (grids.empty() && number(2, 0) > 0) return Usage();
     } else if (kind == "climb") {
         grids = CHostileGrids(uint32_t(number(3, 4)))

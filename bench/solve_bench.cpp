@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,20 +11,13 @@
 #include "fast_path.h"
 #include "grid_solver.h"
 #include "hostile_grids.h"
-#include "puzzle_line.h"
+#include "puzzle_reader.h"
 #include "unattended_platform.h"
 
 namespace {
 
 std::vector<PuzzleGrid> Load(const std::string& path, size_t limit = SIZE_MAX) {
-    std::vector<PuzzleGrid> puzzles;
-    std::ifstream file(path);
-    std::string line;
-    while (puzzles.size() < limit && std::getline(file, line)) {
-        const CPuzzleLine parsed = ParsePuzzleLine(line);
-        if (parsed.kind == CPuzzleLine::kPuzzle) puzzles.push_back(parsed.grid);
-    }
-    return puzzles;
+    return LoadPuzzleFile(path, limit).Grids();
 }
 
 // The hostile sets, made once with fixed seeds (hostile-hunt makes the same kinds).

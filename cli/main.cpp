@@ -5,6 +5,8 @@
 // chunks before it are written. A bounded number of chunks is in flight, so memory stays the
 // same whatever the size of the input, and a pipe sees answers while the input still flows.
 #include <fcntl.h>
+#include <getopt.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,12 +14,15 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -38,6 +43,8 @@ constexpr std::string_view kUsage =
     "ignored, and so are lines of them alone. Text after the 81st cell of a line is\n"
     "its comment and is written after its answer. Blank lines and lines starting with\n"
     "# are skipped. Lines may end with LF, CRLF or CR; a UTF-8 byte-order mark is fine.\n"
+    "A pencil-mark puzzle is one line of 729: for each cell, for each digit 1-9, the\n"
+    "digit while it is a candidate, else . or 0; only the rating options read it.\n"
     "\n"
     "The answer is the 81-digit solution (the first in the solver's search order when\n"
     "there are several), 'no solution', or 'invalid' for a malformed line, whose reason\n"
@@ -48,10 +55,18 @@ constexpr std::string_view kUsage =
     "      --multiple     write only the puzzles that have two or more solutions\n"
     "      --none         write only the puzzles that have no solution\n"
     "                     (these three write the puzzles themselves and may be combined)\n"
+    "      --rate         answer with the rating on the difficulty scale and the\n"
+    "                     hardest technique, separated by a tab (0 or 2+ for a grid\n"
+    "                     without exactly one solution)\n"
+    "      --steps        write each puzzle's line, its logical steps one a line, and\n"
+    "                     a blank line\n"
+    "      --min-rating=X, --max-rating=Y  write only the puzzles rated from X to Y\n"
+    "                     (bounds included), as they stood\n"
     "  -f, --format=FORMAT  line (default): one line a puzzle;\n"
     "                     grid: 9 lines of 9 cells, then a blank line;\n"
     "                     tsv: a header, then puzzle, count, solution and comment,\n"
-    "                     separated by tabs\n"
+    "                     separated by tabs (with --rate, rating and technique\n"
+    "                     before the comment)\n"
     "      --stats        after the run, write counts and timing to standard error\n"
     "  -j, --threads=N    solve on N threads (default: one per core)\n"
     "  -h, --help         show this text and exit\n"
@@ -61,12 +76,16 @@ constexpr std::string_view kUsage =
     "usage error, a file that cannot be read or is not text, or a write error.\n";
 
 constexpr size_t kReadBlock = 16 * 1024;
-// A chunk is handed on once it holds this many puzzles or this many bytes of them.
+// A chunk is handed on once it holds this many puzzles or this many bytes of them. Rating
+// takes a thousand times longer than solving, and some puzzles far longer than others: its
+// chunks are small, so that every thread has work and one slow puzzle holds up few answers.
 constexpr size_t kChunkEntries = 2048;
+constexpr size_t kRatingChunkEntries = 16;
 constexpr size_t kChunkBytes = 256 * 1024;
 
 struct COptions {
     CAnswerOptions answers;
+    bool formatGiven = false;  // --format was on the command line
     bool stats = false;
     unsigned threads = 0;  // 0: one per core
     std::vector<std::string> files;
@@ -93,12 +112,18 @@ struct CChunk {
     bool done = false;
 };
 
-// Writes all of `data` to `fd`; returns 0 or the errno of the failure.
+// Writes all of `data` to `fd`; returns 0 or the errno of the failure. An output that whoever
+// started us left non-blocking is waited on when it is full, as a blocking one would be.
 int WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
         if (written < 0) {
             if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                pollfd ready{fd, POLLOUT, 0};
+                if (::poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
+                continue;
+            }
             return errno;
         }
         data.remove_prefix(size_t(written));
@@ -137,17 +162,15 @@ class CPipeline {
     explicit CPipeline(const COptions& options)
         : m_options(options),
           m_interleave(OutputsShareAFile()),
-          m_maxInFlight(2 * options.threads + 2) {
+          m_maxInFlight((options.answers.Rating() ? 8 : 2) * options.threads + 2) {
         for (unsigned t = 0; t < options.threads; ++t) m_solvers.emplace_back([this] { Solve(); });
         m_writer = std::thread([this] { Write(); });
     }
 
-    // Queues `chunk` for solving, waiting while too many are in flight. Returns false once
-    // writing has failed: the run is over.
-    bool Push(std::unique_ptr<CChunk> chunk) {
+    // Queues `chunk` for solving, waiting while too many are in flight.
+    void Push(std::unique_ptr<CChunk> chunk) {
         std::unique_lock lock(m_mutex);
-        m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight || m_failed; });
-        if (m_failed) return false;
+        m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight; });
         if (chunk->entries.empty()) chunk->done = true;
         m_order.push_back(std::move(chunk));
         if (!m_order.back()->done) {
@@ -156,7 +179,6 @@ class CPipeline {
         } else {
             m_chunkDone.notify_all();
         }
-        return true;
     }
 
     // Waits until every chunk is written; returns the exit status.
@@ -172,29 +194,24 @@ class CPipeline {
         return m_status;
     }
 
-    bool Failed() {
-        std::lock_guard lock(m_mutex);
-        return m_failed;
-    }
     const CTally& Tally() const { return m_tally; }
 
   private:
     void Solve() {
-        CAnswerWriter writer(m_options.answers);
+        CPuzzleAnswerer answerer(m_options.answers);
         for (;;) {
             CChunk* chunk;
             {
                 std::unique_lock lock(m_mutex);
-                m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed || m_failed; });
-                // Once writing has failed, nothing more will be written.
-                if (m_todo.empty() || m_failed) return;
+                m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed; });
+                if (m_todo.empty()) return;
                 chunk = m_todo.front();
                 m_todo.pop_front();
             }
             for (const CPuzzleEntry& entry : chunk->entries) {
                 const size_t errBefore = chunk->err.size();
                 const size_t outBefore = chunk->out.size();
-                writer.Answer(entry, chunk->file, chunk->out, chunk->err, chunk->tally);
+                answerer.Answer(entry, chunk->file, chunk->out, chunk->err, chunk->tally);
                 if (chunk->err.size() != errBefore) {
                     chunk->marks.push_back({outBefore, chunk->err.size()});
                 }
@@ -207,9 +224,8 @@ class CPipeline {
     }
 
     void Write() {
-        if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers.format))) {
+        if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers))) {
             Fail(error);
-            return;
         }
         for (;;) {
             std::unique_ptr<CChunk> chunk;
@@ -224,10 +240,7 @@ class CPipeline {
                 m_order.pop_front();
             }
             m_roomFree.notify_one();
-            if (const int error = WriteChunk(*chunk)) {
-                Fail(error);
-                return;
-            }
+            if (const int error = WriteChunk(*chunk)) Fail(error);
         }
     }
 
@@ -256,13 +269,12 @@ class CPipeline {
         return 0;
     }
 
-    void Fail(int error) {
+    // A failed write ends the run at once, whatever the other threads are doing: the reading
+    // one may wait in read() on an input that never ends (tail -f), and nothing more could be
+    // written anyway.
+    [[noreturn]] static void Fail(int error) {
         ComplainOfWrite(error);
-        std::lock_guard lock(m_mutex);
-        m_failed = true;
-        m_status = 2;
-        m_roomFree.notify_all();
-        m_workReady.notify_all();
+        std::_Exit(2);
     }
 
     const COptions& m_options;
@@ -272,11 +284,10 @@ class CPipeline {
     std::mutex m_mutex;
     std::condition_variable m_workReady;          // m_todo has a chunk, or the input has ended
     std::condition_variable m_chunkDone;          // a chunk is solved, or the input has ended
-    std::condition_variable m_roomFree;           // a chunk left m_order, or writing failed
+    std::condition_variable m_roomFree;           // a chunk left m_order
     std::deque<std::unique_ptr<CChunk>> m_order;  // in flight, in input order
     std::deque<CChunk*> m_todo;                   // of those, the ones not yet taken
     bool m_closed = false;
-    bool m_failed = false;
 
     // The writer's alone, until Finish.
     int m_status = 0;
@@ -286,16 +297,16 @@ class CPipeline {
     std::thread m_writer;
 };
 
-// Reads one file, or standard input for "-", into the pipeline. Returns false once the
-// pipeline has failed.
-bool ReadFile(const std::string& name, CPipeline& pipeline) {
+// Reads one file, or standard input for "-", into the pipeline; `chunkEntries` puzzles a chunk.
+void ReadFile(const std::string& name, size_t chunkEntries, CPipeline& pipeline) {
     auto chunk = std::make_unique<CChunk>();
     chunk->file = name;
     const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         chunk->notice = "cannot read '" + name + "': " + std::strerror(errno);
         chunk->noticeStatus = 2;
-        return pipeline.Push(std::move(chunk));
+        pipeline.Push(std::move(chunk));
+        return;
     }
     // What arrives through a pipe or a terminal is answered as it comes; a file is read in
     // whole chunks.
@@ -304,7 +315,12 @@ bool ReadFile(const std::string& name, CPipeline& pipeline) {
 
     CPuzzleReader reader;
     std::vector<char> block(kReadBlock);
-    bool ok = true;
+    std::vector<CPuzzleEntry> fed;  // the entries of one block
+    const auto handOn = [&] {
+        pipeline.Push(std::move(chunk));
+        chunk = std::make_unique<CChunk>();
+        chunk->file = name;
+    };
     for (;;) {
         const ssize_t got = ::read(fd, block.data(), block.size());
         if (got < 0 && errno == EINTR) continue;
@@ -317,11 +333,15 @@ bool ReadFile(const std::string& name, CPipeline& pipeline) {
             reader.Finish(chunk->entries);
             break;
         }
-        const size_t before = chunk->entries.size();
-        reader.Feed(std::string_view(block.data(), size_t(got)), chunk->entries);
-        for (size_t i = before; i < chunk->entries.size(); ++i) {
-            chunk->bytes += sizeof(CPuzzleEntry) + chunk->entries[i].parsed.comment.size() +
-                            chunk->entries[i].parsed.error.size();
+        // A block may complete many entries: they are cut into chunks as they come, so that a
+        // fast pipe makes no chunk larger than a file would.
+        fed.clear();
+        reader.Feed(std::string_view(block.data(), size_t(got)), fed);
+        for (CPuzzleEntry& entry : fed) {
+            chunk->bytes += sizeof(CPuzzleEntry) + entry.parsed.comment.size() +
+                            entry.parsed.error.size() + entry.parsed.pencilMarks.size();
+            chunk->entries.push_back(std::move(entry));
+            if (chunk->entries.size() >= chunkEntries || chunk->bytes >= kChunkBytes) handOn();
         }
         if (reader.Binary()) {
             chunk->notice = name + ":" + std::to_string(reader.LineNumber()) +
@@ -329,23 +349,27 @@ bool ReadFile(const std::string& name, CPipeline& pipeline) {
             chunk->noticeStatus = 2;
             break;
         }
-        if (chunk->entries.size() >= kChunkEntries || chunk->bytes >= kChunkBytes ||
-            (!regular && !chunk->entries.empty())) {
-            if (!pipeline.Push(std::move(chunk))) {
-                ok = false;
-                break;
-            }
-            chunk = std::make_unique<CChunk>();
-            chunk->file = name;
-        }
+        if (!regular && !chunk->entries.empty()) handOn();
     }
     if (fd != STDIN_FILENO) ::close(fd);
-    return ok && pipeline.Push(std::move(chunk));
+    pipeline.Push(std::move(chunk));
 }
 
 int UsageError(const std::string& message) {
     Complain(message + "\nTry 'velmo-solve --help' for more information.");
     return 2;
+}
+
+// A rating as the scale writes it, "7.2" or "7", in tenths.
+bool ParseRating(std::string_view value, std::optional<int>& tenths) {
+    double rating = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rating);
+    if (error != std::errc() || end != value.data() + value.size() || !(rating >= 0) ||
+        rating > 100) {
+        return false;
+    }
+    tenths = int(std::lround(rating * 10));
+    return true;
 }
 
 bool ParseThreads(std::string_view value, unsigned& threads) {
@@ -354,86 +378,173 @@ bool ParseThreads(std::string_view value, unsigned& threads) {
            threads <= 1024;
 }
 
-// Parses the command line; returns -1 to go on, else the exit status.
-int ParseOptions(int argc, char** argv, COptions& options) {
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-            options.files.emplace_back(arg);
-            continue;
+// Options without a short form, numbered past every character.
+enum : int {
+    kOptionUnique = 256,
+    kOptionMultiple,
+    kOptionNone,
+    kOptionStats,
+    kOptionRate,
+    kOptionSteps,
+    kOptionMinRating,
+    kOptionMaxRating,
+};
+
+constexpr option kLongOptions[] = {
+    {"count", no_argument, nullptr, 'c'},
+    {"unique", no_argument, nullptr, kOptionUnique},
+    {"multiple", no_argument, nullptr, kOptionMultiple},
+    {"none", no_argument, nullptr, kOptionNone},
+    {"format", required_argument, nullptr, 'f'},
+    {"stats", no_argument, nullptr, kOptionStats},
+    {"rate", no_argument, nullptr, kOptionRate},
+    {"steps", no_argument, nullptr, kOptionSteps},
+    {"min-rating", required_argument, nullptr, kOptionMinRating},
+    {"max-rating", required_argument, nullptr, kOptionMaxRating},
+    {"threads", required_argument, nullptr, 'j'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+// A leading ':' has a missing value reported as ':', apart from an unknown option.
+constexpr const char* kShortOptions = ":cf:j:hV";
+
+std::string_view LongName(int value) {
+    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+        if (o->val == value) return o->name;
+    }
+    return {};
+}
+
+// The message for an option getopt_long turned away: `arg` is the argument it was in.
+std::string OptionError(int result, int optionValue, std::string_view arg) {
+    if (result == ':') {
+        switch (optionValue) {
+            case 'j':
+                return "--threads needs a number";
+            case 'f':
+                return "--format needs one of line, grid, tsv";
         }
-        // An option that takes a value: "--name=VALUE", "--name VALUE", "-x VALUE" or "-xVALUE".
-        const auto value = [&](std::string_view name, std::string_view shortName,
-                               std::string& out) {
-            if (arg == name || arg == shortName) {
-                if (i + 1 == argc) return -1;
-                out = argv[++i];
-                return 1;
-            }
-            if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
-                arg[name.size()] == '=') {
-                out = arg.substr(name.size() + 1);
-                return 1;
-            }
-            if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName) {
-                out = arg.substr(shortName.size());
-                return 1;
-            }
-            return 0;
-        };
-        std::string text;
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            return WriteText(kUsage);
-        } else if (arg == "--version" || arg == "-V") {
-            return WriteText("velmo-solve (velmo) " VELMO_VERSION "\n");
-        } else if (arg == "--count" || arg == "-c") {
-            options.answers.count = true;
-        } else if (arg == "--unique") {
-            options.answers.kinds |= kKindUnique;
-        } else if (arg == "--multiple") {
-            options.answers.kinds |= kKindMultiple;
-        } else if (arg == "--none") {
-            options.answers.kinds |= kKindNone;
-        } else if (arg == "--stats") {
-            options.stats = true;
-        } else if (const int found = value("--threads", "-j", text); found != 0) {
-            if (found < 0) return UsageError("--threads needs a number");
-            if (!ParseThreads(text, options.threads)) {
-                return UsageError("--threads takes a whole number from 1 to 1024, not '" + text +
-                                  "'");
-            }
-        } else if (const int found = value("--format", "-f", text); found != 0) {
-            if (found < 0) return UsageError("--format needs one of line, grid, tsv");
-            if (text == "line") {
-                options.answers.format = COutputFormat::kLine;
-            } else if (text == "grid") {
-                options.answers.format = COutputFormat::kGrid;
-            } else if (text == "tsv") {
-                options.answers.format = COutputFormat::kTsv;
-            } else {
-                return UsageError("--format takes line, grid or tsv, not '" + text + "'");
-            }
-        } else {
-            return UsageError("unknown option '" + std::string(arg) + "'");
+        return "--" + std::string(LongName(optionValue)) + " needs a rating, such as 7.2";
+    }
+    if (optionValue != 0 && !LongName(optionValue).empty()) {
+        // A known option: only a long one given a value it does not take comes back so.
+        return "option '--" + std::string(LongName(optionValue)) + "' takes no value";
+    }
+    if (optionValue != 0) return "unknown option '-" + std::string(1, char(optionValue)) + "'";
+    // An unknown or ambiguous long option.
+    const std::string_view name = arg.substr(2, arg.find('=') - 2);
+    std::string matches;
+    int count = 0;
+    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+        if (std::string_view(o->name).starts_with(name)) {
+            matches.append(count++ ? ", --" : "--").append(o->name);
         }
     }
-    if (options.answers.count && options.answers.kinds != 0) {
+    if (count > 1) return "option '" + std::string(arg) + "' is ambiguous: " + matches;
+    return "unknown option '" + std::string(arg) + "'";
+}
+
+// Parses the command line as GNU tools do (short options bundled, as in -cj4; long options
+// abbreviated while unambiguous; options and files in any order; "--" ends the options).
+// Returns -1 to go on, else the exit status.
+int ParseOptions(int argc, char** argv, COptions& options) {
+    opterr = 0;
+    bool steps = false;
+    for (;;) {
+        const int result = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+        if (result == -1) break;
+        const std::string value = optarg != nullptr ? optarg : "";
+        switch (result) {
+            case 'h':
+                return WriteText(kUsage);
+            case 'V':
+                return WriteText("velmo-solve (velmo) " VELMO_VERSION "\n");
+            case 'c':
+                options.answers.count = true;
+                break;
+            case kOptionUnique:
+                options.answers.kinds |= kKindUnique;
+                break;
+            case kOptionMultiple:
+                options.answers.kinds |= kKindMultiple;
+                break;
+            case kOptionNone:
+                options.answers.kinds |= kKindNone;
+                break;
+            case kOptionStats:
+                options.stats = true;
+                break;
+            case kOptionRate:
+                options.answers.rate = true;
+                break;
+            case kOptionSteps:
+                steps = true;
+                break;
+            case kOptionMinRating:
+            case kOptionMaxRating: {
+                std::optional<int>& bound = result == kOptionMinRating ? options.answers.minRating
+                                                                       : options.answers.maxRating;
+                if (!ParseRating(value, bound)) {
+                    return UsageError("--" + std::string(LongName(result)) +
+                                      " takes a rating such as 7.2, not '" + value + "'");
+                }
+                break;
+            }
+            case 'j':
+                if (!ParseThreads(value, options.threads)) {
+                    return UsageError("--threads takes a whole number from 1 to 1024, not '" +
+                                      value + "'");
+                }
+                break;
+            case 'f':
+                options.formatGiven = true;
+                if (value == "line") {
+                    options.answers.format = COutputFormat::kLine;
+                } else if (value == "grid") {
+                    options.answers.format = COutputFormat::kGrid;
+                } else if (value == "tsv") {
+                    options.answers.format = COutputFormat::kTsv;
+                } else {
+                    return UsageError("--format takes line, grid or tsv, not '" + value + "'");
+                }
+                break;
+            default:
+                return UsageError(OptionError(result, optopt, argv[optind - 1]));
+        }
+    }
+    for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
+    CAnswerOptions& answers = options.answers;
+    if (answers.count && answers.kinds != 0) {
         return UsageError("--count does not go with --unique, --multiple or --none");
     }
+    if ((answers.rate || answers.RatingFilter() || steps) && (answers.count || answers.kinds)) {
+        return UsageError(
+            "--rate, --steps, --min-rating and --max-rating do not go with --count, --unique, "
+            "--multiple or --none");
+    }
+    if (steps && (answers.rate || answers.RatingFilter() || options.formatGiven)) {
+        return UsageError(
+            "--steps writes its own layout, without --rate, --min-rating, "
+            "--max-rating or --format");
+    }
+    if (answers.rate && answers.RatingFilter()) {
+        return UsageError("--rate does not go with --min-rating or --max-rating");
+    }
+    if (steps) answers.format = COutputFormat::kSteps;
     if (options.files.empty()) options.files.emplace_back("-");
     if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
     return -1;
 }
 
-void WriteStats(const CTally& tally, double seconds) {
+void WriteStats(const CTally& tally, bool rating, double seconds) {
     char text[256];
+    const std::string rated = rating ? ", rated: " + std::to_string(tally.rated) : "";
     std::snprintf(text, sizeof text,
-                  "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu, "
+                  "puzzles: %zu, solved: %zu, without solution: %zu, invalid: %zu%s, "
                   "time: %.3f s, %.2f us/puzzle\n",
-                  tally.puzzles, tally.solved, tally.puzzles - tally.solved, tally.invalid, seconds,
+                  tally.puzzles, tally.solved, tally.puzzles - tally.solved, tally.invalid,
+                  rated.c_str(), seconds,
                   tally.puzzles ? seconds * 1e6 / double(tally.puzzles) : 0.0);
     WriteAll(STDERR_FILENO, text);
 }
@@ -446,12 +557,11 @@ int main(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     CPipeline pipeline(options);
-    for (const std::string& name : options.files) {
-        if (!ReadFile(name, pipeline)) break;
-    }
+    const size_t chunkEntries = options.answers.Rating() ? kRatingChunkEntries : kChunkEntries;
+    for (const std::string& name : options.files) ReadFile(name, chunkEntries, pipeline);
     const int status = pipeline.Finish();
-    if (options.stats && !pipeline.Failed()) {
-        WriteStats(pipeline.Tally(),
+    if (options.stats) {
+        WriteStats(pipeline.Tally(), options.answers.Rating(),
                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return status;

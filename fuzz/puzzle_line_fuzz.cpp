@@ -1,5 +1,5 @@
-// Fuzz target: the batch solver's reading of text, from a single line to a stream fed in
-// pieces, and the answers written for what it reads.
+// Fuzz target: the reading of puzzle text, from a single line to a stream fed in pieces and
+// a whole clipboard, and the answers velmo-solve writes for what it reads.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -9,6 +9,7 @@
 #include "answers.h"
 #include "puzzle_line.h"
 #include "puzzle_reader.h"
+#include "puzzle_text.h"
 
 namespace {
 
@@ -60,20 +61,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         line = whole[i].line;
     }
 
+    // The clipboard's reader finds a puzzle exactly when the stream holds that one alone.
+    if (const std::optional<CPuzzleText> puzzle = ReadPuzzleText(text)) {
+        Check(!binary && whole.size() == 1 && whole[0].parsed.grid == puzzle->values);
+    } else {
+        Check(size > kMaxPuzzleTextLength || binary || whole.size() != 1 ||
+              whole[0].parsed.kind != CPuzzleLine::kPuzzle);
+    }
+
     // Every invalid entry gets an answer in every format, one line, and a message. Solving
     // the puzzles is solve_fuzz's work.
     for (const COutputFormat format : {COutputFormat::kLine, COutputFormat::kTsv}) {
         CAnswerOptions options;
         options.format = format;
         options.count = size % 2 == 0;
-        CAnswerWriter writer(options);
+        CPuzzleAnswerer answerer(options);
         std::string out, err;
         CTally tally;
         for (const CPuzzleEntry& entry : whole) {
             if (entry.parsed.kind != CPuzzleLine::kInvalid) continue;
             const size_t before = out.size();
             const size_t errBefore = err.size();
-            writer.Answer(entry, "fuzz", out, err, tally);
+            answerer.Answer(entry, "fuzz", out, err, tally);
             Check(out.size() > before && out.back() == '\n' &&
                   out.find('\n', before) == out.size() - 1);
             Check(err.size() > errBefore && err.back() == '\n');

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "grid_solver.h"
 #include "puzzle_input.h"
 #include "puzzle_reader.h"
+#include "puzzle_text.h"
 #include "unattended_platform.h"
 
 namespace py = pybind11;
@@ -257,9 +259,11 @@ py::bytes WriteSolutions(const CPuzzleFile& file, const py::array_t<uint8_t>& so
         if (outcome(i) == 0) {
             out.append("no solution");
         } else {
-            char text[kCellCount];
-            WriteGridText(grids.data(i, 0), text);
-            out.append(text, kCellCount);
+            PuzzleGrid grid;
+            std::memcpy(grid.data(), grids.data(i, 0), kCellCount);
+            const std::optional<std::string> line = PuzzleToLine(grid);
+            if (!line) return false;
+            out.append(*line);
         }
         return true;
     });

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@
 #include <sstream>
 #include <thread>
 
+#include "logic.h"
+#include "puzzle_line.h"
 #include "test_support.h"
 
 namespace {
@@ -53,6 +56,27 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::string Quote(const fs::path& path) {
     return "'" + path.string() + "'";
+}
+
+// The rating answer that the logic library gives `grid`: "7.2\tX-Wing", and its steps.
+std::string RatingOf(const std::optional<CCandidateGrid>& grid, std::string* steps = nullptr) {
+    const CRating rating = RatePuzzle(*grid, true);
+    EXPECT_EQ(rating.outcome, CRating::kRated);
+    if (steps != nullptr) {
+        for (const CStep& step : rating.path) *steps += FormatStep(step) + "\n";
+    }
+    return std::to_string(rating.rating / 10) + "." + std::to_string(rating.rating % 10) + "\t" +
+           std::string(TechniqueName(rating.hardest));
+}
+
+// The pencil marks of a grid of givens: a given alone in its cell, every digit elsewhere.
+std::string PencilMarksOf(const std::string& cells) {
+    std::string marks;
+    for (char ch : cells) {
+        for (char digit = '1'; digit <= '9'; ++digit)
+            marks += ch == '.' || ch == digit ? digit : '.';
+    }
+    return marks;
 }
 
 // The 9 rows of an 81-character grid, each followed by a line end.
@@ -192,20 +216,27 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
         EXPECT_EQ(run.out, "") << args;
         EXPECT_NE(run.err.find("Try 'velmo-solve --help'"), std::string::npos) << args;
     }
-    EXPECT_NE(Run("--frobnicate").err.find("unknown option '--frobnicate'"), std::string::npos);
-    EXPECT_NE(Run("--format=xml").err.find("not 'xml'"), std::string::npos);
+    const std::pair<const char*, const char*> messages[] = {
+        {"--frobnicate", "unknown option '--frobnicate'"},
+        {"-cx", "unknown option '-x'"},
+        {"--format=xml", "--format takes line, grid or tsv, not 'xml'"},
+        {"-f", "--format needs one of line, grid, tsv"},
+        {"--count=2", "option '--count' takes no value"},
+        {"--threads", "--threads needs a number"},
+    };
+    for (const auto& [args, message] : messages) {
+        EXPECT_EQ(Run(args).err, "velmo-solve: " + std::string(message) +
+                                     "\nTry 'velmo-solve --help' for more information.\n")
+            << args;
+    }
 
-    for (const char* args : {"--help", "-h", "--count --help"}) {
+    for (const char* args : {"--help", "-h", "--count --help", "--he", "-ch"}) {
         const CRun help = Run(args);
         EXPECT_EQ(help.status, 0) << args;
         EXPECT_EQ(help.err, "") << args;
         EXPECT_EQ(help.out.rfind("Usage: velmo-solve [OPTION]... [FILE]...\n", 0), 0u) << args;
-        for (const char* option : {"--count", "--unique", "--multiple", "--none", "--format",
-                                   "--stats", "--threads", "--version"}) {
-            EXPECT_NE(help.out.find(option), std::string::npos) << option;
-        }
     }
-    for (const char* args : {"--version", "-V"}) {
+    for (const char* args : {"--version", "-V", "--vers"}) {
         const CRun version = Run(args);
         EXPECT_EQ(version.status, 0);
         EXPECT_EQ(version.err, "");
@@ -217,6 +248,28 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
     const CRun dashed = Run("-- -not-an-option");
     EXPECT_EQ(dashed.status, 2);
     EXPECT_NE(dashed.err.find("cannot read '-not-an-option'"), std::string::npos) << dashed.err;
+}
+
+// Short options bundle and long ones shorten as in GNU tools, before or after the files.
+TEST_F(CliTest, OptionsBundleAndAbbreviate) {
+    const std::string input = kPuzzle + "\n" + kEmpty + "\n";
+    const fs::path file = Write("input.txt", input);
+    const std::string options[] = {
+        "-cj1",          "-c -j1",           "-cj 1",
+        "--cou --thr=1", "--co --threads 1", "-j1 " + Quote(file) + " -c",
+        "--count -- -"};
+    for (const std::string& args : options) {
+        const CRun run = Run(args, input);
+        EXPECT_EQ(run.status, 0) << args << ": " << run.err;
+        EXPECT_EQ(run.out, "1\n2+\n") << args;
+    }
+    EXPECT_EQ(Run("-cf tsv", input).out, "puzzle\tcount\tsolution\tcomment\n" + kPuzzle + "\t1\t" +
+                                             kSolution + "\t\n" + kEmpty + "\t2+\t" +
+                                             std::string(kEmptyGridSolution) + "\t\n");
+    EXPECT_EQ(Run("--uni --mul", input).out, input);
+    EXPECT_EQ(Run("--m", input).err,
+              "velmo-solve: option '--m' is ambiguous: --multiple, --min-rating, --max-rating\n"
+              "Try 'velmo-solve --help' for more information.\n");
 }
 
 TEST_F(CliTest, RejectsBadThreadCounts) {
@@ -421,6 +474,69 @@ TEST_F(CliTest, WriteErrorIsReportedWithStatusTwo) {
     }
 }
 
+// The run ends at the first failed write, though its input is still open and silent.
+TEST_F(CliTest, WriteErrorEndsTheRunAtOnce) {
+    int in[2];
+    ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], STDIN_FILENO);
+        ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        ::dup2(::open((m_dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+               STDERR_FILENO);
+        ::execl(VELMO_SOLVE_PATH, VELMO_SOLVE_PATH, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    const std::string line = kPuzzle + "\n";
+    ASSERT_EQ(::write(in[1], line.data(), line.size()), ssize_t(line.size()));
+    // The input stays open: only the write error can end the run. A minute is far beyond
+    // what it takes, and keeps a failing test from hanging.
+    int raw = 0;
+    pid_t ended = 0;
+    for (int waited = 0; waited < 6000 && (ended = ::waitpid(pid, &raw, WNOHANG)) == 0; ++waited) {
+        ::usleep(10000);
+    }
+    if (ended == 0) ::kill(pid, SIGKILL), ::waitpid(pid, &raw, 0);
+    ::close(in[1]);
+    ASSERT_EQ(ended, pid) << "still running while its input is open";
+    EXPECT_EQ(WEXITSTATUS(raw), 2);
+    EXPECT_EQ(Slurp(m_dir / "stderr"), "velmo-solve: write error: No space left on device\n");
+}
+
+// An output left non-blocking by whoever started the run is waited on when it is full.
+TEST_F(CliTest, NonBlockingOutputIsWaitedOn) {
+    std::string input;
+    for (int i = 0; i < 5000; ++i) input += kPuzzle + "\n";
+    const fs::path file = Write("input.txt", input);
+    int out[2];
+    ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    ASSERT_EQ(::fcntl(out[1], F_SETFL, O_NONBLOCK), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::execl(VELMO_SOLVE_PATH, VELMO_SOLVE_PATH, file.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    // Let the pipe fill up before anything is read, so that the writer meets EAGAIN.
+    const int capacity = ::fcntl(out[0], F_GETPIPE_SZ);
+    for (int queued = 0, tries = 0; queued < capacity - 100 && tries < 6000; ++tries) {
+        ::ioctl(out[0], FIONREAD, &queued);
+        ::usleep(10000);
+    }
+    std::string answers;
+    char block[65536];
+    for (ssize_t got; (got = ::read(out[0], block, sizeof block)) > 0;)
+        answers.append(block, size_t(got));
+    ::close(out[0]);
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    EXPECT_EQ(Lines(answers).size(), 5000u);
+    EXPECT_EQ(Lines(answers).back(), kSolution);
+}
+
 TEST_F(CliTest, ClosedPipeEndsQuietly) {
     // Endless input: the run can only end because the reader of its output has gone.
     const std::string solve = "'" VELMO_SOLVE_PATH "'";
@@ -592,11 +708,14 @@ TEST_F(CliTest, MemoryStaysBoundedOnManyLines) {
     EXPECT_LT(maxRssKb, kMemoryLimitKb) << "for 200,000 lines, 216 MB of input";
 }
 
-// The shared collections through velmo-solve, when they are there: every answer solves its
-// puzzle, and the answers are the same on any number of threads.
+// The shared collections through velmo-solve, when they are there: every answer is the first
+// solution in the search order, and the answers are the same on any number of threads.
 class CliCollections : public CliTest {};
 
-TEST_F(CliCollections, EveryAnswerSolvesItsPuzzleOnAnyThreadCount) {
+TEST_F(CliCollections, AnswersAreTheFirstSolutionsOnAnyThreadCount) {
+    CFakePlatform platform;
+    CGridSolver search(platform);
+    search.m_timeLimitEnabled = 0;
     for (const char* name : {"top1465.txt", "17-clue.txt", "serg-benchmark.txt"}) {
         const std::string path = "'" VELMO_PUZZLE_DIR "/" + std::string(name) + "'";
         const CRun one = Run("--threads 1 " + path);
@@ -606,11 +725,88 @@ TEST_F(CliCollections, EveryAnswerSolvesItsPuzzleOnAnyThreadCount) {
         const std::vector<PuzzleGrid> puzzles = ReadPuzzleFile(name);
         const std::vector<std::string> answers = Lines(one.out);
         ASSERT_EQ(answers.size(), puzzles.size()) << name;
+        // The puzzles of the first two have one solution each; every grid of the third has
+        // several, and the plain search finds its first in well under a millisecond.
+        const bool several = std::string_view(name) == "serg-benchmark.txt";
         for (size_t i = 0; i < puzzles.size(); ++i) {
-            ASSERT_TRUE(IsSolutionOf(GridFromText(answers[i]), puzzles[i]))
-                << name << " puzzle " << GridToText(puzzles[i]) << "\nanswered " << answers[i];
+            std::string expected;
+            if (several) {
+                search.m_grid = puzzles[i];
+                ASSERT_EQ(search.Search(0), SEARCH_SOLVED) << GridToText(puzzles[i]);
+                expected = GridToText(search.m_grid);
+            }
+            ASSERT_TRUE(several ? answers[i] == expected
+                                : IsSolutionOf(GridFromText(answers[i]), puzzles[i]))
+                << name << " puzzle " << GridToText(puzzles[i]) << "\nanswered " << answers[i]
+                << "\nexpected " << expected;
         }
     }
+}
+
+// The rating options: each puzzle rated as the logic library rates it, in input order on any
+// number of threads, pencil marks read only by them.
+TEST_F(CliTest, RatesStepsAndFiltersByRating) {
+    const std::vector<CCorpusEntry> corpus = ReadCorpus("unique.txt");
+    constexpr size_t kRated = 12;
+    ASSERT_GE(corpus.size(), kRated);
+    const std::string pencil = PencilMarksOf(GridToText(corpus[0].puzzle));
+    std::string input = pencil + " # marks\n" + kEmpty + "\n" + kConflict + "\nbad\n";
+    std::string steps = pencil + " # marks\n", table;
+    std::string rated = RatingOf(CCandidateGrid::FromPencilMarks(PencilMarkMasks(pencil)), &steps) +
+                        " # marks\n2+\n0\ninvalid\n";
+    steps += "\n" + kEmpty + "\n2+\n\n" + kConflict + "\n0\n\ninvalid\n\n";
+    std::vector<std::pair<int, std::string>> ratings;  // of the corpus's puzzles, in tenths
+    for (size_t i = 0; i < kRated; ++i) {
+        const std::string puzzle = GridToText(corpus[i].puzzle);
+        steps += puzzle + "\n";
+        const std::string rating = RatingOf(CCandidateGrid::FromGivens(corpus[i].puzzle), &steps);
+        input += puzzle + "\n";
+        rated += rating + "\n";
+        steps += "\n";
+        if (i == 0) table = puzzle + "\t1\t" + corpus[0].solution + "\t" + rating + "\t\n";
+        const size_t dot = rating.find('.');
+        ratings.emplace_back(std::stoi(rating.substr(0, dot)) * 10 + rating[dot + 1] - '0', puzzle);
+    }
+    for (const char* threads : {"-j1", "-j3"}) {
+        const CRun run = Run(std::string("--rate ") + threads, input);
+        EXPECT_EQ(run.status, 1) << threads;
+        EXPECT_TRUE(run.out == rated) << threads << ":\n" << run.out;
+        EXPECT_EQ(run.err, "velmo-solve: -:4: unexpected 'b' at cell 1\n");
+        EXPECT_TRUE(Run(std::string("--steps ") + threads, input).out == steps) << threads;
+    }
+    const std::vector<std::string> rows = Lines(Run("--rate --format=tsv", input).out);
+    ASSERT_EQ(rows.size(), 5 + kRated);
+    EXPECT_EQ(rows[0], "puzzle\tcount\tsolution\trating\ttechnique\tcomment");
+    EXPECT_EQ(rows[2], kEmpty + "\t2+\t\t\t\t");
+    EXPECT_EQ(rows[4], "\tinvalid\t\t\t\tunexpected 'b' at cell 1");
+    EXPECT_EQ(rows[5] + "\n", table);
+
+    // The bounds are included; a grid without a rating is never written.
+    std::sort(ratings.begin(), ratings.end());
+    const int low = ratings[3].first, high = ratings[8].first;
+    std::string within;
+    for (const CCorpusEntry& entry : std::vector(corpus.begin(), corpus.begin() + kRated)) {
+        const std::string puzzle = GridToText(entry.puzzle);
+        const auto found = std::find_if(ratings.begin(), ratings.end(), [&](const auto& rating) {
+            return rating.second == puzzle;
+        });
+        if (found->first >= low && found->first <= high) within += puzzle + "\n";
+    }
+    const auto bound = [](int tenths) {
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+    };
+    const CRun filtered =
+        Run("--min-rating=" + bound(low) + " --max-rating " + bound(high) + " -j2", input);
+    EXPECT_EQ(filtered.out, within);
+    EXPECT_FALSE(within.empty());
+
+    // Other answers are defined on 81 values.
+    const CRun solved = Run("", pencil + "\n");
+    EXPECT_EQ(solved.status, 1);
+    EXPECT_EQ(solved.out, "invalid\n");
+    EXPECT_EQ(solved.err,
+              "velmo-solve: -:1: a pencil-mark puzzle: only --rate, --steps, "
+              "--min-rating and --max-rating read it\n");
 }
 
 }  // namespace

@@ -476,6 +476,8 @@ class MainDialogTest : public QObject {
         QTest::newRow("zeros for empty, Shift+Insert") << QString(kPuzzle).replace(u'.', u'0') << 1;
         QTest::newRow("nine lines, CRLF, Ctrl+V") << NineLines(kPuzzle, "\r\n") << 0;
         QTest::newRow("nine lines, the menu") << NineLines(kPuzzle, "\n") << 2;
+        QTest::newRow("a puzzle:count:solution line, as velmo-solve reads it")
+            << kPuzzle + ":1:" + kSolution << 0;
     }
     void pastingAPuzzleFillsEveryCell() {
         QFETCH(QString, clipboard);
@@ -511,7 +513,6 @@ class MainDialogTest : public QObject {
         QTest::newRow("80 cells") << kPuzzle.left(80);
         QTest::newRow("82 cells") << kPuzzle + "1";
         QTest::newRow("two puzzles") << kPuzzle + "\n" + kTwoSolutionPuzzle;
-        QTest::newRow("a puzzle and a word") << kPuzzle + " hard";
         QTest::newRow("nine lines, one short") << NineLines(kPuzzle, "\n").chopped(1);
         QString bytes;
         for (int i = 0; i < 4096; ++i) bytes += QChar((i * 7919) % 256);

@@ -1,13 +1,18 @@
-// Reading puzzle text: ParsePuzzleLine on single lines, and CPuzzleReader on streams cut
-// anywhere (line ends, byte-order mark, 9-line grids, over-long lines, binary data).
+// Reading puzzle text: ParsePuzzleLine on single lines (pencil marks too), CPuzzleReader on
+// streams cut anywhere (line ends, byte-order mark, 9-line grids, over-long lines, binary
+// data), whole puzzles as the clipboard holds them, and files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "puzzle_line.h"
 #include "puzzle_reader.h"
+#include "puzzle_text.h"
 #include "test_support.h"
 
 namespace {
@@ -143,6 +148,41 @@ TEST(ParsePuzzleLine, CountsCharactersNotBytes) {
     EXPECT_EQ(ParsePuzzleLine(wide).error, "unexpected '５' (U+FF15) at cell 1");
     // Cells are counted as cells after a run of multi-byte characters in a comment too.
     EXPECT_EQ(ParsePuzzleLine("12345678é").error, "unexpected 'é' (U+00E9) at cell 9");
+}
+
+// The pencil marks of kDots's givens: a given alone in its cell, every digit elsewhere.
+std::string PencilMarksOf(const std::string& cells) {
+    std::string marks;
+    for (char ch : cells) {
+        for (char digit = '1'; digit <= '9'; ++digit) {
+            marks += ch == '.' || ch == digit ? digit : '.';
+        }
+    }
+    return marks;
+}
+
+TEST(ParsePuzzleLine, ReadsPencilMarks) {
+    const std::string marks = PencilMarksOf(kDots);
+    std::string spaced, zeros = marks;  // a space between cells; '0' for '.'
+    for (size_t i = 0; i < marks.size(); i += 9) spaced += marks.substr(i, 9) + " ";
+    std::replace(zeros.begin(), zeros.end(), '.', '0');
+    for (const std::string& text : {marks, spaced + "| # hard", zeros + "\t# 8.3"}) {
+        const CPuzzleLine parsed = ParsePuzzleLine(text);
+        ASSERT_EQ(parsed.kind, CPuzzleLine::kPuzzle) << parsed.error;
+        ASSERT_TRUE(parsed.IsPencilMarks());
+        EXPECT_EQ(GridToText(parsed.grid), kDots);  // the cells with a single candidate
+        EXPECT_EQ(PencilMarksToLine(PencilMarkMasks(parsed.pencilMarks)), marks);
+    }
+    EXPECT_EQ(ParsePuzzleLine(spaced + "| # hard").comment, " | # hard");
+    EXPECT_EQ(ParsePuzzleLine(zeros + "\t# 8.3").comment, "\t# 8.3");
+    EXPECT_FALSE(ParsePuzzleLine(kDots).IsPencilMarks());
+
+    std::string misplaced = marks;
+    misplaced[9 * 4 + 1] = '3';
+    EXPECT_EQ(ParsePuzzleLine(misplaced).error,
+              "pencil marks: cell 5 has '3' in place 2, where only 2 or . may stand");
+    EXPECT_EQ(ParsePuzzleLine(marks + "1").error, "expected 81 cells, found 730");
+    EXPECT_EQ(ParsePuzzleLine(marks.substr(1)).error, "expected 81 cells, found 728");
 }
 
 // Feeds `text` to a reader in pieces of `piece` bytes (0: all at once) and returns its entries.
@@ -284,6 +324,88 @@ TEST(PuzzleReader, ReadsTheWholeCorpus) {
             EXPECT_EQ(entries[i].parsed.grid, corpus[i].puzzle) << file << ":" << corpus[i].line;
         }
     }
+}
+
+// The clipboard's puzzle: exactly one, in the grammar of puzzle files.
+TEST(ReadPuzzleText, ReadsExactlyOnePuzzle) {
+    std::string grid;  // nine lines of nine with box rules, as puzzle sites print them
+    for (int r = 0; r < 9; ++r) {
+        if (r == 3 || r == 6) grid += "------+-------+------\r\n";
+        for (int c = 0; c < 9; ++c)
+            grid += std::string(c == 3 || c == 6 ? "| " : "") + kDots[size_t(9 * r + c)] + " ";
+        grid += "\r\n";
+    }
+    std::string zeros = kDots;
+    std::replace(zeros.begin(), zeros.end(), '.', '0');
+    const std::string solved = kDots + ":1:" + std::string(kEmptyGridSolution);
+    for (const std::string& text :
+         {kDots, zeros, "  " + kDots + "\r\n", grid, "\n# from 17-clue.txt\n" + grid + "\n", solved,
+          kDots + " hard", std::string(kMaxPuzzleTextLength - 81, '\n') + kDots}) {
+        const std::optional<CPuzzleText> puzzle = ReadPuzzleText(text);
+        ASSERT_TRUE(puzzle.has_value()) << text;
+        EXPECT_EQ(GridToText(puzzle->values), kDots) << text;
+        EXPECT_FALSE(puzzle->pencilMarks);
+    }
+
+    std::string ten = grid;
+    ten.replace(ten.find("4 . . |"), 7, "4 . . . |");
+    for (const std::string& text :
+         {std::string(), std::string("5"), kDots.substr(0, 80), kDots + "1", kDots + "\n" + kDots,
+          kDots + kDots, "x" + kDots.substr(1), kDots.substr(0, 5) + '\0' + kDots.substr(6),
+          "\xef\xbc\x94" + kDots.substr(1), ten,
+          kDots.substr(0, 27) + "\n" + kDots.substr(27, 27) + "\n" + kDots.substr(54),
+          grid + "1 2 3 4 5 6 7 8 9\n", kDots + std::string(kMaxPuzzleTextLength, ' ')}) {
+        EXPECT_FALSE(ReadPuzzleText(text).has_value()) << text;
+    }
+}
+
+TEST(ReadPuzzleText, ReadsPencilMarksAsValuesAndMasks) {
+    std::string marks = PencilMarksOf(kDots);
+    marks[10] = '.';  // the second cell keeps 1 and 3-9
+    const std::optional<CPuzzleText> puzzle = ReadPuzzleText(marks + "\n");
+    ASSERT_TRUE(puzzle.has_value());
+    EXPECT_TRUE(puzzle->pencilMarks);
+    EXPECT_EQ(puzzle->masks[0], 1u << 4);
+    EXPECT_EQ(puzzle->masks[1], 0x3FE & ~(1u << 2));
+    EXPECT_EQ(puzzle->masks[6], 1u << 8);
+    EXPECT_EQ(puzzle->masks[80], 0x3FE);
+    EXPECT_EQ(GridToText(puzzle->values), kDots);
+}
+
+TEST(PuzzleToLine, WritesDotsAndDigitsOrNothing) {
+    PuzzleGrid grid{};
+    grid[0] = 4;
+    grid[80] = 9;
+    EXPECT_EQ(PuzzleToLine(grid), "4" + std::string(79, '.') + "9");
+    EXPECT_EQ(ReadPuzzleText(*PuzzleToLine(grid))->values, grid);
+    grid[40] = 10;
+    EXPECT_FALSE(PuzzleToLine(grid).has_value());
+}
+
+TEST(LoadPuzzleFile, ReadsUpToTheLimitAndSaysWhyNot) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("velmo-load-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "three.txt") << "# three\n"
+                                     << kDots << "\nbad\n"
+                                     << kDots << " # two\r\n"
+                                     << kDots;
+    const CPuzzleFile all = LoadPuzzleFile(dir / "three.txt");
+    EXPECT_EQ(all.error, "");
+    ASSERT_EQ(all.entries.size(), 4u);
+    EXPECT_EQ(all.entries[1].parsed.error, "unexpected 'b' at cell 1");
+    EXPECT_EQ(all.entries[3].line, 5u);
+    EXPECT_EQ(all.Grids().size(), 3u);
+    const CPuzzleFile two = LoadPuzzleFile(dir / "three.txt", 2);
+    ASSERT_EQ(two.entries.size(), 3u);
+    EXPECT_EQ(two.entries[2].parsed.comment, " # two");
+
+    std::ofstream(dir / "utf16.txt") << kDots << std::string("\n4\0.\0", 5);
+    const CPuzzleFile binary = LoadPuzzleFile(dir / "utf16.txt");
+    EXPECT_EQ(binary.entries.size(), 1u);
+    EXPECT_NE(binary.error.find("utf16.txt:2: a NUL byte"), std::string::npos) << binary.error;
+    EXPECT_NE(LoadPuzzleFile(dir / "missing.txt").error.find("cannot read"), std::string::npos);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

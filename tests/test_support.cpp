@@ -1,13 +1,12 @@
 // Shared test helpers.
 #include "test_support.h"
 
-#include "puzzle_line.h"
+#include "puzzle_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 
 PuzzleGrid GridFromText(std::string_view text) {
     PuzzleGrid grid{};
@@ -47,36 +46,41 @@ std::string CorpusPath(const std::string& file) {
     return std::string(VELMO_TEST_DATA_DIR "/") + file;
 }
 
+namespace {
+
+// The puzzles of the file at `path`; a file that cannot be read, or an invalid entry, fails
+// the calling test.
+std::vector<CPuzzleEntry> LoadOrFail(const std::string& path, size_t limit = SIZE_MAX) {
+    CPuzzleFile file = LoadPuzzleFile(path, limit);
+    if (!file.error.empty()) ADD_FAILURE() << file.error;
+    std::erase_if(file.entries, [&](const CPuzzleEntry& entry) {
+        if (entry.parsed.kind != CPuzzleLine::kInvalid) return false;
+        ADD_FAILURE() << path << ":" << entry.line << ": " << entry.parsed.error;
+        return true;
+    });
+    return std::move(file.entries);
+}
+
+}  // namespace
+
 std::vector<CCorpusEntry> ReadCorpus(const std::string& file) {
     std::vector<CCorpusEntry> entries;
-    std::ifstream in(CorpusPath(file), std::ios::binary);
-    if (!in) {
-        ADD_FAILURE() << "cannot read corpus file " << CorpusPath(file);
-        return entries;
-    }
-    std::string line;
-    size_t lineNumber = 0;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line.front() == '#') continue;
+    for (const CPuzzleEntry& read : LoadOrFail(CorpusPath(file))) {
+        // The comment is ":count:solution".
+        const std::string& tail = read.parsed.comment;
         CCorpusEntry entry;
         entry.file = file;
-        entry.line = lineNumber;
-        const size_t first = line.find(':');
-        const size_t second = first == std::string::npos ? first : line.find(':', first + 1);
-        const CPuzzleLine parsed = ParsePuzzleLine(line.substr(0, first));
-        if (second == std::string::npos || parsed.kind != CPuzzleLine::kPuzzle ||
-            second - first != 2 || line[first + 1] < '0' || line[first + 1] > '2') {
-            ADD_FAILURE() << file << ":" << lineNumber << ": not puzzle:count:solution: " << line;
+        entry.line = read.line;
+        entry.puzzle = read.parsed.grid;
+        if (tail.size() < 3 || tail[0] != ':' || tail[1] < '0' || tail[1] > '2' || tail[2] != ':') {
+            ADD_FAILURE() << file << ":" << read.line << ": not puzzle:count:solution";
             continue;
         }
-        entry.puzzle = parsed.grid;
-        entry.count = line[first + 1] - '0';
-        entry.solution = line.substr(second + 1);
+        entry.count = tail[1] - '0';
+        entry.solution = tail.substr(3);
         if ((entry.count == 0) != entry.solution.empty() ||
             (!entry.solution.empty() && entry.solution.size() != size_t(kCellCount))) {
-            ADD_FAILURE() << file << ":" << lineNumber << ": count and solution disagree: " << line;
+            ADD_FAILURE() << file << ":" << read.line << ": count and solution disagree: " << tail;
             continue;
         }
         entries.push_back(std::move(entry));
@@ -91,21 +95,8 @@ bool HaveCollections() {
 
 std::vector<PuzzleGrid> ReadPuzzleFile(const std::string& name, size_t limit) {
     std::vector<PuzzleGrid> puzzles;
-    std::ifstream file(std::string(VELMO_PUZZLE_DIR) + "/" + name);
-    if (!file) {
-        ADD_FAILURE() << "cannot read puzzle file " << VELMO_PUZZLE_DIR << "/" << name;
-        return puzzles;
-    }
-    std::string line;
-    size_t lineNumber = 0;
-    while (puzzles.size() < limit && std::getline(file, line)) {
-        ++lineNumber;
-        const CPuzzleLine parsed = ParsePuzzleLine(line);
-        if (parsed.kind == CPuzzleLine::kInvalid) {
-            ADD_FAILURE() << name << ":" << lineNumber << ": " << parsed.error;
-        } else if (parsed.kind == CPuzzleLine::kPuzzle) {
-            puzzles.push_back(parsed.grid);
-        }
+    for (const CPuzzleEntry& entry : LoadOrFail(std::string(VELMO_PUZZLE_DIR "/") + name, limit)) {
+        puzzles.push_back(entry.parsed.grid);
     }
     return puzzles;
 }

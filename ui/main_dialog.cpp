@@ -17,7 +17,7 @@
 #include <QPushButton>
 
 #include "cell_text.h"
-#include "puzzle_text.h"
+#include "qt_puzzle_text.h"
 
 enum class CControlKind {
     kDefaultButton,  // the push button that Enter presses
@@ -36,7 +36,6 @@ struct CControlTemplate {
 
 namespace {
 
-constexpr int kGridSize = 9;
 constexpr int kDialogWidthDu = 253;
 constexpr int kDialogHeightDu = 198;
 // From one cell to the next one to the right, and to the one below.
@@ -72,21 +71,13 @@ QIcon LoadAppIcon() {
     return icon;
 }
 
-bool SameUnit(int a, int b) {
-    const int ra = a / kGridSize, ca = a % kGridSize, rb = b / kGridSize, cb = b % kGridSize;
-    return ra == rb || ca == cb || (ra / 3 == rb / 3 && ca / 3 == cb / 3);
-}
-
 // The cells whose digit 1-9 repeats in their row, column or box.
 std::bitset<kCellCount> RepeatedDigits(const PuzzleGrid& grid) {
     std::bitset<kCellCount> repeated;
     for (int i = 0; i < kCellCount; ++i) {
         if (grid[i] < 1 || grid[i] > 9) continue;
-        for (int j = i + 1; j < kCellCount; ++j) {
-            if (grid[j] == grid[i] && SameUnit(i, j)) {
-                repeated.set(i);
-                repeated.set(j);
-            }
+        for (const uint8_t peer : kCellPeers[i]) {
+            if (grid[peer] == grid[i]) repeated.set(i);
         }
     }
     return repeated;

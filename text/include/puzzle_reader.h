@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,3 +56,16 @@ class CPuzzleReader {
     int m_gridRows = 0;
     uint64_t m_gridLine = 0;  // the line of its first row
 };
+
+// A whole file of puzzles, read by CPuzzleReader: what tests, benchmarks and tools load.
+struct CPuzzleFile {
+    std::vector<CPuzzleEntry> entries;  // its puzzles and invalid entries, in file order
+    std::string error;                  // why it could not be read, or not in whole; else empty
+
+    // The grids of its puzzles (pencil-mark puzzles included, as their single candidates).
+    std::vector<PuzzleGrid> Grids() const;
+};
+
+// Reads the file at `path`, stopping after `limit` puzzles. `error` names the file and says
+// why when it cannot be opened or read, or is not text; the entries up to there are kept.
+CPuzzleFile LoadPuzzleFile(const std::string& path, size_t limit = SIZE_MAX);

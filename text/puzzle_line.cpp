@@ -1,6 +1,8 @@
-// Parser for one line of a puzzle file.
+// Parser for one line of puzzle text.
 #include "puzzle_line.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 
 namespace {
@@ -91,27 +93,85 @@ std::string DescribeCharacter(std::string_view text) {
     return buffer;
 }
 
+namespace {
+
+// Fills in a pencil-mark puzzle from its 729 cells, or says which character is out of place.
+CPuzzleLine PencilMarkPuzzle(std::string_view marks) {
+    CPuzzleLine result;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        for (int place = 1; place <= kGridSize; ++place) {
+            const char ch = marks[size_t(cell * kGridSize + place - 1)];
+            if (ch != '.' && ch != '0' && ch != '0' + place) {
+                return Invalid("pencil marks: cell " + std::to_string(cell + 1) + " has '" +
+                               std::string(1, ch) + "' in place " + std::to_string(place) +
+                               ", where only " + std::to_string(place) + " or . may stand");
+            }
+        }
+    }
+    result.kind = CPuzzleLine::kPuzzle;
+    result.pencilMarks = marks;
+    const CandidateMasks masks = PencilMarkMasks(marks);
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        const bool single = std::has_single_bit(masks[cell]);
+        result.grid[cell] = single ? uint8_t(LowestBit(masks[cell])) : 0;
+        result.cells[cell] = single ? char('0' + result.grid[cell]) : '.';
+    }
+    return result;
+}
+
+}  // namespace
+
+CandidateMasks PencilMarkMasks(std::string_view pencilMarks) {
+    CandidateMasks masks{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        for (int place = 1; place <= kGridSize; ++place) {
+            if (pencilMarks[size_t(cell * kGridSize + place - 1)] == '0' + place) {
+                masks[cell] |= uint16_t(1u << place);
+            }
+        }
+    }
+    return masks;
+}
+
 CPuzzleLine ParsePuzzleLine(std::string_view line) {
     const std::string_view text = Trim(line);
     if (text.empty() || text.front() == '#') return {};
 
-    CPuzzleLine result;
+    // Cells are gathered up to a pencil-mark puzzle's count; the 81 of a puzzle come first.
+    std::array<char, kPencilMarkCount> gathered;
     int cells = 0;
+    size_t afterPuzzle = 0;  // where the 81st cell ends
     size_t i = 0;
-    for (; i < text.size(); ++i) {
+    for (; i < text.size() && cells < kPencilMarkCount; ++i) {
         const char ch = text[i];
-        if (cells == kCellCount) break;  // a comment, or a cell too many
         if (IsCell(ch)) {
-            result.cells[cells] = ch;
-            result.grid[cells] = ch == '.' ? 0 : static_cast<uint8_t>(ch - '0');
-            ++cells;
+            gathered[size_t(cells++)] = ch;
+            if (cells == kCellCount) afterPuzzle = i + 1;
         } else if (!IsSeparator(ch)) {
             break;
         }
     }
-
-    if (cells == kCellCount) {
+    if (cells == kPencilMarkCount && CountCells(text.substr(i)) == 0) {
+        CPuzzleLine result = PencilMarkPuzzle(std::string_view(gathered.data(), gathered.size()));
         const std::string_view rest = text.substr(i);
+        if (result.kind == CPuzzleLine::kPuzzle &&
+            rest.find_first_not_of(" \t\v\f|-+") != std::string_view::npos) {
+            result.comment = rest;
+        }
+        return result;
+    }
+
+    CPuzzleLine result;
+    const int puzzleCells = std::min(cells, kCellCount);
+    for (int cell = 0; cell < puzzleCells; ++cell) {
+        const char ch = gathered[size_t(cell)];
+        result.cells[cell] = ch;
+        result.grid[cell] = ch == '.' ? 0 : static_cast<uint8_t>(ch - '0');
+    }
+    if (cells >= kCellCount) {
+        // A cell right after the 81st is a cell too many; after a separator, digits are a
+        // comment's ("... 17 clues").
+        const std::string_view rest = text.substr(afterPuzzle);
         if (!rest.empty() && IsCell(rest.front())) {
             return Invalid("expected 81 cells, found " +
                            std::to_string(kCellCount + CountCells(rest)));
@@ -126,7 +186,7 @@ CPuzzleLine ParsePuzzleLine(std::string_view line) {
         return Invalid("unexpected " + DescribeCharacter(text.substr(i)) + " at cell " +
                        std::to_string(cells + 1));
     }
-    if (cells == kGridRowCells) {
+    if (cells == kGridSize) {
         result.kind = CPuzzleLine::kGridRow;
         return result;
     }

@@ -2,6 +2,9 @@
 #include "puzzle_reader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 
 namespace {
 
@@ -39,10 +42,10 @@ void CPuzzleReader::EndLine(std::vector<CPuzzleEntry>& entries) {
         switch (parsed.kind) {
             case CPuzzleLine::kGridRow: {
                 if (m_gridRows == 0) m_gridLine = m_lineNumber;
-                const int first = m_gridRows * kGridRowCells;
-                std::copy_n(parsed.grid.begin(), kGridRowCells, m_grid.grid.begin() + first);
-                std::copy_n(parsed.cells.begin(), kGridRowCells, m_grid.cells.begin() + first);
-                if (++m_gridRows == kGridRowCells) {
+                const int first = m_gridRows * kGridSize;
+                std::copy_n(parsed.grid.begin(), kGridSize, m_grid.grid.begin() + first);
+                std::copy_n(parsed.cells.begin(), kGridSize, m_grid.cells.begin() + first);
+                if (++m_gridRows == kGridSize) {
                     m_grid.kind = CPuzzleLine::kPuzzle;
                     Add(entries, m_grid, m_gridLine);
                     entries.back().fromGrid = true;
@@ -122,4 +125,50 @@ void CPuzzleReader::Finish(std::vector<CPuzzleEntry>& entries) {
     }
     if (!m_line.empty() || m_overlong) EndLine(entries);
     AbandonGrid(entries);
+}
+
+std::vector<PuzzleGrid> CPuzzleFile::Grids() const {
+    std::vector<PuzzleGrid> grids;
+    for (const CPuzzleEntry& entry : entries) {
+        if (entry.parsed.kind == CPuzzleLine::kPuzzle) grids.push_back(entry.parsed.grid);
+    }
+    return grids;
+}
+
+CPuzzleFile LoadPuzzleFile(const std::string& path, size_t limit) {
+    CPuzzleFile file;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        file.error = "cannot read '" + path + "': " + std::strerror(errno);
+        return file;
+    }
+    if (limit == 0) return file;
+    CPuzzleReader reader;
+    size_t puzzles = 0;
+    size_t counted = 0;  // entries already looked at for puzzles
+    std::vector<char> block(64 * 1024);
+    bool ended = false;
+    while (!ended) {
+        in.read(block.data(), std::streamsize(block.size()));
+        if (in.bad()) {
+            file.error = "cannot read '" + path + "'";
+            return file;
+        }
+        reader.Feed(std::string_view(block.data(), size_t(in.gcount())), file.entries);
+        if (reader.Binary()) {
+            file.error = path + ":" + std::to_string(reader.LineNumber()) +
+                         ": a NUL byte: not a text file (UTF-16?), the rest is not read";
+            return file;
+        }
+        ended = !in;
+        if (ended) reader.Finish(file.entries);
+        for (; counted < file.entries.size(); ++counted) {
+            if (file.entries[counted].parsed.kind != CPuzzleLine::kPuzzle) continue;
+            if (++puzzles == limit) {
+                file.entries.resize(counted + 1);
+                return file;
+            }
+        }
+    }
+    return file;
 }

@@ -1,0 +1,556 @@
+// The techniques up to aligned pair exclusion: singles, locked candidates, subsets, fish,
+// wings, unique rectangles, the bivalue universal grave. Each scans for its first instance;
+// the "direct" variants place the hidden single their eliminations would leave behind.
+//
+// u is a unit, i a cell's index in its unit (0-8), d a digit, pos a unit's 9-bit position
+// mask of one digit (CUnitPositions).
+#include <vector>
+
+#include "logic_internal.h"
+
+namespace logic {
+
+namespace {
+
+using Positions = CUnitPositions;
+
+bool Has(const CCandidateGrid& grid, int cell, int d) {
+    return (grid.masks[cell] >> d & 1) != 0;
+}
+
+CCandidate Cand(int cell, int d) {
+    return {uint8_t(cell), uint8_t(d)};
+}
+
+// The cells of unit u whose bits are set in `bits`.
+std::vector<uint8_t> UnitCells(int u, unsigned bits) {
+    std::vector<uint8_t> cells;
+    for (; bits != 0; bits &= bits - 1) cells.push_back(kUnitCells[u][LowestBit(bits)]);
+    return cells;
+}
+
+std::optional<CStep> FullHouse(const CCandidateGrid& grid, const Positions& up) {
+    for (int u = 0; u < kUnitCount; ++u) {
+        int empty = -1, emptyCount = 0;
+        for (uint8_t cell : kUnitCells[u]) {
+            if (grid.values[cell] == 0) {
+                empty = cell;
+                ++emptyCount;
+            }
+        }
+        const unsigned missing = kAllDigits & ~up.placed[u];
+        if (emptyCount != 1 || Count(missing) != 1) continue;
+        const int d = LowestBit(missing);
+        if (!Has(grid, empty, d)) continue;
+        CStep step = MakeStep(CTechnique::kFullHouse, u);
+        step.cells = {uint8_t(empty)};
+        step.placements = {Cand(empty, d)};
+        return step;
+    }
+    return std::nullopt;
+}
+
+std::optional<CStep> HiddenSingle(const CCandidateGrid& grid, const Positions& up, bool boxes) {
+    (void)grid;
+    for (int n = 0; n < (boxes ? 9 : 18); ++n) {
+        const int u = boxes ? 18 + n : n;
+        for (int d = 1; d <= 9; ++d) {
+            if (Count(up.pos[u][d]) != 1 || (up.placed[u] >> d & 1) != 0) continue;
+            const int cell = kUnitCells[u][LowestBit(up.pos[u][d])];
+            CStep step =
+                MakeStep(boxes ? CTechnique::kHiddenSingleBox : CTechnique::kHiddenSingleLine, u);
+            step.cells = {uint8_t(cell)};
+            step.placements = {Cand(cell, d)};
+            return step;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<CStep> NakedSingle(const CCandidateGrid& grid) {
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid.values[cell] != 0 || Count(grid.masks[cell]) != 1) continue;
+        CStep step = MakeStep(CTechnique::kNakedSingle);
+        step.cells = {uint8_t(cell)};
+        step.placements = {Cand(cell, LowestBit(grid.masks[cell]))};
+        return step;
+    }
+    return std::nullopt;
+}
+
+// The hidden single of digit d that removing d from `removed` leaves in a unit of one of
+// those cells, if any: the placement a direct technique makes.
+std::optional<std::pair<int, int>> HiddenSingleAfter(const CCandidateGrid& grid, int d,
+                                                     const std::vector<uint8_t>& removed) {
+    std::array<bool, kCellCount> gone{};
+    for (uint8_t cell : removed) gone[cell] = true;
+    for (uint8_t cell : removed) {
+        const CCellUnits& units = kCellUnits[cell];
+        for (int u : {int(units.box), int(units.row), int(units.column)}) {
+            int left = -1, count = 0;
+            for (uint8_t other : kUnitCells[u]) {
+                if (Has(grid, other, d) && !gone[other]) {
+                    left = other;
+                    ++count;
+                }
+            }
+            if (count == 1) return std::pair{left, u};
+        }
+    }
+    return std::nullopt;
+}
+
+// Pointing (a box's digit confined to one line) or claiming (a line's digit confined to one
+// box); with `direct`, only those that leave a hidden single, which they place.
+std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, bool pointing,
+                            bool direct) {
+    for (int u = pointing ? 18 : 0; u < (pointing ? 27 : 18); ++u) {
+        for (int d = 1; d <= 9; ++d) {
+            const unsigned pos = up.pos[u][d];
+            if (Count(pos) < 2) continue;
+            const std::vector<uint8_t> cells = UnitCells(u, pos);
+            // The other unit all the cells share: a line for a box, the box for a line.
+            int target = -1;
+            if (pointing) {
+                const CCellUnits& first = kCellUnits[cells[0]];
+                bool sameRow = true, sameColumn = true;
+                for (uint8_t cell : cells) {
+                    sameRow &= kCellUnits[cell].row == first.row;
+                    sameColumn &= kCellUnits[cell].column == first.column;
+                }
+                target = sameRow ? first.row : sameColumn ? first.column : -1;
+            } else {
+                const int box = kCellUnits[cells[0]].box;
+                bool same = true;
+                for (uint8_t cell : cells) same &= kCellUnits[cell].box == box;
+                target = same ? box : -1;
+            }
+            if (target < 0) continue;
+            std::vector<uint8_t> removed;
+            for (uint8_t cell : kUnitCells[target]) {
+                const CCellUnits& units = kCellUnits[cell];
+                const bool inside =
+                    pointing ? units.box == u : (u < 9 ? units.row : units.column) == u;
+                if (!inside && Has(grid, cell, d)) removed.push_back(cell);
+            }
+            if (removed.empty()) continue;
+            CStep step;
+            if (direct) {
+                const auto single = HiddenSingleAfter(grid, d, removed);
+                if (!single) continue;
+                step =
+                    MakeStep(pointing ? CTechnique::kDirectPointing : CTechnique::kDirectClaiming,
+                             single->second);
+                step.placements = {Cand(single->first, d)};
+                for (uint8_t cell : removed) step.pattern.push_back(Cand(cell, d));
+            } else {
+                step = MakeStep(pointing ? CTechnique::kPointing : CTechnique::kClaiming, u);
+                for (uint8_t cell : removed) step.eliminations.push_back(Cand(cell, d));
+            }
+            step.cells = cells;
+            for (uint8_t cell : cells) step.pattern.push_back(Cand(cell, d));
+            return step;
+        }
+    }
+    return std::nullopt;
+}
+
+// Subsets of `size` of the 9 bits of `available`, in ascending order of their bits.
+template <typename F>
+bool ForSubsets(unsigned available, int size, F&& f) {
+    if (Count(available) < size) return false;
+    for (unsigned s = 0; s < 512; ++s) {
+        if ((s & ~available) != 0 || Count(s) != size) continue;
+        if (f(s)) return true;
+    }
+    return false;
+}
+
+// A hidden set of `size` digits in a unit: as many digits confined to as many cells. With
+// `direct`, only one that leaves another digit a hidden single in the unit, which it places.
+std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, int size,
+                               bool direct) {
+    static constexpr CTechnique kDirect[] = {CTechnique::kDirectHiddenPair,
+                                             CTechnique::kDirectHiddenTriple};
+    static constexpr CTechnique kPlain[] = {CTechnique::kHiddenPair, CTechnique::kHiddenTriple,
+                                            CTechnique::kHiddenQuad};
+    std::optional<CStep> result;
+    for (int u = 0; u < kUnitCount && !result; ++u) {
+        unsigned digits = 0;
+        for (int d = 1; d <= 9; ++d) {
+            const int n = Count(up.pos[u][d]);
+            if (n >= 2 && n <= size) digits |= 1u << (d - 1);
+        }
+        ForSubsets(digits, size, [&](unsigned set) {
+            unsigned cellBits = 0;
+            for (unsigned s = set; s != 0; s &= s - 1) cellBits |= up.pos[u][LowestBit(s) + 1];
+            if (Count(cellBits) != size) return false;
+            const unsigned setDigits = set << 1;
+            CStep step;
+            if (direct) {
+                for (int e = 1; e <= 9; ++e) {
+                    if ((setDigits >> e & 1) != 0 || Count(up.pos[u][e]) < 2) continue;
+                    const unsigned rest = up.pos[u][e] & ~cellBits;
+                    if (Count(rest) != 1) continue;
+                    step = MakeStep(kDirect[size - 2], u);
+                    step.placements = {Cand(kUnitCells[u][LowestBit(rest)], e)};
+                    break;
+                }
+                if (step.placements.empty()) return false;
+            } else {
+                step = MakeStep(kPlain[size - 2], u);
+                for (uint8_t cell : UnitCells(u, cellBits)) {
+                    for (unsigned m = grid.masks[cell] & ~setDigits; m != 0; m &= m - 1) {
+                        step.eliminations.push_back(Cand(cell, LowestBit(m)));
+                    }
+                }
+                if (step.eliminations.empty()) return false;
+            }
+            step.cells = UnitCells(u, cellBits);
+            for (uint8_t cell : step.cells) {
+                for (unsigned m = grid.masks[cell] & setDigits; m != 0; m &= m - 1) {
+                    step.pattern.push_back(Cand(cell, LowestBit(m)));
+                }
+            }
+            result = std::move(step);
+            return true;
+        });
+    }
+    return result;
+}
+
+// A naked set: `size` cells of a unit holding only `size` digits between them.
+std::optional<CStep> NakedSet(const CCandidateGrid& grid, int size) {
+    static constexpr CTechnique kTechnique[] = {CTechnique::kNakedPair, CTechnique::kNakedTriple,
+                                                CTechnique::kNakedQuad};
+    std::optional<CStep> result;
+    for (int u = 0; u < kUnitCount && !result; ++u) {
+        unsigned cells = 0;
+        for (int i = 0; i < 9; ++i) {
+            const int n = Count(grid.masks[kUnitCells[u][i]]);
+            if (n >= 2 && n <= size) cells |= 1u << i;
+        }
+        ForSubsets(cells, size, [&](unsigned set) {
+            unsigned digits = 0;
+            for (unsigned s = set; s != 0; s &= s - 1) {
+                digits |= grid.masks[kUnitCells[u][LowestBit(s)]];
+            }
+            if (Count(digits) != size) return false;
+            CStep step = MakeStep(kTechnique[size - 2], u);
+            for (int i = 0; i < 9; ++i) {
+                const int cell = kUnitCells[u][i];
+                if ((set >> i & 1) != 0) continue;
+                for (unsigned m = grid.masks[cell] & digits; m != 0; m &= m - 1) {
+                    step.eliminations.push_back(Cand(cell, LowestBit(m)));
+                }
+            }
+            if (step.eliminations.empty()) return false;
+            step.cells = UnitCells(u, set);
+            for (uint8_t cell : step.cells) {
+                for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                    step.pattern.push_back(Cand(cell, LowestBit(m)));
+                }
+            }
+            result = std::move(step);
+            return true;
+        });
+    }
+    return result;
+}
+
+// X-wing, swordfish, jellyfish: a digit's places in `size` rows confined to `size` columns
+// (or the other way round) rule it out elsewhere in those columns.
+std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int size) {
+    static constexpr CTechnique kTechnique[] = {CTechnique::kXWing, CTechnique::kSwordfish,
+                                                CTechnique::kJellyfish};
+    std::optional<CStep> result;
+    for (int base = 0; base < 18 && !result; base += 9) {
+        const int cover = 9 - base;
+        for (int d = 1; d <= 9 && !result; ++d) {
+            unsigned lines = 0;
+            for (int i = 0; i < 9; ++i) {
+                const int n = Count(up.pos[base + i][d]);
+                if (n >= 2 && n <= size) lines |= 1u << i;
+            }
+            ForSubsets(lines, size, [&](unsigned set) {
+                unsigned covered = 0;
+                for (unsigned s = set; s != 0; s &= s - 1)
+                    covered |= up.pos[base + LowestBit(s)][d];
+                if (Count(covered) != size) return false;
+                CStep step = MakeStep(kTechnique[size - 2]);
+                for (unsigned c = covered; c != 0; c &= c - 1) {
+                    const int u = cover + LowestBit(c);
+                    for (int i = 0; i < 9; ++i) {
+                        const int cell = kUnitCells[u][i];
+                        if ((set >> i & 1) == 0 && Has(grid, cell, d)) {
+                            step.eliminations.push_back(Cand(cell, d));
+                        }
+                    }
+                }
+                if (step.eliminations.empty()) return false;
+                for (unsigned s = set; s != 0; s &= s - 1) {
+                    for (uint8_t cell :
+                         UnitCells(base + LowestBit(s), up.pos[base + LowestBit(s)][d])) {
+                        step.cells.push_back(cell);
+                        step.pattern.push_back(Cand(cell, d));
+                    }
+                }
+                result = std::move(step);
+                return true;
+            });
+        }
+    }
+    return result;
+}
+
+// Removes `d` from every cell that sees all of `cells` (and is none of them).
+std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
+                                  std::initializer_list<int> cells) {
+    std::vector<CCandidate> out;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (!Has(grid, cell, d)) continue;
+        bool all = true;
+        for (int other : cells) all &= other != cell && SameUnit(cell, other);
+        if (all) out.push_back(Cand(cell, d));
+    }
+    return out;
+}
+
+// XY-wing (a bivalue pivot) and XYZ-wing (a trivalue pivot): two bivalue pincers that see
+// the pivot, between them forcing their shared digit z into one of the cells.
+std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
+    const int pivotSize = xyz ? 3 : 2;
+    for (int pivot = 0; pivot < kCellCount; ++pivot) {
+        const unsigned pm = grid.masks[pivot];
+        if (Count(pm) != pivotSize) continue;
+        for (int ia = 0; ia < kPeerCount; ++ia) {
+            const int a = kCellPeers[pivot][ia];
+            const unsigned am = grid.masks[a];
+            if (Count(am) != 2) continue;
+            for (int ib = ia + 1; ib < kPeerCount; ++ib) {
+                const int b = kCellPeers[pivot][ib];
+                const unsigned bm = grid.masks[b];
+                if (Count(bm) != 2 || am == bm) continue;
+                unsigned z;
+                if (xyz) {
+                    if ((am & ~pm) != 0 || (bm & ~pm) != 0 || Count(am & bm) != 1) continue;
+                    z = am & bm;
+                } else {
+                    z = am & bm;
+                    if (Count(z) != 1 || (z & pm) != 0 || Count(am & pm) != 1 ||
+                        Count(bm & pm) != 1 || (am & pm) == (bm & pm)) {
+                        continue;
+                    }
+                }
+                const int d = LowestBit(z);
+                std::vector<CCandidate> out =
+                    xyz ? SeenByAll(grid, d, {pivot, a, b}) : SeenByAll(grid, d, {a, b});
+                if (out.empty()) continue;
+                CStep step = MakeStep(xyz ? CTechnique::kXYZWing : CTechnique::kXYWing);
+                step.cells = {uint8_t(pivot), uint8_t(a), uint8_t(b)};
+                for (int cell : {pivot, a, b}) {
+                    for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                        step.pattern.push_back(Cand(cell, LowestBit(m)));
+                    }
+                }
+                step.eliminations = std::move(out);
+                return step;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Unique rectangles of types 1, 2 and 4: four cells in two rows, two columns and two boxes
+// that would hold the same two digits twice over, which a puzzle with one solution forbids.
+std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions& up) {
+    std::optional<CStep> best;
+    auto offer = [&](CStep step) {
+        if (!best || step.rating < best->rating) best = std::move(step);
+    };
+    for (int r1 = 0; r1 < 9; ++r1) {
+        for (int r2 = r1 + 1; r2 < 9; ++r2) {
+            for (int c1 = 0; c1 < 9; ++c1) {
+                for (int c2 = c1 + 1; c2 < 9; ++c2) {
+                    if ((r1 / 3 == r2 / 3) == (c1 / 3 == c2 / 3)) continue;
+                    const std::array<int, 4> cells = {9 * r1 + c1, 9 * r1 + c2, 9 * r2 + c1,
+                                                      9 * r2 + c2};
+                    unsigned common = kAllDigits;
+                    for (int cell : cells) common &= grid.masks[cell];
+                    if (Count(common) < 2) continue;
+                    for (unsigned pa = common; pa != 0; pa &= pa - 1) {
+                        for (unsigned pb = pa & (pa - 1); pb != 0; pb &= pb - 1) {
+                            const unsigned pair = (pa & -pa) | (pb & -pb);
+                            std::vector<int> plain, extra;
+                            for (int cell : cells) {
+                                (grid.masks[cell] == pair ? plain : extra).push_back(cell);
+                            }
+                            CStep step = MakeStep(CTechnique::kUniqueRectangle);
+                            for (int cell : cells) step.cells.push_back(uint8_t(cell));
+                            for (int cell : cells) {
+                                for (unsigned m = pair; m != 0; m &= m - 1) {
+                                    step.pattern.push_back(Cand(cell, LowestBit(m)));
+                                }
+                            }
+                            if (extra.size() == 1) {
+                                for (unsigned m = pair; m != 0; m &= m - 1) {
+                                    step.eliminations.push_back(Cand(extra[0], LowestBit(m)));
+                                }
+                                offer(step);
+                                continue;
+                            }
+                            if (extra.size() != 2 || !SameUnit(extra[0], extra[1])) continue;
+                            const unsigned more0 = grid.masks[extra[0]] & ~pair;
+                            const unsigned more1 = grid.masks[extra[1]] & ~pair;
+                            if (more0 == more1 && Count(more0) == 1) {
+                                const int x = LowestBit(more0);
+                                step.eliminations = SeenByAll(grid, x, {extra[0], extra[1]});
+                                step.rating = 46;
+                                if (!step.eliminations.empty()) offer(step);
+                                continue;
+                            }
+                            // Type 4: one of the pair confined to the two cells in a unit they
+                            // share makes it theirs, so the other digit goes from both.
+                            const CCellUnits &x0 = kCellUnits[extra[0]], &x1 = kCellUnits[extra[1]];
+                            for (int u : {int(x0.row), int(x0.column), int(x0.box)}) {
+                                if (u != x1.row && u != x1.column && u != x1.box) continue;
+                                for (unsigned m = pair; m != 0; m &= m - 1) {
+                                    const int d = LowestBit(m);
+                                    if (Count(up.pos[u][d]) != 2) continue;
+                                    const int other = LowestBit(pair & ~(1u << d));
+                                    CStep four = step;
+                                    four.unit = u;
+                                    four.eliminations = {Cand(extra[0], other),
+                                                         Cand(extra[1], other)};
+                                    offer(four);
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return best;
+}
+
+// Bivalue universal grave, type 1: every empty cell but one holds two candidates and every
+// digit has two places in each unit but for one digit of that cell, which must go there.
+std::optional<CStep> BivalueUniversalGrave(const CCandidateGrid& grid, const Positions& up) {
+    int extraCell = -1;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        const int n = Count(grid.masks[cell]);
+        if (grid.values[cell] != 0 || n == 2) continue;
+        if (n != 3 || extraCell >= 0) return std::nullopt;
+        extraCell = cell;
+    }
+    if (extraCell < 0) return std::nullopt;
+    const CCellUnits& units = kCellUnits[extraCell];
+    for (unsigned m = grid.masks[extraCell]; m != 0; m &= m - 1) {
+        const int x = LowestBit(m);
+        bool grave = true;
+        for (int u = 0; u < kUnitCount && grave; ++u) {
+            const bool own = u == units.row || u == units.column || u == units.box;
+            for (int d = 1; d <= 9 && grave; ++d) {
+                const int n = Count(up.pos[u][d]);
+                grave = n == 0 || n == (own && d == x ? 3 : 2);
+            }
+        }
+        if (!grave) continue;
+        CStep step = MakeStep(CTechnique::kBivalueUniversalGrave);
+        step.cells = {uint8_t(extraCell)};
+        step.placements = {Cand(extraCell, x)};
+        return step;
+    }
+    return std::nullopt;
+}
+
+// Aligned pair exclusion: two cells that share a unit; a digit of one goes when every digit
+// of the other beside it either repeats it in their unit or leaves a cell both see with no
+// candidate.
+std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid) {
+    for (int a = 0; a < kCellCount; ++a) {
+        if (Count(grid.masks[a]) < 2) continue;
+        for (uint8_t b : kCellPeers[a]) {
+            if (b < a || Count(grid.masks[b]) < 2) continue;
+            std::vector<unsigned> blockers;  // the masks of the two-digit cells both see
+            for (uint8_t c : kCellPeers[a]) {
+                if (c != b && SameUnit(c, b) && Count(grid.masks[c]) == 2) {
+                    blockers.push_back(grid.masks[c]);
+                }
+            }
+            unsigned allowedA = 0, allowedB = 0;
+            for (unsigned ma = grid.masks[a]; ma != 0; ma &= ma - 1) {
+                const int da = LowestBit(ma);
+                for (unsigned mb = grid.masks[b]; mb != 0; mb &= mb - 1) {
+                    const int db = LowestBit(mb);
+                    if (da == db) continue;
+                    const unsigned pair = (1u << da) | (1u << db);
+                    bool ok = true;
+                    for (unsigned blocker : blockers) ok &= blocker != pair;
+                    if (!ok) continue;
+                    allowedA |= 1u << da;
+                    allowedB |= 1u << db;
+                }
+            }
+            if (allowedA == grid.masks[a] && allowedB == grid.masks[b]) continue;
+            CStep step = MakeStep(CTechnique::kAlignedPairExclusion);
+            step.cells = {uint8_t(a), uint8_t(b)};
+            for (int cell : {a, int(b)}) {
+                const unsigned allowed = cell == a ? allowedA : allowedB;
+                for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                    const int d = LowestBit(m);
+                    ((allowed >> d & 1) != 0 ? step.pattern : step.eliminations)
+                        .push_back(Cand(cell, d));
+                }
+            }
+            return step;
+        }
+    }
+    return std::nullopt;
+}
+
+// Every technique of this file in the order the scale tries them, up to `last`.
+std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
+    const Positions up(grid);
+    using T = CTechnique;
+    auto within = [&](T t) { return int(t) <= int(last); };
+    std::optional<CStep> step;
+    if (within(T::kFullHouse) && (step = FullHouse(grid, up))) return step;
+    if (within(T::kHiddenSingleBox) && (step = HiddenSingle(grid, up, true))) return step;
+    if (within(T::kHiddenSingleLine) && (step = HiddenSingle(grid, up, false))) return step;
+    if (within(T::kDirectPointing) && (step = Locked(grid, up, true, true))) return step;
+    if (within(T::kDirectClaiming) && (step = Locked(grid, up, false, true))) return step;
+    if (within(T::kDirectHiddenPair) && (step = HiddenSet(grid, up, 2, true))) return step;
+    if (within(T::kNakedSingle) && (step = NakedSingle(grid))) return step;
+    if (within(T::kDirectHiddenTriple) && (step = HiddenSet(grid, up, 3, true))) return step;
+    if (within(T::kPointing) && (step = Locked(grid, up, true, false))) return step;
+    if (within(T::kClaiming) && (step = Locked(grid, up, false, false))) return step;
+    if (within(T::kNakedPair) && (step = NakedSet(grid, 2))) return step;
+    if (within(T::kXWing) && (step = Fish(grid, up, 2))) return step;
+    if (within(T::kHiddenPair) && (step = HiddenSet(grid, up, 2, false))) return step;
+    if (within(T::kNakedTriple) && (step = NakedSet(grid, 3))) return step;
+    if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
+    if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
+    if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
+    if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
+    if (within(T::kUniqueRectangle) && (step = UniqueRectangle(grid, up))) return step;
+    if (within(T::kNakedQuad) && (step = NakedSet(grid, 4))) return step;
+    if (within(T::kJellyfish) && (step = Fish(grid, up, 4))) return step;
+    if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false))) return step;
+    if (within(T::kBivalueUniversalGrave) && (step = BivalueUniversalGrave(grid, up))) return step;
+    if (within(T::kAlignedPairExclusion) && (step = AlignedPairExclusion(grid))) return step;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid) {
+    return FindUpTo(grid, CTechnique::kAlignedPairExclusion);
+}
+
+std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique last) {
+    return FindUpTo(grid, last);
+}
+
+}  // namespace logic

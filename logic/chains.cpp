@@ -1,0 +1,790 @@
+// The chain techniques: one implication engine that, from an assumed candidate (on or off),
+// follows what must follow, and the rungs that read its results.
+//
+// A node is a candidate assumed on or off: node = 2 * (9 * cell + d - 1) + on. Propagation
+// runs in one of three modes:
+//   - static: off leads to on only along the strong links of the grid as it stands (a cell
+//     with two candidates, a digit with two places in a unit): X-chains and forcing chains,
+//     cell and region forcing chains;
+//   - dynamic: off leads to on whenever the assumed grid leaves a single, so everything an
+//     assumption implies is used: nishio (one digit only) and dynamic forcing chains;
+//   - nested: dynamic, and when it stalls, easier techniques run on the assumed grid.
+// Each node keeps its cause, so a conclusion's chain length is the number of its ancestors.
+#include <algorithm>
+#include <bitset>
+#include <memory>
+#include <vector>
+
+#include "logic_internal.h"
+
+namespace logic {
+
+namespace {
+
+constexpr int kCandCount = kCellCount * 9;
+constexpr int kNodeCount = 2 * kCandCount;
+
+constexpr int NodeOf(int cell, int d, bool on) {
+    return 2 * (9 * cell + d - 1) + (on ? 1 : 0);
+}
+constexpr int CellOf(int node) {
+    return node / 18;
+}
+constexpr int DigitOf(int node) {
+    return node / 2 % 9 + 1;
+}
+constexpr bool IsOn(int node) {
+    return (node & 1) != 0;
+}
+
+enum class CMode : uint8_t { kStatic, kNishio, kDynamic };
+
+// How a node came to be set.
+enum class CCause : uint8_t {
+    kNone,    // not set
+    kStart,   // the assumption
+    kParent,  // follows from one node (`from`)
+    kCell,    // the cell's other candidates are off
+    kUnit,    // the digit's other places in unit `from` are off
+    kNested,  // an easier technique on the assumed grid
+};
+
+// Everything that follows from one assumption.
+struct CImplications {
+    std::bitset<kNodeCount> set;
+    std::array<CCause, kNodeCount> cause{};
+    std::array<uint16_t, kNodeCount> from{};
+    bool contradiction = false;
+    std::vector<int> conflict;  // the nodes whose ancestors prove the contradiction
+    int nestedWeight = 0;       // chain lengths of the nested steps used
+};
+
+// The grid the rungs work on, and the strong links they may follow.
+struct CContext {
+    const CCandidateGrid& grid;
+    CUnitPositions up;
+    std::stop_token stop;
+    explicit CContext(const CCandidateGrid& g, std::stop_token s) : grid(g), up(g), stop(s) {}
+};
+
+class CPropagator {
+  public:
+    CPropagator(const CContext& ctx, CMode mode, int level)
+        : m_ctx(ctx), m_mode(mode), m_level(level) {}
+
+    // Follows `start` to its end, or to a contradiction.
+    void Run(int start, CImplications& out) {
+        m_out = &out;
+        // Only `set` says which causes are valid, so the rest need no clearing.
+        out.set.reset();
+        out.contradiction = false;
+        out.conflict.clear();
+        out.nestedWeight = 0;
+        m_masks = m_ctx.grid.masks;
+        m_queue.clear();
+        m_head = 0;
+        m_start = start;
+        Set(start, CCause::kStart, 0);
+        for (;;) {
+            while (m_head < m_queue.size() && !out.contradiction) Expand(m_queue[m_head++]);
+            if (out.contradiction || m_level == 0 || !Nest()) break;
+        }
+    }
+
+  private:
+    bool Known(int node) const { return m_out->set[node]; }
+
+    void Set(int node, CCause cause, int from) {
+        if (m_out->contradiction) return;
+        if (m_out->set[node]) return;
+        // Static chains follow both sides of a candidate as separate nodes; only reaching
+        // the assumption's own opposite ends them. Dynamic ones read both sides as a
+        // contradiction.
+        if (m_mode == CMode::kStatic ? node == (m_start ^ 1) : bool(m_out->set[node ^ 1])) {
+            m_out->set[node] = true;
+            m_out->cause[node] = cause;
+            m_out->from[node] = uint16_t(from);
+            m_out->contradiction = true;
+            m_out->conflict = {node, node ^ 1};
+            return;
+        }
+        m_out->set[node] = true;
+        m_out->cause[node] = cause;
+        m_out->from[node] = uint16_t(from);
+        m_queue.push_back(uint16_t(node));
+    }
+
+    void Expand(int node) {
+        const int cell = CellOf(node), d = DigitOf(node);
+        if (IsOn(node)) {
+            if (m_mode != CMode::kNishio) {
+                for (unsigned m = m_masks[cell] & ~(1u << d); m != 0; m &= m - 1) {
+                    Set(NodeOf(cell, LowestBit(m), false), CCause::kParent, node);
+                }
+            }
+            for (uint8_t peer : kCellPeers[cell]) {
+                if ((m_masks[peer] >> d & 1) != 0)
+                    Set(NodeOf(peer, d, false), CCause::kParent, node);
+            }
+            return;
+        }
+        if (m_mode == CMode::kStatic) {
+            const unsigned mask = m_ctx.grid.masks[cell];
+            if (Count(mask) == 2) {
+                Set(NodeOf(cell, LowestBit(mask & ~(1u << d)), true), CCause::kParent, node);
+            }
+            const CCellUnits& units = kCellUnits[cell];
+            for (int u : {int(units.box), int(units.row), int(units.column)}) {
+                const unsigned pos = m_ctx.up.pos[u][d];
+                if (Count(pos) != 2) continue;
+                for (unsigned p = pos; p != 0; p &= p - 1) {
+                    const int other = kUnitCells[u][LowestBit(p)];
+                    if (other != cell) Set(NodeOf(other, d, true), CCause::kParent, node);
+                }
+            }
+            return;
+        }
+        m_masks[cell] &= uint16_t(~(1u << d));
+        if (m_mode != CMode::kNishio) {
+            if (m_masks[cell] == 0) {
+                Contradict(CCause::kCell, cell, cell, 0);
+                return;
+            }
+            if (Count(m_masks[cell]) == 1) {
+                Set(NodeOf(cell, LowestBit(m_masks[cell]), true), CCause::kCell, cell);
+            }
+        }
+        const CCellUnits& units = kCellUnits[cell];
+        for (int u : {int(units.box), int(units.row), int(units.column)}) {
+            if ((m_ctx.up.placed[u] >> d & 1) != 0) continue;
+            int left = -1, count = 0;
+            for (uint8_t other : kUnitCells[u]) {
+                if ((m_masks[other] >> d & 1) != 0) {
+                    left = other;
+                    ++count;
+                }
+            }
+            if (count == 0) {
+                Contradict(CCause::kUnit, u, -1, d);
+                return;
+            }
+            if (count == 1) Set(NodeOf(left, d, true), CCause::kUnit, u);
+        }
+    }
+
+    // A cell left without candidates, or a unit without a place for d: the proof is every
+    // candidate of it being off.
+    void Contradict(CCause cause, int where, int cell, int d) {
+        m_out->contradiction = true;
+        m_out->conflict.clear();
+        if (cause == CCause::kCell) {
+            for (unsigned m = m_ctx.grid.masks[cell]; m != 0; m &= m - 1) {
+                m_out->conflict.push_back(NodeOf(cell, LowestBit(m), false));
+            }
+        } else {
+            for (unsigned p = m_ctx.up.pos[where][d]; p != 0; p &= p - 1) {
+                m_out->conflict.push_back(NodeOf(kUnitCells[where][LowestBit(p)], d, false));
+            }
+        }
+    }
+
+    // Runs the easier techniques on the grid as assumed; applies what they find.
+    bool Nest();
+
+    const CContext& m_ctx;
+    CMode m_mode;
+    int m_level;
+    int m_start = 0;
+    CImplications* m_out = nullptr;
+    std::array<uint16_t, kCellCount> m_masks{};
+    std::vector<uint16_t> m_queue;
+    size_t m_head = 0;
+};
+
+// 81 cells as bits, cell i at bit i.
+__extension__ typedef unsigned __int128 Bits;
+
+constexpr Bits CellBit(int cell) {
+    return Bits(1) << cell;
+}
+constexpr bool Has(Bits bits, int cell) {
+    return (bits >> cell & 1) != 0;
+}
+constexpr bool Single(Bits bits) {
+    return bits != 0 && (bits & (bits - 1)) == 0;
+}
+int LowestCell(Bits bits) {
+    const uint64_t low = uint64_t(bits);
+    return low != 0 ? std::countr_zero(low) : 64 + std::countr_zero(uint64_t(bits >> 64));
+}
+
+inline constexpr std::array<Bits, kCellCount> kPeerBits = [] {
+    std::array<Bits, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        for (uint8_t peer : kCellPeers[cell]) table[cell] |= CellBit(peer);
+    }
+    return table;
+}();
+inline constexpr std::array<Bits, kUnitCount> kUnitBits = [] {
+    std::array<Bits, kUnitCount> table{};
+    for (int u = 0; u < kUnitCount; ++u) {
+        for (uint8_t cell : kUnitCells[u]) table[u] |= CellBit(cell);
+    }
+    return table;
+}();
+
+// What follows from one assumption, as the cells each digit is placed in and removed from.
+struct CBoards {
+    std::array<Bits, 10> on{}, off{};
+    bool contradiction = false;
+};
+
+// The dynamic propagation on bit boards, without causes: the same closure as CPropagator
+// in its dynamic and nested modes, found some ten times faster. The rungs run it for every
+// assumption, and follow again with CPropagator only the few a conclusion rests on.
+class CFastPropagator {
+  public:
+    CFastPropagator(const CContext& ctx, int level) : m_ctx(ctx), m_level(level) {
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (ctx.grid.values[cell] != 0) continue;
+            m_empty |= CellBit(cell);
+            for (unsigned m = ctx.grid.masks[cell]; m != 0; m &= m - 1) {
+                m_start[LowestBit(m)] |= CellBit(cell);
+            }
+        }
+    }
+
+    void Run(int node, CBoards& out) {
+        m_cand = m_start;
+        m_assigned = 0;
+        m_contradiction = false;
+        const int cell = CellOf(node), d = DigitOf(node);
+        if (IsOn(node)) {
+            Assign(cell, d);
+        } else {
+            m_cand[d] &= ~CellBit(cell);
+        }
+        while (!m_contradiction && (Singles() || (m_level > 0 && !m_contradiction && Nest()))) {
+        }
+        out.contradiction = m_contradiction;
+        for (int e = 1; e <= 9; ++e) {
+            out.on[e] = m_cand[e] & m_assigned;
+            out.off[e] = m_start[e] & ~m_cand[e];
+        }
+    }
+
+  private:
+    void Assign(int cell, int d) {
+        const Bits bit = CellBit(cell);
+        for (int e = 1; e <= 9; ++e) m_cand[e] &= ~bit;
+        m_cand[d] = (m_cand[d] & ~kPeerBits[cell]) | bit;
+        m_assigned |= bit;
+    }
+
+    // Places every naked and hidden single once; whether any was placed.
+    bool Singles() {
+        Bits any = 0, several = 0;
+        for (int d = 1; d <= 9; ++d) {
+            several |= any & m_cand[d];
+            any |= m_cand[d];
+        }
+        if ((m_empty & ~any) != 0) return m_contradiction = true, false;
+        bool placed = false;
+        for (Bits singles = m_empty & ~m_assigned & any & ~several; singles != 0;
+             singles &= singles - 1) {
+            const int cell = LowestCell(singles);
+            int d = 1;
+            while (!Has(m_cand[d], cell)) {
+                if (++d > 9) return m_contradiction = true, false;
+            }
+            Assign(cell, d);
+            placed = true;
+        }
+        for (int d = 1; d <= 9; ++d) {
+            for (int u = 0; u < kUnitCount; ++u) {
+                if ((m_ctx.up.placed[u] >> d & 1) != 0) continue;
+                const Bits places = m_cand[d] & kUnitBits[u];
+                if (places == 0) return m_contradiction = true, false;
+                if (Single(places) && (places & m_assigned) == 0) {
+                    Assign(LowestCell(places), d);
+                    placed = true;
+                }
+            }
+        }
+        return placed;
+    }
+
+    bool Nest();
+
+    const CContext& m_ctx;
+    int m_level;
+    std::array<Bits, 10> m_start{}, m_cand{};
+    Bits m_empty = 0, m_assigned = 0;
+    bool m_contradiction = false;
+};
+
+// The static propagation on bit boards, without causes and without order: whether an
+// assumption reaches its own opposite, and everything it reaches. The same closure as
+// CPropagator's static mode, found a wave at a time.
+class CFastStatic {
+  public:
+    explicit CFastStatic(const CContext& ctx) : m_ctx(ctx) {
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            const unsigned mask = ctx.grid.masks[cell];
+            for (unsigned m = mask; m != 0; m &= m - 1) m_cand[LowestBit(m)] |= CellBit(cell);
+            if (Count(mask) == 2) m_bivalue |= CellBit(cell);
+        }
+        for (int d = 1; d <= 9; ++d) {
+            for (int u = 0; u < kUnitCount; ++u) {
+                if (Count(ctx.up.pos[u][d]) == 2) m_pairs[d].push_back(m_cand[d] & kUnitBits[u]);
+            }
+        }
+    }
+
+    // Follows `start`; true when it reaches its opposite (then `out` is incomplete).
+    bool Run(int start, CBoards& out) {
+        std::array<Bits, 10> waveOn{}, waveOff{};
+        out = CBoards{};
+        const int cell = CellOf(start), d = DigitOf(start);
+        (IsOn(start) ? out.on : out.off)[d] |= CellBit(cell);
+        (IsOn(start) ? waveOn : waveOff)[d] |= CellBit(cell);
+        for (bool any = true; any;) {
+            std::array<Bits, 10> nextOn{}, nextOff{};
+            for (int e = 1; e <= 9; ++e) {
+                for (Bits b = waveOn[e]; b != 0; b &= b - 1) {
+                    const int c = LowestCell(b);
+                    nextOff[e] |= kPeerBits[c] & m_cand[e];
+                    for (unsigned m = m_ctx.grid.masks[c] & ~(1u << e); m != 0; m &= m - 1) {
+                        nextOff[LowestBit(m)] |= CellBit(c);
+                    }
+                }
+                const Bits off = waveOff[e];
+                if (off == 0) continue;
+                for (Bits b = off & m_bivalue; b != 0; b &= b - 1) {
+                    const int c = LowestCell(b);
+                    nextOn[LowestBit(m_ctx.grid.masks[c] & ~(1u << e))] |= CellBit(c);
+                }
+                for (Bits pair : m_pairs[e]) {
+                    const Bits hit = pair & off;
+                    if (hit != 0) nextOn[e] |= hit == pair ? pair : pair & ~hit;
+                }
+            }
+            any = false;
+            for (int e = 1; e <= 9; ++e) {
+                waveOn[e] = nextOn[e] & ~out.on[e];
+                waveOff[e] = nextOff[e] & ~out.off[e];
+                out.on[e] |= waveOn[e];
+                out.off[e] |= waveOff[e];
+                any |= (waveOn[e] | waveOff[e]) != 0;
+            }
+            if (Has((IsOn(start) ? out.off : out.on)[d], cell)) return out.contradiction = true;
+        }
+        return false;
+    }
+
+  private:
+    const CContext& m_ctx;
+    std::array<Bits, 10> m_cand{};
+    Bits m_bivalue = 0;
+    std::array<std::vector<Bits>, 10> m_pairs;  // each digit's two places in a unit
+};
+
+// The number of nodes a conclusion rests on: the node and all its ancestors.
+int Ancestors(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
+              std::bitset<kNodeCount>& seen) {
+    std::vector<int> stack;
+    int count = 0;
+    for (int node : nodes) {
+        if (!seen[node] && imp.set[node]) {
+            seen[node] = true;
+            stack.push_back(node);
+        }
+    }
+    while (!stack.empty()) {
+        const int node = stack.back();
+        stack.pop_back();
+        ++count;
+        auto visit = [&](int parent) {
+            if (imp.set[parent] && !seen[parent]) {
+                seen[parent] = true;
+                stack.push_back(parent);
+            }
+        };
+        const int cell = CellOf(node), d = DigitOf(node);
+        switch (imp.cause[node]) {
+            case CCause::kParent:
+                visit(imp.from[node]);
+                break;
+            case CCause::kCell:
+                for (unsigned m = ctx.grid.masks[cell] & ~(1u << d); m != 0; m &= m - 1) {
+                    visit(NodeOf(cell, LowestBit(m), false));
+                }
+                break;
+            case CCause::kUnit: {
+                const int u = imp.from[node];
+                for (unsigned p = ctx.up.pos[u][d]; p != 0; p &= p - 1) {
+                    const int other = kUnitCells[u][LowestBit(p)];
+                    if (other != cell) visit(NodeOf(other, d, false));
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return count;
+}
+
+int Complexity(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes) {
+    std::bitset<kNodeCount> seen;
+    return Ancestors(ctx, imp, nodes, seen) + imp.nestedWeight;
+}
+
+// What a rung concludes, and what it is worth.
+struct CConclusion {
+    int node = -1;  // the candidate on (placed) or off (eliminated)
+    int rating = 0;
+    int complexity = 0;
+    CTechnique technique = CTechnique::kForcingChain;
+    std::vector<CCandidate> pattern;  // the assumptions it starts from
+};
+
+void Offer(std::optional<CConclusion>& best, CConclusion c) {
+    if (!best || c.rating < best->rating ||
+        (c.rating == best->rating && c.complexity < best->complexity)) {
+        best = std::move(c);
+    }
+}
+
+CCandidate CandOf(int node) {
+    return {uint8_t(CellOf(node)), uint8_t(DigitOf(node))};
+}
+
+// Whether the conclusion changes the grid: places a digit not yet placed, or removes a
+// candidate still there.
+bool Useful(const CCandidateGrid& grid, int node) {
+    const int cell = CellOf(node), d = DigitOf(node);
+    if (grid.values[cell] != 0) return false;
+    return IsOn(node) || (grid.masks[cell] >> d & 1) != 0;
+}
+
+std::vector<int> Candidates(const CCandidateGrid& grid) {
+    std::vector<int> cands;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+            cands.push_back(9 * cell + LowestBit(m) - 1);
+        }
+    }
+    return cands;
+}
+
+// X-chains and forcing chains: an assumption that, along strong and weak links in turn,
+// comes back to its own opposite.
+std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly) {
+    std::optional<CConclusion> best;
+    CPropagator prop(ctx, CMode::kStatic, 0);
+    CFastStatic fast(ctx);
+    CBoards boards;
+    auto imp = std::make_unique<CImplications>();
+    for (int cand : Candidates(ctx.grid)) {
+        if (ctx.stop.stop_requested()) return std::nullopt;
+        for (bool on : {true, false}) {
+            const int start = 2 * cand + (on ? 1 : 0);
+            if (!fast.Run(start, boards)) continue;
+            prop.Run(start, *imp);
+            // The static propagation keeps the first side it reaches, so look for the
+            // opposite among what it would have set: an on that leads to its own off.
+            const int target = start ^ 1;
+            if (!imp->contradiction || !imp->set[target]) continue;
+            CConclusion c;
+            c.node = target;
+            c.complexity = Complexity(ctx, *imp, {target});
+            std::bitset<kNodeCount> seen;
+            Ancestors(ctx, *imp, {target}, seen);
+            bool oneDigit = true;
+            for (int node = 0; node < kNodeCount && oneDigit; ++node) {
+                if (seen[node] && DigitOf(node) != DigitOf(start)) oneDigit = false;
+            }
+            c.technique = oneDigit ? CTechnique::kXChain : CTechnique::kForcingChain;
+            c.rating = BaseRating(c.technique) + ChainLengthBonus(c.complexity);
+            c.pattern = {CandOf(start)};
+            Offer(best, std::move(c));
+            if (firstOnly) return best;
+        }
+    }
+    return best;
+}
+
+// Nishio: a digit assumed in a cell that, following that digit alone, leaves a unit
+// without a place for it.
+std::optional<CConclusion> Nishio(const CContext& ctx) {
+    std::optional<CConclusion> best;
+    CPropagator prop(ctx, CMode::kNishio, 0);
+    auto imp = std::make_unique<CImplications>();
+    for (int cand : Candidates(ctx.grid)) {
+        if (ctx.stop.stop_requested()) return std::nullopt;
+        const int start = 2 * cand + 1;
+        prop.Run(start, *imp);
+        if (!imp->contradiction) continue;
+        CConclusion c;
+        c.node = start ^ 1;
+        c.complexity = Complexity(ctx, *imp, imp->conflict);
+        c.technique = CTechnique::kNishio;
+        c.rating = BaseRating(c.technique) + ChainLengthBonus(c.complexity);
+        c.pattern = {CandOf(start)};
+        Offer(best, std::move(c));
+    }
+    return best;
+}
+
+// Forcing chains that read many assumptions: each assumption's contradiction, the two sides
+// of a candidate agreeing, every candidate of a cell or every place of a digit in a unit
+// agreeing. What each assumption implies is kept as a bit set only; the few assumptions a
+// conclusion rests on are followed again to count its chain.
+std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int level,
+                                          bool firstOnly) {
+    const std::vector<int> cands = Candidates(ctx.grid);
+    const bool dynamic = mode != CMode::kStatic;
+    // Indexed by candidate; only the grid's candidates are filled in.
+    std::vector<CBoards> onStore(cands.size()), offStore(dynamic ? cands.size() : 0);
+    std::array<int16_t, kCandCount> index;
+    for (size_t i = 0; i < cands.size(); ++i) index[cands[i]] = int16_t(i);
+    auto on = [&](int cand) -> CBoards& { return onStore[index[cand]]; };
+    auto off = [&](int cand) -> CBoards& { return offStore[index[cand]]; };
+    if (dynamic) {
+        CFastPropagator fast(ctx, level);
+        for (int cand : cands) {
+            if (ctx.stop.stop_requested()) return std::nullopt;
+            fast.Run(2 * cand + 1, on(cand));
+            fast.Run(2 * cand, off(cand));
+        }
+    } else {
+        CFastStatic fast(ctx);
+        for (int cand : cands) {
+            if (ctx.stop.stop_requested()) return std::nullopt;
+            fast.Run(2 * cand + 1, on(cand));
+        }
+    }
+    // The chains behind a conclusion, followed again with their causes once per assumption.
+    CPropagator prop(ctx, mode, level);
+    std::vector<std::unique_ptr<CImplications>> followed(2 * cands.size());
+    auto follow = [&](int node) -> const CImplications& {
+        std::unique_ptr<CImplications>& slot = followed[2 * index[node / 2] + (node & 1)];
+        if (!slot) {
+            slot = std::make_unique<CImplications>();
+            prop.Run(node, *slot);
+        }
+        return *slot;
+    };
+    // Calls `f(node)` for each node of `boards` that changes the grid, until it says stop.
+    auto forEach = [&](const CBoards& boards, auto&& f) {
+        for (int d = 1; d <= 9; ++d) {
+            for (bool isOn : {true, false}) {
+                for (Bits b = isOn ? boards.on[d] : boards.off[d]; b != 0; b &= b - 1) {
+                    const int node = NodeOf(LowestCell(b), d, isOn);
+                    if (Useful(ctx.grid, node) && f(node)) return true;
+                }
+            }
+        }
+        return false;
+    };
+    const CTechnique dynamicTechnique =
+        level > 0 ? CTechnique::kNestedForcingChain : CTechnique::kDynamicForcingChain;
+    const int dynamicBase =
+        level > 0 ? 90 + 5 * (level - 1) : BaseRating(CTechnique::kDynamicForcingChain);
+    std::optional<CConclusion> best;
+    auto offer = [&](CConclusion c) {
+        Offer(best, std::move(c));
+        return firstOnly;
+    };
+    auto value = [&](CConclusion& c, CTechnique staticTechnique) {
+        c.technique = dynamic ? dynamicTechnique : staticTechnique;
+        c.rating =
+            (dynamic ? dynamicBase : BaseRating(staticTechnique)) + ChainLengthBonus(c.complexity);
+    };
+    if (dynamic) {
+        for (int cand : cands) {
+            for (bool assumeOn : {true, false}) {
+                if (!(assumeOn ? on(cand) : off(cand)).contradiction) continue;
+                const CImplications& imp = follow(2 * cand + (assumeOn ? 1 : 0));
+                CConclusion c;
+                c.node = 2 * cand + (assumeOn ? 0 : 1);
+                c.complexity = Complexity(ctx, imp, imp.conflict);
+                value(c, dynamicTechnique);
+                c.pattern = {CandOf(2 * cand)};
+                if (offer(std::move(c))) return best;
+            }
+        }
+        for (int cand : cands) {
+            if (on(cand).contradiction || off(cand).contradiction) continue;
+            CBoards both;
+            for (int d = 1; d <= 9; ++d) {
+                both.on[d] = on(cand).on[d] & off(cand).on[d];
+                both.off[d] = on(cand).off[d] & off(cand).off[d];
+            }
+            if (forEach(both, [&](int node) {
+                    CConclusion c;
+                    c.node = node;
+                    c.complexity = Complexity(ctx, follow(2 * cand + 1), {node}) +
+                                   Complexity(ctx, follow(2 * cand), {node});
+                    value(c, dynamicTechnique);
+                    c.pattern = {CandOf(2 * cand)};
+                    return offer(std::move(c));
+                })) {
+                return best;
+            }
+        }
+    }
+    // Every candidate of a cell, every place of a digit in a unit.
+    auto agree = [&](const std::vector<int>& group, CTechnique staticTechnique) {
+        CBoards common;
+        common.on.fill(~Bits(0));
+        common.off.fill(~Bits(0));
+        for (int cand : group) {
+            if (on(cand).contradiction) return false;
+            for (int d = 1; d <= 9; ++d) {
+                common.on[d] &= on(cand).on[d];
+                common.off[d] &= on(cand).off[d];
+            }
+        }
+        return forEach(common, [&](int node) {
+            CConclusion c;
+            c.node = node;
+            for (int cand : group) c.complexity += Complexity(ctx, follow(2 * cand + 1), {node});
+            value(c, staticTechnique);
+            for (int cand : group) c.pattern.push_back(CandOf(2 * cand));
+            return offer(std::move(c));
+        });
+    };
+    std::vector<int> group;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (Count(ctx.grid.masks[cell]) < 2) continue;
+        group.clear();
+        for (unsigned m = ctx.grid.masks[cell]; m != 0; m &= m - 1) {
+            group.push_back(9 * cell + LowestBit(m) - 1);
+        }
+        if (agree(group, CTechnique::kCellForcingChain)) return best;
+    }
+    for (int u = 0; u < kUnitCount; ++u) {
+        for (int d = 1; d <= 9; ++d) {
+            if (Count(ctx.up.pos[u][d]) < 2) continue;
+            group.clear();
+            for (unsigned p = ctx.up.pos[u][d]; p != 0; p &= p - 1) {
+                group.push_back(9 * kUnitCells[u][LowestBit(p)] + d - 1);
+            }
+            if (agree(group, CTechnique::kRegionForcingChain)) return best;
+        }
+    }
+    return best;
+}
+
+CStep StepOf(const CConclusion& c) {
+    CStep step = MakeStep(c.technique);
+    step.rating = c.rating;
+    step.pattern = c.pattern;
+    for (const CCandidate& p : c.pattern) {
+        if (std::find(step.cells.begin(), step.cells.end(), p.cell) == step.cells.end()) {
+            step.cells.push_back(p.cell);
+        }
+    }
+    (IsOn(c.node) ? step.placements : step.eliminations).push_back(CandOf(c.node));
+    return step;
+}
+
+// The rungs from X-chains up to nesting `maxLevel` deep; the first rung that finds
+// anything gives its easiest conclusion (or, with `firstOnly`, its first).
+std::optional<CConclusion> ChainRungs(const CContext& ctx, int maxLevel, bool firstOnly,
+                                      bool withNishio) {
+    if (auto c = UnaryChains(ctx, firstOnly)) return c;
+    if (withNishio) {
+        if (auto c = Nishio(ctx)) return c;
+    }
+    if (auto c = MultipleChains(ctx, CMode::kStatic, 0, firstOnly)) return c;
+    for (int level = 0; level <= maxLevel; ++level) {
+        if (ctx.stop.stop_requested()) return std::nullopt;
+        if (auto c = MultipleChains(ctx, CMode::kDynamic, level, firstOnly)) return c;
+    }
+    return std::nullopt;
+}
+
+// What the easier techniques find on an assumed grid, for nesting `level` deep, with the
+// chain length it adds: basic techniques first, then chains as deep as the level allows.
+std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, int level,
+                                                std::stop_token stop) {
+    if (std::optional<CStep> step = FindBasicStepUpTo(assumed, CTechnique::kXYZWing)) {
+        return std::pair{std::move(*step), 1};
+    }
+    if (level < 2) return std::nullopt;
+    const CContext inner(assumed, stop);
+    std::optional<CConclusion> c = UnaryChains(inner, true);
+    if (!c && level == 3) c = MultipleChains(inner, CMode::kStatic, 0, true);
+    if (!c && level >= 4) c = ChainRungs(inner, level - 4, true, false);
+    if (!c) return std::nullopt;
+    return std::pair{StepOf(*c), c->complexity};
+}
+
+bool CPropagator::Nest() {
+    // The grid as assumed: every node on is a placed digit.
+    CCandidateGrid assumed = m_ctx.grid;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (assumed.values[cell] != 0) continue;
+        assumed.masks[cell] = m_masks[cell];
+        for (unsigned m = m_masks[cell]; m != 0; m &= m - 1) {
+            if (Known(NodeOf(cell, LowestBit(m), true))) {
+                assumed.values[cell] = uint8_t(LowestBit(m));
+                assumed.masks[cell] = 0;
+                break;
+            }
+        }
+    }
+    const auto nested = NestedStep(assumed, m_level, m_ctx.stop);
+    if (!nested) return false;
+    m_out->nestedWeight += nested->second;
+    const size_t before = m_queue.size();
+    for (const CCandidate& p : nested->first.placements) {
+        Set(NodeOf(p.cell, p.digit, true), CCause::kNested, 0);
+    }
+    for (const CCandidate& e : nested->first.eliminations) {
+        Set(NodeOf(e.cell, e.digit, false), CCause::kNested, 0);
+    }
+    return m_queue.size() > before || m_out->contradiction;
+}
+
+bool CFastPropagator::Nest() {
+    CCandidateGrid assumed = m_ctx.grid;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (assumed.values[cell] != 0) continue;
+        unsigned mask = 0;
+        for (int d = 1; d <= 9; ++d) mask |= Has(m_cand[d], cell) ? 1u << d : 0;
+        if (Has(m_assigned, cell)) {
+            assumed.values[cell] = uint8_t(LowestBit(mask));
+            assumed.masks[cell] = 0;
+        } else {
+            assumed.masks[cell] = uint16_t(mask);
+        }
+    }
+    const auto nested = NestedStep(assumed, m_level, m_ctx.stop);
+    if (!nested) return false;
+    for (const CCandidate& p : nested->first.placements) {
+        if (!Has(m_cand[p.digit], p.cell)) return m_contradiction = true;
+        Assign(p.cell, p.digit);
+    }
+    for (const CCandidate& e : nested->first.eliminations) m_cand[e.digit] &= ~CellBit(e.cell);
+    return true;
+}
+
+}  // namespace
+
+std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop) {
+    const CContext ctx(grid, stop);
+    if (auto c = ChainRungs(ctx, 0, false, true)) return StepOf(*c);
+    // Deeper nesting always ends on a grid with one solution; on any other grid it may never
+    // find a step, so it runs only once the candidates are known to allow exactly one.
+    if (CountCandidateSolutions(grid) != 1) return std::nullopt;
+    for (int level = 1;; ++level) {
+        if (stop.stop_requested()) return std::nullopt;
+        if (auto c = MultipleChains(ctx, CMode::kDynamic, level, false)) return StepOf(*c);
+    }
+}
+
+}  // namespace logic

@@ -1,0 +1,289 @@
+// The candidate grid, the steps' values and notation, and the path of easiest steps that the
+// rating walks. A candidate is written rRcC=D or rRcC<>D with rows and columns from 1.
+#include <algorithm>
+#include <string>
+
+#include "grid_solver.h"
+#include "logic_internal.h"
+
+namespace logic {
+
+namespace {
+
+struct CTechniqueInfo {
+    std::string_view name;
+    int rating;  // the base value in tenths; chains and loops add to it
+};
+
+constexpr std::array<CTechniqueInfo, kTechniqueCount> kTechniques = {{
+    {"Full House", 10},
+    {"Hidden Single", 12},
+    {"Hidden Single", 15},
+    {"Direct Pointing", 17},
+    {"Direct Claiming", 19},
+    {"Direct Hidden Pair", 20},
+    {"Naked Single", 23},
+    {"Direct Hidden Triple", 25},
+    {"Pointing", 26},
+    {"Claiming", 28},
+    {"Naked Pair", 30},
+    {"X-Wing", 32},
+    {"Hidden Pair", 34},
+    {"Naked Triple", 36},
+    {"Swordfish", 38},
+    {"Hidden Triple", 40},
+    {"XY-Wing", 42},
+    {"XYZ-Wing", 44},
+    {"Unique Rectangle", 45},
+    {"Unique Loop", 45},
+    {"Naked Quad", 50},
+    {"Jellyfish", 52},
+    {"Hidden Quad", 54},
+    {"Bivalue Universal Grave", 56},
+    {"Aligned Pair Exclusion", 62},
+    {"X-Chain", 66},
+    {"Y-Cycle", 66},
+    {"Bidirectional Cycle", 70},
+    {"Forcing Chain", 70},
+    {"Aligned Triple Exclusion", 75},
+    {"Nishio Forcing Chain", 75},
+    {"Cell Forcing Chain", 82},
+    {"Region Forcing Chain", 82},
+    {"Dynamic Forcing Chain", 85},
+    {"Nested Forcing Chain", 90},
+}};
+
+std::string CandidateText(const CCandidate& c, std::string_view relation) {
+    std::string text = "r";
+    text += char('1' + c.cell / 9);
+    text += 'c';
+    text += char('1' + c.cell % 9);
+    text += relation;
+    text += char('0' + c.digit);
+    return text;
+}
+
+// Removes `digit` from the candidates of the cells that see `cell`.
+void ClearPeers(CCandidateGrid& grid, int cell, int digit) {
+    for (uint8_t peer : kCellPeers[cell]) grid.masks[peer] &= uint16_t(~(1u << digit));
+}
+
+bool IsSolved(const CCandidateGrid& grid) {
+    return std::find(grid.values.begin(), grid.values.end(), 0) == grid.values.end();
+}
+
+// Plain depth-first search over the candidates, fewest first, singles placed as it goes.
+int CountFrom(CCandidateGrid& grid, int limit) {
+    for (;;) {
+        int best = -1, bestCount = 10;
+        bool placed = false;
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (grid.values[cell] != 0) continue;
+            const int n = Count(grid.masks[cell]);
+            if (n == 0) return 0;
+            if (n == 1) {
+                const int d = LowestBit(grid.masks[cell]);
+                grid.values[cell] = uint8_t(d);
+                grid.masks[cell] = 0;
+                ClearPeers(grid, cell, d);
+                placed = true;
+            } else if (n < bestCount) {
+                best = cell;
+                bestCount = n;
+            }
+        }
+        if (placed) {
+            if (IsBroken(grid)) return 0;
+            continue;
+        }
+        if (best < 0) return 1;
+        int found = 0;
+        for (unsigned bits = grid.masks[best]; bits != 0 && found < limit; bits &= bits - 1) {
+            CCandidateGrid next = grid;
+            const int d = LowestBit(bits);
+            next.values[best] = uint8_t(d);
+            next.masks[best] = 0;
+            ClearPeers(next, best, d);
+            found += CountFrom(next, limit - found);
+        }
+        return found;
+    }
+}
+
+}  // namespace
+
+CUnitPositions::CUnitPositions(const CCandidateGrid& grid) {
+    for (int u = 0; u < kUnitCount; ++u) {
+        for (int i = 0; i < 9; ++i) {
+            const int cell = kUnitCells[u][i];
+            if (grid.values[cell] != 0) placed[u] |= uint16_t(1u << grid.values[cell]);
+            for (unsigned bits = grid.masks[cell]; bits != 0; bits &= bits - 1) {
+                pos[u][LowestBit(bits)] |= uint16_t(1u << i);
+            }
+        }
+    }
+}
+
+int BaseRating(CTechnique technique) {
+    return kTechniques[int(technique)].rating;
+}
+
+CStep MakeStep(CTechnique technique, int unit) {
+    CStep step;
+    step.technique = technique;
+    step.rating = BaseRating(technique);
+    step.unit = unit;
+    return step;
+}
+
+bool IsBroken(const CCandidateGrid& grid) {
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid.values[cell] == 0 && grid.masks[cell] == 0) return true;
+    }
+    for (int u = 0; u < kUnitCount; ++u) {
+        unsigned placed = 0, possible = 0;
+        for (uint8_t cell : kUnitCells[u]) {
+            const unsigned bit = grid.values[cell] != 0 ? 1u << grid.values[cell] : 0;
+            if ((placed & bit) != 0) return true;
+            placed |= bit;
+            possible |= grid.masks[cell];
+        }
+        if ((placed | possible) != kAllDigits) return true;
+    }
+    return false;
+}
+
+int CountCandidateSolutions(const CCandidateGrid& grid, int limit) {
+    if (IsBroken(grid)) return 0;
+    CCandidateGrid copy = grid;
+    return CountFrom(copy, limit);
+}
+
+int ChainLengthBonus(int complexity) {
+    int bonus = 0;
+    int ceiling = 4;
+    bool odd = false;
+    for (int length = complexity - 2; length > ceiling; odd = !odd) {
+        ++bonus;
+        ceiling = odd ? ceiling * 4 / 3 : ceiling * 3 / 2;
+    }
+    return bonus;
+}
+
+}  // namespace logic
+
+using namespace logic;
+
+std::string_view TechniqueName(CTechnique technique) {
+    return kTechniques[int(technique)].name;
+}
+
+std::optional<CCandidateGrid> CCandidateGrid::FromGivens(const PuzzleGrid& grid) {
+    CCandidateGrid result;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid[cell] > 9) return std::nullopt;
+        result.values[cell] = grid[cell];
+    }
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid[cell] != 0) continue;
+        unsigned mask = kAllDigits;
+        for (uint8_t peer : kCellPeers[cell]) mask &= ~(1u << grid[peer]);
+        result.masks[cell] = uint16_t(mask);
+    }
+    return result;
+}
+
+// A cell counts as placed when it has one candidate and no cell it sees still has that
+// digit as a candidate, as in a grid whose givens have been cleared from their units. A
+// cell with a single candidate that a peer still shares is an empty cell: the single is a
+// step to find. A mask with no candidate, or with bits other than 1-9, is no puzzle.
+std::optional<CCandidateGrid> CCandidateGrid::FromPencilMarks(
+    const std::array<uint16_t, kCellCount>& masks) {
+    CCandidateGrid result;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (masks[cell] == 0 || (masks[cell] & ~kAllDigits) != 0) return std::nullopt;
+    }
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        bool placed = Count(masks[cell]) == 1;
+        for (uint8_t peer : kCellPeers[cell]) {
+            if (placed && (masks[peer] & masks[cell]) != 0) placed = false;
+        }
+        if (placed) {
+            result.values[cell] = uint8_t(LowestBit(masks[cell]));
+        } else {
+            result.masks[cell] = masks[cell];
+        }
+    }
+    return result;
+}
+
+std::string FormatStep(const CStep& step) {
+    std::string text(TechniqueName(step.technique));
+    text += ": ";
+    bool first = true;
+    for (const CCandidate& c : step.placements) {
+        if (!first) text += ", ";
+        text += CandidateText(c, "=");
+        first = false;
+    }
+    for (const CCandidate& c : step.eliminations) {
+        if (!first) text += ", ";
+        text += CandidateText(c, "<>");
+        first = false;
+    }
+    if (!step.pattern.empty()) {
+        text += " (";
+        for (size_t i = 0; i < step.pattern.size(); ++i) {
+            if (i != 0) text += ' ';
+            text += CandidateText(step.pattern[i], "#");
+        }
+        text += ')';
+    }
+    return text;
+}
+
+std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
+    if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
+    if (auto step = FindBasicStep(grid)) return step;
+    return FindChainStep(grid, stop);
+}
+
+void ApplyStep(CCandidateGrid& grid, const CStep& step) {
+    for (const CCandidate& c : step.placements) {
+        grid.values[c.cell] = c.digit;
+        grid.masks[c.cell] = 0;
+        ClearPeers(grid, c.cell, c.digit);
+    }
+    for (const CCandidate& c : step.eliminations) {
+        grid.masks[c.cell] &= uint16_t(~(1u << c.digit));
+    }
+}
+
+CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath, std::stop_token stop) {
+    CRating result;
+    // The exact solver only says whether there is a path to walk; it never picks a step.
+    const std::optional<CCandidateGrid> fromGivens = CCandidateGrid::FromGivens(grid.values);
+    const int solutions = fromGivens && fromGivens->masks == grid.masks
+                              ? CountSolutions(grid.values.data()).count
+                              : CountCandidateSolutions(grid);
+    if (solutions != 1) {
+        result.outcome = solutions == 0 ? CRating::kNoSolution : CRating::kSeveralSolutions;
+        return result;
+    }
+    CCandidateGrid current = grid;
+    while (!IsSolved(current)) {
+        std::optional<CStep> step = FindEasiestStep(current, stop);
+        if (!step) {
+            result.outcome = CRating::kStopped;
+            return result;
+        }
+        if (step->rating > result.rating) {
+            result.rating = step->rating;
+            result.hardest = step->technique;
+        }
+        ApplyStep(current, *step);
+        if (keepPath) result.path.push_back(std::move(*step));
+    }
+    result.outcome = CRating::kRated;
+    return result;
+}

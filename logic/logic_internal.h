@@ -1,0 +1,66 @@
+// What the logic's parts share: the positions of each digit in each unit, the step values,
+// and the rungs of techniques that FindEasiestStep climbs.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+
+#include "logic.h"
+
+namespace logic {
+
+// Where each digit can still go in each unit, from a candidate grid: bit i of pos[u][d] is
+// set while digit d is a candidate of kUnitCells[u][i]; placed[u] has bit d set once d is
+// placed in u.
+struct CUnitPositions {
+    std::array<std::array<uint16_t, 10>, kUnitCount> pos{};
+    std::array<uint16_t, kUnitCount> placed{};
+
+    explicit CUnitPositions(const CCandidateGrid& grid);
+};
+
+// The number of digits in a mask of bits 0-9, by table: the library is built for any
+// processor, where std::popcount may be a library call, and it counts masks in every loop.
+inline constexpr std::array<uint8_t, 1024> kBitCount = [] {
+    std::array<uint8_t, 1024> table{};
+    for (unsigned i = 0; i < 1024; ++i) table[i] = uint8_t(std::popcount(i));
+    return table;
+}();
+inline int Count(unsigned bits) {
+    return kBitCount[bits & 1023];
+}
+
+// The value of a technique whose value does not depend on the size of its pattern, in tenths.
+int BaseRating(CTechnique technique);
+
+// A step of `technique` at its base value.
+CStep MakeStep(CTechnique technique, int unit = -1);
+
+// Whether `grid` breaks a rule already: a cell without candidates, a unit where a digit
+// has neither a place nor a candidate left, or a digit placed twice in a unit.
+bool IsBroken(const CCandidateGrid& grid);
+
+// The techniques up to aligned pair exclusion, easiest first; the first that applies.
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid);
+
+// The eliminations the techniques up to `last` find on `grid`, all of them from the first
+// technique that finds any; used by the nested chains on grids they assume. Empty when none.
+std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique last);
+
+// The chain techniques, from X-chains up: the easiest step of the first rung that finds
+// one. nullopt when stopped, or when no rung up to the deepest nesting finds any.
+std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop);
+
+// Up to two solutions of `grid` as its candidates allow, counted by plain search: the check
+// that lets the nested chains stop on a grid they could never finish.
+int CountCandidateSolutions(const CCandidateGrid& grid, int limit = 2);
+
+// The extra tenths a chain of `complexity` nodes is worth over its technique's base value:
+// one tenth each time the length passes a limit, the limits growing in turn by half and by
+// a third (4, 6, 8, 12, 16, 24, ...).
+int ChainLengthBonus(int complexity);
+
+}  // namespace logic

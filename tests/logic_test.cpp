@@ -1,0 +1,206 @@
+// The logic solver: each technique's step on example puzzles, every step of every path
+// checked against the exact solver's solution, and the outcomes without a rating.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "logic.h"
+#include "test_support.h"
+
+namespace {
+
+CCandidateGrid Candidates(std::string_view text) {
+    return *CCandidateGrid::FromGivens(GridFromText(text));
+}
+
+PuzzleGrid SolutionOf(const CCandidateGrid& grid) {
+    const CSolutionCount count = CountSolutions(grid.values.data());
+    EXPECT_EQ(count.count, 1);
+    return count.solutions[0];
+}
+
+// Why `step` is wrong for `solution`, or an empty string when it is right.
+std::string CheckStep(const CStep& step, const PuzzleGrid& solution) {
+    if (step.placements.empty() && step.eliminations.empty()) return "changes nothing";
+    for (const CCandidate& c : step.placements) {
+        if (solution[c.cell] != c.digit) return "places a wrong digit";
+    }
+    for (const CCandidate& c : step.eliminations) {
+        if (solution[c.cell] == c.digit) return "removes the solution's digit";
+    }
+    return "";
+}
+
+struct CTechniqueCase {
+    std::string_view puzzle;
+    CTechnique technique;
+    std::string_view step;  // FormatStep of the first step of `technique` on the path
+    int rating;
+};
+
+// Each technique where the path of easiest steps first needs it. The puzzles are from the
+// public domain puzzle bank sampled in bench/data; each step was checked by hand on the
+// candidates of its grid.
+const CTechniqueCase kTechniqueCases[] = {
+    {"064000300010003675370000008040582000000401000000967030400000083137800090008000750",
+     CTechnique::kFullHouse, "Full House: r5c5=3", 10},
+    {"083020090000800100029300008000098700070000060006740000300006980002005000010030540",
+     CTechnique::kHiddenSingleBox, "Hidden Single: r2c6=9", 12},
+    {"002010800400000005700509006084605170000000000209108304020000090000050000001207600",
+     CTechnique::kHiddenSingleLine, "Hidden Single: r5c1=1", 15},
+    {"083020090000800100029300008000098700070000060006740000300006980002005000010030540",
+     CTechnique::kDirectPointing,
+     "Direct Pointing: r2c8=2 (r2c9#2 r4c9#2 r5c9#2 r6c9#2 r7c9#2 r9c9#2)", 17},
+    {"610000000040600500307009004003804001000050000400903600900400207008005030000000056",
+     CTechnique::kDirectClaiming, "Direct Claiming: r9c7=8 (r3c7#8 r1c8#8 r1c9#8)", 19},
+    {"890000047006000500050020010000807000730060089020010070000050000500604002000981000",
+     CTechnique::kDirectHiddenPair, "Direct Hidden Pair: r8c5=7 (r2c5#4 r2c5#9 r4c5#4 r4c5#9)", 20},
+    {"200060908007400000801023540002000080608050104070000600086310409000009800109040003",
+     CTechnique::kNakedSingle, "Naked Single: r8c5=7", 23},
+    {"006100002080020000034805000307000040060000090040000103000601930000030050500008200",
+     CTechnique::kDirectHiddenTriple,
+     "Direct Hidden Triple: r3c9=9 (r1c7#3 r1c7#4 r1c7#5 r2c7#3 r2c7#4 r2c7#5 r2c9#4 r2c9#5)", 25},
+    {"002000100415000638700000004600050009080030070007901800000020000308070405000403000",
+     CTechnique::kPointing, "Pointing: r3c4<>2, r3c6<>2 (r3c7#2 r3c8#2)", 26},
+    {"010002800400000070008030050006070004027000680800060500080040300050000009009500060",
+     CTechnique::kClaiming, "Claiming: r2c7<>2, r3c7<>2 (r2c9#2 r3c9#2)", 28},
+    {"002000100415000638700000004600050009080030070007901800000020000308070405000403000",
+     CTechnique::kNakedPair, "Naked Pair: r3c5<>6, r9c5<>6 (r1c5#4 r1c5#6 r6c5#4 r6c5#6)", 30},
+    {"800010007020000040000503000030107080009602300600050001005030800001405900000000000",
+     CTechnique::kXWing,
+     "X-Wing: r6c2<>8, r9c2<>8, r2c5<>8, r3c5<>8, r9c5<>8 (r5c2#8 r5c5#8 r8c2#8 r8c5#8)", 32},
+    {"002000100415000638700000004600050009080030070007901800000020000308070405000403000",
+     CTechnique::kHiddenPair,
+     "Hidden Pair: r4c4<>2, r4c6<>2, r4c6<>4 (r4c4#7 r4c4#8 r4c6#7 r4c6#8)", 34},
+    {"890000047006000500050020010000807000730060089020010070000050000500604002000981000",
+     CTechnique::kNakedTriple,
+     "Naked Triple: r3c7<>3, r3c9<>3 (r3c1#3 r3c1#4 r3c3#3 r3c3#4 r3c3#7 r3c4#4 r3c4#7)", 36},
+    {"080700020600000040002601709004006038300508002820100400908407200010000004040002060",
+     CTechnique::kSwordfish,
+     "Swordfish: r4c2<>7, r6c3<>7, r9c3<>7, r6c8<>7 (r2c2#7 r2c3#7 r5c2#7 r5c3#7 r5c8#7 "
+     "r8c3#7 r8c8#7)",
+     38},
+    {"000693000064000380020000050001902700000507000030000090006070500070208060082060470",
+     CTechnique::kXYWing, "XY-Wing: r4c8<>4 (r1c2#1 r1c2#5 r1c8#1 r1c8#4 r4c2#4 r4c2#5)", 42},
+    {"200060908007400000801023540002000080608050104070000600086310409000009800109040003",
+     CTechnique::kXYZWing, "XYZ-Wing: r4c4<>7 (r5c4#2 r5c4#7 r5c4#9 r3c4#7 r3c4#9 r5c6#2 r5c6#7)",
+     44},
+    {"650000020008107036020000000000700809000030000906008000000000010310504900070000064",
+     CTechnique::kBivalueUniversalGrave, "Bivalue Universal Grave: r5c3=1", 56},
+    {"800010007020000040000503000030107080009602300600050001005030800001405900000000000",
+     CTechnique::kXChain, "X-Chain: r2c6<>9 (r2c6#9)", 66},
+    {"200060908007400000801023540002000080608050104070000600086310409000009800109040003",
+     CTechnique::kForcingChain, "Forcing Chain: r2c5<>9 (r2c5#9)", 72},
+    {"006401500300509001000030000205000703030040020670000058060907080000050000002304900",
+     CTechnique::kDynamicForcingChain, "Dynamic Forcing Chain: r3c8<>6 (r3c8#6)", 88},
+};
+
+TEST(Logic, EachTechniqueFindsItsStep) {
+    for (const CTechniqueCase& test : kTechniqueCases) {
+        SCOPED_TRACE(std::string(test.puzzle) + " " + std::string(TechniqueName(test.technique)));
+        CCandidateGrid grid = Candidates(test.puzzle);
+        const PuzzleGrid solution = SolutionOf(grid);
+        std::optional<CStep> step;
+        while ((step = FindEasiestStep(grid)) && step->technique != test.technique) {
+            ApplyStep(grid, *step);
+        }
+        ASSERT_TRUE(step.has_value()) << "the path never used it";
+        EXPECT_EQ(FormatStep(*step), test.step);
+        EXPECT_EQ(step->rating, test.rating);
+        EXPECT_EQ(CheckStep(*step, solution), "");
+    }
+}
+
+// Every step of every path in the corpus agrees with the only solution, and every path
+// ends with the grid solved.
+TEST(Logic, PathsAgreeWithTheSolution) {
+    for (const CCorpusEntry& entry : ReadCorpus("unique.txt")) {
+        SCOPED_TRACE(entry.file + ":" + std::to_string(entry.line) + " " +
+                     GridToText(entry.puzzle));
+        const CCandidateGrid start = *CCandidateGrid::FromGivens(entry.puzzle);
+        const CRating rating = RatePuzzle(start, true);
+        ASSERT_EQ(rating.outcome, CRating::kRated);
+        const PuzzleGrid solution = GridFromText(entry.solution);
+        CCandidateGrid grid = start;
+        int hardest = 0;
+        for (const CStep& step : rating.path) {
+            ASSERT_EQ(CheckStep(step, solution), "") << FormatStep(step);
+            hardest = std::max(hardest, step.rating);
+            ApplyStep(grid, step);
+        }
+        EXPECT_EQ(grid.values, solution);
+        EXPECT_EQ(rating.rating, hardest);
+    }
+}
+
+TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
+    for (const char* file : {"none.txt", "conflicting.txt", "multiple.txt", "near-empty.txt"}) {
+        for (const CCorpusEntry& entry : ReadCorpus(file)) {
+            SCOPED_TRACE(entry.file + ":" + std::to_string(entry.line));
+            const std::optional<CCandidateGrid> grid = CCandidateGrid::FromGivens(entry.puzzle);
+            if (!grid) continue;  // a cell above 9
+            const CRating rating = RatePuzzle(*grid);
+            EXPECT_EQ(rating.outcome,
+                      entry.count == 0 ? CRating::kNoSolution : CRating::kSeveralSolutions);
+        }
+    }
+}
+
+// Candidates a person struck out count: a grid read back from its pencil marks gives the
+// same step, and once that step's eliminations are struck out by hand, another one.
+TEST(Logic, PencilMarksKeepTheStruckOutCandidates) {
+    CCandidateGrid grid = Candidates(
+        "800010007020000040000503000030107080009602300600050001005030800001405900000000000");
+    std::optional<CStep> step;
+    while ((step = FindEasiestStep(grid)) && step->technique != CTechnique::kXChain) {
+        ApplyStep(grid, *step);
+    }
+    ASSERT_TRUE(step.has_value());
+    std::array<uint16_t, kCellCount> masks{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        masks[cell] = grid.values[cell] != 0 ? uint16_t(1u << grid.values[cell]) : grid.masks[cell];
+    }
+    std::optional<CCandidateGrid> marked = CCandidateGrid::FromPencilMarks(masks);
+    ASSERT_TRUE(marked.has_value());
+    EXPECT_EQ(marked->values, grid.values);
+    EXPECT_EQ(marked->masks, grid.masks);
+    for (const CCandidate& c : step->eliminations) masks[c.cell] &= uint16_t(~(1u << c.digit));
+    marked = CCandidateGrid::FromPencilMarks(masks);
+    ASSERT_TRUE(marked.has_value());
+    const std::optional<CStep> next = FindEasiestStep(*marked);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_NE(FormatStep(*next), FormatStep(*step));
+    masks[0] = 0;
+    EXPECT_FALSE(CCandidateGrid::FromPencilMarks(masks).has_value());
+}
+
+TEST(Logic, StopEndsTheRating) {
+    // One of the hardest known puzzles: its path takes far longer than the stop below.
+    const CCandidateGrid grid = Candidates(
+        "........8..3...4...9..2..6.....79.......612...6.5.2.7...8...5...1.....2.4.5.....3");
+    std::stop_source before;
+    before.request_stop();
+    EXPECT_EQ(RatePuzzle(grid, false, before.get_token()).outcome, CRating::kStopped);
+    EXPECT_FALSE(FindEasiestStep(grid, before.get_token()).has_value());
+
+    std::stop_source during;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        during.request_stop();
+    });
+    const CRating rating = RatePuzzle(grid, false, during.get_token());
+    stopper.join();
+    EXPECT_EQ(rating.outcome, CRating::kStopped);
+}
+
+TEST(Logic, FormatsStepsInTheCommunityNotation) {
+    CStep step;
+    step.technique = CTechnique::kXWing;
+    step.placements = {{uint8_t(9 * 3 + 6), 5}};
+    step.eliminations = {{uint8_t(1), 7}, {uint8_t(80), 9}};
+    EXPECT_EQ(FormatStep(step), "X-Wing: r4c7=5, r1c2<>7, r9c9<>9");
+}
+
+}  // namespace
