@@ -192,31 +192,36 @@ py::array_t<int8_t> IsConsistentMany(const py::handle& puzzles) {
     return consistent;
 }
 
-// A puzzle file read as velmo-solve reads it: its puzzles and what stands where a puzzle
-// was expected and is not, in file order.
-struct CPuzzleFile {
-    std::vector<CPuzzleEntry> entries;
-    bool binary = false;  // a NUL byte ended the reading: not a text file
-};
-
 // An invalid entry's row in CPuzzleFile's grids: no puzzle holds it, and the batch calls
 // answer it as invalid.
 constexpr uint8_t kInvalidCell = 0xff;
 
+// A puzzle file's text read as velmo-solve reads it: its puzzles and what stands where a
+// puzzle was expected and is not, in file order.
 CPuzzleFile ReadPuzzleFile(std::string_view data) {
     CPuzzleFile file;
     CPuzzleReader reader;
     reader.Feed(data, file.entries);
-    reader.Finish(file.entries);
-    file.binary = reader.Binary();
+    if (reader.Binary()) {
+        file.error = "line " + std::to_string(reader.LineNumber()) +
+                     ": a NUL byte: not a text file (UTF-16?), the rest is not read";
+    } else {
+        reader.Finish(file.entries);
+    }
     return file;
+}
+
+// Whether the batch calls can answer an entry: pencil marks are not 81 values to solve, and
+// velmo-solve answers them as invalid unless it rates.
+bool IsGrid(const CPuzzleEntry& entry) {
+    return entry.parsed.kind == CPuzzleLine::kPuzzle && !entry.parsed.IsPencilMarks();
 }
 
 py::array_t<uint8_t> FileGrids(const CPuzzleFile& file) {
     py::array_t<uint8_t> grids({py::ssize_t(file.entries.size()), py::ssize_t(kCellCount)});
     uint8_t* out = grids.mutable_data();
     for (const CPuzzleEntry& entry : file.entries) {
-        if (entry.parsed.kind == CPuzzleLine::kPuzzle) {
+        if (IsGrid(entry)) {
             std::memcpy(out, entry.parsed.grid.data(), kCellCount);
         } else {
             std::memset(out, kInvalidCell, kCellCount);
@@ -237,7 +242,7 @@ py::bytes WriteLines(const CPuzzleFile& file, py::ssize_t answers, Answer answer
     out.reserve(file.entries.size() * (kCellCount + 1));
     for (size_t i = 0; i < file.entries.size(); ++i) {
         const CPuzzleLine& parsed = file.entries[i].parsed;
-        if (parsed.kind != CPuzzleLine::kPuzzle || !answer(i, out)) {
+        if (!IsGrid(file.entries[i]) || !answer(i, out)) {
             out.append("invalid\n");
             continue;
         }
@@ -343,7 +348,10 @@ PYBIND11_MODULE(velmo, m) {
             "errors",
             [](const CPuzzleFile& file) {
                 std::vector<std::string> errors;
-                for (const CPuzzleEntry& entry : file.entries) errors.push_back(entry.parsed.error);
+                for (const CPuzzleEntry& entry : file.entries) {
+                    errors.push_back(entry.parsed.IsPencilMarks() ? "a pencil-mark puzzle"
+                                                                  : entry.parsed.error);
+                }
                 return errors;
             },
             "Why each entry is invalid, as velmo-solve says it; '' for a puzzle.")
@@ -357,8 +365,9 @@ PYBIND11_MODULE(velmo, m) {
                 return comments;
             },
             "The text after each puzzle's 81st cell as it stood, bytes; b'' for none.")
-        .def_readonly("binary", &CPuzzleFile::binary,
-                      "True when a NUL byte ended the reading: not a text file.");
+        .def_readonly("error", &CPuzzleFile::error,
+                      "Why the text was not read in whole (a NUL byte: not a text file); '' "
+                      "when it was.");
 
     m.def(
         "read_puzzles",

@@ -84,7 +84,8 @@ def test_batch_calls_turn_away_what_is_not_a_batch():
 
 
 def test_reader_and_writer_give_what_velmo_solve_writes(velmo_solve, tmp_path):
-    data = b"".join(path.read_bytes() for path in CORPUS) + b"12\n" + PUZZLE.encode() + b" # last"
+    pencil_marks = b"123456789" * 81 + b"\n"
+    data = b"".join(path.read_bytes() for path in CORPUS) + b"12\n" + pencil_marks + PUZZLE.encode() + b" # last"
     for options, answer in (([], lambda p: velmo.write_answers(p, *velmo.solve_many(p.grids))),
                             (["--count"], lambda p: velmo.write_counts(p, velmo.count_many(p.grids)))):
         expected = subprocess.run([velmo_solve, *options], input=data, capture_output=True).stdout
