@@ -25,7 +25,8 @@ std::vector<PuzzleGrid> Load(const std::string& path, size_t limit, bool solutio
         CPuzzleLine parsed = ParsePuzzleLine(line);
         if (parsed.kind != CPuzzleLine::kPuzzle) continue;
         // A corpus line is puzzle:count:solution.
-        if (solutions) parsed = ParsePuzzleLine(parsed.comment.substr(parsed.comment.rfind(':') + 1));
+        if (solutions)
+            parsed = ParsePuzzleLine(parsed.comment.substr(parsed.comment.rfind(':') + 1));
         if (parsed.kind == CPuzzleLine::kPuzzle) grids.push_back(parsed.grid);
     }
     return grids;
