@@ -7,10 +7,12 @@ VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Packages every build needs; the scripts add their own. qt6-translations-l10n: Qt's own
 # texts in Chinese, which the window loads and its tests check.
 VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei
-    qt6-translations-l10n)
+    qt6-translations-l10n pybind11-dev python3-dev python3-numpy pkg-config parallel)
 # What the clang presets (clang, asan-clang, fuzz) need besides: clang 19 and its sanitizer
 # and fuzzer runtime, the same version on Debian 12 and 13.
 VELMO_CLANG_PACKAGES=(clang-19 libclang-rt-19-dev)
+# What the Python module's tests need besides.
+VELMO_PYTHON_TEST_PACKAGES=(python3-pytest python3-dask python3-distributed)
 
 # Installs whichever of the named Debian packages are missing, as root or through sudo.
 velmo_require_packages() {

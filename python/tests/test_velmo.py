@@ -1,0 +1,92 @@
+# The module's single and batch calls against the test corpus, whose lines carry each
+# grid's count and velmo's solution ("puzzle:count:solution"), and its reader and writer
+# against velmo-solve.
+import re
+import subprocess
+
+import numpy as np
+import pytest
+import velmo
+from conftest import CORPUS
+
+PUZZLE = "4.....8.5.3..........7......2.....6.....8.4......1.......6.3.7.5..2.....1.4......"
+
+
+def corpus():
+    """(puzzle, count, solution or None, file name) for every grid of the corpus."""
+    entries = []
+    for path in CORPUS:
+        puzzles = velmo.read_puzzles(path.read_bytes())
+        for grid, comment in zip(puzzles.grids, puzzles.comments):
+            _, count, solution = comment.decode().strip().split(":")
+            entries.append(("".join(map(str, grid)), int(count), solution or None, path.name))
+    return entries
+
+
+def test_single_calls_answer_as_the_corpus_says():
+    for puzzle, count, solution, name in corpus():
+        assert velmo.solve(puzzle) == solution, puzzle
+        assert velmo.count(puzzle) == count, puzzle
+        if count > 0 or name in ("none.txt", "conflicting.txt"):
+            assert velmo.is_consistent(puzzle) == (name != "conflicting.txt"), puzzle
+
+
+@pytest.mark.parametrize("puzzle, reason", [
+    (PUZZLE[:80], "expected 81 cells, found 80 characters"),
+    (PUZZLE + ".", "expected 81 cells, found 82 characters"),
+    (PUZZLE[:40] + "x" + PUZZLE[41:], "unexpected 'x' at cell 41"),
+    (PUZZLE[:80] + "１", "unexpected '１' (U+FF11) at cell 81"),
+])
+def test_a_single_call_names_what_is_wrong(puzzle, reason):
+    for call in (velmo.solve, velmo.count, velmo.is_consistent):
+        with pytest.raises(velmo.InvalidPuzzle, match=re.escape(reason)):
+            call(puzzle)
+    assert issubclass(velmo.InvalidPuzzle, ValueError)
+
+
+def test_batch_calls_answer_each_puzzle_in_its_place():
+    entries = corpus()
+    puzzles = [entry[0] for entry in entries]
+    bad = [PUZZLE[:80], PUZZLE[:5] + "x" + PUZZLE[6:], None]
+    mixed = puzzles[:100] + bad + puzzles[100:]
+    solutions, status = velmo.solve_many(mixed)
+    counts = velmo.count_many(mixed, threads=3)
+    consistent = velmo.is_consistent_many(mixed)
+    assert solutions.shape == (len(mixed), 81) and solutions.dtype == np.uint8
+    assert list(status[100:103]) == [-1] * 3 and list(counts[100:103]) == [-1] * 3
+    assert list(consistent[100:103]) == [-1] * 3
+    del mixed[100:103]
+    status = np.delete(status, range(100, 103))
+    solutions = np.delete(solutions, range(100, 103), axis=0)
+    counts = np.delete(counts, range(100, 103))
+    for i, (puzzle, count, solution, _) in enumerate(entries):
+        assert status[i] == (solution is not None), puzzle
+        if solution:
+            assert "".join(map(str, solutions[i])) == solution, puzzle
+        assert counts[i] == count, puzzle
+
+    grids = np.array([[0 if c == "." else int(c) for c in p] for p in puzzles], np.uint8)
+    grids[7, 3] = 10
+    array_solutions, array_status = velmo.solve_many(grids, threads=1)
+    assert array_status[7] == -1 and velmo.count_many(grids)[7] == -1
+    array_status[7] = status[7]
+    array_solutions[7] = solutions[7]
+    assert (array_status == status).all() and (array_solutions == solutions).all()
+
+
+def test_batch_calls_turn_away_what_is_not_a_batch():
+    with pytest.raises(TypeError):
+        velmo.solve_many(PUZZLE)
+    with pytest.raises(TypeError):
+        velmo.count_many(np.zeros((2, 81), np.int64))
+    with pytest.raises(ValueError):
+        velmo.solve_many(np.zeros((2, 80), np.uint8))
+
+
+def test_reader_and_writer_give_what_velmo_solve_writes(velmo_solve, tmp_path):
+    pencil_marks = b"123456789" * 81 + b"\n"
+    data = b"".join(path.read_bytes() for path in CORPUS) + b"12\n" + pencil_marks + PUZZLE.encode() + b" # last"
+    for options, answer in (([], lambda p: velmo.write_answers(p, *velmo.solve_many(p.grids))),
+                            (["--count"], lambda p: velmo.write_counts(p, velmo.count_many(p.grids)))):
+        expected = subprocess.run([velmo_solve, *options], input=data, capture_output=True).stdout
+        assert answer(velmo.read_puzzles(data)) == expected

@@ -1,0 +1,384 @@
+// The Python module `velmo`: the solver's answers on one puzzle string, batch calls on many
+// puzzles that run on every core without the GIL, and the puzzle-file reader and answer
+// writer of velmo-solve, so that Python programs read and write puzzle text as it does.
+//
+// One puzzle string is 81 cells as velmo.h reads them ('1'-'9', '0' or '.'). A batch is a
+// sequence of such strings or a numpy uint8 array of shape (N, 81) holding 0-9 per cell;
+// an invalid puzzle in a batch gets the answer -1 in its place and the others go on.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "grid_solver.h"
+#include "puzzle_input.h"
+#include "puzzle_reader.h"
+#include "puzzle_text.h"
+#include "unattended_platform.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// Raised by the single calls: a ValueError whose message names the reason.
+PyObject* g_invalidPuzzle = nullptr;
+
+std::string_view Utf8(const py::str& text) {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+    if (data == nullptr) throw py::error_already_set();
+    return {data, size_t(size)};
+}
+
+// Why `text` (UTF-8) is not 81 cells, counted in characters as Python counts them.
+[[noreturn]] void ThrowTextError(std::string_view text) {
+    size_t characters = 0;
+    std::string reason;
+    for (size_t i = 0; i < text.size(); ++characters) {
+        const char c = text[i];
+        if (reason.empty() && !((c >= '0' && c <= '9') || c == '.')) {
+            reason = "unexpected " + DescribeCharacter(text.substr(i)) + " at cell " +
+                     std::to_string(characters + 1) + ": a cell is 1-9, or 0 or . for an empty one";
+        }
+        do ++i;
+        while (i < text.size() && (uint8_t(text[i]) & 0xc0) == 0x80);
+    }
+    if (characters != kCellCount) {
+        reason = "expected 81 cells, found " + std::to_string(characters) + " characters";
+    }
+    PyErr_SetString(g_invalidPuzzle, reason.c_str());
+    throw py::error_already_set();
+}
+
+PuzzleGrid ReadOne(const py::str& puzzle) {
+    const std::string_view text = Utf8(puzzle);
+    PuzzleGrid grid;
+    if (ReadGridText(text.data(), text.size(), grid).status != VELMO_OK) ThrowTextError(text);
+    return grid;
+}
+
+py::str GridText(const PuzzleGrid& grid) {
+    char text[kCellCount];
+    WriteGridText(grid.data(), text);
+    return py::str(text, kCellCount);
+}
+
+// The answer the window gives; the clock of the unattended platform stands still, so the
+// search never stops to ask.
+bool SolveGrid(PuzzleGrid& grid) {
+    CUnattendedPlatform platform;
+    CGridSolver solver(platform);
+    return solver.Solve(grid.data(), kCellCount) == 1;
+}
+
+// A batch's puzzles as rows of 81 cells, and which of them were valid.
+struct CBatch {
+    std::vector<uint8_t> cells;  // 81 a puzzle
+    std::vector<uint8_t> valid;  // 1 for a puzzle the solver may be given
+    size_t size() const { return valid.size(); }
+    const uint8_t* Grid(size_t i) const { return cells.data() + i * kCellCount; }
+};
+
+CBatch ReadBatch(const py::handle& puzzles) {
+    CBatch batch;
+    if (py::isinstance<py::array>(puzzles)) {
+        const auto array = py::reinterpret_borrow<py::array>(puzzles);
+        if (!array.dtype().is(py::dtype::of<uint8_t>())) {
+            throw py::type_error("a batch array must have dtype uint8");
+        }
+        if (array.ndim() != 2 || array.shape(1) != kCellCount) {
+            throw py::value_error("a batch array must have shape (N, 81)");
+        }
+        const auto rows = py::array_t<uint8_t, py::array::c_style>::ensure(array);
+        const size_t n = size_t(rows.shape(0));
+        batch.cells.assign(rows.data(), rows.data() + n * kCellCount);
+        batch.valid.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            batch.valid[i] = CheckGrid(batch.Grid(i), kCellCount).status == VELMO_OK;
+        }
+        return batch;
+    }
+    if (py::isinstance<py::str>(puzzles)) {
+        throw py::type_error("a batch is a sequence of puzzle strings, not one string");
+    }
+    const auto sequence = py::reinterpret_borrow<py::sequence>(puzzles);
+    const size_t n = sequence.size();
+    batch.cells.resize(n * kCellCount);
+    batch.valid.resize(n);
+    PuzzleGrid grid;
+    for (size_t i = 0; i < n; ++i) {
+        const py::object item = sequence[i];
+        if (!py::isinstance<py::str>(item)) continue;
+        const std::string_view text = Utf8(item);
+        if (ReadGridText(text.data(), text.size(), grid).status != VELMO_OK) continue;
+        std::memcpy(batch.cells.data() + i * kCellCount, grid.data(), kCellCount);
+        batch.valid[i] = 1;
+    }
+    return batch;
+}
+
+// Runs `answer(i)` for every valid puzzle i of the batch on `threads` threads (0: one a
+// core), without the GIL. Threads take blocks of puzzles in turn, so a slow block holds
+// up no other thread.
+template <typename Answer>
+void ForEachPuzzle(const CBatch& batch, int threads, Answer answer) {
+    constexpr size_t kBlock = 64;
+    const size_t n = batch.size();
+    const size_t blocks = (n + kBlock - 1) / kBlock;
+    size_t count =
+        threads > 0 ? size_t(threads) : std::max(1u, std::thread::hardware_concurrency());
+    count = std::min(count, blocks);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t block; (block = next.fetch_add(1)) < blocks;) {
+            const size_t end = std::min(n, (block + 1) * kBlock);
+            for (size_t i = block * kBlock; i < end; ++i) {
+                if (batch.valid[i]) answer(i);
+            }
+        }
+    };
+    py::gil_scoped_release release;
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < count; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& thread : pool) thread.join();
+}
+
+py::tuple SolveMany(const py::handle& puzzles, int threads) {
+    const CBatch batch = ReadBatch(puzzles);
+    const py::ssize_t n = py::ssize_t(batch.size());
+    py::array_t<uint8_t> solutions({n, py::ssize_t(kCellCount)});
+    py::array_t<int8_t> status(n);
+    uint8_t* out = solutions.mutable_data();
+    int8_t* outcome = status.mutable_data();
+    std::memset(out, 0, size_t(n) * kCellCount);
+    for (py::ssize_t i = 0; i < n; ++i) outcome[i] = batch.valid[i] ? 0 : -1;
+    ForEachPuzzle(batch, threads, [&](size_t i) {
+        PuzzleGrid grid;
+        std::memcpy(grid.data(), batch.Grid(i), kCellCount);
+        if (SolveGrid(grid)) {
+            std::memcpy(out + i * kCellCount, grid.data(), kCellCount);
+            outcome[i] = 1;
+        }
+    });
+    return py::make_tuple(solutions, status);
+}
+
+py::array_t<int8_t> CountMany(const py::handle& puzzles, int threads) {
+    const CBatch batch = ReadBatch(puzzles);
+    py::array_t<int8_t> counts(py::ssize_t(batch.size()));
+    int8_t* out = counts.mutable_data();
+    std::fill(out, out + batch.size(), int8_t{-1});
+    ForEachPuzzle(batch, threads,
+                  [&](size_t i) { out[i] = int8_t(CountSolutions(batch.Grid(i)).count); });
+    return counts;
+}
+
+py::array_t<int8_t> IsConsistentMany(const py::handle& puzzles) {
+    const CBatch batch = ReadBatch(puzzles);
+    py::array_t<int8_t> consistent(py::ssize_t(batch.size()));
+    int8_t* out = consistent.mutable_data();
+    for (size_t i = 0; i < batch.size(); ++i) {
+        out[i] = batch.valid[i] ? int8_t(IsConsistent(batch.Grid(i))) : int8_t{-1};
+    }
+    return consistent;
+}
+
+// An invalid entry's row in CPuzzleFile's grids: no puzzle holds it, and the batch calls
+// answer it as invalid.
+constexpr uint8_t kInvalidCell = 0xff;
+
+// A puzzle file's text read as velmo-solve reads it: its puzzles and what stands where a
+// puzzle was expected and is not, in file order.
+CPuzzleFile ReadPuzzleFile(std::string_view data) {
+    CPuzzleFile file;
+    CPuzzleReader reader;
+    reader.Feed(data, file.entries);
+    if (reader.Binary()) {
+        file.error = "line " + std::to_string(reader.LineNumber()) +
+                     ": a NUL byte: not a text file (UTF-16?), the rest is not read";
+    } else {
+        reader.Finish(file.entries);
+    }
+    return file;
+}
+
+// Whether the batch calls can answer an entry: pencil marks are not 81 values to solve, and
+// velmo-solve answers them as invalid unless it rates.
+bool IsGrid(const CPuzzleEntry& entry) {
+    return entry.parsed.kind == CPuzzleLine::kPuzzle && !entry.parsed.IsPencilMarks();
+}
+
+py::array_t<uint8_t> FileGrids(const CPuzzleFile& file) {
+    py::array_t<uint8_t> grids({py::ssize_t(file.entries.size()), py::ssize_t(kCellCount)});
+    uint8_t* out = grids.mutable_data();
+    for (const CPuzzleEntry& entry : file.entries) {
+        if (IsGrid(entry)) {
+            std::memcpy(out, entry.parsed.grid.data(), kCellCount);
+        } else {
+            std::memset(out, kInvalidCell, kCellCount);
+        }
+        out += kCellCount;
+    }
+    return grids;
+}
+
+// velmo-solve's answer lines: `answer(i, out)` writes entry i's answer when it is a puzzle,
+// followed by its comment as it stood; an invalid entry is answered "invalid".
+template <typename Answer>
+py::bytes WriteLines(const CPuzzleFile& file, py::ssize_t answers, Answer answer) {
+    if (answers != py::ssize_t(file.entries.size())) {
+        throw py::value_error("the answers are not one a puzzle of the file");
+    }
+    std::string out;
+    out.reserve(file.entries.size() * (kCellCount + 1));
+    for (size_t i = 0; i < file.entries.size(); ++i) {
+        const CPuzzleLine& parsed = file.entries[i].parsed;
+        if (!IsGrid(file.entries[i]) || !answer(i, out)) {
+            out.append("invalid\n");
+            continue;
+        }
+        out.append(parsed.comment).push_back('\n');
+    }
+    return py::bytes(out);
+}
+
+py::bytes WriteSolutions(const CPuzzleFile& file, const py::array_t<uint8_t>& solutions,
+                         const py::array_t<int8_t>& status) {
+    if (solutions.ndim() != 2 || solutions.shape(1) != kCellCount ||
+        solutions.shape(0) != status.size()) {
+        throw py::value_error("solutions must have shape (N, 81) and status (N,)");
+    }
+    const auto grids = solutions.unchecked<2>();
+    const auto outcome = status.unchecked<1>();
+    return WriteLines(file, status.size(), [&](size_t i, std::string& out) {
+        if (outcome(i) < 0) return false;
+        if (outcome(i) == 0) {
+            out.append("no solution");
+        } else {
+            PuzzleGrid grid;
+            std::memcpy(grid.data(), grids.data(i, 0), kCellCount);
+            const std::optional<std::string> line = PuzzleToLine(grid);
+            if (!line) return false;
+            out.append(*line);
+        }
+        return true;
+    });
+}
+
+py::bytes WriteCounts(const CPuzzleFile& file, const py::array_t<int8_t>& counts) {
+    const auto count = counts.unchecked<1>();
+    return WriteLines(file, counts.size(), [&](size_t i, std::string& out) {
+        if (count(i) < 0 || count(i) > 2) return false;
+        out.append(count(i) == 2 ? "2+" : count(i) == 1 ? "1" : "0");
+        return true;
+    });
+}
+
+}  // namespace
+
+PYBIND11_MODULE(velmo, m) {
+    m.doc() = "velmo's solver for 9 x 9 number-placement puzzles";
+    m.attr("__version__") = VELMO_VERSION;
+    g_invalidPuzzle = PyErr_NewExceptionWithDoc("velmo.InvalidPuzzle",
+                                                "A puzzle that is not 81 cells of 1-9, 0 or '.'.",
+                                                PyExc_ValueError, nullptr);
+    m.attr("InvalidPuzzle") = py::handle(g_invalidPuzzle);
+
+    m.def(
+        "solve",
+        [](const py::str& puzzle) -> py::object {
+            PuzzleGrid grid = ReadOne(puzzle);
+            bool solved;
+            {
+                py::gil_scoped_release release;
+                solved = SolveGrid(grid);
+            }
+            return solved ? py::object(GridText(grid)) : py::none();
+        },
+        py::arg("puzzle"),
+        "The first solution in the search's order, as the velmo window gives it, as 81 "
+        "digits; None when the puzzle has none. Raises InvalidPuzzle.");
+    m.def(
+        "count",
+        [](const py::str& puzzle) {
+            const PuzzleGrid grid = ReadOne(puzzle);
+            py::gil_scoped_release release;
+            return CountSolutions(grid.data()).count;
+        },
+        py::arg("puzzle"), "The number of solutions, counted up to two: 0, 1 or 2 for 2+.");
+    m.def(
+        "is_consistent",
+        [](const py::str& puzzle) { return IsConsistent(ReadOne(puzzle).data()) == 1; },
+        py::arg("puzzle"), "Whether no row, column or box holds a digit twice.");
+
+    m.def("solve_many", &SolveMany, py::arg("puzzles"), py::arg("threads") = 0,
+          "Solves a batch on `threads` threads (0: one a core). Returns (solutions, status): "
+          "uint8 (N, 81) and int8 (N,), status 1 solved, 0 no solution, -1 invalid; the "
+          "rows of the unsolved are 0.");
+    m.def("count_many", &CountMany, py::arg("puzzles"), py::arg("threads") = 0,
+          "The number of solutions of each puzzle, up to two, as int8 (N,); -1 for invalid.");
+    m.def("is_consistent_many", &IsConsistentMany, py::arg("puzzles"),
+          "1 or 0 for each puzzle as int8 (N,); -1 for invalid.");
+
+    py::class_<CPuzzleFile>(m, "PuzzleFile",
+                            "A puzzle file as velmo-solve reads it, by read_puzzles.")
+        .def("__len__", [](const CPuzzleFile& file) { return file.entries.size(); })
+        .def_property_readonly("grids", &FileGrids,
+                               "uint8 (N, 81): each puzzle's cells, 0 for empty; an invalid "
+                               "entry's row is 255 throughout, which the batch calls answer "
+                               "as invalid.")
+        .def_property_readonly(
+            "lines",
+            [](const CPuzzleFile& file) {
+                std::vector<uint64_t> lines;
+                for (const CPuzzleEntry& entry : file.entries) lines.push_back(entry.line);
+                return lines;
+            },
+            "The line each entry starts on, counted from 1.")
+        .def_property_readonly(
+            "errors",
+            [](const CPuzzleFile& file) {
+                std::vector<std::string> errors;
+                for (const CPuzzleEntry& entry : file.entries) {
+                    errors.push_back(entry.parsed.IsPencilMarks() ? "a pencil-mark puzzle"
+                                                                  : entry.parsed.error);
+                }
+                return errors;
+            },
+            "Why each entry is invalid, as velmo-solve says it; '' for a puzzle.")
+        .def_property_readonly(
+            "comments",
+            [](const CPuzzleFile& file) {
+                py::list comments;
+                for (const CPuzzleEntry& entry : file.entries) {
+                    comments.append(py::bytes(entry.parsed.comment));
+                }
+                return comments;
+            },
+            "The text after each puzzle's 81st cell as it stood, bytes; b'' for none.")
+        .def_readonly("error", &CPuzzleFile::error,
+                      "Why the text was not read in whole (a NUL byte: not a text file); '' "
+                      "when it was.");
+
+    m.def(
+        "read_puzzles",
+        [](const py::bytes& data) { return ReadPuzzleFile(std::string_view(data)); },
+        py::arg("data"),
+        "Reads the text of a puzzle file (bytes) as velmo-solve does: lines of 81 cells, "
+        "9-line grids, comments, any line ends.");
+    m.def("write_answers", &WriteSolutions, py::arg("puzzles"), py::arg("solutions"),
+          py::arg("status"),
+          "velmo-solve's output for the PuzzleFile `puzzles` from solve_many's "
+          "(solutions, status): a line a puzzle, with its comment; bytes.");
+    m.def("write_counts", &WriteCounts, py::arg("puzzles"), py::arg("counts"),
+          "velmo-solve --count's output for the PuzzleFile `puzzles` from count_many; bytes.");
+}
