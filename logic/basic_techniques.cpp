@@ -184,7 +184,8 @@ std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, 
         }
         ForSubsets(digits, size, [&](unsigned set) {
             unsigned cellBits = 0;
-            for (unsigned s = set; s != 0; s &= s - 1) cellBits |= up.pos[u][std::countr_zero(s) + 1];
+            for (unsigned s = set; s != 0; s &= s - 1)
+                cellBits |= up.pos[u][std::countr_zero(s) + 1];
             if (Count(cellBits) != size) return false;
             const unsigned setDigits = set << 1;
             CStep step;
@@ -290,8 +291,8 @@ std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int s
                 }
                 if (step.eliminations.empty()) return false;
                 for (unsigned s = set; s != 0; s &= s - 1) {
-                    for (uint8_t cell :
-                         UnitCells(base + std::countr_zero(s), up.pos[base + std::countr_zero(s)][d])) {
+                    for (uint8_t cell : UnitCells(base + std::countr_zero(s),
+                                                  up.pos[base + std::countr_zero(s)][d])) {
                         step.cells.push_back(cell);
                         step.pattern.push_back(Cand(cell, d));
                     }
@@ -473,7 +474,8 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
                             }
                             if (extra.size() == 1) {
                                 for (unsigned m = pair; m != 0; m &= m - 1) {
-                                    step.eliminations.push_back(Cand(extra[0], std::countr_zero(m)));
+                                    step.eliminations.push_back(
+                                        Cand(extra[0], std::countr_zero(m)));
                                 }
                                 offer(step);
                                 continue;

@@ -336,7 +336,8 @@ class CFastStatic {
     explicit CFastStatic(const CContext& ctx) : m_ctx(ctx) {
         for (int cell = 0; cell < kCellCount; ++cell) {
             const unsigned mask = ctx.grid.masks[cell];
-            for (unsigned m = mask; m != 0; m &= m - 1) m_cand[std::countr_zero(m)] |= CellBit(cell);
+            for (unsigned m = mask; m != 0; m &= m - 1)
+                m_cand[std::countr_zero(m)] |= CellBit(cell);
             if (Count(mask) == 2) m_bivalue |= CellBit(cell);
         }
         for (int d = 1; d <= 9; ++d) {
