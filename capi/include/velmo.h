@@ -62,7 +62,8 @@ int velmo_is_consistent_text(const char* text, size_t length);
  * velmo_count), or an error. On 1, `rating` (when not null) receives the rating in tenths
  * (23 for 2.3) and `technique` (when not null) the name of the hardest step's technique,
  * such as "X-Wing": a static string, never to be freed, valid for as long as the library is
- * loaded. An already solved grid is rated 0. Neither is written on any other answer. */
+ * loaded. An already solved grid is rated 0. Neither is written on any other answer. The
+ * hardest puzzles take far longer to rate than to solve: chains of chains are searched. */
 int velmo_rate(const unsigned char* grid, size_t length, int* rating, const char** technique);
 int velmo_rate_text(const char* text, size_t length, int* rating, const char** technique);
 
@@ -72,8 +73,8 @@ int velmo_rate_text(const char* text, size_t length, int* rating, const char** t
  * null when `size` is 0), the text cut short if need be and always ended by '\0' when
  * `size` is above 0, and returns the length of the whole text without the '\0'; when that
  * is `size` or more, call again with a buffer of at least the length + 1. Returns
- * VELMO_ERROR_NO_SOLUTION or VELMO_ERROR_SEVERAL_SOLUTIONS, or another error, when there is
- * no path; `buffer` is then left as it was. */
+ * VELMO_ERROR_NO_SOLUTION or VELMO_ERROR_SEVERAL_SOLUTIONS when there is no path, or an
+ * error of the input; `buffer` is then left as it was. */
 int velmo_steps(const unsigned char* grid, size_t length, char* buffer, size_t size);
 int velmo_steps_text(const char* text, size_t length, char* buffer, size_t size);
 
