@@ -1,11 +1,17 @@
 // The C interface: velmo.h's functions on the solver's own Solve, CountSolutions and
-// IsConsistent. Each call builds what it needs on its stack, so calls never share state.
+// IsConsistent, and the logic solver's RatePuzzle. Each call builds what it needs on its
+// stack, so calls never share state.
 #include "velmo.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "grid_solver.h"
+#include "logic.h"
 #include "puzzle_input.h"
 #include "unattended_platform.h"
 
@@ -28,6 +34,60 @@ int Guarded(Call call) noexcept {
     } catch (...) {
         return VELMO_ERROR_INTERNAL;
     }
+}
+
+// RatePuzzle's outcome as velmo_rate answers it: 1 rated, 0 or 2 as velmo_count. Every grid
+// with one solution has a path, so a path that stops short is the solver failing.
+int RateOutcome(const CRating& rating) {
+    switch (rating.outcome) {
+        case CRating::kRated:
+            return 1;
+        case CRating::kNoSolution:
+            return 0;
+        case CRating::kSeveralSolutions:
+            return 2;
+        case CRating::kStopped:
+            break;
+    }
+    return VELMO_ERROR_INTERNAL;
+}
+
+int RateGrid(const PuzzleGrid& grid, int* rating, const char** technique) {
+    const std::optional<CCandidateGrid> start = CCandidateGrid::FromGivens(grid);
+    if (!start) return VELMO_ERROR_VALUE;
+    const CRating rated = RatePuzzle(*start);
+    const int outcome = RateOutcome(rated);
+    if (outcome == 1) {
+        if (rating != nullptr) *rating = rated.rating;
+        // The names are string literals, so each view ends at a '\0'.
+        if (technique != nullptr) *technique = TechniqueName(rated.hardest).data();
+    }
+    return outcome;
+}
+
+int WriteSteps(const PuzzleGrid& grid, char* buffer, size_t size) {
+    const std::optional<CCandidateGrid> start = CCandidateGrid::FromGivens(grid);
+    if (!start) return VELMO_ERROR_VALUE;
+    const CRating rated = RatePuzzle(*start, true);
+    switch (RateOutcome(rated)) {
+        case 1:
+            break;
+        case 0:
+            return VELMO_ERROR_NO_SOLUTION;
+        case 2:
+            return VELMO_ERROR_SEVERAL_SOLUTIONS;
+        default:
+            return VELMO_ERROR_INTERNAL;
+    }
+    std::string text;
+    for (const CStep& step : rated.path) text.append(FormatStep(step)).push_back('\n');
+    if (text.size() > size_t(INT_MAX)) return VELMO_ERROR_INTERNAL;
+    if (size > 0) {
+        const size_t written = std::min(text.size(), size - 1);
+        std::memcpy(buffer, text.data(), written);
+        buffer[written] = '\0';
+    }
+    return int(text.size());
 }
 
 }  // namespace
@@ -110,6 +170,48 @@ int velmo_is_consistent_text(const char* text, size_t length) {
     return IsConsistent(grid.data());
 }
 
+int velmo_rate(const unsigned char* grid, size_t length, int* rating, const char** technique) {
+    if (grid == nullptr) return VELMO_ERROR_NULL;
+    return Guarded([&] {
+        const CInputCheck check = CheckGrid(grid, length);
+        if (check.status != VELMO_OK) return check.status;
+        PuzzleGrid work;
+        std::memcpy(work.data(), grid, kCellCount);
+        return RateGrid(work, rating, technique);
+    });
+}
+
+int velmo_rate_text(const char* text, size_t length, int* rating, const char** technique) {
+    if (text == nullptr) return VELMO_ERROR_NULL;
+    return Guarded([&] {
+        PuzzleGrid work;
+        const CInputCheck check = ReadGridText(text, length, work);
+        if (check.status != VELMO_OK) return check.status;
+        return RateGrid(work, rating, technique);
+    });
+}
+
+int velmo_steps(const unsigned char* grid, size_t length, char* buffer, size_t size) {
+    if (grid == nullptr || (buffer == nullptr && size > 0)) return VELMO_ERROR_NULL;
+    return Guarded([&] {
+        const CInputCheck check = CheckGrid(grid, length);
+        if (check.status != VELMO_OK) return check.status;
+        PuzzleGrid work;
+        std::memcpy(work.data(), grid, kCellCount);
+        return WriteSteps(work, buffer, size);
+    });
+}
+
+int velmo_steps_text(const char* text, size_t length, char* buffer, size_t size) {
+    if (text == nullptr || (buffer == nullptr && size > 0)) return VELMO_ERROR_NULL;
+    return Guarded([&] {
+        PuzzleGrid work;
+        const CInputCheck check = ReadGridText(text, length, work);
+        if (check.status != VELMO_OK) return check.status;
+        return WriteSteps(work, buffer, size);
+    });
+}
+
 const char* velmo_error_message(int status) {
     switch (status) {
         case VELMO_ERROR_LENGTH:
@@ -122,6 +224,10 @@ const char* velmo_error_message(int status) {
             return "a null pointer was given";
         case VELMO_ERROR_INTERNAL:
             return "the solver failed";
+        case VELMO_ERROR_NO_SOLUTION:
+            return "the puzzle has no solution, so no logical steps";
+        case VELMO_ERROR_SEVERAL_SOLUTIONS:
+            return "the puzzle has several solutions, so no logical steps";
         default:
             return status >= 0 ? "no error" : "unknown error";
     }

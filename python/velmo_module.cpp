@@ -1,4 +1,5 @@
-// The Python module `velmo`: the solver's answers on one puzzle string, batch calls on many
+// The Python module `velmo`: the solver's answers and the logic solver's rating and steps on
+// one puzzle string, batch calls on many
 // puzzles that run on every core without the GIL, and the puzzle-file reader and answer
 // writer of velmo-solve, so that Python programs read and write puzzle text as it does.
 //
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "grid_solver.h"
+#include "logic.h"
 #include "puzzle_input.h"
 #include "puzzle_reader.h"
 #include "puzzle_text.h"
@@ -30,6 +33,11 @@ namespace {
 
 // Raised by the single calls: a ValueError whose message names the reason.
 PyObject* g_invalidPuzzle = nullptr;
+// Raised by rate and steps for a puzzle that has no one solution to reach by logic: the
+// base, and one class for each count, so that callers catch what they expect.
+PyObject* g_notRated = nullptr;
+PyObject* g_noSolution = nullptr;
+PyObject* g_severalSolutions = nullptr;
 
 std::string_view Utf8(const py::str& text) {
     Py_ssize_t size = 0;
@@ -77,6 +85,35 @@ bool SolveGrid(PuzzleGrid& grid) {
     CUnattendedPlatform platform;
     CGridSolver solver(platform);
     return solver.Solve(grid.data(), kCellCount) == 1;
+}
+
+// The logic solver's rating of a valid grid, with its path when `keepPath`.
+CRating RateGrid(const PuzzleGrid& grid, bool keepPath) {
+    return RatePuzzle(*CCandidateGrid::FromGivens(grid), keepPath);
+}
+
+// The rating of one puzzle, or the exception that says why there is none.
+CRating RateOne(const py::str& puzzle, bool keepPath) {
+    const PuzzleGrid grid = ReadOne(puzzle);
+    CRating rating;
+    {
+        py::gil_scoped_release release;
+        rating = RateGrid(grid, keepPath);
+    }
+    switch (rating.outcome) {
+        case CRating::kRated:
+            return rating;
+        case CRating::kNoSolution:
+            PyErr_SetString(g_noSolution, "the puzzle has no solution");
+            break;
+        case CRating::kSeveralSolutions:
+            PyErr_SetString(g_severalSolutions, "the puzzle has several solutions");
+            break;
+        case CRating::kStopped:
+            PyErr_SetString(g_notRated, "the logic found no step");
+            break;
+    }
+    throw py::error_already_set();
 }
 
 // A batch's puzzles as rows of 81 cells, and which of them were valid.
@@ -180,6 +217,20 @@ py::array_t<int8_t> CountMany(const py::handle& puzzles, int threads) {
     ForEachPuzzle(batch, threads,
                   [&](size_t i) { out[i] = int8_t(CountSolutions(batch.Grid(i)).count); });
     return counts;
+}
+
+py::array_t<double> RateMany(const py::handle& puzzles, int threads) {
+    const CBatch batch = ReadBatch(puzzles);
+    py::array_t<double> ratings(py::ssize_t(batch.size()));
+    double* out = ratings.mutable_data();
+    std::fill(out, out + batch.size(), -1.0);
+    ForEachPuzzle(batch, threads, [&](size_t i) {
+        PuzzleGrid grid;
+        std::memcpy(grid.data(), batch.Grid(i), kCellCount);
+        const CRating rating = RateGrid(grid, false);
+        out[i] = rating.outcome == CRating::kRated ? rating.rating / 10.0 : std::nan("");
+    });
+    return ratings;
 }
 
 py::array_t<int8_t> IsConsistentMany(const py::handle& puzzles) {
@@ -292,6 +343,16 @@ PYBIND11_MODULE(velmo, m) {
                                                 "A puzzle that is not 81 cells of 1-9, 0 or '.'.",
                                                 PyExc_ValueError, nullptr);
     m.attr("InvalidPuzzle") = py::handle(g_invalidPuzzle);
+    g_notRated = PyErr_NewExceptionWithDoc(
+        "velmo.NotRated", "A puzzle that rate and steps cannot walk: no one solution.",
+        PyExc_ValueError, nullptr);
+    g_noSolution = PyErr_NewExceptionWithDoc("velmo.NoSolution", "A puzzle with no solution.",
+                                             g_notRated, nullptr);
+    g_severalSolutions = PyErr_NewExceptionWithDoc(
+        "velmo.SeveralSolutions", "A puzzle with several solutions.", g_notRated, nullptr);
+    m.attr("NotRated") = py::handle(g_notRated);
+    m.attr("NoSolution") = py::handle(g_noSolution);
+    m.attr("SeveralSolutions") = py::handle(g_severalSolutions);
 
     m.def(
         "solve",
@@ -320,12 +381,37 @@ PYBIND11_MODULE(velmo, m) {
         [](const py::str& puzzle) { return IsConsistent(ReadOne(puzzle).data()) == 1; },
         py::arg("puzzle"), "Whether no row, column or box holds a digit twice.");
 
+    m.def(
+        "rate",
+        [](const py::str& puzzle) {
+            const CRating rating = RateOne(puzzle, false);
+            return py::make_tuple(rating.rating / 10.0, std::string(TechniqueName(rating.hardest)));
+        },
+        py::arg("puzzle"),
+        "The rating on the difficulty scale and the hardest technique, as velmo-solve --rate: "
+        "(3.0, 'Naked Pair'). Raises InvalidPuzzle, and NoSolution or SeveralSolutions "
+        "(both NotRated) for a puzzle without one solution.");
+    m.def(
+        "steps",
+        [](const py::str& puzzle) {
+            const CRating rating = RateOne(puzzle, true);
+            std::vector<std::string> steps;
+            for (const CStep& step : rating.path) steps.push_back(FormatStep(step));
+            return steps;
+        },
+        py::arg("puzzle"),
+        "The path of easiest logical steps the rating walks, one string a step as "
+        "velmo-solve --steps writes them. Raises as rate does.");
+
     m.def("solve_many", &SolveMany, py::arg("puzzles"), py::arg("threads") = 0,
           "Solves a batch on `threads` threads (0: one a core). Returns (solutions, status): "
           "uint8 (N, 81) and int8 (N,), status 1 solved, 0 no solution, -1 invalid; the "
           "rows of the unsolved are 0.");
     m.def("count_many", &CountMany, py::arg("puzzles"), py::arg("threads") = 0,
           "The number of solutions of each puzzle, up to two, as int8 (N,); -1 for invalid.");
+    m.def("rate_many", &RateMany, py::arg("puzzles"), py::arg("threads") = 0,
+          "The rating of each puzzle as float64 (N,): NaN for a puzzle without one solution, "
+          "-1 for invalid.");
     m.def("is_consistent_many", &IsConsistentMany, py::arg("puzzles"),
           "1 or 0 for each puzzle as int8 (N,); -1 for invalid.");
 

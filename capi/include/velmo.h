@@ -1,5 +1,6 @@
 /* velmo's solver for programs in C, C++ and any language that calls C: the answer the
- * window gives, the count of solutions and the consistency check of a 9 x 9 grid.
+ * window gives, the count of solutions, the consistency check, and the rating and logical
+ * steps of a 9 x 9 grid.
  *
  * A grid is 81 bytes, row-major (cell = 9 * row + column, both 0-8 from the top left):
  * 0 for an empty cell, 1-9 for a digit. A puzzle text is 81 characters in the same order:
@@ -25,7 +26,10 @@ enum velmo_status {
     VELMO_ERROR_CHARACTER = -2, /* text: a character that is not a cell */
     VELMO_ERROR_VALUE = -3,     /* grid: a byte above 9 */
     VELMO_ERROR_NULL = -4,      /* a pointer that may not be null was */
-    VELMO_ERROR_INTERNAL = -5   /* the solver failed (out of memory); not seen so far */
+    VELMO_ERROR_INTERNAL = -5,  /* the solver failed (out of memory); not seen so far */
+    /* velmo_steps only: the puzzle has no path of steps, having no solution or several */
+    VELMO_ERROR_NO_SOLUTION = -6,
+    VELMO_ERROR_SEVERAL_SOLUTIONS = -7
 };
 
 /* The first solution in the search's order: with several solutions, the same one the velmo
@@ -51,6 +55,28 @@ int velmo_count_text(const char* text, size_t length, char* solutions);
  * consistent grid may still have no solution. */
 int velmo_is_consistent(const unsigned char* grid, size_t length);
 int velmo_is_consistent_text(const char* text, size_t length);
+
+/* The rating on the community's difficulty scale: the hardest step of the path of easiest
+ * logical steps, as velmo-solve --rate gives it. Only a grid with one solution is rated.
+ * Returns 1 when rated, 0 when the grid has no solution, 2 when it has several (as
+ * velmo_count), or an error. On 1, `rating` (when not null) receives the rating in tenths
+ * (23 for 2.3) and `technique` (when not null) the name of the hardest step's technique,
+ * such as "X-Wing": a static string, never to be freed, valid for as long as the library is
+ * loaded. An already solved grid is rated 0. Neither is written on any other answer. The
+ * hardest puzzles take far longer to rate than to solve: chains of chains are searched. */
+int velmo_rate(const unsigned char* grid, size_t length, int* rating, const char** technique);
+int velmo_rate_text(const char* text, size_t length, int* rating, const char** technique);
+
+/* The path of easiest logical steps that the rating walks, as text: one step a line, each
+ * ended by '\n', in the community's notation ("Hidden Single: r4c7=5"), as velmo-solve
+ * --steps writes them. As snprintf: writes at most `size` bytes to `buffer` (which may be
+ * null when `size` is 0), the text cut short if need be and always ended by '\0' when
+ * `size` is above 0, and returns the length of the whole text without the '\0'; when that
+ * is `size` or more, call again with a buffer of at least the length + 1. Returns
+ * VELMO_ERROR_NO_SOLUTION or VELMO_ERROR_SEVERAL_SOLUTIONS when there is no path, or an
+ * error of the input; `buffer` is then left as it was. */
+int velmo_steps(const unsigned char* grid, size_t length, char* buffer, size_t size);
+int velmo_steps_text(const char* text, size_t length, char* buffer, size_t size);
 
 /* A sentence that says what a status means, in English, for messages; never null, and
  * valid for as long as the library is loaded. */

@@ -1,12 +1,15 @@
 // The C interface: its answers are the solver's on the whole test corpus, from any number
-// of threads at once, and each kind of bad input has its own error and leaves the output.
+// of threads at once, its ratings and steps the logic solver's, and each kind of bad input
+// has its own error and leaves the output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "logic.h"
 #include "test_support.h"
 #include "velmo.h"
 
@@ -69,6 +72,49 @@ TEST(CApi, SameAnswersFromManyThreadsAtOnce) {
     for (std::thread& thread : threads) thread.join();
 }
 
+// The rating and the steps are RatePuzzle's; a grid that is not rated writes nothing.
+TEST(CApi, RatesAndWritesStepsAsTheLogicSolver) {
+    std::vector<CCorpusEntry> corpus = ReadCorpus("unique.txt");
+    corpus.resize(std::min<size_t>(corpus.size(), 8));
+    for (const char* file : {"none.txt", "conflicting.txt", "multiple.txt"}) {
+        corpus.push_back(ReadCorpus(file).front());
+    }
+    for (const CCorpusEntry& entry : corpus) {
+        SCOPED_TRACE(entry.file + ":" + std::to_string(entry.line));
+        const CRating expected = RatePuzzle(*CCandidateGrid::FromGivens(entry.puzzle), true);
+        const std::string text = GridToText(entry.puzzle);
+        int rating = -1;
+        const char* technique = "unchanged";
+        char steps[16] = "unchanged";
+        const int outcome = velmo_rate_text(text.data(), text.size(), &rating, &technique);
+        ASSERT_EQ(velmo_rate(entry.puzzle.data(), kCellCount, nullptr, nullptr), outcome);
+        if (entry.count != 1) {
+            EXPECT_EQ(outcome, entry.count);
+            EXPECT_EQ(rating, -1);
+            EXPECT_STREQ(technique, "unchanged");
+            EXPECT_EQ(velmo_steps_text(text.data(), text.size(), steps, sizeof steps),
+                      entry.count == 0 ? VELMO_ERROR_NO_SOLUTION : VELMO_ERROR_SEVERAL_SOLUTIONS);
+            EXPECT_STREQ(steps, "unchanged");
+            continue;
+        }
+        ASSERT_EQ(expected.outcome, CRating::kRated);
+        EXPECT_EQ(outcome, 1);
+        EXPECT_EQ(rating, expected.rating);
+        EXPECT_EQ(technique, TechniqueName(expected.hardest));
+
+        std::string path;
+        for (const CStep& step : expected.path) path += FormatStep(step) + "\n";
+        // Too small a buffer gets the text cut short and the length to ask for.
+        const int needed = velmo_steps_text(text.data(), text.size(), steps, sizeof steps);
+        ASSERT_EQ(needed, int(path.size()));
+        EXPECT_EQ(steps, path.substr(0, sizeof steps - 1));
+        EXPECT_EQ(velmo_steps(entry.puzzle.data(), kCellCount, nullptr, 0), needed);
+        std::string whole(size_t(needed) + 1, 'x');
+        ASSERT_EQ(velmo_steps(entry.puzzle.data(), kCellCount, whole.data(), whole.size()), needed);
+        EXPECT_EQ(whole.c_str(), path);
+    }
+}
+
 TEST(CApi, EachBadInputHasItsErrorAndWritesNothing) {
     std::string text(kCellCount, '.');
     char solution[VELMO_CELLS + 1] = "unchanged";
@@ -88,17 +134,27 @@ TEST(CApi, EachBadInputHasItsErrorAndWritesNothing) {
     EXPECT_EQ(velmo_solve(grid, kCellCount, out), VELMO_ERROR_VALUE);
     EXPECT_EQ(velmo_count(grid, kCellCount, out), VELMO_ERROR_VALUE);
     EXPECT_EQ(velmo_is_consistent(grid, kCellCount), VELMO_ERROR_VALUE);
+    int rating = -1;
+    EXPECT_EQ(velmo_rate(grid, kCellCount, &rating, nullptr), VELMO_ERROR_VALUE);
+    EXPECT_EQ(velmo_steps(grid, kCellCount, reinterpret_cast<char*>(out), sizeof out),
+              VELMO_ERROR_VALUE);
+    EXPECT_EQ(velmo_rate_text(text.data(), text.size(), &rating, nullptr), VELMO_ERROR_CHARACTER);
+    EXPECT_EQ(rating, -1);
     EXPECT_EQ(std::count(out, out + sizeof out, 0), long(sizeof out));
 
     EXPECT_EQ(velmo_solve(nullptr, kCellCount, out), VELMO_ERROR_NULL);
     EXPECT_EQ(velmo_solve(grid, kCellCount, nullptr), VELMO_ERROR_NULL);
     EXPECT_EQ(velmo_solve_text(nullptr, 0, solution), VELMO_ERROR_NULL);
     EXPECT_EQ(velmo_is_consistent_text(nullptr, 0), VELMO_ERROR_NULL);
+    EXPECT_EQ(velmo_steps_text(text.data(), text.size(), nullptr, 1), VELMO_ERROR_NULL);
 
-    const std::string messages[] = {
-        velmo_error_message(VELMO_ERROR_LENGTH), velmo_error_message(VELMO_ERROR_CHARACTER),
-        velmo_error_message(VELMO_ERROR_VALUE), velmo_error_message(VELMO_ERROR_NULL),
-        velmo_error_message(VELMO_ERROR_INTERNAL)};
+    const std::string messages[] = {velmo_error_message(VELMO_ERROR_LENGTH),
+                                    velmo_error_message(VELMO_ERROR_CHARACTER),
+                                    velmo_error_message(VELMO_ERROR_VALUE),
+                                    velmo_error_message(VELMO_ERROR_NULL),
+                                    velmo_error_message(VELMO_ERROR_INTERNAL),
+                                    velmo_error_message(VELMO_ERROR_NO_SOLUTION),
+                                    velmo_error_message(VELMO_ERROR_SEVERAL_SOLUTIONS)};
     for (size_t i = 0; i < std::size(messages); ++i) {
         for (size_t j = 0; j < i; ++j) EXPECT_NE(messages[i], messages[j]);
     }

@@ -90,3 +90,30 @@ def test_reader_and_writer_give_what_velmo_solve_writes(velmo_solve, tmp_path):
                             (["--count"], lambda p: velmo.write_counts(p, velmo.count_many(p.grids)))):
         expected = subprocess.run([velmo_solve, *options], input=data, capture_output=True).stdout
         assert answer(velmo.read_puzzles(data)) == expected
+
+
+def test_rating_and_steps_are_velmo_solves(velmo_solve):
+    entries = corpus()
+    rated = [e[0] for e in entries if e[1] == 1][:8]
+    unrated = {next(e[0] for e in entries if e[1] == 0): velmo.NoSolution,
+               next(e[0] for e in entries if e[1] == 2): velmo.SeveralSolutions}
+    puzzles = rated + list(unrated)
+    data = "".join(p + "\n" for p in puzzles).encode()
+    lines = subprocess.run([velmo_solve, "--rate"], input=data, capture_output=True,
+                           check=True).stdout.decode().splitlines()
+    steps = subprocess.run([velmo_solve, "--steps"], input=data, capture_output=True,
+                           check=True).stdout.decode().split("\n\n")
+    ratings = velmo.rate_many(puzzles + [PUZZLE[:80]], threads=2)
+    for i, puzzle in enumerate(rated):
+        rating, technique = velmo.rate(puzzle)
+        assert f"{rating:.1f}\t{technique}" == lines[i], puzzle
+        assert ratings[i] == rating, puzzle
+        assert velmo.steps(puzzle) == steps[i].splitlines()[1:], puzzle
+    for puzzle, error in unrated.items():
+        for call in (velmo.rate, velmo.steps):
+            with pytest.raises(error):
+                call(puzzle)
+    assert issubclass(velmo.NoSolution, velmo.NotRated)
+    assert np.isnan(ratings[len(rated):-1]).all() and ratings[-1] == -1
+    with pytest.raises(velmo.InvalidPuzzle):
+        velmo.rate(PUZZLE[:80])

@@ -1,6 +1,7 @@
-/* A program of someone else's, built against an installed velmo: solves, counts and checks
- * one puzzle through velmo.h and says what it got. */
+/* A program of someone else's, built against an installed velmo: solves, counts, checks and
+ * rates one puzzle through velmo.h and says what it got. */
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <velmo.h>
 
@@ -21,6 +22,20 @@ int main(void) {
         fprintf(stderr, "consumer: wrong count or consistency\n");
         return 1;
     }
+    int rating = 0;
+    const char* technique = NULL;
+    char first[8];
+    const int length = velmo_steps_text(puzzle, strlen(puzzle), first, sizeof first);
+    char* steps = length > 0 ? malloc((size_t)length + 1) : NULL;
+    if (velmo_rate_text(puzzle, strlen(puzzle), &rating, &technique) != 1 || rating != 26 ||
+        strcmp(technique, "Pointing") || steps == NULL ||
+        velmo_steps_text(puzzle, strlen(puzzle), steps, (size_t)length + 1) != length ||
+        strlen(steps) != (size_t)length || strncmp(steps, first, sizeof first - 1)) {
+        fprintf(stderr, "consumer: wrong rating or steps\n");
+        free(steps);
+        return 1;
+    }
+    free(steps);
     int status = velmo_solve_text("12x", 3, solution);
     if (status != VELMO_ERROR_LENGTH) {
         fprintf(stderr, "consumer: wrong error %d\n", status);
