@@ -78,24 +78,26 @@ std::optional<CStep> NakedSingle(const CCandidateGrid& grid) {
     return std::nullopt;
 }
 
-// The hidden single of digit d that removing d from `removed` leaves in a unit of one of
-// those cells, if any: the placement a direct technique makes.
+// The hidden single of digit d that removing d from `removed` leaves, if any: the placement
+// a direct technique makes. The scale's rater looks for it only in the units of the
+// pattern's own kind that cross the eliminations (other boxes for a pointing, parallel lines
+// for a claiming), so a single it leaves elsewhere does not make the step direct.
 std::optional<std::pair<int, int>> HiddenSingleAfter(const CCandidateGrid& grid, int d,
-                                                     const std::vector<uint8_t>& removed) {
+                                                     const std::vector<uint8_t>& removed,
+                                                     int patternUnit) {
     std::array<bool, kCellCount> gone{};
     for (uint8_t cell : removed) gone[cell] = true;
     for (uint8_t cell : removed) {
         const CCellUnits& units = kCellUnits[cell];
-        for (int u : {int(units.box), int(units.row), int(units.column)}) {
-            int left = -1, count = 0;
-            for (uint8_t other : kUnitCells[u]) {
-                if (Has(grid, other, d) && !gone[other]) {
-                    left = other;
-                    ++count;
-                }
+        const int u = patternUnit >= 18 ? units.box : patternUnit < 9 ? units.row : units.column;
+        int left = -1, count = 0;
+        for (uint8_t other : kUnitCells[u]) {
+            if (Has(grid, other, d) && !gone[other]) {
+                left = other;
+                ++count;
             }
-            if (count == 1) return std::pair{left, u};
         }
+        if (count == 1) return std::pair{left, u};
     }
     return std::nullopt;
 }
@@ -136,7 +138,7 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
             if (removed.empty()) continue;
             CStep step;
             if (direct) {
-                const auto single = HiddenSingleAfter(grid, d, removed);
+                const auto single = HiddenSingleAfter(grid, d, removed, u);
                 if (!single) continue;
                 step =
                     MakeStep(pointing ? CTechnique::kDirectPointing : CTechnique::kDirectClaiming,
@@ -184,7 +186,8 @@ std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, 
         }
         ForSubsets(digits, size, [&](unsigned set) {
             unsigned cellBits = 0;
-            for (unsigned s = set; s != 0; s &= s - 1) cellBits |= up.pos[u][std::countr_zero(s) + 1];
+            for (unsigned s = set; s != 0; s &= s - 1)
+                cellBits |= up.pos[u][std::countr_zero(s) + 1];
             if (Count(cellBits) != size) return false;
             const unsigned setDigits = set << 1;
             CStep step;
@@ -290,8 +293,8 @@ std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int s
                 }
                 if (step.eliminations.empty()) return false;
                 for (unsigned s = set; s != 0; s &= s - 1) {
-                    for (uint8_t cell :
-                         UnitCells(base + std::countr_zero(s), up.pos[base + std::countr_zero(s)][d])) {
+                    for (uint8_t cell : UnitCells(base + std::countr_zero(s),
+                                                  up.pos[base + std::countr_zero(s)][d])) {
                         step.cells.push_back(cell);
                         step.pattern.push_back(Cand(cell, d));
                     }
@@ -473,7 +476,8 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
                             }
                             if (extra.size() == 1) {
                                 for (unsigned m = pair; m != 0; m &= m - 1) {
-                                    step.eliminations.push_back(Cand(extra[0], std::countr_zero(m)));
+                                    step.eliminations.push_back(
+                                        Cand(extra[0], std::countr_zero(m)));
                                 }
                                 offer(step);
                                 continue;
