@@ -320,6 +320,62 @@ std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
     return out;
 }
 
+// Empty rectangle, the grouped turbot fish, rated after the plain ones as the rated
+// collections' rater does: a box whose places for a digit (three to five) lie in one row and
+// one column of it, crossing at its heart, and a line with two places, one of which sees
+// the heart's column (or row) outside the box. Either the line's other place holds the
+// digit, or the box's digit is pushed into the heart's row (or column): a cell seeing both
+// that place and the heart, in neither the box nor the line, loses it.
+std::optional<CStep> EmptyRectangle(const CCandidateGrid& grid, const Positions& up) {
+    for (int d = 1; d <= 9; ++d) {
+        for (int line = 0; line < 18; ++line) {
+            if (Count(up.pos[line][d]) != 2) continue;
+            const std::vector<uint8_t> ends = UnitCells(line, up.pos[line][d]);
+            for (int box = 18; box < kUnitCount; ++box) {
+                const unsigned inBox = up.pos[box][d];
+                if (Count(inBox) < 3 || Count(inBox) > 5) continue;
+                if (kCellUnits[ends[0]].box == box || kCellUnits[ends[1]].box == box) continue;
+                for (int h = 0; h < 9; ++h) {
+                    // Box index i is at row i / 3, column i % 3 of the box.
+                    unsigned cross = 0;
+                    for (int i = 0; i < 9; ++i) {
+                        if (i / 3 == h / 3 || i % 3 == h % 3) cross |= 1u << i;
+                    }
+                    if ((inBox & ~cross) != 0) continue;
+                    const int heart = kUnitCells[box][h];
+                    const CCellUnits& hu = kCellUnits[heart];
+                    for (int i = 0; i < 2; ++i) {
+                        const int start = ends[i], bridge = ends[1 - i];
+                        const CCellUnits& bu = kCellUnits[bridge];
+                        // The unit bridge shares with the heart, which must be neither the
+                        // line nor the box.
+                        const int shared = bu.column == hu.column ? bu.column
+                                           : bu.row == hu.row     ? bu.row
+                                                                  : -1;
+                        if (shared < 0 || shared == line) continue;
+                        std::vector<CCandidate> out;
+                        for (const CCandidate& c : SeenByAll(grid, d, {start, heart})) {
+                            const CCellUnits& cu = kCellUnits[c.cell];
+                            if (cu.box != box && cu.row != line && cu.column != line) {
+                                out.push_back(c);
+                            }
+                        }
+                        if (out.empty()) continue;
+                        CStep step = MakeStep(CTechnique::kTurbotFish, box);
+                        step.rating = 43;
+                        step.cells = {uint8_t(start), uint8_t(bridge)};
+                        for (uint8_t cell : UnitCells(box, inBox)) step.cells.push_back(cell);
+                        for (uint8_t cell : step.cells) step.pattern.push_back(Cand(cell, d));
+                        step.eliminations = std::move(out);
+                        return step;
+                    }
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // Turbot fish: two units where a digit has only two places, one place of each seeing the
 // other, so one of the two far ends holds the digit and the cells seeing both lose it.
 // Named and valued by the units: two rows or two columns (skyscraper) 4.0, a row and a
@@ -356,7 +412,8 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
             }
         }
     }
-    return best;
+    if (best) return best;
+    return EmptyRectangle(grid, up);
 }
 
 // XY-wing (a bivalue pivot) and XYZ-wing (a trivalue pivot): two bivalue pincers that see
