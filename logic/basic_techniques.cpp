@@ -328,21 +328,27 @@ std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
 // digit, or the box's digit is pushed into the heart's row (or column): a cell seeing both
 // that place and the heart, in neither the box nor the line, loses it.
 std::optional<CStep> EmptyRectangle(const CCandidateGrid& grid, const Positions& up) {
+    // The box indexes in the row or column of index h (box index i is at row i / 3, column
+    // i % 3 of the box).
+    static constexpr std::array<unsigned, 9> kCross = [] {
+        std::array<unsigned, 9> cross{};
+        for (int h = 0; h < 9; ++h) {
+            for (int i = 0; i < 9; ++i) {
+                if (i / 3 == h / 3 || i % 3 == h % 3) cross[h] |= 1u << i;
+            }
+        }
+        return cross;
+    }();
     for (int d = 1; d <= 9; ++d) {
-        for (int line = 0; line < 18; ++line) {
-            if (Count(up.pos[line][d]) != 2) continue;
-            const std::vector<uint8_t> ends = UnitCells(line, up.pos[line][d]);
-            for (int box = 18; box < kUnitCount; ++box) {
-                const unsigned inBox = up.pos[box][d];
-                if (Count(inBox) < 3 || Count(inBox) > 5) continue;
-                if (kCellUnits[ends[0]].box == box || kCellUnits[ends[1]].box == box) continue;
-                for (int h = 0; h < 9; ++h) {
-                    // Box index i is at row i / 3, column i % 3 of the box.
-                    unsigned cross = 0;
-                    for (int i = 0; i < 9; ++i) {
-                        if (i / 3 == h / 3 || i % 3 == h % 3) cross |= 1u << i;
-                    }
-                    if ((inBox & ~cross) != 0) continue;
+        for (int box = 18; box < kUnitCount; ++box) {
+            const unsigned inBox = up.pos[box][d];
+            if (Count(inBox) < 3 || Count(inBox) > 5) continue;
+            for (int h = 0; h < 9; ++h) {
+                if ((inBox & ~kCross[h]) != 0) continue;
+                for (int line = 0; line < 18; ++line) {
+                    if (Count(up.pos[line][d]) != 2) continue;
+                    const std::vector<uint8_t> ends = UnitCells(line, up.pos[line][d]);
+                    if (kCellUnits[ends[0]].box == box || kCellUnits[ends[1]].box == box) continue;
                     const int heart = kUnitCells[box][h];
                     const CCellUnits& hu = kCellUnits[heart];
                     for (int i = 0; i < 2; ++i) {
