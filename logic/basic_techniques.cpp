@@ -432,33 +432,32 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
 class CStrongLinkSearch {
   public:
     CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up, int links)
-        : grid_(grid), links_(links) {
-        for (int d = 1; d <= 9; ++d) {
-            for (int u = 0; u < kUnitCount; ++u) {
-                if (Count(up.pos[u][d]) != 2) continue;
-                const std::vector<uint8_t> cells = UnitCells(u, up.pos[u][d]);
-                byDigit_[d].push_back({u, cells[0], cells[1]});
-            }
-        }
-    }
+        : grid_(grid), up_(up), links_(links) {}
 
+    // Fixed arrays, no allocation: this runs before the chains on every step that needs them.
     std::optional<CStep> Run() {
         for (d_ = 1; d_ <= 9; ++d_) {
-            // The links, either way round, that a chain ending at each cell can go on with.
-            for (auto& list : from_) list.clear();
-            for (const Link& link : byDigit_[d_]) {
-                for (const Link& next : {link, Link{link.unit, link.b, link.a}}) {
-                    for (uint8_t end : kCellPeers[next.a]) {
-                        if (Has(grid_, end, d_)) from_[end].push_back(next);
-                    }
+            // The links either way round, and those a chain ending at each cell can go on
+            // with.
+            linkCount_ = 0;
+            for (int u = 0; u < kUnitCount; ++u) {
+                const unsigned pos = up_.pos[u][d_];
+                if (Count(pos) != 2) continue;
+                const uint8_t a = kUnitCells[u][std::countr_zero(pos)];
+                const uint8_t b = kUnitCells[u][std::countr_zero(pos & (pos - 1))];
+                oriented_[linkCount_++] = {uint8_t(u), a, b};
+                oriented_[linkCount_++] = {uint8_t(u), b, a};
+            }
+            fromCount_.fill(0);
+            for (int k = 0; k < linkCount_; ++k) {
+                for (uint8_t end : kCellPeers[oriented_[k].a]) {
+                    if (Has(grid_, end, d_)) from_[end][fromCount_[end]++] = uint8_t(k);
                 }
             }
-            for (const Link& link : byDigit_[d_]) {
-                for (int o = 0; o < 2; ++o) {
-                    chain_.assign(1, link);
-                    if (o == 1) std::swap(chain_[0].a, chain_[0].b);
-                    Extend();
-                }
+            for (int k = 0; k < linkCount_; ++k) {
+                chain_[0] = oriented_[k];
+                size_ = 1;
+                Extend();
             }
         }
         return std::move(best_);
@@ -466,70 +465,80 @@ class CStrongLinkSearch {
 
   private:
     struct Link {
-        int unit;
-        int a, b;  // the chain enters at a and leaves at b
+        uint8_t unit;
+        uint8_t a, b;  // the chain enters at a and leaves at b
     };
 
-    bool Uses(int unit, int cell) const {
-        for (const Link& l : chain_) {
-            if (l.unit == unit || l.a == cell || l.b == cell) return true;
+    bool Uses(const Link& next) const {
+        for (int i = 0; i < size_; ++i) {
+            const Link& l = chain_[i];
+            if (l.unit == next.unit || l.a == next.a || l.b == next.a || l.a == next.b ||
+                l.b == next.b) {
+                return true;
+            }
         }
         return false;
     }
 
     void Extend() {
-        if (int(chain_.size()) == links_) {
+        if (size_ == links_) {
             Offer();
             return;
         }
-        const int end = chain_.back().b;
-        for (const Link& next : from_[end]) {
-            if (Uses(next.unit, next.a) || Uses(next.unit, next.b)) continue;
-            chain_.push_back(next);
+        const int end = chain_[size_ - 1].b;
+        for (int i = 0; i < fromCount_[end]; ++i) {
+            const Link& next = oriented_[from_[end][i]];
+            if (Uses(next)) continue;
+            chain_[size_++] = next;
             Extend();
-            chain_.pop_back();
+            --size_;
         }
     }
 
     void Offer() {
         static constexpr int kBase[] = {0, 0, 40, 54, 58};
         bool box = false, row = false, column = false;
-        for (const Link& l : chain_) (l.unit >= 18 ? box : l.unit >= 9 ? column : row) = true;
+        for (int i = 0; i < size_; ++i) {
+            const int u = chain_[i].unit;
+            (u >= 18 ? box : u >= 9 ? column : row) = true;
+        }
         const int rating = kBase[links_] + (box && row && column     ? 2
                                             : box || (row && column) ? 1
                                                                      : 0);
         if (best_ && best_->rating < rating) return;
-        const int first = chain_.front().a, last = chain_.back().b;
-        std::vector<CCandidate> out;
+        const int first = chain_[0].a, last = chain_[size_ - 1].b;
+        std::array<uint8_t, kPeerCount> out{};
+        size_t outCount = 0;
         for (uint8_t cell : kCellPeers[first]) {
             if (!Has(grid_, cell, d_) || cell == last || !SameUnit(cell, last)) continue;
             bool inChain = false;
-            for (const Link& l : chain_) inChain |= l.a == cell || l.b == cell;
-            if (!inChain) out.push_back(Cand(cell, d_));
+            for (int i = 0; i < size_; ++i) inChain |= chain_[i].a == cell || chain_[i].b == cell;
+            if (!inChain) out[outCount++] = cell;
         }
-        if (out.empty()) return;
-        if (best_ && (best_->rating < rating ||
-                      (best_->rating == rating && best_->eliminations.size() >= out.size()))) {
-            return;
-        }
+        if (outCount == 0) return;
+        if (best_ && best_->rating == rating && best_->eliminations.size() >= outCount) return;
         CStep step = MakeStep(CTechnique::kXChain);
         step.rating = rating;
-        for (const Link& l : chain_) {
-            for (int cell : {l.a, l.b}) {
+        for (int i = 0; i < size_; ++i) {
+            for (int cell : {chain_[i].a, chain_[i].b}) {
                 step.cells.push_back(uint8_t(cell));
                 step.pattern.push_back(Cand(cell, d_));
             }
         }
-        step.eliminations = std::move(out);
+        for (size_t i = 0; i < outCount; ++i) step.eliminations.push_back(Cand(out[i], d_));
         best_ = std::move(step);
     }
 
     const CCandidateGrid& grid_;
+    const Positions& up_;
     int links_;
-    std::array<std::vector<Link>, 10> byDigit_;
-    std::array<std::vector<Link>, kCellCount> from_;
     int d_ = 0;
-    std::vector<Link> chain_;
+    std::array<Link, 2 * kUnitCount> oriented_;
+    int linkCount_ = 0;
+    std::array<std::array<uint8_t, 2 * kUnitCount>, kCellCount> from_;
+    std::array<uint8_t, kCellCount> fromCount_{};
+    std::array<Link, 4> chain_{};
+    int size_ = 0;
     std::optional<CStep> best_;
 };
 
