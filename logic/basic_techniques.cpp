@@ -443,8 +443,7 @@ class CStrongLinkSearch {
             for (int u = 0; u < kUnitCount; ++u) {
                 const unsigned pos = up_.pos[u][d_];
                 if (Count(pos) != 2) continue;
-                const uint8_t a = kUnitCells[u][std::countr_zero(pos)];
-                const uint8_t b = kUnitCells[u][std::countr_zero(pos & (pos - 1))];
+                const auto [a, b] = PairCells(u, pos);
                 oriented_[linkCount_++] = {uint8_t(u), a, b};
                 oriented_[linkCount_++] = {uint8_t(u), b, a};
             }

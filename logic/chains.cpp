@@ -344,11 +344,7 @@ class CFastStatic {
             for (int u = 0; u < kUnitCount; ++u) {
                 const unsigned pos = ctx.up.pos[u][d];
                 if (Count(pos) != 2) continue;
-                const int first = std::countr_zero(pos), second = std::countr_zero(pos & (pos - 1));
-                // Never taken for two bits of a unit's nine, but GCC 14 cannot see that.
-                if (second >= kGridSize) continue;
-                const int a = kUnitCells[u][first];
-                const int b = kUnitCells[u][second];
+                const auto [a, b] = PairCells(u, pos);
                 m_partner[d][a] |= CellBit(b);
                 m_partner[d][b] |= CellBit(a);
             }

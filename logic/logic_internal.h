@@ -2,6 +2,7 @@
 // and the rungs of techniques that FindEasiestStep climbs.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <climits>
@@ -32,6 +33,14 @@ inline constexpr std::array<uint8_t, 1024> kBitCount = [] {
 }();
 inline int Count(unsigned bits) {
     return kBitCount[bits & 1023];
+}
+
+// The two cells of unit `u` that `places`, a mask of exactly two of its nine places, names
+// (a conjugate pair). The min is never taken; it shows GCC 14, which warns otherwise, that
+// the second place is below nine.
+inline std::array<uint8_t, 2> PairCells(int u, unsigned places) {
+    const int second = std::min(std::countr_zero(places & (places - 1)), kGridSize - 1);
+    return {kUnitCells[u][std::countr_zero(places)], kUnitCells[u][second]};
 }
 
 // The value of a technique whose value does not depend on the size of its pattern, in tenths.
