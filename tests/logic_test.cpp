@@ -125,9 +125,26 @@ TEST(Logic, EachTechniqueFindsItsStep) {
 // ends with the grid solved. The hardest puzzles need chains nested deeper than a test has
 // time for: their paths are followed up to the first such step (rate_bench --check follows
 // them to the end).
+// The chains run some ten times slower under the sanitizers, where every fourth puzzle of
+// the corpus is followed instead of all.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kPathSampling = 4;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr size_t kPathSampling = 4;
+#else
+constexpr size_t kPathSampling = 1;
+#endif
+#else
+constexpr size_t kPathSampling = 1;
+#endif
+
 TEST(Logic, PathsAgreeWithTheSolution) {
-    int complete = 0;
-    for (const CCorpusEntry& entry : ReadCorpus("unique.txt")) {
+    const std::vector<CCorpusEntry> corpus = ReadCorpus("unique.txt");
+    size_t followed = 0, complete = 0;
+    for (size_t i = 0; i < corpus.size(); i += kPathSampling) {
+        const CCorpusEntry& entry = corpus[i];
+        ++followed;
         SCOPED_TRACE(entry.file + ":" + std::to_string(entry.line) + " " +
                      GridToText(entry.puzzle));
         CCandidateGrid grid = *CCandidateGrid::FromGivens(entry.puzzle);
@@ -142,7 +159,9 @@ TEST(Logic, PathsAgreeWithTheSolution) {
         }
         if (grid.values == solution) ++complete;
     }
-    EXPECT_GE(complete, 180);
+    // With chains nested once, three paths in four reach the solution; the rest need deeper
+    // nesting, which RatePuzzle's tests follow.
+    EXPECT_GE(4 * complete, 3 * followed);
 }
 
 // Puzzles of the public bank sampled in bench/data, each with its published rating, where
