@@ -2,6 +2,7 @@
 // bytes and puzzle texts of 81 characters, as velmo.h describes them.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -25,6 +26,14 @@ inline CInputCheck CheckGrid(const uint8_t* grid, size_t length) {
     int cell = 0;
     while (grid[cell] <= 9) ++cell;
     return {VELMO_ERROR_VALUE, cell};
+}
+
+// Checks `grid` as CheckGrid does and copies it into `copy`, for a solver that works in
+// place; `copy` is left untouched on an error.
+inline CInputCheck ReadGridBytes(const uint8_t* grid, size_t length, PuzzleGrid& copy) {
+    const CInputCheck check = CheckGrid(grid, length);
+    if (check.status == VELMO_OK) std::copy_n(grid, kCellCount, copy.begin());
+    return check;
 }
 
 // Reads 81 characters of `text` into `grid`. `text` must not be null; `grid` is left

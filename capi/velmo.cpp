@@ -97,10 +97,9 @@ extern "C" {
 int velmo_solve(const unsigned char* grid, size_t length, unsigned char* solution) {
     if (grid == nullptr || solution == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
-        const CInputCheck check = CheckGrid(grid, length);
-        if (check.status != VELMO_OK) return check.status;
         PuzzleGrid work;
-        std::memcpy(work.data(), grid, kCellCount);
+        const CInputCheck check = ReadGridBytes(grid, length, work);
+        if (check.status != VELMO_OK) return check.status;
         const int solved = SolveGrid(work);
         if (solved) std::memcpy(solution, work.data(), kCellCount);
         return solved;
@@ -173,10 +172,9 @@ int velmo_is_consistent_text(const char* text, size_t length) {
 int velmo_rate(const unsigned char* grid, size_t length, int* rating, const char** technique) {
     if (grid == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
-        const CInputCheck check = CheckGrid(grid, length);
-        if (check.status != VELMO_OK) return check.status;
         PuzzleGrid work;
-        std::memcpy(work.data(), grid, kCellCount);
+        const CInputCheck check = ReadGridBytes(grid, length, work);
+        if (check.status != VELMO_OK) return check.status;
         return RateGrid(work, rating, technique);
     });
 }
@@ -194,10 +192,9 @@ int velmo_rate_text(const char* text, size_t length, int* rating, const char** t
 int velmo_steps(const unsigned char* grid, size_t length, char* buffer, size_t size) {
     if (grid == nullptr || (buffer == nullptr && size > 0)) return VELMO_ERROR_NULL;
     return Guarded([&] {
-        const CInputCheck check = CheckGrid(grid, length);
-        if (check.status != VELMO_OK) return check.status;
         PuzzleGrid work;
-        std::memcpy(work.data(), grid, kCellCount);
+        const CInputCheck check = ReadGridBytes(grid, length, work);
+        if (check.status != VELMO_OK) return check.status;
         return WriteSteps(work, buffer, size);
     });
 }
