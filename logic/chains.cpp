@@ -413,6 +413,127 @@ class CFastStatic {
     std::array<std::array<Bits, kCellCount>, 10> m_partner{};
 };
 
+// Which assumptions reach which along the static links: the transitive closure of their
+// implication graph, one row of bits per strongly connected component (Tarjan's order
+// finishes a component after every component it reaches, so each row is the OR of rows
+// already complete). Nodes are local: 2 * i + on for the i-th of `cands`.
+//
+// One closure costs about what following a few dozen assumptions does, and it tells at
+// once which of the several hundred assumptions of a grid can come back to their own
+// opposite at all: on the 5.0-9.0 sample, following every assumption to its end was 41 %
+// of all instructions, most of it for assumptions that reach nothing.
+class CStaticClosure {
+  public:
+    CStaticClosure(const CContext& ctx, const std::vector<int>& cands, CLinks links) {
+        const bool y = (links & kYLinks) != 0, x = (links & kXLinks) != 0;
+        const int n = 2 * int(cands.size());
+        std::array<int16_t, kCandCount> index;
+        for (size_t i = 0; i < cands.size(); ++i) index[cands[i]] = int16_t(i);
+        std::vector<int> first(n + 1), edges;
+        edges.reserve(size_t(n) * 8);
+        for (int v = 0; v < n; ++v) {
+            first[v] = int(edges.size());
+            const int cand = cands[v / 2], cell = cand / 9, d = cand % 9 + 1;
+            const unsigned mask = ctx.grid.masks[cell];
+            if ((v & 1) != 0) {
+                for (uint8_t peer : kCellPeers[cell]) {
+                    if ((ctx.grid.masks[peer] >> d & 1) != 0)
+                        edges.push_back(2 * index[9 * peer + d - 1]);
+                }
+                for (unsigned m = y ? mask & ~(1u << d) : 0; m != 0; m &= m - 1) {
+                    edges.push_back(2 * index[9 * cell + std::countr_zero(m) - 1]);
+                }
+                continue;
+            }
+            if (y && Count(mask) == 2) {
+                const int e = std::countr_zero(mask & ~(1u << d));
+                edges.push_back(2 * index[9 * cell + e - 1] + 1);
+            }
+            const CCellUnits& units = kCellUnits[cell];
+            for (int u : {int(units.box), int(units.row), int(units.column)}) {
+                const unsigned pos = ctx.up.pos[u][d];
+                if (!x || Count(pos) != 2) continue;
+                const auto [a, b] = PairCells(u, pos);
+                edges.push_back(2 * index[9 * (a == cell ? b : a) + d - 1] + 1);
+            }
+        }
+        first[n] = int(edges.size());
+        m_words = (n + 63) / 64;
+        m_comp.assign(n, -1);
+        std::vector<int> order(n, -1), low(n), stack;
+        std::vector<std::pair<int, int>> frames;  // node, next edge
+        int counter = 0, comps = 0;
+        for (int root = 0; root < n; ++root) {
+            if (order[root] >= 0) continue;
+            order[root] = low[root] = counter++;
+            stack.push_back(root);
+            frames.emplace_back(root, first[root]);
+            while (!frames.empty()) {
+                const int v = frames.back().first;
+                if (frames.back().second < first[v + 1]) {
+                    const int w = edges[frames.back().second++];
+                    if (order[w] < 0) {
+                        order[w] = low[w] = counter++;
+                        stack.push_back(w);
+                        frames.emplace_back(w, first[w]);
+                    } else if (m_comp[w] < 0) {
+                        low[v] = std::min(low[v], order[w]);
+                    }
+                    continue;
+                }
+                frames.pop_back();
+                if (!frames.empty()) {
+                    const int parent = frames.back().first;
+                    low[parent] = std::min(low[parent], low[v]);
+                }
+                if (low[v] != order[v]) continue;
+                const int comp = comps++;
+                m_rows.resize(size_t(comps) * m_words);
+                uint64_t* row = &m_rows[size_t(comp) * m_words];
+                const size_t top = stack.size();
+                size_t bottom = top;
+                do {
+                    --bottom;
+                    m_comp[stack[bottom]] = comp;
+                    row[stack[bottom] / 64] |= uint64_t(1) << (stack[bottom] % 64);
+                } while (stack[bottom] != v);
+                for (size_t s = bottom; s < top; ++s) {
+                    for (int e = first[stack[s]]; e < first[stack[s] + 1]; ++e) {
+                        const int other = m_comp[edges[e]];
+                        if (other == comp) continue;
+                        const uint64_t* from = &m_rows[size_t(other) * m_words];
+                        for (int i = 0; i < m_words; ++i) row[i] |= from[i];
+                    }
+                }
+                stack.resize(bottom);
+            }
+        }
+    }
+
+    bool Reaches(int from, int to) const {
+        return (m_rows[size_t(m_comp[from]) * m_words + size_t(to / 64)] >> (to % 64) & 1) != 0;
+    }
+
+    // Everything `from` reaches, as boards; `contradiction` when that includes its opposite.
+    void Boards(int from, const std::vector<int>& cands, CBoards& out) const {
+        out = CBoards{};
+        const uint64_t* row = &m_rows[size_t(m_comp[from]) * m_words];
+        for (int i = 0; i < m_words; ++i) {
+            for (uint64_t bits = row[i]; bits != 0; bits &= bits - 1) {
+                const int node = 64 * i + std::countr_zero(bits);
+                const int cand = cands[node / 2];
+                ((node & 1) != 0 ? out.on : out.off)[cand % 9 + 1] |= CellBit(cand / 9);
+            }
+        }
+        out.contradiction = Reaches(from, from ^ 1);
+    }
+
+  private:
+    int m_words = 0;
+    std::vector<int> m_comp;       // each node's component
+    std::vector<uint64_t> m_rows;  // per component, the nodes it reaches, its own included
+};
+
 // The number of nodes a conclusion rests on: the node and all its ancestors.
 int Ancestors(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
               std::bitset<kNodeCount>& seen) {
@@ -539,12 +660,17 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly) {
     for (CLinks links : {kXLinks, kAllLinks}) {
         const int base = links == kAllLinks ? BaseRating(CTechnique::kForcingChain)
                                             : BaseRating(CTechnique::kXChain);
+        // No chain of one link comes back to its opposite, so a bound of one link ends
+        // the pass: after an X-chain, the forcing chains are mostly not followed at all.
         int waves = bound(base);
-        for (int cand : cands) {
+        if (waves <= 1) continue;
+        const CStaticClosure closure(ctx, cands, links);
+        for (size_t i = 0; i < cands.size() && waves > 1; ++i) {
             if (ctx.stop.stop_requested()) return std::nullopt;
             for (bool on : {true, false}) {
-                if (waves <= 0) return best;
-                const int start = 2 * cand + (on ? 1 : 0);
+                const int local = 2 * int(i) + (on ? 1 : 0);
+                if (!closure.Reaches(local, local ^ 1)) continue;
+                const int start = 2 * cands[i] + (on ? 1 : 0);
                 if (!fast->Run(start, boards, waves, links)) continue;
                 conclude(start, links);
                 if (firstOnly && best) return best;
