@@ -63,11 +63,16 @@ struct CImplications {
     int nestedWeight = 0;       // chain lengths of the nested steps used
 };
 
+class CStaticClosure;
+
 // The grid the rungs work on, and the strong links they may follow.
 struct CContext {
     const CCandidateGrid& grid;
     CUnitPositions up;
     std::stop_token stop;
+    // The closure of all static links, built by the first rung that needs it: the forcing
+    // chains and the cell and region forcing chains read the same one.
+    mutable std::shared_ptr<const CStaticClosure> closure;
     explicit CContext(const CCandidateGrid& g, std::stop_token s) : grid(g), up(g), stop(s) {}
 };
 
@@ -534,6 +539,12 @@ class CStaticClosure {
     std::vector<uint64_t> m_rows;  // per component, the nodes it reaches, its own included
 };
 
+// `cands` are the grid's candidates, as Candidates lists them.
+const CStaticClosure& AllLinksClosure(const CContext& ctx, const std::vector<int>& cands) {
+    if (!ctx.closure) ctx.closure = std::make_shared<const CStaticClosure>(ctx, cands, kAllLinks);
+    return *ctx.closure;
+}
+
 // The number of nodes a conclusion rests on: the node and all its ancestors.
 int Ancestors(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
               std::bitset<kNodeCount>& seen) {
@@ -664,7 +675,9 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly) {
         // the pass: after an X-chain, the forcing chains are mostly not followed at all.
         int waves = bound(base);
         if (waves <= 1) continue;
-        const CStaticClosure closure(ctx, cands, links);
+        std::optional<CStaticClosure> xClosure;
+        if (links == kXLinks) xClosure.emplace(ctx, cands, links);
+        const CStaticClosure& closure = xClosure ? *xClosure : AllLinksClosure(ctx, cands);
         for (size_t i = 0; i < cands.size() && waves > 1; ++i) {
             if (ctx.stop.stop_requested()) return std::nullopt;
             for (bool on : {true, false}) {
@@ -725,11 +738,11 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
             fast.Run(2 * cand, off(cand));
         }
     } else {
-        auto fast = std::make_unique<CFastStatic>(ctx);
-        for (int cand : cands) {
-            if (ctx.stop.stop_requested()) return std::nullopt;
-            fast->Run(2 * cand + 1, on(cand));
-        }
+        // The closure holds everything each assumption reaches: at most a few hundred
+        // rows of bits to read, where following each assumption cost some ten times more.
+        const CStaticClosure& closure = AllLinksClosure(ctx, cands);
+        for (size_t i = 0; i < cands.size(); ++i)
+            closure.Boards(2 * int(i) + 1, cands, on(cands[i]));
     }
     // The chains behind a conclusion, followed again with their causes once per assumption.
     CPropagator prop(ctx, mode, level);
@@ -903,8 +916,13 @@ std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, i
         CBoards boards;
         CStep step = MakeStep(CTechnique::kForcingChain);
         int weight = 0;
-        for (int cand : Candidates(assumed)) {
+        const std::vector<int> cands = Candidates(assumed);
+        const CStaticClosure& closure = AllLinksClosure(inner, cands);
+        for (size_t i = 0; i < cands.size(); ++i) {
+            const int cand = cands[i];
             for (bool on : {true, false}) {
+                const int local = 2 * int(i) + (on ? 1 : 0);
+                if (!closure.Reaches(local, local ^ 1)) continue;
                 if (!fast->Run(2 * cand + (on ? 1 : 0), boards)) continue;
                 (on ? step.eliminations : step.placements).push_back(CandOf(2 * cand));
                 weight += fast->Waves() + 1;
