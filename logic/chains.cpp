@@ -243,6 +243,98 @@ inline constexpr std::array<Bits, kUnitCount> kUnitBits = [] {
     return table;
 }();
 
+// Depth-first search for solutions on bit boards, naked and hidden singles placed as it
+// goes. The nested rungs ask it once per step, on grids whose hardest part is still
+// ahead: a plain search on candidate masks with naked singles only took a third of the
+// time of the forum's hardest puzzles.
+class CSolutionCounter {
+  public:
+    explicit CSolutionCounter(const CCandidateGrid& grid) {
+        std::array<Bits, 10> placed{};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (grid.values[cell] != 0) {
+                placed[grid.values[cell]] |= CellBit(cell);
+                continue;
+            }
+            m_open |= CellBit(cell);
+            for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                m_cand[std::countr_zero(m)] |= CellBit(cell);
+            }
+        }
+        for (int d = 1; d <= 9; ++d) {
+            for (Bits b = placed[d]; b != 0; b &= b - 1) m_cand[d] &= ~kPeerBits[LowestCell(b)];
+            for (int u = 0; u < kUnitCount; ++u) {
+                if ((placed[d] & kUnitBits[u]) == 0) m_needed[d] |= 1u << u;
+            }
+        }
+    }
+
+    int Count(int limit) const { return Search(m_cand, m_open, limit); }
+
+  private:
+    static void Assign(std::array<Bits, 10>& cand, Bits& open, int cell, int d) {
+        const Bits bit = CellBit(cell);
+        for (int e = 1; e <= 9; ++e) cand[e] &= ~bit;
+        cand[d] = (cand[d] & ~kPeerBits[cell]) | bit;
+        open &= ~bit;
+    }
+
+    int Search(std::array<Bits, 10> cand, Bits open, int limit) const {
+        for (bool placed = true; placed;) {
+            placed = false;
+            Bits any = 0, several = 0;
+            for (int d = 1; d <= 9; ++d) {
+                several |= any & cand[d] & open;
+                any |= cand[d] & open;
+            }
+            if ((open & ~any) != 0) return 0;
+            for (Bits singles = open & ~several; singles != 0; singles &= singles - 1) {
+                const int cell = LowestCell(singles);
+                int d = 1;
+                while (!Has(cand[d], cell)) {
+                    if (++d > 9) return 0;
+                }
+                Assign(cand, open, cell, d);
+                placed = true;
+            }
+            for (int d = 1; d <= 9; ++d) {
+                for (unsigned units = m_needed[d]; units != 0; units &= units - 1) {
+                    const Bits places = cand[d] & kUnitBits[std::countr_zero(units)];
+                    if (places == 0) return 0;
+                    if (Single(places) && (places & open) != 0) {
+                        Assign(cand, open, LowestCell(places), d);
+                        placed = true;
+                    }
+                }
+            }
+        }
+        if (open == 0) return 1;
+        int best = -1, bestCount = 10;
+        for (Bits b = open; b != 0 && bestCount > 2; b &= b - 1) {
+            const int cell = LowestCell(b);
+            int n = 0;
+            for (int d = 1; d <= 9; ++d) n += Has(cand[d], cell) ? 1 : 0;
+            if (n < bestCount) {
+                best = cell;
+                bestCount = n;
+            }
+        }
+        int found = 0;
+        for (int d = 1; d <= 9 && found < limit; ++d) {
+            if (!Has(cand[d], best)) continue;
+            std::array<Bits, 10> next = cand;
+            Bits nextOpen = open;
+            Assign(next, nextOpen, best, d);
+            found += Search(next, nextOpen, limit - found);
+        }
+        return found;
+    }
+
+    std::array<Bits, 10> m_cand{};
+    Bits m_open = 0;                      // empty cells not yet assigned
+    std::array<uint32_t, 10> m_needed{};  // bit u set: unit u has no d placed among the givens
+};
+
 // What follows from one assumption, as the cells each digit is placed in and removed from.
 struct CBoards {
     std::array<Bits, 10> on{}, off{};
@@ -1003,6 +1095,11 @@ bool CFastPropagator::Nest() {
 }
 
 }  // namespace
+
+int CountCandidateSolutions(const CCandidateGrid& grid, int limit) {
+    if (IsBroken(grid)) return 0;
+    return CSolutionCounter(grid).Count(limit);
+}
 
 std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop, int maxLevel) {
     const CContext ctx(grid, stop);
