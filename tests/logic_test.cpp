@@ -215,6 +215,28 @@ TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
     }
 }
 
+// The count that decides whether the nested chains may run, on the corpus as given and with
+// a candidate struck out: the solution's own digit (none left) or one no solution uses.
+TEST(Logic, CandidateGridsAreCountedAsTheirCandidatesAllow) {
+    for (const std::string& file : CorpusFiles()) {
+        for (const CCorpusEntry& entry : ReadCorpus(file)) {
+            SCOPED_TRACE(entry.file + ":" + std::to_string(entry.line));
+            std::optional<CCandidateGrid> grid = CCandidateGrid::FromGivens(entry.puzzle);
+            if (!grid) continue;  // a cell above 9
+            EXPECT_EQ(logic::CountCandidateSolutions(*grid), std::min(entry.count, 2));
+            if (entry.count != 1) continue;
+            const int cell =
+                int(std::find(grid->values.begin(), grid->values.end(), 0) - grid->values.begin());
+            const int digit = entry.solution[cell] - '0';
+            CCandidateGrid struck = *grid;
+            struck.masks[cell] &= uint16_t(~(1u << digit));
+            EXPECT_EQ(logic::CountCandidateSolutions(struck), 0);
+            struck.masks[cell] = uint16_t(1u << digit);
+            EXPECT_EQ(logic::CountCandidateSolutions(struck), 1);
+        }
+    }
+}
+
 // Candidates a person struck out count: a grid read back from its pencil marks gives the
 // same step, and once that step's eliminations are struck out by hand, another one.
 TEST(Logic, PencilMarksKeepTheStruckOutCandidates) {
