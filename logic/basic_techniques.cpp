@@ -347,7 +347,7 @@ std::optional<CStep> EmptyRectangle(const CCandidateGrid& grid, const Positions&
                 if ((inBox & ~kCross[h]) != 0) continue;
                 for (int line = 0; line < 18; ++line) {
                     if (Count(up.pos[line][d]) != 2) continue;
-                    const std::vector<uint8_t> ends = UnitCells(line, up.pos[line][d]);
+                    const std::array<uint8_t, 2> ends = PairCells(line, up.pos[line][d]);
                     if (kCellUnits[ends[0]].box == box || kCellUnits[ends[1]].box == box) continue;
                     const int heart = kUnitCells[box][h];
                     const CCellUnits& hu = kCellUnits[heart];
@@ -394,8 +394,8 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
             if (Count(up.pos[u1][d]) != 2) continue;
             for (int u2 = u1 + 1; u2 < kUnitCount; ++u2) {
                 if (Count(up.pos[u2][d]) != 2) continue;
-                const std::vector<uint8_t> a = UnitCells(u1, up.pos[u1][d]);
-                const std::vector<uint8_t> b = UnitCells(u2, up.pos[u2][d]);
+                const std::array<uint8_t, 2> a = PairCells(u1, up.pos[u1][d]);
+                const std::array<uint8_t, 2> b = PairCells(u2, up.pos[u2][d]);
                 if (a[0] == b[0] || a[0] == b[1] || a[1] == b[0] || a[1] == b[1]) continue;
                 const int k1 = u1 / 9, k2 = u2 / 9;  // row, column or box
                 const int rating = k1 == 2 || k2 == 2 ? 42 : k1 == k2 ? 40 : 41;
