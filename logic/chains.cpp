@@ -561,7 +561,7 @@ class CStaticClosure {
         std::array<int16_t, kCandCount> index;
         for (size_t i = 0; i < cands.size(); ++i) index[cands[i]] = int16_t(i);
         std::vector<int> first(n + 1), edges;
-        edges.reserve(size_t(n) * 8);
+        edges.reserve(size_t(n) * 12);
         for (int v = 0; v < n; ++v) {
             first[v] = int(edges.size());
             const int cand = cands[v / 2], cell = cand / 9, d = cand % 9 + 1;
@@ -593,9 +593,15 @@ class CStaticClosure {
         m_comp.assign(n, -1);
         // Most nodes off lead nowhere (no strong link): they get no row, and a row that
         // reaches one sets its bit, which halves the closure's cost.
+        int rows = 0;
         for (int v = 0; v < n; ++v) {
-            if (first[v] == first[v + 1]) m_comp[v] = kSink;
+            if (first[v] == first[v + 1]) {
+                m_comp[v] = kSink;
+            } else {
+                ++rows;
+            }
         }
+        m_rows.assign(size_t(rows) * m_words, 0);
         std::vector<int> order(n, -1), low(n), stack;
         std::vector<std::pair<int, int>> frames;  // node, next edge
         int counter = 0, comps = 0;
@@ -625,7 +631,6 @@ class CStaticClosure {
                 }
                 if (low[v] != order[v]) continue;
                 const int comp = comps++;
-                m_rows.resize(size_t(comps) * m_words);
                 uint64_t* row = &m_rows[size_t(comp) * m_words];
                 const size_t top = stack.size();
                 size_t bottom = top;
@@ -889,6 +894,22 @@ std::optional<CConclusion> Nishio(const CContext& ctx) {
     return best;
 }
 
+// The candidate that must hold when `cand` does not, if one alone must: the other of a cell
+// with two, or the other place of a digit with two in a unit. -1 when none.
+int OnlyAlternative(const CContext& ctx, int cand) {
+    const int cell = cand / 9, d = cand % 9 + 1;
+    const unsigned mask = ctx.grid.masks[cell];
+    if (Count(mask) == 2) return 9 * cell + std::countr_zero(mask & ~(1u << d)) - 1;
+    const CCellUnits& units = kCellUnits[cell];
+    for (int u : {int(units.box), int(units.row), int(units.column)}) {
+        const unsigned pos = ctx.up.pos[u][d];
+        if (Count(pos) != 2) continue;
+        const auto [a, b] = PairCells(u, pos);
+        return 9 * (a == cell ? b : a) + d - 1;
+    }
+    return -1;
+}
+
 // Forcing chains that read many assumptions: each assumption's contradiction, the two sides
 // of a candidate agreeing, every candidate of a cell or every place of a digit in a unit
 // agreeing. What each assumption implies is kept as a bit set only; the few assumptions a
@@ -908,7 +929,19 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
         for (int cand : cands) {
             if (ctx.stop.stop_requested()) return std::nullopt;
             fast.Run(2 * cand + 1, on(cand));
-            fast.Run(2 * cand, off(cand));
+        }
+        // A candidate off is its only alternative on, where it has one (the other candidate
+        // of its cell, the other place of its digit in a unit): the first singles make the
+        // two assumptions one grid, so they end alike. A third to a half of the candidates
+        // have one.
+        for (int cand : cands) {
+            if (ctx.stop.stop_requested()) return std::nullopt;
+            const int alternative = OnlyAlternative(ctx, cand);
+            if (alternative >= 0) {
+                off(cand) = on(alternative);
+            } else {
+                fast.Run(2 * cand, off(cand));
+            }
         }
     } else {
         // The closure holds everything each assumption reaches: at most a few hundred
