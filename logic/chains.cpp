@@ -124,6 +124,7 @@ class CPropagator {
         out.conflict.clear();
         out.nestedWeight = 0;
         m_masks = m_ctx.grid.masks;
+        m_pos = m_ctx.up.pos;
         m_queue.clear();
         m_head = 0;
         m_start = start;
@@ -197,21 +198,22 @@ class CPropagator {
                 Set(NodeOf(cell, std::countr_zero(m_masks[cell]), true), CCause::kCell, cell);
             }
         }
+        // The places left in each unit are kept as masks, not counted over the unit's
+        // cells: counting was most of the time of following an assumption with causes.
         const CCellUnits& units = kCellUnits[cell];
-        for (int u : {int(units.box), int(units.row), int(units.column)}) {
+        const int r = cell / 9, c = cell % 9;
+        const std::array<std::pair<int, int>, 3> where = {
+            {{units.box, 3 * (r % 3) + c % 3}, {units.row, c}, {units.column, r}}};
+        for (const auto& [u, index] : where) {
             if ((m_ctx.up.placed[u] >> d & 1) != 0) continue;
-            int left = -1, count = 0;
-            for (uint8_t other : kUnitCells[u]) {
-                if ((m_masks[other] >> d & 1) != 0) {
-                    left = other;
-                    ++count;
-                }
-            }
-            if (count == 0) {
+            const unsigned left = m_pos[u][d] &= uint16_t(~(1u << index));
+            if (left == 0) {
                 Contradict(CCause::kUnit, u, -1, d);
                 return;
             }
-            if (count == 1) Set(NodeOf(left, d, true), CCause::kUnit, u);
+            if ((left & (left - 1)) == 0) {
+                Set(NodeOf(kUnitCells[u][std::countr_zero(left)], d, true), CCause::kUnit, u);
+            }
         }
     }
 
@@ -241,6 +243,7 @@ class CPropagator {
     int m_start = 0;
     CImplications* m_out = nullptr;
     std::array<uint16_t, kCellCount> m_masks{};
+    std::array<std::array<uint16_t, 10>, kUnitCount> m_pos{};  // as CUnitPositions, m_masks'
     std::vector<uint16_t> m_queue;
     size_t m_head = 0;
 };
