@@ -391,11 +391,17 @@ class CFastPropagator {
                 m_start[std::countr_zero(m)] |= CellBit(cell);
             }
         }
+        for (int d = 1; d <= 9; ++d) {
+            for (int u = 0; u < kUnitCount; ++u) {
+                if ((ctx.up.placed[u] >> d & 1) == 0) m_open[d] |= 1u << u;
+            }
+        }
     }
 
     void Run(int node, CBoards& out) {
         m_cand = m_start;
         m_assigned = 0;
+        m_done.fill(0);
         m_contradiction = false;
         const int cell = CellOf(node), d = DigitOf(node);
         if (IsOn(node)) {
@@ -418,6 +424,8 @@ class CFastPropagator {
         for (int e = 1; e <= 9; ++e) m_cand[e] &= ~bit;
         m_cand[d] = (m_cand[d] & ~kPeerBits[cell]) | bit;
         m_assigned |= bit;
+        const CCellUnits& units = kCellUnits[cell];
+        m_done[d] |= 1u << units.row | 1u << units.column | 1u << units.box;
     }
 
     // Places every naked and hidden single once; whether any was placed.
@@ -439,10 +447,11 @@ class CFastPropagator {
             Assign(cell, d);
             placed = true;
         }
+        // A unit where the digit is assigned keeps that one place; skipping those units
+        // halves the hidden singles' cost once an assumption has placed a few digits.
         for (int d = 1; d <= 9; ++d) {
-            for (int u = 0; u < kUnitCount; ++u) {
-                if ((m_ctx.up.placed[u] >> d & 1) != 0) continue;
-                const Bits places = m_cand[d] & kUnitBits[u];
+            for (unsigned open = m_open[d] & ~m_done[d]; open != 0; open &= open - 1) {
+                const Bits places = m_cand[d] & kUnitBits[std::countr_zero(open)];
                 if (places == 0) return m_contradiction = true, false;
                 if (Single(places) && (places & m_assigned) == 0) {
                     Assign(LowestCell(places), d);
@@ -459,6 +468,8 @@ class CFastPropagator {
     int m_level;
     std::array<Bits, 10> m_start{}, m_cand{};
     Bits m_empty = 0, m_assigned = 0;
+    std::array<uint32_t, 10> m_open{};  // bit u: the grid has not placed d in unit u
+    std::array<uint32_t, 10> m_done{};  // bit u: this assumption has assigned d in unit u
     bool m_contradiction = false;
 };
 
