@@ -67,30 +67,30 @@ struct CImplications {
 
 class CStaticClosure;
 
-// What the easier techniques found on each grid a nested chain stalled on, by nesting level.
-// Different assumptions often stall on the same grid (the two candidates of a cell, the two
-// places of a digit in a unit lead to the same singles), and counting a conclusion's chains
-// stalls again on grids already seen: on the forum's hardest puzzles this memo answers
-// about half the questions.
+// What each stage of the easier techniques (NestedStage) found on each grid a nested chain
+// stalled on. Different assumptions often stall on the same grid (the two candidates of a
+// cell, the two places of a digit in a unit lead to the same singles), counting a
+// conclusion's chains stalls again on grids already seen, and each level of nesting walks
+// through the grids the level before it stalled on.
 class CNestedMemo {
   public:
     using CResult = std::optional<std::pair<CStep, int>>;
 
     // nullptr when not yet known. The answers stay where they are until the memo goes.
-    const CResult* Find(const CCandidateGrid& grid, int level) const {
-        const auto it = m_found.find(Key(grid, level));
+    const CResult* Find(const CCandidateGrid& grid, int stage) const {
+        const auto it = m_found.find(Key(grid, stage));
         return it == m_found.end() ? nullptr : &it->second;
     }
-    const CResult& Store(const CCandidateGrid& grid, int level, CResult result) {
-        return m_found.emplace(Key(grid, level), std::move(result)).first->second;
+    const CResult& Store(const CCandidateGrid& grid, int stage, CResult result) {
+        return m_found.emplace(Key(grid, stage), std::move(result)).first->second;
     }
 
   private:
-    static std::string Key(const CCandidateGrid& grid, int level) {
+    static std::string Key(const CCandidateGrid& grid, int stage) {
         std::string key(reinterpret_cast<const char*>(grid.values.data()), grid.values.size());
         key.append(reinterpret_cast<const char*>(grid.masks.data()),
                    grid.masks.size() * sizeof(grid.masks[0]));
-        key += char(level);
+        key += char(stage);
         return key;
     }
 
@@ -1120,23 +1120,25 @@ std::optional<CConclusion> ChainRungs(const CContext& ctx, int maxLevel, bool fi
     return std::nullopt;
 }
 
-// What the easier techniques find on an assumed grid, for nesting `level` deep, with the
-// chain length it adds: basic techniques first, then chains as deep as the level allows.
-std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, int level,
-                                                std::stop_token stop, CNestedMemo* memo) {
-    if (std::optional<CStep> step = FindBasicStepUpTo(assumed, CTechnique::kXYZWing)) {
-        return std::pair{std::move(*step), 1};
+// What one stage of the easier techniques finds on an assumed grid, with the chain length it
+// adds: stage 0 the basic techniques, 1 forcing chains, 2 cell and region forcing chains,
+// 3 + k dynamic chains nesting k deep. Each depends on the grid alone, not on how deep the
+// chain that asks is nested.
+CNestedMemo::CResult NestedStage(const CContext& inner, int stage) {
+    if (stage == 0) {
+        if (std::optional<CStep> step = FindBasicStepUpTo(inner.grid, CTechnique::kXYZWing)) {
+            return std::pair{std::move(*step), 1};
+        }
+        return std::nullopt;
     }
-    if (level < 2) return std::nullopt;
-    const CContext inner(assumed, stop, memo);
     // Every forcing chain at once: each holds on the assumed grid by itself, and one pass
     // over all assumptions costs what finding the first does.
-    {
+    if (stage == 1) {
         auto fast = std::make_unique<CFastStatic>(inner);
         CBoards boards;
         CStep step = MakeStep(CTechnique::kForcingChain);
         int weight = 0;
-        const std::vector<int> cands = Candidates(assumed);
+        const std::vector<int> cands = Candidates(inner.grid);
         const CStaticClosure& closure = AllLinksClosure(inner, cands);
         for (size_t i = 0; i < cands.size(); ++i) {
             const int cand = cands[i];
@@ -1148,16 +1150,15 @@ std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, i
                 weight += fast->Waves() + 1;
             }
         }
-        if (!step.eliminations.empty() || !step.placements.empty()) {
-            return std::pair{std::move(step), weight};
-        }
+        if (step.eliminations.empty() && step.placements.empty()) return std::nullopt;
+        return std::pair{std::move(step), weight};
     }
-    // Then every conclusion of the first rung that has any, the same way.
+    // Then every conclusion of the rung, the same way.
     std::vector<CConclusion> found;
-    if (level >= 3) MultipleChains(inner, CMode::kStatic, 0, false, &found);
-    for (int deeper = 0; found.empty() && deeper <= level - 4; ++deeper) {
-        if (stop.stop_requested()) return std::nullopt;
-        MultipleChains(inner, CMode::kDynamic, deeper, false, &found);
+    if (stage == 2) {
+        MultipleChains(inner, CMode::kStatic, 0, false, &found);
+    } else {
+        MultipleChains(inner, CMode::kDynamic, stage - 3, false, &found);
     }
     if (found.empty()) return std::nullopt;
     CStep step = MakeStep(CTechnique::kCellForcingChain);
@@ -1172,16 +1173,27 @@ std::optional<std::pair<CStep, int>> NestedStep(const CCandidateGrid& assumed, i
     return std::pair{std::move(step), weight};
 }
 
+// What the easier techniques find on an assumed grid for nesting `level` deep: the first
+// stage that finds anything, basic techniques first, then chains as deep as the level
+// allows. Each stage's answer is remembered by grid, so the levels FindChainStep climbs
+// one after another share it: level 3 walks through the grids level 2 stalled on.
 const CNestedMemo::CResult& MemoNestedStep(const CContext& ctx, const CCandidateGrid& assumed,
                                            int level) {
-    if (const CNestedMemo::CResult* found = ctx.memo->Find(assumed, level)) return *found;
-    CNestedMemo::CResult result = NestedStep(assumed, level, ctx.stop, ctx.memo);
-    // A search cut short by a stop proves nothing; the caller is stopping anyway.
-    if (ctx.stop.stop_requested()) {
-        static const CNestedMemo::CResult kNone;
-        return kNone;
+    static const CNestedMemo::CResult kNone;
+    const int last = level < 2 ? 0 : level < 3 ? 1 : level - 1;
+    std::optional<CContext> inner;
+    for (int stage = 0; stage <= last; ++stage) {
+        const CNestedMemo::CResult* found = ctx.memo->Find(assumed, stage);
+        if (!found) {
+            if (!inner) inner.emplace(assumed, ctx.stop, ctx.memo);
+            CNestedMemo::CResult result = NestedStage(*inner, stage);
+            // A search cut short by a stop proves nothing; the caller is stopping anyway.
+            if (ctx.stop.stop_requested()) return kNone;
+            found = &ctx.memo->Store(assumed, stage, std::move(result));
+        }
+        if (*found) return *found;
     }
-    return ctx.memo->Store(assumed, level, std::move(result));
+    return kNone;
 }
 
 bool CPropagator::Nest() {
