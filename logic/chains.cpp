@@ -573,7 +573,11 @@ class CStaticClosure {
         const bool y = (links & kYLinks) != 0, x = (links & kXLinks) != 0;
         const int n = 2 * int(cands.size());
         std::array<int16_t, kCandCount> index;
-        for (size_t i = 0; i < cands.size(); ++i) index[cands[i]] = int16_t(i);
+        std::array<Bits, 10> boards{};
+        for (size_t i = 0; i < cands.size(); ++i) {
+            index[cands[i]] = int16_t(i);
+            boards[cands[i] % 9 + 1] |= CellBit(cands[i] / 9);
+        }
         std::vector<int> first(n + 1), edges;
         edges.reserve(size_t(n) * 12);
         for (int v = 0; v < n; ++v) {
@@ -581,9 +585,8 @@ class CStaticClosure {
             const int cand = cands[v / 2], cell = cand / 9, d = cand % 9 + 1;
             const unsigned mask = ctx.grid.masks[cell];
             if ((v & 1) != 0) {
-                for (uint8_t peer : kCellPeers[cell]) {
-                    if ((ctx.grid.masks[peer] >> d & 1) != 0)
-                        edges.push_back(2 * index[9 * peer + d - 1]);
+                for (Bits b = kPeerBits[cell] & boards[d]; b != 0; b &= b - 1) {
+                    edges.push_back(2 * index[9 * LowestCell(b) + d - 1]);
                 }
                 for (unsigned m = y ? mask & ~(1u << d) : 0; m != 0; m &= m - 1) {
                     edges.push_back(2 * index[9 * cell + std::countr_zero(m) - 1]);
