@@ -578,46 +578,59 @@ class CStaticClosure {
             index[cands[i]] = int16_t(i);
             boards[cands[i] % 9 + 1] |= CellBit(cands[i] / 9);
         }
-        std::vector<int> first(n + 1), edges;
-        edges.reserve(size_t(n) * 12);
+        m_words = (n + 63) / 64;
+        m_comp.assign(n, -1);
+        // A node off leads on only along a strong link, and most have none: those lead
+        // nowhere, get no row and stay out of the search, and a row that reaches one sets
+        // its bit. That halves the closure's cost.
+        int rows = n / 2;
+        for (int i = 0; i < n / 2; ++i) {
+            const int cell = cands[i] / 9, d = cands[i] % 9 + 1;
+            bool strong = y && Count(ctx.grid.masks[cell]) == 2;
+            const CCellUnits& units = kCellUnits[cell];
+            for (int u : {int(units.box), int(units.row), int(units.column)}) {
+                strong |= x && Count(ctx.up.pos[u][d]) == 2;
+            }
+            if (strong) {
+                ++rows;
+            } else {
+                m_comp[2 * i] = kSink;
+            }
+        }
+        // Each node's links: to nodes with a row in `edges`, to those without in `ends`.
+        std::vector<int> first(n + 1), edges, firstEnd(n + 1), ends;
+        edges.reserve(size_t(n) * 4);
+        ends.reserve(size_t(n) * 8);
+        auto link = [&](int w) { (m_comp[w] == kSink ? ends : edges).push_back(w); };
         for (int v = 0; v < n; ++v) {
             first[v] = int(edges.size());
+            firstEnd[v] = int(ends.size());
             const int cand = cands[v / 2], cell = cand / 9, d = cand % 9 + 1;
             const unsigned mask = ctx.grid.masks[cell];
             if ((v & 1) != 0) {
                 for (Bits b = kPeerBits[cell] & boards[d]; b != 0; b &= b - 1) {
-                    edges.push_back(2 * index[9 * LowestCell(b) + d - 1]);
+                    link(2 * index[9 * LowestCell(b) + d - 1]);
                 }
                 for (unsigned m = y ? mask & ~(1u << d) : 0; m != 0; m &= m - 1) {
-                    edges.push_back(2 * index[9 * cell + std::countr_zero(m) - 1]);
+                    link(2 * index[9 * cell + std::countr_zero(m) - 1]);
                 }
                 continue;
             }
+            if (m_comp[v] == kSink) continue;
             if (y && Count(mask) == 2) {
                 const int e = std::countr_zero(mask & ~(1u << d));
-                edges.push_back(2 * index[9 * cell + e - 1] + 1);
+                link(2 * index[9 * cell + e - 1] + 1);
             }
             const CCellUnits& units = kCellUnits[cell];
             for (int u : {int(units.box), int(units.row), int(units.column)}) {
                 const unsigned pos = ctx.up.pos[u][d];
                 if (!x || Count(pos) != 2) continue;
                 const auto [a, b] = PairCells(u, pos);
-                edges.push_back(2 * index[9 * (a == cell ? b : a) + d - 1] + 1);
+                link(2 * index[9 * (a == cell ? b : a) + d - 1] + 1);
             }
         }
         first[n] = int(edges.size());
-        m_words = (n + 63) / 64;
-        m_comp.assign(n, -1);
-        // Most nodes off lead nowhere (no strong link): they get no row, and a row that
-        // reaches one sets its bit, which halves the closure's cost.
-        int rows = 0;
-        for (int v = 0; v < n; ++v) {
-            if (first[v] == first[v + 1]) {
-                m_comp[v] = kSink;
-            } else {
-                ++rows;
-            }
-        }
+        firstEnd[n] = int(ends.size());
         m_rows.assign(size_t(rows) * m_words, 0);
         std::vector<int> order(n, -1), low(n), stack;
         std::vector<std::pair<int, int>> frames;  // node, next edge
@@ -631,7 +644,6 @@ class CStaticClosure {
                 const int v = frames.back().first;
                 if (frames.back().second < first[v + 1]) {
                     const int w = edges[frames.back().second++];
-                    if (m_comp[w] == kSink) continue;
                     if (order[w] < 0) {
                         order[w] = low[w] = counter++;
                         stack.push_back(w);
@@ -657,12 +669,12 @@ class CStaticClosure {
                     row[stack[bottom] / 64] |= uint64_t(1) << (stack[bottom] % 64);
                 } while (stack[bottom] != v);
                 for (size_t s = bottom; s < top; ++s) {
-                    for (int e = first[stack[s]]; e < first[stack[s] + 1]; ++e) {
+                    const int member = stack[s];
+                    for (int e = firstEnd[member]; e < firstEnd[member + 1]; ++e) {
+                        row[ends[e] / 64] |= uint64_t(1) << (ends[e] % 64);
+                    }
+                    for (int e = first[member]; e < first[member + 1]; ++e) {
                         const int other = m_comp[edges[e]];
-                        if (other == kSink) {
-                            row[edges[e] / 64] |= uint64_t(1) << (edges[e] % 64);
-                            continue;
-                        }
                         if (other == comp) continue;
                         const uint64_t* from = &m_rows[size_t(other) * m_words];
                         for (int i = 0; i < m_words; ++i) row[i] |= from[i];
