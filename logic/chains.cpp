@@ -199,7 +199,7 @@ class CPropagator {
             }
         }
         // The places left in each unit are kept as masks, not counted over the unit's
-        // cells: counting was most of the time of following an assumption with causes.
+        // cells: that saved 6 % of the instructions on every 30th puzzle of top1465.
         const CCellUnits& units = kCellUnits[cell];
         const int r = cell / 9, c = cell % 9;
         const std::array<std::pair<int, int>, 3> where = {
@@ -281,9 +281,8 @@ inline constexpr std::array<Bits, kUnitCount> kUnitBits = [] {
 }();
 
 // Depth-first search for solutions on bit boards, naked and hidden singles placed as it
-// goes. The nested rungs ask it once per step, on grids whose hardest part is still
-// ahead: a plain search on candidate masks with naked singles only took a third of the
-// time of the forum's hardest puzzles.
+// goes, a cell with the fewest candidates tried first. The nested rungs ask it once per
+// step that nests, on grids whose hardest part is still ahead.
 class CSolutionCounter {
   public:
     explicit CSolutionCounter(const CCandidateGrid& grid) {
@@ -448,7 +447,7 @@ class CFastPropagator {
             placed = true;
         }
         // A unit where the digit is assigned keeps that one place; skipping those units
-        // halves the hidden singles' cost once an assumption has placed a few digits.
+        // saved 3 % of the instructions on every 30th puzzle of top1465.
         for (int d = 1; d <= 9; ++d) {
             for (unsigned open = m_open[d] & ~m_done[d]; open != 0; open &= open - 1) {
                 const Bits places = m_cand[d] & kUnitBits[std::countr_zero(open)];
@@ -582,7 +581,7 @@ class CStaticClosure {
         m_comp.assign(n, -1);
         // A node off leads on only along a strong link, and most have none: those lead
         // nowhere, get no row and stay out of the search, and a row that reaches one sets
-        // its bit. That halves the closure's cost.
+        // its bit. That cut the closure's cost by a fifth.
         int rows = n / 2;
         for (int i = 0; i < n / 2; ++i) {
             const int cell = cands[i] / 9, d = cands[i] % 9 + 1;
@@ -872,8 +871,8 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly) {
 // Whether `d` placed in `cell`, followed on its own board (a unit left with one place of
 // d takes it), leaves a unit without a place for d or two placements that see each other:
 // the same closure as CPropagator's nishio mode, which then follows only the few that
-// contradict to count their chains. Following every candidate with causes was a tenth of
-// the time on top1465.
+// contradict to count their chains. Following every candidate with causes (with the few
+// forcing chains') was 9 % of the instructions on every 30th puzzle of top1465.
 bool NishioContradicts(const CContext& ctx, Bits board, int cell, int d) {
     Bits placed = CellBit(cell), left = (board & ~kPeerBits[cell]) | CellBit(cell);
     for (bool changed = true; changed;) {
@@ -961,8 +960,8 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
         }
         // A candidate off is its only alternative on, where it has one (the other candidate
         // of its cell, the other place of its digit in a unit): the first singles make the
-        // two assumptions one grid, so they end alike. A third to a half of the candidates
-        // have one.
+        // two assumptions one grid, so they end alike. That saved 9 % of the instructions on
+        // every 30th puzzle of top1465.
         for (int cand : cands) {
             if (ctx.stop.stop_requested()) return std::nullopt;
             const int alternative = OnlyAlternative(ctx, cand);
