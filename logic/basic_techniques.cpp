@@ -348,7 +348,7 @@ std::optional<CStep> EmptyRectangle(const CCandidateGrid& grid, const Positions&
                 if ((inBox & ~kCross[h]) != 0) continue;
                 for (int line = 0; line < 18; ++line) {
                     if (Count(up.pos[line][d]) != 2) continue;
-                    const std::array<uint8_t, 2> ends = PairCells(line, up.pos[line][d]);
+                    const std::vector<uint8_t> ends = UnitCells(line, up.pos[line][d]);
                     if (kCellUnits[ends[0]].box == box || kCellUnits[ends[1]].box == box) continue;
                     const int heart = kUnitCells[box][h];
                     const CCellUnits& hu = kCellUnits[heart];
