@@ -73,44 +73,6 @@ bool IsSolved(const CCandidateGrid& grid) {
     return std::find(grid.values.begin(), grid.values.end(), 0) == grid.values.end();
 }
 
-// Plain depth-first search over the candidates, fewest first, singles placed as it goes.
-int CountFrom(CCandidateGrid& grid, int limit) {
-    for (;;) {
-        int best = -1, bestCount = 10;
-        bool placed = false;
-        for (int cell = 0; cell < kCellCount; ++cell) {
-            if (grid.values[cell] != 0) continue;
-            const int n = Count(grid.masks[cell]);
-            if (n == 0) return 0;
-            if (n == 1) {
-                const int d = std::countr_zero(grid.masks[cell]);
-                grid.values[cell] = uint8_t(d);
-                grid.masks[cell] = 0;
-                ClearPeers(grid, cell, d);
-                placed = true;
-            } else if (n < bestCount) {
-                best = cell;
-                bestCount = n;
-            }
-        }
-        if (placed) {
-            if (IsBroken(grid)) return 0;
-            continue;
-        }
-        if (best < 0) return 1;
-        int found = 0;
-        for (unsigned bits = grid.masks[best]; bits != 0 && found < limit; bits &= bits - 1) {
-            CCandidateGrid next = grid;
-            const int d = std::countr_zero(bits);
-            next.values[best] = uint8_t(d);
-            next.masks[best] = 0;
-            ClearPeers(next, best, d);
-            found += CountFrom(next, limit - found);
-        }
-        return found;
-    }
-}
-
 }  // namespace
 
 CUnitPositions::CUnitPositions(const CCandidateGrid& grid) {
@@ -152,12 +114,6 @@ bool IsBroken(const CCandidateGrid& grid) {
         if ((placed | possible) != kAllDigits) return true;
     }
     return false;
-}
-
-int CountCandidateSolutions(const CCandidateGrid& grid, int limit) {
-    if (IsBroken(grid)) return 0;
-    CCandidateGrid copy = grid;
-    return CountFrom(copy, limit);
 }
 
 int ChainLengthBonus(int complexity) {

@@ -66,7 +66,7 @@ std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique la
 std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop,
                                    int maxLevel = INT_MAX);
 
-// Up to two solutions of `grid` as its candidates allow, counted by plain search: the check
+// Up to `limit` solutions of `grid` as its candidates allow, counted by search: the check
 // that lets the nested chains stop on a grid they could never finish.
 int CountCandidateSolutions(const CCandidateGrid& grid, int limit = 2);
 

@@ -103,6 +103,14 @@ const CTechniqueCase kTechniqueCases[] = {
      CTechnique::kForcingChain, "Forcing Chain: r2c5<>9 (r2c5#9)", 72},
     {"006401500300509001000030000205000703030040020670000058060907080000050000002304900",
      CTechnique::kDynamicForcingChain, "Dynamic Forcing Chain: r3c8<>6 (r3c8#6)", 88},
+    {"040062000900000020026300480000004870007000600052800000085001360030000008000530010",
+     CTechnique::kNishio, "Nishio Forcing Chain: r7c1<>7 (r7c1#7)", 77},
+    {"700000810040008200000206003000320900200804007003067000800602000009500080051000002",
+     CTechnique::kCellForcingChain, "Cell Forcing Chain: r1c4<>9 (r7c5#1 r7c5#4 r7c5#9)", 85},
+    {"200000040009000510000203090300400100000386000004002005060507000013000200070000003",
+     CTechnique::kRegionForcingChain, "Region Forcing Chain: r4c9<>9 (r5c2#9 r5c7#9 r5c9#9)", 84},
+    {"000000008003000400090020060000079000000061200060502070008000500010000020405000003",
+     CTechnique::kNestedForcingChain, "Nested Forcing Chain: r3c6<>5 (r3c6#5)", 96},
 };
 
 TEST(Logic, EachTechniqueFindsItsStep) {
@@ -202,6 +210,24 @@ TEST(Logic, RatingIsTheHardestStepOfThePath) {
     EXPECT_EQ(RatePuzzle(start).rating, rating.rating);
 }
 
+// A puzzle rated 11.4, by chains nested several levels deep, rated to the end,
+// every step agreeing with the solution: what the nested rungs remember of the easier
+// stages on each grid must keep the stages apart, or the path stalls.
+TEST(Logic, DeeplyNestedChainsFinishThePath) {
+    const CCandidateGrid start = Candidates(
+        "980760500740500000005009070870000003060002000004800600408900700000050009000000010");
+    const CRating rating = RatePuzzle(start, true);
+    ASSERT_EQ(rating.outcome, CRating::kRated);
+    EXPECT_EQ(rating.rating, 114);
+    const PuzzleGrid solution = SolutionOf(start);
+    CCandidateGrid grid = start;
+    for (const CStep& step : rating.path) {
+        EXPECT_EQ(CheckStep(step, solution), "") << FormatStep(step);
+        ApplyStep(grid, step);
+    }
+    EXPECT_EQ(grid.values, solution);
+}
+
 TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
     for (const char* file : {"none.txt", "conflicting.txt", "multiple.txt", "near-empty.txt"}) {
         for (const CCorpusEntry& entry : ReadCorpus(file)) {
@@ -211,6 +237,28 @@ TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
             const CRating rating = RatePuzzle(*grid);
             EXPECT_EQ(rating.outcome,
                       entry.count == 0 ? CRating::kNoSolution : CRating::kSeveralSolutions);
+        }
+    }
+}
+
+// The count that decides whether the nested chains may run, on the corpus as given and with
+// a candidate struck out: the solution's own digit (none left) or one no solution uses.
+TEST(Logic, CandidateGridsAreCountedAsTheirCandidatesAllow) {
+    for (const std::string& file : CorpusFiles()) {
+        for (const CCorpusEntry& entry : ReadCorpus(file)) {
+            SCOPED_TRACE(entry.file + ":" + std::to_string(entry.line));
+            std::optional<CCandidateGrid> grid = CCandidateGrid::FromGivens(entry.puzzle);
+            if (!grid) continue;  // a cell above 9
+            EXPECT_EQ(logic::CountCandidateSolutions(*grid), std::min(entry.count, 2));
+            if (entry.count != 1) continue;
+            const int cell =
+                int(std::find(grid->values.begin(), grid->values.end(), 0) - grid->values.begin());
+            const int digit = entry.solution[cell] - '0';
+            CCandidateGrid struck = *grid;
+            struck.masks[cell] &= uint16_t(~(1u << digit));
+            EXPECT_EQ(logic::CountCandidateSolutions(struck), 0);
+            struck.masks[cell] = uint16_t(1u << digit);
+            EXPECT_EQ(logic::CountCandidateSolutions(struck), 1);
         }
     }
 }
