@@ -158,18 +158,6 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
     return std::nullopt;
 }
 
-// Subsets of `size` of the 9 bits of `available`, in ascending order of their bits.
-template <typename F>
-bool ForSubsets(unsigned available, int size, F&& f) {
-    if (Count(available) < size) return false;
-    // The subsets of `available` in ascending order: (s - available) & available steps to
-    // the next one.
-    for (unsigned s = (0u - available) & available; s != 0; s = (s - available) & available) {
-        if (Count(s) == size && f(s)) return true;
-    }
-    return false;
-}
-
 // A hidden set of `size` digits in a unit: as many digits confined to as many cells. With
 // `direct`, only one that leaves another digit a hidden single in the unit, which it places.
 std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, int size,
@@ -971,11 +959,14 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kJellyfish) && (step = Fish(grid, up, 4))) return step;
     if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false))) return step;
     if (within(T::kHiddenQuad) && (step = CStrongLinkSearch(grid, up, 3).Run())) return step;
+    if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3))) return step;
     if (within(T::kBivalueUniversalGrave) && (step = BivalueUniversalGrave(grid, up))) return step;
     if (within(T::kBivalueUniversalGrave) && (step = CStrongLinkSearch(grid, up, 4).Run())) {
         return step;
     }
+    if (within(T::kBivalueUniversalGrave) && (step = FindAlsWing(grid, 4))) return step;
     if (within(T::kAlignedPairExclusion) && (step = AlignedPairExclusion(grid))) return step;
+    if (within(T::kAlignedPairExclusion) && (step = FindAlsWing(grid, 5))) return step;
 
     return std::nullopt;
 }

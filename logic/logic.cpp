@@ -52,6 +52,10 @@ constexpr std::array<CTechniqueInfo, kTechniqueCount> kTechniques = {{
     {"Dynamic Forcing Chain", 85},
     {"Nested Forcing Chain", 90},
     {"Turbot Fish", 40},
+    {"WXYZ-Wing", 55},
+    {"VWXYZ-Wing", 62},
+    {"UVWXYZ-Wing", 66},
+    {"TUVWXYZ-Wing", 75},
 }};
 
 std::string CandidateText(const CCandidate& c, std::string_view relation) {

@@ -35,6 +35,18 @@ inline int Count(unsigned bits) {
     return kBitCount[bits & 1023];
 }
 
+// Subsets of `size` of the 9 bits of `available`, in ascending order of their bits.
+template <typename F>
+bool ForSubsets(unsigned available, int size, F&& f) {
+    if (Count(available) < size) return false;
+    // The subsets of `available` in ascending order: (s - available) & available steps to
+    // the next one.
+    for (unsigned s = (0u - available) & available; s != 0; s = (s - available) & available) {
+        if (Count(s) == size && f(s)) return true;
+    }
+    return false;
+}
+
 // The two cells of unit `u` that `places`, a mask of exactly two of its nine places, names
 // (a conjugate pair). The min is never taken; it shows GCC 14, which warns otherwise, that
 // the second place is below nine.
@@ -59,6 +71,11 @@ std::optional<CStep> FindBasicStep(const CCandidateGrid& grid);
 // The eliminations the techniques up to `last` find on `grid`, all of them from the first
 // technique that finds any; used by the nested chains on grids they assume. Empty when none.
 std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique last);
+
+// The wings of a two-candidate cell and an almost locked set of `size` cells of one unit
+// (3 to 6: the WXYZ- to the TUVWXYZ-wing): the easiest, the one removing the most among the
+// easiest. nullopt when there is none.
+std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size);
 
 // The chain techniques, from X-chains up: the easiest step of the first rung that finds
 // one, nesting at most `maxLevel` deep. nullopt when stopped, or when no rung finds any;
