@@ -853,37 +853,6 @@ std::optional<CStep> UniqueRectangleOrLoop(const CCandidateGrid& grid, const Pos
     return rectangle;
 }
 
-// Bivalue universal grave, type 1: every empty cell but one holds two candidates and every
-// digit has two places in each unit but for one digit of that cell, which must go there.
-std::optional<CStep> BivalueUniversalGrave(const CCandidateGrid& grid, const Positions& up) {
-    int extraCell = -1;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        const int n = Count(grid.masks[cell]);
-        if (grid.values[cell] != 0 || n == 2) continue;
-        if (n != 3 || extraCell >= 0) return std::nullopt;
-        extraCell = cell;
-    }
-    if (extraCell < 0) return std::nullopt;
-    const CCellUnits& units = kCellUnits[extraCell];
-    for (unsigned m = grid.masks[extraCell]; m != 0; m &= m - 1) {
-        const int x = std::countr_zero(m);
-        bool grave = true;
-        for (int u = 0; u < kUnitCount && grave; ++u) {
-            const bool own = u == units.row || u == units.column || u == units.box;
-            for (int d = 1; d <= 9 && grave; ++d) {
-                const int n = Count(up.pos[u][d]);
-                grave = n == 0 || n == (own && d == x ? 3 : 2);
-            }
-        }
-        if (!grave) continue;
-        CStep step = MakeStep(CTechnique::kBivalueUniversalGrave);
-        step.cells = {uint8_t(extraCell)};
-        step.placements = {Cand(extraCell, x)};
-        return step;
-    }
-    return std::nullopt;
-}
-
 // Aligned pair exclusion: two cells that share a unit; a digit of one goes when every digit
 // of the other beside it either repeats it in their unit or leaves a cell both see with no
 // candidate.
@@ -960,7 +929,8 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false))) return step;
     if (within(T::kHiddenQuad) && (step = CStrongLinkSearch(grid, up, 3).Run())) return step;
     if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3))) return step;
-    if (within(T::kBivalueUniversalGrave) && (step = BivalueUniversalGrave(grid, up))) return step;
+    if (within(T::kBivalueUniversalGrave) && (step = FindBivalueUniversalGrave(grid, up)))
+        return step;
     if (within(T::kBivalueUniversalGrave) && (step = CStrongLinkSearch(grid, up, 4).Run())) {
         return step;
     }

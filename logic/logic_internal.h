@@ -72,6 +72,10 @@ std::optional<CStep> FindBasicStep(const CCandidateGrid& grid);
 // technique that finds any; used by the nested chains on grids they assume. Empty when none.
 std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique last);
 
+// The bivalue universal grave, types 1 to 4 (bug.cpp): the first that applies.
+std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
+                                               const CUnitPositions& up);
+
 // The wings of a two-candidate cell and an almost locked set of `size` cells of one unit
 // (3 to 6: the WXYZ- to the TUVWXYZ-wing): the easiest, the one removing the most among the
 // easiest. nullopt when there is none.
