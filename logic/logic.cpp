@@ -250,7 +250,17 @@ std::string FormatStep(const CStep& step) {
 std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
     if (auto step = FindBasicStep(grid)) return step;
-    return FindChainStep(grid, stop);
+    std::optional<CStep> chain = FindChainStep(grid, stop);
+    // The rated collections' rater tries the TUVWXYZ-wing and aligned triple exclusion (7.5)
+    // after the chains of one assumption and before nishio: a step of the rungs above those
+    // gives way to them.
+    if (!chain || chain->technique == CTechnique::kXChain ||
+        chain->technique == CTechnique::kForcingChain) {
+        return chain;
+    }
+    if (auto step = FindAlsWing(grid, 6)) return step;
+    if (auto step = FindAlignedTripleExclusion(grid)) return step;
+    return chain;
 }
 
 void ApplyStep(CCandidateGrid& grid, const CStep& step) {

@@ -120,6 +120,11 @@ const CTechniqueCase kTechniqueCases[] = {
      54},
     {"200060908007400000801023540002000080608050104070000600086310409000009800109040003",
      CTechnique::kForcingChain, "Forcing Chain: r1c8<>3 (r1c8#3)", 71},
+    {"060900500000700009700060104300400021090000040120003008603040007900006000001007030",
+     CTechnique::kAlignedTripleExclusion,
+     "Aligned Triple Exclusion: r9c7<>9 (r7c2#5 r7c2#8 r9c7#4 r9c7#6 r9c7#8 r8c9#2 r8c9#5 "
+     "r7c7#2 r7c7#8 r7c7#9 r7c8#5 r7c8#9)",
+     75},
     {"006401500300509001000030000205000703030040020670000058060907080000050000002304900",
      CTechnique::kDynamicForcingChain, "Dynamic Forcing Chain: r3c8<>6 (r3c8#6)", 88},
 };
