@@ -251,13 +251,16 @@ std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
     if (auto step = FindBasicStep(grid)) return step;
     std::optional<CStep> chain = FindChainStep(grid, stop);
-    // The rated collections' rater tries the TUVWXYZ-wing and aligned triple exclusion (7.5)
-    // after the chains of one assumption and before nishio: a step of the rungs above those
-    // gives way to them.
-    if (!chain || chain->technique == CTechnique::kXChain ||
-        chain->technique == CTechnique::kForcingChain) {
-        return chain;
+    if (!chain) return chain;
+    // The rated collections' rater counts the Y-cycles among the chains of one assumption,
+    // taking the easiest of them all, and tries the TUVWXYZ-wing and aligned triple exclusion
+    // (7.5) after those and before nishio: a step of the rungs above gives way to them.
+    const bool oneAssumption =
+        chain->technique == CTechnique::kXChain || chain->technique == CTechnique::kForcingChain;
+    if (std::optional<CStep> cycle = FindYCycle(grid)) {
+        if (!oneAssumption || cycle->rating < chain->rating) return cycle;
     }
+    if (oneAssumption) return chain;
     if (auto step = FindAlsWing(grid, 6)) return step;
     if (auto step = FindAlignedTripleExclusion(grid)) return step;
     return chain;

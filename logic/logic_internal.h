@@ -84,6 +84,9 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size);
 // Aligned triple exclusion (triple_exclusion.cpp): the first found, or nullopt.
 std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid);
 
+// The easiest Y-cycle (y_cycles.cpp), or nullopt.
+std::optional<CStep> FindYCycle(const CCandidateGrid& grid);
+
 // The chain techniques, from X-chains up: the easiest step of the first rung that finds
 // one, nesting at most `maxLevel` deep. nullopt when stopped, or when no rung finds any;
 // without a limit that happens only on a grid without exactly one solution.
