@@ -936,7 +936,6 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     }
     if (within(T::kBivalueUniversalGrave) && (step = FindAlsWing(grid, 4))) return step;
     if (within(T::kAlignedPairExclusion) && (step = AlignedPairExclusion(grid))) return step;
-    if (within(T::kAlignedPairExclusion) && (step = FindAlsWing(grid, 5))) return step;
 
     return std::nullopt;
 }

@@ -54,8 +54,6 @@ constexpr std::array<CTechniqueInfo, kTechniqueCount> kTechniques = {{
     {"Turbot Fish", 40},
     {"WXYZ-Wing", 55},
     {"VWXYZ-Wing", 62},
-    {"UVWXYZ-Wing", 66},
-    {"TUVWXYZ-Wing", 75},
 }};
 
 std::string CandidateText(const CCandidate& c, std::string_view relation) {
@@ -253,15 +251,14 @@ std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token
     std::optional<CStep> chain = FindChainStep(grid, stop);
     if (!chain) return chain;
     // The rated collections' rater counts the Y-cycles among the chains of one assumption,
-    // taking the easiest of them all, and tries the TUVWXYZ-wing and aligned triple exclusion
-    // (7.5) after those and before nishio: a step of the rungs above gives way to them.
+    // taking the easiest of them all, and tries aligned triple exclusion (7.5) after those and
+    // before nishio: a step of the rungs above gives way to them.
     const bool oneAssumption =
         chain->technique == CTechnique::kXChain || chain->technique == CTechnique::kForcingChain;
     if (std::optional<CStep> cycle = FindYCycle(grid)) {
         if (!oneAssumption || cycle->rating < chain->rating) return cycle;
     }
     if (oneAssumption) return chain;
-    if (auto step = FindAlsWing(grid, 6)) return step;
     if (auto step = FindAlignedTripleExclusion(grid)) return step;
     return chain;
 }

@@ -77,7 +77,7 @@ std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
                                                const CUnitPositions& up);
 
 // The wings of a two-candidate cell and an almost locked set of `size` cells of one unit
-// (3 to 6: the WXYZ- to the TUVWXYZ-wing): the easiest, the one removing the most among the
+// (3: the WXYZ-wing, 4: the VWXYZ-wing): the easiest, the one removing the most among the
 // easiest. nullopt when there is none.
 std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size);
 

@@ -6,9 +6,10 @@
 // hold exactly their n + 1 digits: x goes like z, and each other digit of the set from the
 // cells seeing all its places in the set.
 //
-// The rated collections' rater names them by their size (n = 3 a WXYZ-wing, 4 VWXYZ, 5 UVWXYZ,
-// 6 TUVWXYZ; the XYZ-wing is n = 2) and values them 5.5, 6.2, 6.6 and 7.5, the first two a
-// tenth or two more when the set's largest cell is of middling size.
+// The rated collections' rater names them by their size (n = 3 a WXYZ-wing, 4 a VWXYZ-wing;
+// the XYZ-wing is n = 2) and values them 5.5 and 6.2, a tenth or two more when the set's
+// largest cell is of middling size. The larger ones its newer versions know (UVWXYZ 6.6,
+// TUVWXYZ 7.5) are not in the collections' ratings: with them velmo agreed less.
 //
 // u is a unit, i a cell's index in its unit, d a digit, als the set's cells.
 #include <vector>
@@ -24,7 +25,7 @@ CCandidate Cand(int cell, int d) {
 }
 
 struct CSet {
-    std::array<int, 6> cells{};
+    std::array<int, 4> cells{};
     int size = 0;
     unsigned digits = 0;
 
@@ -46,16 +47,7 @@ struct CSet {
 // The wing's value in tenths, by the set's size and the candidates of its largest cell:
 // the sizes at either end of what the set allows are easier to see than the middle ones.
 int WingRating(int size, int largest) {
-    switch (size) {
-        case 3:
-            return 55 + 1 - std::abs(3 - largest);
-        case 4:
-            return 62 + 2 - std::abs(3 - largest);
-        case 5:
-            return 66;
-        default:
-            return 75;
-    }
+    return size == 3 ? 55 + 1 - std::abs(3 - largest) : 62 + 2 - std::abs(3 - largest);
 }
 
 // Removes `d` from the cells outside the set and the pincer that see every cell of the set
@@ -80,8 +72,7 @@ void SeenByAll(const CCandidateGrid& grid, const CSet& als, int pincer, int d, b
 }  // namespace
 
 std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size) {
-    static constexpr CTechnique kTechnique[] = {CTechnique::kWXYZWing, CTechnique::kVWXYZWing,
-                                                CTechnique::kUVWXYZWing, CTechnique::kTUVWXYZWing};
+    static constexpr CTechnique kTechnique[] = {CTechnique::kWXYZWing, CTechnique::kVWXYZWing};
     std::array<int, kCellCount> pincers{};
     int pincerCount = 0;
     for (int cell = 0; cell < kCellCount; ++cell) {

@@ -110,11 +110,6 @@ const CTechniqueCase kTechniqueCases[] = {
      "VWXYZ-Wing: r3c2<>2 (r6c2#2 r6c2#7 r1c2#2 r1c2#6 r2c2#2 r2c2#6 r2c2#7 r2c2#9 r2c3#2 "
      "r2c3#8 r2c3#9 r3c3#2 r3c3#8)",
      63},
-    {"037000020406008001000100075090301200000060000003402060380007000700500104040000780",
-     CTechnique::kUVWXYZWing,
-     "UVWXYZ-Wing: r1c4<>6 (r9c4#2 r9c4#6 r1c9#6 r1c9#8 r4c9#7 r4c9#8 r5c9#3 r5c9#9 r6c9#7 "
-     "r6c9#9 r9c9#2 r9c9#3)",
-     66},
     {"400003009050607080000590000120000890003000100097000024000068000030905070900400005",
      CTechnique::kXChain, "X-Chain: r4c3<>4, r7c2<>4 (r5c2#4 r5c5#4 r2c5#4 r2c7#4 r8c7#4 r8c3#4)",
      54},

@@ -46,8 +46,6 @@ constexpr std::array<const char*, kTechniqueCount> kNames = {
     QT_TRANSLATE_NOOP("Technique", "多宝鱼"),              // turbot fish, skyscraper, kite
     QT_TRANSLATE_NOOP("Technique", "WXYZ翼"),              // WXYZ-wing
     QT_TRANSLATE_NOOP("Technique", "VWXYZ翼"),             // VWXYZ-wing
-    QT_TRANSLATE_NOOP("Technique", "UVWXYZ翼"),            // UVWXYZ-wing
-    QT_TRANSLATE_NOOP("Technique", "TUVWXYZ翼"),           // TUVWXYZ-wing
 };
 // clang-format on
 static_assert(kNames.back() != nullptr, "a technique without a name");
