@@ -412,11 +412,15 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
 }
 
 // Chains of three or four strong links on one digit (the rated collections' rater tries
-// them after the hidden quad and after the bivalue universal grave): units where the digit
-// has two places, each link's far place seeing the next link's near one, so one of the
-// chain's two ends holds the digit and a cell seeing both loses it. Valued 5.4 and 5.8 by
-// the number of links, a tenth more when the links mix a box or the two kinds of line, two
-// when they mix all three; named as the X-chains they are.
+// them after the hidden quad and after the bivalue universal grave). A strong link is a unit
+// whose places for the digit split into a near and a far part, one of which holds it: two
+// places, or a box whose places lie in one row and one column of it (an empty rectangle),
+// split into those in the row and the rest, or those in the column and the rest. Each link's
+// far part is seen whole by every place of the next link's near part, so the first near part
+// or the last far part holds the digit, and a cell seeing both whole loses it. Valued 5.4
+// and 5.8 by the number of links, a tenth more when the links mix a box or the two kinds of
+// line, two when they mix all three, three when one is an empty rectangle; named as the
+// X-chains they are.
 class CStrongLinkSearch {
   public:
     CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up, int links)
@@ -425,24 +429,42 @@ class CStrongLinkSearch {
     // Fixed arrays, no allocation: this runs before the chains on every step that needs them.
     std::optional<CStep> Run() {
         for (d_ = 1; d_ <= 9; ++d_) {
-            // The links either way round, and those a chain ending at each cell can go on
-            // with.
+            candidates_ = {};
+            for (int cell = 0; cell < kCellCount; ++cell) {
+                if (Has(grid_, cell, d_)) candidates_.Set(cell);
+            }
             linkCount_ = 0;
             for (int u = 0; u < kUnitCount; ++u) {
                 const unsigned pos = up_.pos[u][d_];
-                if (Count(pos) != 2) continue;
-                const auto [a, b] = PairCells(u, pos);
-                oriented_[linkCount_++] = {uint8_t(u), a, b};
-                oriented_[linkCount_++] = {uint8_t(u), b, a};
-            }
-            fromCount_.fill(0);
-            for (int k = 0; k < linkCount_; ++k) {
-                for (uint8_t end : kCellPeers[oriented_[k].a]) {
-                    if (Has(grid_, end, d_)) from_[end][fromCount_[end]++] = uint8_t(k);
+                if (Count(pos) == 2) {
+                    const unsigned first = pos & (0u - pos);
+                    AddLink(u, first, pos & ~first, false);
+                    AddLink(u, pos & ~first, first, false);
+                } else if (u >= 18 && Count(pos) >= 3) {
+                    AddEmptyRectangles(u, pos);
                 }
             }
+            // The links each link's far part lets the chain go on with, found through the
+            // links whose near part starts at each cell it sees.
+            startCount_.fill(0);
+            for (int j = 0; j < linkCount_; ++j) {
+                int first = -1;
+                table_[j].near.ForEach([&](int cell) { first = first < 0 ? cell : first; });
+                starts_[first][startCount_[first]++] = uint8_t(j);
+            }
             for (int k = 0; k < linkCount_; ++k) {
-                chain_[0] = oriented_[k];
+                nextCount_[k] = 0;
+                seen_[k].ForEach([&](int cell) {
+                    for (int i = 0; i < startCount_[cell]; ++i) {
+                        const int j = starts_[cell][i];
+                        if (table_[j].unit != table_[k].unit && table_[j].near.Within(seen_[k])) {
+                            next_[k][nextCount_[k]++] = uint8_t(j);
+                        }
+                    }
+                });
+            }
+            for (int k = 0; k < linkCount_; ++k) {
+                chain_[0] = uint8_t(k);
                 size_ = 1;
                 Extend();
             }
@@ -451,20 +473,45 @@ class CStrongLinkSearch {
     }
 
   private:
+    // Two a unit of two places, four a box of an empty rectangle (its crossing is unique).
+    static constexpr int kMaxLinks = 2 * kUnitCount + 4 * 9;
+
     struct Link {
         uint8_t unit;
-        uint8_t a, b;  // the chain enters at a and leaves at b
+        bool grouped;  // an empty rectangle's box
+        CCells near, far;
     };
 
-    bool Uses(const Link& next) const {
-        for (int i = 0; i < size_; ++i) {
-            const Link& l = chain_[i];
-            if (l.unit == next.unit || l.a == next.a || l.b == next.a || l.a == next.b ||
-                l.b == next.b) {
-                return true;
+    // The cells a unit's places `bits` name.
+    static CCells CellsOf(int u, unsigned bits) {
+        CCells cells;
+        for (; bits != 0; bits &= bits - 1) cells.Set(kUnitCells[u][std::countr_zero(bits)]);
+        return cells;
+    }
+
+    void AddLink(int u, unsigned near, unsigned far, bool grouped) {
+        Link& link = table_[linkCount_];
+        link = {uint8_t(u), grouped, CellsOf(u, near), CellsOf(u, far)};
+        // The cells seeing every place of the far part, outside it.
+        CCells seen = candidates_;
+        link.far.ForEach([&](int cell) { seen = seen & kPeerSets[cell]; });
+        seen_[linkCount_] = seen;
+        ++linkCount_;
+    }
+
+    // A box's places in one row and one column of it, in no single line, crossing at index
+    // h: one link split along the row, one along the column, each either way round.
+    void AddEmptyRectangles(int box, unsigned pos) {
+        for (int h = 0; h < 9; ++h) {
+            const unsigned row = 7u << (h / 3 * 3), column = 0x49u << (h % 3);
+            if ((pos & ~(row | column)) != 0 || (pos & ~row) == 0 || (pos & ~column) == 0) {
+                continue;
+            }
+            for (unsigned part : {pos & row, pos & column}) {
+                AddLink(box, part, pos & ~part, true);
+                AddLink(box, pos & ~part, part, true);
             }
         }
-        return false;
     }
 
     void Extend() {
@@ -472,47 +519,62 @@ class CStrongLinkSearch {
             Offer();
             return;
         }
-        const int end = chain_[size_ - 1].b;
-        for (int i = 0; i < fromCount_[end]; ++i) {
-            const Link& next = oriented_[from_[end][i]];
-            if (Uses(next)) continue;
-            chain_[size_++] = next;
+        const int last = chain_[size_ - 1];
+        for (int i = 0; i < nextCount_[last]; ++i) {
+            const int k = next_[last][i];
+            if (Uses(k)) continue;
+            chain_[size_++] = uint8_t(k);
             Extend();
             --size_;
         }
     }
 
+    bool Uses(int k) const {
+        const Link& next = table_[k];
+        for (int i = 0; i < size_; ++i) {
+            const Link& l = table_[chain_[i]];
+            if (l.unit == next.unit || !((l.near | l.far) & (next.near | next.far)).None()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     void Offer() {
         static constexpr int kBase[] = {0, 0, 40, 54, 58};
-        bool box = false, row = false, column = false;
+        bool box = false, row = false, column = false, grouped = false;
+        CCells cells;
         for (int i = 0; i < size_; ++i) {
-            const int u = chain_[i].unit;
-            (u >= 18 ? box : u >= 9 ? column : row) = true;
+            const Link& l = table_[chain_[i]];
+            (l.unit >= 18 ? box : l.unit >= 9 ? column : row) = true;
+            grouped |= l.grouped;
+            cells = cells | l.near | l.far;
         }
-        const int rating = kBase[links_] + (box && row && column     ? 2
+        const int rating = kBase[links_] + (grouped                  ? 3
+                                            : box && row && column   ? 2
                                             : box || (row && column) ? 1
                                                                      : 0);
         if (best_ && best_->rating < rating) return;
-        const int first = chain_[0].a, last = chain_[size_ - 1].b;
-        std::array<uint8_t, kPeerCount> out{};
-        size_t outCount = 0;
-        for (uint8_t cell : kCellPeers[first]) {
-            if (!Has(grid_, cell, d_) || cell == last || !SameUnit(cell, last)) continue;
-            bool inChain = false;
-            for (int i = 0; i < size_; ++i) inChain |= chain_[i].a == cell || chain_[i].b == cell;
-            if (!inChain) out[outCount++] = cell;
+        // Cells seeing the first near part whole, by the same rule as the far parts.
+        CCells seenFirst = candidates_;
+        table_[chain_[0]].near.ForEach([&](int cell) { seenFirst = seenFirst & kPeerSets[cell]; });
+        const CCells out = (seenFirst & seen_[chain_[size_ - 1]]).Without(cells);
+        if (out.None()) return;
+        if (best_ && best_->rating == rating && int(best_->eliminations.size()) >= out.Size()) {
+            return;
         }
-        if (outCount == 0) return;
-        if (best_ && best_->rating == rating && best_->eliminations.size() >= outCount) return;
         CStep step = MakeStep(CTechnique::kXChain);
         step.rating = rating;
         for (int i = 0; i < size_; ++i) {
-            for (int cell : {chain_[i].a, chain_[i].b}) {
-                step.cells.push_back(uint8_t(cell));
-                step.pattern.push_back(Cand(cell, d_));
+            const Link& l = table_[chain_[i]];
+            for (const CCells& part : {l.near, l.far}) {
+                part.ForEach([&](int cell) {
+                    step.cells.push_back(uint8_t(cell));
+                    step.pattern.push_back(Cand(cell, d_));
+                });
             }
         }
-        for (size_t i = 0; i < outCount; ++i) step.eliminations.push_back(Cand(out[i], d_));
+        out.ForEach([&](int cell) { step.eliminations.push_back(Cand(cell, d_)); });
         best_ = std::move(step);
     }
 
@@ -520,11 +582,17 @@ class CStrongLinkSearch {
     const Positions& up_;
     int links_;
     int d_ = 0;
-    std::array<Link, 2 * kUnitCount> oriented_;
+    CCells candidates_;  // the cells where d_ is a candidate
+    std::array<Link, kMaxLinks> table_{};
+    std::array<CCells, kMaxLinks> seen_{};  // per link, the cells seeing its far part whole
+    std::array<std::array<uint8_t, kMaxLinks>, kMaxLinks> next_{};
+    std::array<uint8_t, kMaxLinks> nextCount_{};
+    // Per cell, the links whose near part starts there (a cell starts at most two plain
+    // links, one of each unit holding it, and two of its box's empty rectangle).
+    std::array<std::array<uint8_t, 3 * 2 + 2>, kCellCount> starts_{};
+    std::array<uint8_t, kCellCount> startCount_{};
     int linkCount_ = 0;
-    std::array<std::array<uint8_t, 2 * kUnitCount>, kCellCount> from_;
-    std::array<uint8_t, kCellCount> fromCount_{};
-    std::array<Link, 4> chain_{};
+    std::array<uint8_t, 4> chain_{};
     int size_ = 0;
     std::optional<CStep> best_;
 };

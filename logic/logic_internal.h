@@ -55,6 +55,35 @@ inline std::array<uint8_t, 2> PairCells(int u, unsigned places) {
     return {kUnitCells[u][std::countr_zero(places)], kUnitCells[u][second]};
 }
 
+// A set of cells as two words, cells 0-63 and 64-80: iterated and counted by the word.
+struct CCells {
+    uint64_t lo = 0, hi = 0;
+
+    constexpr void Set(int cell) { (cell < 64 ? lo : hi) |= uint64_t(1) << (cell & 63); }
+    void Reset(int cell) { (cell < 64 ? lo : hi) &= ~(uint64_t(1) << (cell & 63)); }
+    bool operator[](int cell) const { return ((cell < 64 ? lo : hi) >> (cell & 63) & 1) != 0; }
+    bool None() const { return (lo | hi) == 0; }
+    int Size() const { return std::popcount(lo) + std::popcount(hi); }
+    CCells operator&(const CCells& o) const { return {lo & o.lo, hi & o.hi}; }
+    CCells operator|(const CCells& o) const { return {lo | o.lo, hi | o.hi}; }
+    CCells Without(const CCells& o) const { return {lo & ~o.lo, hi & ~o.hi}; }
+    bool Within(const CCells& o) const { return Without(o).None(); }
+    template <typename F>
+    void ForEach(F&& f) const {
+        for (uint64_t w = lo; w != 0; w &= w - 1) f(std::countr_zero(w));
+        for (uint64_t w = hi; w != 0; w &= w - 1) f(64 + std::countr_zero(w));
+    }
+};
+
+// The peers of each cell as a set.
+inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
+    std::array<CCells, kCellCount> sets{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        for (uint8_t peer : kCellPeers[cell]) sets[cell].Set(peer);
+    }
+    return sets;
+}();
+
 // The value of a technique whose value does not depend on the size of its pattern, in tenths.
 int BaseRating(CTechnique technique);
 

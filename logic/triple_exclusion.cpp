@@ -12,24 +12,6 @@ namespace logic {
 
 namespace {
 
-// A set of cells as two words, cells 0-63 and 64-80: iterated and counted by the word.
-struct Cells {
-    uint64_t lo = 0, hi = 0;
-
-    void Set(int cell) { (cell < 64 ? lo : hi) |= uint64_t(1) << (cell & 63); }
-    void Reset(int cell) { (cell < 64 ? lo : hi) &= ~(uint64_t(1) << (cell & 63)); }
-    bool operator[](int cell) const { return ((cell < 64 ? lo : hi) >> (cell & 63) & 1) != 0; }
-    bool None() const { return (lo | hi) == 0; }
-    int Size() const { return std::popcount(lo) + std::popcount(hi); }
-    Cells operator&(const Cells& o) const { return {lo & o.lo, hi & o.hi}; }
-    Cells operator|(const Cells& o) const { return {lo | o.lo, hi | o.hi}; }
-    template <typename F>
-    void ForEach(F&& f) const {
-        for (uint64_t w = lo; w != 0; w &= w - 1) f(std::countr_zero(w));
-        for (uint64_t w = hi; w != 0; w &= w - 1) f(64 + std::countr_zero(w));
-    }
-};
-
 // The candidates of cells a, b, c that some allowed filling uses, or nullopt when every one
 // does: nothing to remove.
 std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
@@ -68,8 +50,8 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
 
 std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
     // For each cell of two or more candidates, the cells of two or three that see it.
-    std::array<Cells, kCellCount> excluders;
-    Cells small, base;
+    std::array<CCells, kCellCount> excluders;
+    CCells small, base;
     for (int cell = 0; cell < kCellCount; ++cell) {
         const int n = Count(grid.masks[cell]);
         if (grid.values[cell] == 0 && n >= 2 && n <= 3) small.Set(cell);
@@ -89,9 +71,9 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
         const int a = bases[i];
         for (size_t j = i + 1; j < bases.size(); ++j) {
             const int b = bases[j];
-            const Cells pair = excluders[a] & excluders[b];
+            const CCells pair = excluders[a] & excluders[b];
             if (pair.Size() < 2) continue;
-            Cells tail = (excluders[a] | excluders[b]) & base;
+            CCells tail = (excluders[a] | excluders[b]) & base;
             tail.Reset(a);
             tail.Reset(b);
             // A triple comes from each of its pairs whose tail holds the third cell: it is
@@ -104,7 +86,7 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
                 if (found) return;
                 if (c < b && c > a && tailOf(a, c, b)) return;
                 if (c < a && (tailOf(c, a, b) || tailOf(c, b, a))) return;
-                const Cells common = pair & excluders[c];
+                const CCells common = pair & excluders[c];
                 if (common.Size() < 2) return;
                 blockers.clear();
                 common.ForEach([&](int e) { blockers.push_back(grid.masks[e]); });
