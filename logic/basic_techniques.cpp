@@ -309,72 +309,11 @@ std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
     return out;
 }
 
-// Empty rectangle, the grouped turbot fish, rated after the plain ones as the rated
-// collections' rater does: a box whose places for a digit (three to five) lie in one row and
-// one column of it, crossing at its heart, and a line with two places, one of which sees
-// the heart's column (or row) outside the box. Either the line's other place holds the
-// digit, or the box's digit is pushed into the heart's row (or column): a cell seeing both
-// that place and the heart, in neither the box nor the line, loses it.
-std::optional<CStep> EmptyRectangle(const CCandidateGrid& grid, const Positions& up) {
-    // The box indexes in the row or column of index h (box index i is at row i / 3, column
-    // i % 3 of the box).
-    static constexpr std::array<unsigned, 9> kCross = [] {
-        std::array<unsigned, 9> cross{};
-        for (int h = 0; h < 9; ++h) {
-            for (int i = 0; i < 9; ++i) {
-                if (i / 3 == h / 3 || i % 3 == h % 3) cross[h] |= 1u << i;
-            }
-        }
-        return cross;
-    }();
-    for (int d = 1; d <= 9; ++d) {
-        for (int box = 18; box < kUnitCount; ++box) {
-            const unsigned inBox = up.pos[box][d];
-            if (Count(inBox) < 3 || Count(inBox) > 5) continue;
-            for (int h = 0; h < 9; ++h) {
-                if ((inBox & ~kCross[h]) != 0) continue;
-                for (int line = 0; line < 18; ++line) {
-                    if (Count(up.pos[line][d]) != 2) continue;
-                    const std::vector<uint8_t> ends = UnitCells(line, up.pos[line][d]);
-                    if (kCellUnits[ends[0]].box == box || kCellUnits[ends[1]].box == box) continue;
-                    const int heart = kUnitCells[box][h];
-                    const CCellUnits& hu = kCellUnits[heart];
-                    for (int i = 0; i < 2; ++i) {
-                        const int start = ends[i], bridge = ends[1 - i];
-                        const CCellUnits& bu = kCellUnits[bridge];
-                        // The unit bridge shares with the heart, which must be neither the
-                        // line nor the box.
-                        const int shared = bu.column == hu.column ? bu.column
-                                           : bu.row == hu.row     ? bu.row
-                                                                  : -1;
-                        if (shared < 0 || shared == line) continue;
-                        std::vector<CCandidate> out;
-                        for (const CCandidate& c : SeenByAll(grid, d, {start, heart})) {
-                            const CCellUnits& cu = kCellUnits[c.cell];
-                            if (cu.box != box && cu.row != line && cu.column != line) {
-                                out.push_back(c);
-                            }
-                        }
-                        if (out.empty()) continue;
-                        CStep step = MakeStep(CTechnique::kTurbotFish, box);
-                        step.rating = 43;
-                        step.cells = {uint8_t(start), uint8_t(bridge)};
-                        for (uint8_t cell : UnitCells(box, inBox)) step.cells.push_back(cell);
-                        for (uint8_t cell : step.cells) step.pattern.push_back(Cand(cell, d));
-                        step.eliminations = std::move(out);
-                        return step;
-                    }
-                }
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 // Turbot fish: two units where a digit has only two places, one place of each seeing the
 // other, so one of the two far ends holds the digit and the cells seeing both lose it.
 // Named and valued by the units: two rows or two columns (skyscraper) 4.0, a row and a
-// column (two-string kite) 4.1, a box with either 4.2.
+// column (two-string kite) 4.1, a box with either 4.2. The grouped ones (4.3, the empty
+// rectangle among them) are the strong-link chains of two links, below.
 std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up) {
     std::optional<CStep> best;
     for (int d = 1; d <= 9; ++d) {
@@ -407,20 +346,21 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
             }
         }
     }
-    if (best) return best;
-    return EmptyRectangle(grid, up);
+    return best;
 }
 
-// Chains of three or four strong links on one digit (the rated collections' rater tries
-// them after the hidden quad and after the bivalue universal grave). A strong link is a unit
+// Chains of two, three or four strong links on one digit (the rated collections' rater
+// tries them after the plain turbot fish, the hidden quad and the bivalue universal grave).
+// A strong link is a unit
 // whose places for the digit split into a near and a far part, one of which holds it: two
-// places, or a box whose places lie in one row and one column of it (an empty rectangle),
-// split into those in the row and the rest, or those in the column and the rest. Each link's
-// far part is seen whole by every place of the next link's near part, so the first near part
-// or the last far part holds the digit, and a cell seeing both whole loses it. Valued 5.4
-// and 5.8 by the number of links, a tenth more when the links mix a box or the two kinds of
-// line, two when they mix all three, three when one is an empty rectangle; named as the
-// X-chains they are.
+// places; or, grouped, up to six places split by boxes in a line that crosses only two of
+// them with places, by lines in a box whose places lie in one row and one column of it (an
+// empty rectangle, split into those in the row or the column and the rest) or in only two
+// of its rows or columns. Each link's far part is seen whole by every place of the next
+// link's near part, so the first near part or the last far part holds the digit, and a cell
+// seeing both whole loses it. Valued 4.0, 5.4 and 5.8 by the number of links, a tenth more
+// when the links mix a box or the two kinds of line, two when they mix all three, three
+// when one is grouped; named turbot fish with two links, X-chains with more.
 class CStrongLinkSearch {
   public:
     CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up, int links)
@@ -440,8 +380,8 @@ class CStrongLinkSearch {
                     const unsigned first = pos & (0u - pos);
                     AddLink(u, first, pos & ~first, false);
                     AddLink(u, pos & ~first, first, false);
-                } else if (u >= 18 && Count(pos) >= 3) {
-                    AddEmptyRectangles(u, pos);
+                } else if (Count(pos) >= 3 && Count(pos) <= 6) {
+                    AddGroupedLinks(u, pos);
                 }
             }
             // The links each link's far part lets the chain go on with, found through the
@@ -473,8 +413,9 @@ class CStrongLinkSearch {
     }
 
   private:
-    // Two a unit of two places, four a box of an empty rectangle (its crossing is unique).
-    static constexpr int kMaxLinks = 2 * kUnitCount + 4 * 9;
+    // Two a line; a box four of an empty rectangle (its crossing is unique) and two of each
+    // kind of line.
+    static constexpr int kMaxLinks = 2 * 18 + 8 * 9;
 
     struct Link {
         uint8_t unit;
@@ -499,18 +440,48 @@ class CStrongLinkSearch {
         ++linkCount_;
     }
 
-    // A box's places in one row and one column of it, in no single line, crossing at index
-    // h: one link split along the row, one along the column, each either way round.
-    void AddEmptyRectangles(int box, unsigned pos) {
+    // Both ways round, a link between two parts of the unit's places.
+    void AddPair(int u, unsigned part, unsigned rest) {
+        AddLink(u, part, rest, true);
+        AddLink(u, rest, part, true);
+    }
+
+    // The grouped links of a unit with three to six places `pos`.
+    void AddGroupedLinks(int u, unsigned pos) {
+        // A unit's places in the three boxes of a line, or in the three rows and the three
+        // columns of a box (by index in the unit).
+        static constexpr unsigned kThirds[3] = {0x7, 0x38, 0x1C0};
+        static constexpr unsigned kColumns[3] = {0x49, 0x92, 0x124};
+        auto split = [&](const unsigned(&parts)[3]) {
+            unsigned first = 0, second = 0;
+            for (unsigned part : parts) {
+                if ((pos & part) == 0) continue;
+                if (first == 0) {
+                    first = pos & part;
+                } else if (second == 0) {
+                    second = pos & part;
+                } else {
+                    return;
+                }
+            }
+            if (second != 0) AddPair(u, first, second);
+        };
+        if (u < 18) {
+            split(kThirds);
+            return;
+        }
+        // Two rows or two columns: with three places the same as an empty rectangle.
+        if (Count(pos) >= 4) {
+            split(kThirds);
+            split(kColumns);
+        }
         for (int h = 0; h < 9; ++h) {
-            const unsigned row = 7u << (h / 3 * 3), column = 0x49u << (h % 3);
+            const unsigned row = kThirds[h / 3], column = kColumns[h % 3];
             if ((pos & ~(row | column)) != 0 || (pos & ~row) == 0 || (pos & ~column) == 0) {
                 continue;
             }
-            for (unsigned part : {pos & row, pos & column}) {
-                AddLink(box, part, pos & ~part, true);
-                AddLink(box, pos & ~part, part, true);
-            }
+            AddPair(u, pos & row, pos & ~row);
+            AddPair(u, pos & column, pos & ~column);
         }
     }
 
@@ -563,7 +534,7 @@ class CStrongLinkSearch {
         if (best_ && best_->rating == rating && int(best_->eliminations.size()) >= out.Size()) {
             return;
         }
-        CStep step = MakeStep(CTechnique::kXChain);
+        CStep step = MakeStep(links_ == 2 ? CTechnique::kTurbotFish : CTechnique::kXChain);
         step.rating = rating;
         for (int i = 0; i < size_; ++i) {
             const Link& l = table_[chain_[i]];
@@ -587,9 +558,9 @@ class CStrongLinkSearch {
     std::array<CCells, kMaxLinks> seen_{};  // per link, the cells seeing its far part whole
     std::array<std::array<uint8_t, kMaxLinks>, kMaxLinks> next_{};
     std::array<uint8_t, kMaxLinks> nextCount_{};
-    // Per cell, the links whose near part starts there (a cell starts at most two plain
-    // links, one of each unit holding it, and two of its box's empty rectangle).
-    std::array<std::array<uint8_t, 3 * 2 + 2>, kCellCount> starts_{};
+    // Per cell, the links whose near part starts there: at most two of each line holding
+    // it, eight of its box.
+    std::array<std::array<uint8_t, 2 * 2 + 8>, kCellCount> starts_{};
     std::array<uint8_t, kCellCount> startCount_{};
     int linkCount_ = 0;
     std::array<uint8_t, 4> chain_{};
@@ -989,6 +960,7 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
     if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up))) return step;
+    if (within(T::kHiddenTriple) && (step = CStrongLinkSearch(grid, up, 2).Run())) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up))) return step;
