@@ -434,9 +434,11 @@ class CStrongLinkSearch {
         Link& link = table_[linkCount_];
         link = {uint8_t(u), grouped, CellsOf(u, near), CellsOf(u, far)};
         // The cells seeing every place of the far part, outside it.
-        CCells seen = candidates_;
+        CCells seen = candidates_, seenNear = candidates_;
         link.far.ForEach([&](int cell) { seen = seen & kPeerSets[cell]; });
+        link.near.ForEach([&](int cell) { seenNear = seenNear & kPeerSets[cell]; });
         seen_[linkCount_] = seen;
+        seenNear_[linkCount_] = seenNear;
         ++linkCount_;
     }
 
@@ -521,15 +523,14 @@ class CStrongLinkSearch {
             grouped |= l.grouped;
             cells = cells | l.near | l.far;
         }
+        // Two plain links are the turbot fish, found before.
+        if (links_ == 2 && !grouped) return;
         const int rating = kBase[links_] + (grouped                  ? 3
                                             : box && row && column   ? 2
                                             : box || (row && column) ? 1
                                                                      : 0);
         if (best_ && best_->rating < rating) return;
-        // Cells seeing the first near part whole, by the same rule as the far parts.
-        CCells seenFirst = candidates_;
-        table_[chain_[0]].near.ForEach([&](int cell) { seenFirst = seenFirst & kPeerSets[cell]; });
-        const CCells out = (seenFirst & seen_[chain_[size_ - 1]]).Without(cells);
+        const CCells out = (seenNear_[chain_[0]] & seen_[chain_[size_ - 1]]).Without(cells);
         if (out.None()) return;
         if (best_ && best_->rating == rating && int(best_->eliminations.size()) >= out.Size()) {
             return;
@@ -555,7 +556,8 @@ class CStrongLinkSearch {
     int d_ = 0;
     CCells candidates_;  // the cells where d_ is a candidate
     std::array<Link, kMaxLinks> table_{};
-    std::array<CCells, kMaxLinks> seen_{};  // per link, the cells seeing its far part whole
+    std::array<CCells, kMaxLinks> seen_{};      // per link, the cells seeing its far part whole
+    std::array<CCells, kMaxLinks> seenNear_{};  // and its near part whole
     std::array<std::array<uint8_t, kMaxLinks>, kMaxLinks> next_{};
     std::array<uint8_t, kMaxLinks> nextCount_{};
     // Per cell, the links whose near part starts there: at most two of each line holding
