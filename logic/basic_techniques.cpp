@@ -5,6 +5,7 @@
 // u is a unit, i a cell's index in its unit (0-8), d a digit, pos a unit's 9-bit position
 // mask of one digit (CUnitPositions).
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "logic_internal.h"
@@ -363,47 +364,24 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
 // when one is grouped; named turbot fish with two links, X-chains with more.
 class CStrongLinkSearch {
   public:
-    CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up, int links)
-        : grid_(grid), up_(up), links_(links) {}
+    CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up) : grid_(grid), up_(up) {}
 
-    // Fixed arrays, no allocation: this runs before the chains on every step that needs them.
-    std::optional<CStep> Run() {
+    // The easiest chain of `links` links. The links are found on the first call and kept for
+    // the next ones (one allocation): this runs before the chains on every step that needs
+    // them, for two, three and four links.
+    std::optional<CStep> Run(int links) {
+        if (!digits_) {
+            digits_.reset(new std::array<CDigitLinks, 10>);
+            for (d_ = 1; d_ <= 9; ++d_) {
+                t_ = &(*digits_)[d_];
+                FindLinks();
+            }
+        }
+        links_ = links;
+        best_.reset();
         for (d_ = 1; d_ <= 9; ++d_) {
-            candidates_ = {};
-            for (int cell = 0; cell < kCellCount; ++cell) {
-                if (Has(grid_, cell, d_)) candidates_.Set(cell);
-            }
-            linkCount_ = 0;
-            for (int u = 0; u < kUnitCount; ++u) {
-                const unsigned pos = up_.pos[u][d_];
-                if (Count(pos) == 2) {
-                    const unsigned first = pos & (0u - pos);
-                    AddLink(u, first, pos & ~first, false);
-                    AddLink(u, pos & ~first, first, false);
-                } else if (Count(pos) >= 3 && Count(pos) <= 6) {
-                    AddGroupedLinks(u, pos);
-                }
-            }
-            // The links each link's far part lets the chain go on with, found through the
-            // links whose near part starts at each cell it sees.
-            startCount_.fill(0);
-            for (int j = 0; j < linkCount_; ++j) {
-                int first = -1;
-                table_[j].near.ForEach([&](int cell) { first = first < 0 ? cell : first; });
-                starts_[first][startCount_[first]++] = uint8_t(j);
-            }
-            for (int k = 0; k < linkCount_; ++k) {
-                nextCount_[k] = 0;
-                seen_[k].ForEach([&](int cell) {
-                    for (int i = 0; i < startCount_[cell]; ++i) {
-                        const int j = starts_[cell][i];
-                        if (table_[j].unit != table_[k].unit && table_[j].near.Within(seen_[k])) {
-                            next_[k][nextCount_[k]++] = uint8_t(j);
-                        }
-                    }
-                });
-            }
-            for (int k = 0; k < linkCount_; ++k) {
+            t_ = &(*digits_)[d_];
+            for (int k = 0; k < t_->linkCount; ++k) {
                 chain_[0] = uint8_t(k);
                 size_ = 1;
                 Extend();
@@ -423,6 +401,59 @@ class CStrongLinkSearch {
         CCells near, far;
     };
 
+    // The links of one digit.
+    struct CDigitLinks {
+        CCells candidates;  // the cells where the digit is a candidate
+        // Filled up to linkCount, and each link's next up to its nextCount: left
+        // uninitialised beyond, as most of it is on most steps.
+        std::array<Link, kMaxLinks> table;
+        std::array<CCells, kMaxLinks> seen;      // per link, the cells seeing its far part whole
+        std::array<CCells, kMaxLinks> seenNear;  // and its near part whole
+        std::array<std::array<uint8_t, kMaxLinks>, kMaxLinks> next;  // the links it goes on with
+        std::array<uint8_t, kMaxLinks> nextCount;
+        int linkCount = 0;
+    };
+
+    void FindLinks() {
+        t_->candidates = {};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (Has(grid_, cell, d_)) t_->candidates.Set(cell);
+        }
+        t_->linkCount = 0;
+        for (int u = 0; u < kUnitCount; ++u) {
+            const unsigned pos = up_.pos[u][d_];
+            if (Count(pos) == 2) {
+                const unsigned first = pos & (0u - pos);
+                AddLink(u, first, pos & ~first, false);
+                AddLink(u, pos & ~first, first, false);
+            } else if (Count(pos) >= 3 && Count(pos) <= 6) {
+                AddGroupedLinks(u, pos);
+            }
+        }
+        // The links each link's far part lets the chain go on with, found through the
+        // links whose near part starts at each cell it sees: at most two of each line
+        // holding it, eight of its box.
+        std::array<std::array<uint8_t, 2 * 2 + 8>, kCellCount> starts;
+        std::array<uint8_t, kCellCount> startCount{};
+        for (int j = 0; j < t_->linkCount; ++j) {
+            int first = -1;
+            t_->table[j].near.ForEach([&](int cell) { first = first < 0 ? cell : first; });
+            starts[first][startCount[first]++] = uint8_t(j);
+        }
+        for (int k = 0; k < t_->linkCount; ++k) {
+            t_->nextCount[k] = 0;
+            t_->seen[k].ForEach([&](int cell) {
+                for (int i = 0; i < startCount[cell]; ++i) {
+                    const int j = starts[cell][i];
+                    if (t_->table[j].unit != t_->table[k].unit &&
+                        t_->table[j].near.Within(t_->seen[k])) {
+                        t_->next[k][t_->nextCount[k]++] = uint8_t(j);
+                    }
+                }
+            });
+        }
+    }
+
     // The cells a unit's places `bits` name.
     static CCells CellsOf(int u, unsigned bits) {
         CCells cells;
@@ -431,15 +462,15 @@ class CStrongLinkSearch {
     }
 
     void AddLink(int u, unsigned near, unsigned far, bool grouped) {
-        Link& link = table_[linkCount_];
+        Link& link = t_->table[t_->linkCount];
         link = {uint8_t(u), grouped, CellsOf(u, near), CellsOf(u, far)};
         // The cells seeing every place of the far part, outside it.
-        CCells seen = candidates_, seenNear = candidates_;
+        CCells seen = t_->candidates, seenNear = t_->candidates;
         link.far.ForEach([&](int cell) { seen = seen & kPeerSets[cell]; });
         link.near.ForEach([&](int cell) { seenNear = seenNear & kPeerSets[cell]; });
-        seen_[linkCount_] = seen;
-        seenNear_[linkCount_] = seenNear;
-        ++linkCount_;
+        t_->seen[t_->linkCount] = seen;
+        t_->seenNear[t_->linkCount] = seenNear;
+        ++t_->linkCount;
     }
 
     // Both ways round, a link between two parts of the unit's places.
@@ -493,8 +524,8 @@ class CStrongLinkSearch {
             return;
         }
         const int last = chain_[size_ - 1];
-        for (int i = 0; i < nextCount_[last]; ++i) {
-            const int k = next_[last][i];
+        for (int i = 0; i < t_->nextCount[last]; ++i) {
+            const int k = t_->next[last][i];
             if (Uses(k)) continue;
             chain_[size_++] = uint8_t(k);
             Extend();
@@ -503,9 +534,9 @@ class CStrongLinkSearch {
     }
 
     bool Uses(int k) const {
-        const Link& next = table_[k];
+        const Link& next = t_->table[k];
         for (int i = 0; i < size_; ++i) {
-            const Link& l = table_[chain_[i]];
+            const Link& l = t_->table[chain_[i]];
             if (l.unit == next.unit || !((l.near | l.far) & (next.near | next.far)).None()) {
                 return true;
             }
@@ -518,7 +549,7 @@ class CStrongLinkSearch {
         bool box = false, row = false, column = false, grouped = false;
         CCells cells;
         for (int i = 0; i < size_; ++i) {
-            const Link& l = table_[chain_[i]];
+            const Link& l = t_->table[chain_[i]];
             (l.unit >= 18 ? box : l.unit >= 9 ? column : row) = true;
             grouped |= l.grouped;
             cells = cells | l.near | l.far;
@@ -530,7 +561,7 @@ class CStrongLinkSearch {
                                             : box || (row && column) ? 1
                                                                      : 0);
         if (best_ && best_->rating < rating) return;
-        const CCells out = (seenNear_[chain_[0]] & seen_[chain_[size_ - 1]]).Without(cells);
+        const CCells out = (t_->seenNear[chain_[0]] & t_->seen[chain_[size_ - 1]]).Without(cells);
         if (out.None()) return;
         if (best_ && best_->rating == rating && int(best_->eliminations.size()) >= out.Size()) {
             return;
@@ -538,7 +569,7 @@ class CStrongLinkSearch {
         CStep step = MakeStep(links_ == 2 ? CTechnique::kTurbotFish : CTechnique::kXChain);
         step.rating = rating;
         for (int i = 0; i < size_; ++i) {
-            const Link& l = table_[chain_[i]];
+            const Link& l = t_->table[chain_[i]];
             for (const CCells& part : {l.near, l.far}) {
                 part.ForEach([&](int cell) {
                     step.cells.push_back(uint8_t(cell));
@@ -552,19 +583,10 @@ class CStrongLinkSearch {
 
     const CCandidateGrid& grid_;
     const Positions& up_;
-    int links_;
+    int links_ = 0;
     int d_ = 0;
-    CCells candidates_;  // the cells where d_ is a candidate
-    std::array<Link, kMaxLinks> table_{};
-    std::array<CCells, kMaxLinks> seen_{};      // per link, the cells seeing its far part whole
-    std::array<CCells, kMaxLinks> seenNear_{};  // and its near part whole
-    std::array<std::array<uint8_t, kMaxLinks>, kMaxLinks> next_{};
-    std::array<uint8_t, kMaxLinks> nextCount_{};
-    // Per cell, the links whose near part starts there: at most two of each line holding
-    // it, eight of its box.
-    std::array<std::array<uint8_t, 2 * 2 + 8>, kCellCount> starts_{};
-    std::array<uint8_t, kCellCount> startCount_{};
-    int linkCount_ = 0;
+    std::unique_ptr<std::array<CDigitLinks, 10>> digits_;
+    CDigitLinks* t_ = nullptr;  // d_'s
     std::array<uint8_t, 4> chain_{};
     int size_ = 0;
     std::optional<CStep> best_;
@@ -942,6 +964,7 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid) {
 // Every technique of this file in the order the scale tries them, up to `last`.
 std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     const Positions up(grid);
+    CStrongLinkSearch strongLinks(grid, up);
     using T = CTechnique;
     auto within = [&](T t) { return int(t) <= int(last); };
     std::optional<CStep> step;
@@ -962,18 +985,18 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
     if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up))) return step;
-    if (within(T::kHiddenTriple) && (step = CStrongLinkSearch(grid, up, 2).Run())) return step;
+    if (within(T::kHiddenTriple) && (step = strongLinks.Run(2))) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up))) return step;
     if (within(T::kNakedQuad) && (step = NakedSet(grid, 4))) return step;
     if (within(T::kJellyfish) && (step = Fish(grid, up, 4))) return step;
     if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false))) return step;
-    if (within(T::kHiddenQuad) && (step = CStrongLinkSearch(grid, up, 3).Run())) return step;
+    if (within(T::kHiddenQuad) && (step = strongLinks.Run(3))) return step;
     if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3))) return step;
     if (within(T::kBivalueUniversalGrave) && (step = FindBivalueUniversalGrave(grid, up)))
         return step;
-    if (within(T::kBivalueUniversalGrave) && (step = CStrongLinkSearch(grid, up, 4).Run())) {
+    if (within(T::kBivalueUniversalGrave) && (step = strongLinks.Run(4))) {
         return step;
     }
     if (within(T::kBivalueUniversalGrave) && (step = FindAlsWing(grid, 4))) return step;
