@@ -352,16 +352,15 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
 
 // Chains of two, three or four strong links on one digit (the rated collections' rater
 // tries them after the plain turbot fish, the hidden quad and the bivalue universal grave).
-// A strong link is a unit
-// whose places for the digit split into a near and a far part, one of which holds it: two
-// places; or, grouped, up to six places split by boxes in a line that crosses only two of
-// them with places, by lines in a box whose places lie in one row and one column of it (an
-// empty rectangle, split into those in the row or the column and the rest) or in only two
-// of its rows or columns. Each link's far part is seen whole by every place of the next
-// link's near part, so the first near part or the last far part holds the digit, and a cell
-// seeing both whole loses it. Valued 4.0, 5.4 and 5.8 by the number of links, a tenth more
-// when the links mix a box or the two kinds of line, two when they mix all three, three
-// when one is grouped; named turbot fish with two links, X-chains with more.
+// A strong link is a unit whose places for the digit split into a near and a far part, one
+// of which holds it: two places; or, grouped, up to six places split by boxes in a line
+// that crosses only two of them with places, by lines in a box whose places lie in one row
+// and one column of it (an empty rectangle, split into those in the row or the column and
+// the rest) or in only two of its rows or columns. Each link's far part is seen whole by every
+// place of the next link's near part, so the first near part or the last far part holds the digit,
+// and a cell seeing both whole loses it. Valued 4.0, 5.4 and 5.8 by the number of links, a tenth
+// more when the links mix a box or the two kinds of line, two when they mix all three, three when
+// one is grouped; named turbot fish with two links, X-chains with more.
 class CStrongLinkSearch {
   public:
     CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up) : grid_(grid), up_(up) {}
@@ -397,7 +396,7 @@ class CStrongLinkSearch {
 
     struct Link {
         uint8_t unit;
-        bool grouped;  // an empty rectangle's box
+        bool grouped;  // parts of more than one place
         CCells near, far;
     };
 
