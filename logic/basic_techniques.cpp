@@ -396,7 +396,7 @@ class CStrongLinkSearch {
 
     struct Link {
         uint8_t unit;
-        bool grouped;  // parts of more than one place
+        bool grouped;  // a unit of three to six places
         CCells near, far;
     };
 
