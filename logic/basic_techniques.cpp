@@ -5,6 +5,7 @@
 // u is a unit, i a cell's index in its unit (0-8), d a digit, pos a unit's 9-bit position
 // mask of one digit (CUnitPositions).
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "logic_internal.h"
@@ -159,18 +160,6 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
     return std::nullopt;
 }
 
-// Subsets of `size` of the 9 bits of `available`, in ascending order of their bits.
-template <typename F>
-bool ForSubsets(unsigned available, int size, F&& f) {
-    if (Count(available) < size) return false;
-    // The subsets of `available` in ascending order: (s - available) & available steps to
-    // the next one.
-    for (unsigned s = (0u - available) & available; s != 0; s = (s - available) & available) {
-        if (Count(s) == size && f(s)) return true;
-    }
-    return false;
-}
-
 // A hidden set of `size` digits in a unit: as many digits confined to as many cells. With
 // `direct`, only one that leaves another digit a hidden single in the unit, which it places.
 std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, int size,
@@ -322,72 +311,11 @@ std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
     return out;
 }
 
-// Empty rectangle, the grouped turbot fish, rated after the plain ones as the rated
-// collections' rater does: a box whose places for a digit (three to five) lie in one row and
-// one column of it, crossing at its heart, and a line with two places, one of which sees
-// the heart's column (or row) outside the box. Either the line's other place holds the
-// digit, or the box's digit is pushed into the heart's row (or column): a cell seeing both
-// that place and the heart, in neither the box nor the line, loses it.
-std::optional<CStep> EmptyRectangle(const CCandidateGrid& grid, const Positions& up) {
-    // The box indexes in the row or column of index h (box index i is at row i / 3, column
-    // i % 3 of the box).
-    static constexpr std::array<unsigned, 9> kCross = [] {
-        std::array<unsigned, 9> cross{};
-        for (int h = 0; h < 9; ++h) {
-            for (int i = 0; i < 9; ++i) {
-                if (i / 3 == h / 3 || i % 3 == h % 3) cross[h] |= 1u << i;
-            }
-        }
-        return cross;
-    }();
-    for (int d = 1; d <= 9; ++d) {
-        for (int box = 18; box < kUnitCount; ++box) {
-            const unsigned inBox = up.pos[box][d];
-            if (Count(inBox) < 3 || Count(inBox) > 5) continue;
-            for (int h = 0; h < 9; ++h) {
-                if ((inBox & ~kCross[h]) != 0) continue;
-                for (int line = 0; line < 18; ++line) {
-                    if (Count(up.pos[line][d]) != 2) continue;
-                    const std::vector<uint8_t> ends = UnitCells(line, up.pos[line][d]);
-                    if (kCellUnits[ends[0]].box == box || kCellUnits[ends[1]].box == box) continue;
-                    const int heart = kUnitCells[box][h];
-                    const CCellUnits& hu = kCellUnits[heart];
-                    for (int i = 0; i < 2; ++i) {
-                        const int start = ends[i], bridge = ends[1 - i];
-                        const CCellUnits& bu = kCellUnits[bridge];
-                        // The unit bridge shares with the heart, which must be neither the
-                        // line nor the box.
-                        const int shared = bu.column == hu.column ? bu.column
-                                           : bu.row == hu.row     ? bu.row
-                                                                  : -1;
-                        if (shared < 0 || shared == line) continue;
-                        std::vector<CCandidate> out;
-                        for (const CCandidate& c : SeenByAll(grid, d, {start, heart})) {
-                            const CCellUnits& cu = kCellUnits[c.cell];
-                            if (cu.box != box && cu.row != line && cu.column != line) {
-                                out.push_back(c);
-                            }
-                        }
-                        if (out.empty()) continue;
-                        CStep step = MakeStep(CTechnique::kTurbotFish, box);
-                        step.rating = 43;
-                        step.cells = {uint8_t(start), uint8_t(bridge)};
-                        for (uint8_t cell : UnitCells(box, inBox)) step.cells.push_back(cell);
-                        for (uint8_t cell : step.cells) step.pattern.push_back(Cand(cell, d));
-                        step.eliminations = std::move(out);
-                        return step;
-                    }
-                }
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 // Turbot fish: two units where a digit has only two places, one place of each seeing the
 // other, so one of the two far ends holds the digit and the cells seeing both lose it.
 // Named and valued by the units: two rows or two columns (skyscraper) 4.0, a row and a
-// column (two-string kite) 4.1, a box with either 4.2.
+// column (two-string kite) 4.1, a box with either 4.2. The grouped ones (4.3, the empty
+// rectangle among them) are the strong-link chains of two links, below.
 std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up) {
     std::optional<CStep> best;
     for (int d = 1; d <= 9; ++d) {
@@ -420,42 +348,41 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
             }
         }
     }
-    if (best) return best;
-    return EmptyRectangle(grid, up);
+    return best;
 }
 
-// Chains of three or four strong links on one digit (the rated collections' rater tries
-// them after the hidden quad and after the bivalue universal grave): units where the digit
-// has two places, each link's far place seeing the next link's near one, so one of the
-// chain's two ends holds the digit and a cell seeing both loses it. Valued 5.4 and 5.8 by
-// the number of links, a tenth more when the links mix a box or the two kinds of line, two
-// when they mix all three; named as the X-chains they are.
+// Chains of two, three or four strong links on one digit (the rated collections' rater
+// tries them after the plain turbot fish, the hidden quad and the bivalue universal grave).
+// A strong link is a unit whose places for the digit split into a near and a far part, one
+// of which holds it: two places; or, grouped, up to six places split by boxes in a line
+// that crosses only two of them with places, by lines in a box whose places lie in one row
+// and one column of it (an empty rectangle, split into those in the row or the column and
+// the rest) or in only two of its rows or columns. Each link's far part is seen whole by every
+// place of the next link's near part, so the first near part or the last far part holds the digit,
+// and a cell seeing both whole loses it. Valued 4.0, 5.4 and 5.8 by the number of links, a tenth
+// more when the links mix a box or the two kinds of line, two when they mix all three, three when
+// one is grouped; named turbot fish with two links, X-chains with more.
 class CStrongLinkSearch {
   public:
-    CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up, int links)
-        : grid_(grid), up_(up), links_(links) {}
+    CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up) : grid_(grid), up_(up) {}
 
-    // Fixed arrays, no allocation: this runs before the chains on every step that needs them.
-    std::optional<CStep> Run() {
+    // The easiest chain of `links` links. The links are found on the first call and kept for
+    // the next ones (one allocation): this runs before the chains on every step that needs
+    // them, for two, three and four links.
+    std::optional<CStep> Run(int links) {
+        if (!digits_) {
+            digits_.reset(new std::array<CDigitLinks, 10>);
+            for (d_ = 1; d_ <= 9; ++d_) {
+                t_ = &(*digits_)[d_];
+                FindLinks();
+            }
+        }
+        links_ = links;
+        best_.reset();
         for (d_ = 1; d_ <= 9; ++d_) {
-            // The links either way round, and those a chain ending at each cell can go on
-            // with.
-            linkCount_ = 0;
-            for (int u = 0; u < kUnitCount; ++u) {
-                const unsigned pos = up_.pos[u][d_];
-                if (Count(pos) != 2) continue;
-                const auto [a, b] = PairCells(u, pos);
-                oriented_[linkCount_++] = {uint8_t(u), a, b};
-                oriented_[linkCount_++] = {uint8_t(u), b, a};
-            }
-            fromCount_.fill(0);
-            for (int k = 0; k < linkCount_; ++k) {
-                for (uint8_t end : kCellPeers[oriented_[k].a]) {
-                    if (Has(grid_, end, d_)) from_[end][fromCount_[end]++] = uint8_t(k);
-                }
-            }
-            for (int k = 0; k < linkCount_; ++k) {
-                chain_[0] = oriented_[k];
+            t_ = &(*digits_)[d_];
+            for (int k = 0; k < t_->linkCount; ++k) {
+                chain_[0] = uint8_t(k);
                 size_ = 1;
                 Extend();
             }
@@ -464,20 +391,131 @@ class CStrongLinkSearch {
     }
 
   private:
+    // Two a line; a box four of an empty rectangle (its crossing is unique) and two of each
+    // kind of line.
+    static constexpr int kMaxLinks = 2 * 18 + 8 * 9;
+
     struct Link {
         uint8_t unit;
-        uint8_t a, b;  // the chain enters at a and leaves at b
+        bool grouped;  // a unit of three to six places
+        CCells near, far;
     };
 
-    bool Uses(const Link& next) const {
-        for (int i = 0; i < size_; ++i) {
-            const Link& l = chain_[i];
-            if (l.unit == next.unit || l.a == next.a || l.b == next.a || l.a == next.b ||
-                l.b == next.b) {
-                return true;
+    // The links of one digit.
+    struct CDigitLinks {
+        CCells candidates;  // the cells where the digit is a candidate
+        // Filled up to linkCount, and each link's next up to its nextCount: left
+        // uninitialised beyond, as most of it is on most steps.
+        std::array<Link, kMaxLinks> table;
+        std::array<CCells, kMaxLinks> seen;      // per link, the cells seeing its far part whole
+        std::array<CCells, kMaxLinks> seenNear;  // and its near part whole
+        std::array<std::array<uint8_t, kMaxLinks>, kMaxLinks> next;  // the links it goes on with
+        std::array<uint8_t, kMaxLinks> nextCount;
+        int linkCount = 0;
+    };
+
+    void FindLinks() {
+        t_->candidates = {};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (Has(grid_, cell, d_)) t_->candidates.Set(cell);
+        }
+        t_->linkCount = 0;
+        for (int u = 0; u < kUnitCount; ++u) {
+            const unsigned pos = up_.pos[u][d_];
+            if (Count(pos) == 2) {
+                const unsigned first = pos & (0u - pos);
+                AddLink(u, first, pos & ~first, false);
+                AddLink(u, pos & ~first, first, false);
+            } else if (Count(pos) >= 3 && Count(pos) <= 6) {
+                AddGroupedLinks(u, pos);
             }
         }
-        return false;
+        // The links each link's far part lets the chain go on with, found through the
+        // links whose near part starts at each cell it sees: at most two of each line
+        // holding it, eight of its box.
+        std::array<std::array<uint8_t, 2 * 2 + 8>, kCellCount> starts;
+        std::array<uint8_t, kCellCount> startCount{};
+        for (int j = 0; j < t_->linkCount; ++j) {
+            int first = -1;
+            t_->table[j].near.ForEach([&](int cell) { first = first < 0 ? cell : first; });
+            starts[first][startCount[first]++] = uint8_t(j);
+        }
+        for (int k = 0; k < t_->linkCount; ++k) {
+            t_->nextCount[k] = 0;
+            t_->seen[k].ForEach([&](int cell) {
+                for (int i = 0; i < startCount[cell]; ++i) {
+                    const int j = starts[cell][i];
+                    if (t_->table[j].unit != t_->table[k].unit &&
+                        t_->table[j].near.Within(t_->seen[k])) {
+                        t_->next[k][t_->nextCount[k]++] = uint8_t(j);
+                    }
+                }
+            });
+        }
+    }
+
+    // The cells a unit's places `bits` name.
+    static CCells CellsOf(int u, unsigned bits) {
+        CCells cells;
+        for (; bits != 0; bits &= bits - 1) cells.Set(kUnitCells[u][std::countr_zero(bits)]);
+        return cells;
+    }
+
+    void AddLink(int u, unsigned near, unsigned far, bool grouped) {
+        Link& link = t_->table[t_->linkCount];
+        link = {uint8_t(u), grouped, CellsOf(u, near), CellsOf(u, far)};
+        // The cells seeing every place of the far part, outside it.
+        CCells seen = t_->candidates, seenNear = t_->candidates;
+        link.far.ForEach([&](int cell) { seen = seen & kPeerSets[cell]; });
+        link.near.ForEach([&](int cell) { seenNear = seenNear & kPeerSets[cell]; });
+        t_->seen[t_->linkCount] = seen;
+        t_->seenNear[t_->linkCount] = seenNear;
+        ++t_->linkCount;
+    }
+
+    // Both ways round, a link between two parts of the unit's places.
+    void AddPair(int u, unsigned part, unsigned rest) {
+        AddLink(u, part, rest, true);
+        AddLink(u, rest, part, true);
+    }
+
+    // The grouped links of a unit with three to six places `pos`.
+    void AddGroupedLinks(int u, unsigned pos) {
+        // A unit's places in the three boxes of a line, or in the three rows and the three
+        // columns of a box (by index in the unit).
+        static constexpr unsigned kThirds[3] = {0x7, 0x38, 0x1C0};
+        static constexpr unsigned kColumns[3] = {0x49, 0x92, 0x124};
+        auto split = [&](const unsigned(&parts)[3]) {
+            unsigned first = 0, second = 0;
+            for (unsigned part : parts) {
+                if ((pos & part) == 0) continue;
+                if (first == 0) {
+                    first = pos & part;
+                } else if (second == 0) {
+                    second = pos & part;
+                } else {
+                    return;
+                }
+            }
+            if (second != 0) AddPair(u, first, second);
+        };
+        if (u < 18) {
+            split(kThirds);
+            return;
+        }
+        // Two rows or two columns: with three places the same as an empty rectangle.
+        if (Count(pos) >= 4) {
+            split(kThirds);
+            split(kColumns);
+        }
+        for (int h = 0; h < 9; ++h) {
+            const unsigned row = kThirds[h / 3], column = kColumns[h % 3];
+            if ((pos & ~(row | column)) != 0 || (pos & ~row) == 0 || (pos & ~column) == 0) {
+                continue;
+            }
+            AddPair(u, pos & row, pos & ~row);
+            AddPair(u, pos & column, pos & ~column);
+        }
     }
 
     void Extend() {
@@ -485,59 +523,71 @@ class CStrongLinkSearch {
             Offer();
             return;
         }
-        const int end = chain_[size_ - 1].b;
-        for (int i = 0; i < fromCount_[end]; ++i) {
-            const Link& next = oriented_[from_[end][i]];
-            if (Uses(next)) continue;
-            chain_[size_++] = next;
+        const int last = chain_[size_ - 1];
+        for (int i = 0; i < t_->nextCount[last]; ++i) {
+            const int k = t_->next[last][i];
+            if (Uses(k)) continue;
+            chain_[size_++] = uint8_t(k);
             Extend();
             --size_;
         }
     }
 
+    bool Uses(int k) const {
+        const Link& next = t_->table[k];
+        for (int i = 0; i < size_; ++i) {
+            const Link& l = t_->table[chain_[i]];
+            if (l.unit == next.unit || !((l.near | l.far) & (next.near | next.far)).None()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     void Offer() {
         static constexpr int kBase[] = {0, 0, 40, 54, 58};
-        bool box = false, row = false, column = false;
+        bool box = false, row = false, column = false, grouped = false;
+        CCells cells;
         for (int i = 0; i < size_; ++i) {
-            const int u = chain_[i].unit;
-            (u >= 18 ? box : u >= 9 ? column : row) = true;
+            const Link& l = t_->table[chain_[i]];
+            (l.unit >= 18 ? box : l.unit >= 9 ? column : row) = true;
+            grouped |= l.grouped;
+            cells = cells | l.near | l.far;
         }
-        const int rating = kBase[links_] + (box && row && column     ? 2
+        // Two plain links are the turbot fish, found before.
+        if (links_ == 2 && !grouped) return;
+        const int rating = kBase[links_] + (grouped                  ? 3
+                                            : box && row && column   ? 2
                                             : box || (row && column) ? 1
                                                                      : 0);
         if (best_ && best_->rating < rating) return;
-        const int first = chain_[0].a, last = chain_[size_ - 1].b;
-        std::array<uint8_t, kPeerCount> out{};
-        size_t outCount = 0;
-        for (uint8_t cell : kCellPeers[first]) {
-            if (!Has(grid_, cell, d_) || cell == last || !SameUnit(cell, last)) continue;
-            bool inChain = false;
-            for (int i = 0; i < size_; ++i) inChain |= chain_[i].a == cell || chain_[i].b == cell;
-            if (!inChain) out[outCount++] = cell;
+        const CCells out = (t_->seenNear[chain_[0]] & t_->seen[chain_[size_ - 1]]).Without(cells);
+        if (out.None()) return;
+        if (best_ && best_->rating == rating && int(best_->eliminations.size()) >= out.Size()) {
+            return;
         }
-        if (outCount == 0) return;
-        if (best_ && best_->rating == rating && best_->eliminations.size() >= outCount) return;
-        CStep step = MakeStep(CTechnique::kXChain);
+        CStep step = MakeStep(links_ == 2 ? CTechnique::kTurbotFish : CTechnique::kXChain);
         step.rating = rating;
         for (int i = 0; i < size_; ++i) {
-            for (int cell : {chain_[i].a, chain_[i].b}) {
-                step.cells.push_back(uint8_t(cell));
-                step.pattern.push_back(Cand(cell, d_));
+            const Link& l = t_->table[chain_[i]];
+            for (const CCells& part : {l.near, l.far}) {
+                part.ForEach([&](int cell) {
+                    step.cells.push_back(uint8_t(cell));
+                    step.pattern.push_back(Cand(cell, d_));
+                });
             }
         }
-        for (size_t i = 0; i < outCount; ++i) step.eliminations.push_back(Cand(out[i], d_));
+        out.ForEach([&](int cell) { step.eliminations.push_back(Cand(cell, d_)); });
         best_ = std::move(step);
     }
 
     const CCandidateGrid& grid_;
     const Positions& up_;
-    int links_;
+    int links_ = 0;
     int d_ = 0;
-    std::array<Link, 2 * kUnitCount> oriented_;
-    int linkCount_ = 0;
-    std::array<std::array<uint8_t, 2 * kUnitCount>, kCellCount> from_;
-    std::array<uint8_t, kCellCount> fromCount_{};
-    std::array<Link, 4> chain_{};
+    std::unique_ptr<std::array<CDigitLinks, 10>> digits_;
+    CDigitLinks* t_ = nullptr;  // d_'s
+    std::array<uint8_t, 4> chain_{};
     int size_ = 0;
     std::optional<CStep> best_;
 };
@@ -866,37 +916,6 @@ std::optional<CStep> UniqueRectangleOrLoop(const CCandidateGrid& grid, const Pos
     return rectangle;
 }
 
-// Bivalue universal grave, type 1: every empty cell but one holds two candidates and every
-// digit has two places in each unit but for one digit of that cell, which must go there.
-std::optional<CStep> BivalueUniversalGrave(const CCandidateGrid& grid, const Positions& up) {
-    int extraCell = -1;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        const int n = Count(grid.masks[cell]);
-        if (grid.values[cell] != 0 || n == 2) continue;
-        if (n != 3 || extraCell >= 0) return std::nullopt;
-        extraCell = cell;
-    }
-    if (extraCell < 0) return std::nullopt;
-    const CCellUnits& units = kCellUnits[extraCell];
-    for (unsigned m = grid.masks[extraCell]; m != 0; m &= m - 1) {
-        const int x = std::countr_zero(m);
-        bool grave = true;
-        for (int u = 0; u < kUnitCount && grave; ++u) {
-            const bool own = u == units.row || u == units.column || u == units.box;
-            for (int d = 1; d <= 9 && grave; ++d) {
-                const int n = Count(up.pos[u][d]);
-                grave = n == 0 || n == (own && d == x ? 3 : 2);
-            }
-        }
-        if (!grave) continue;
-        CStep step = MakeStep(CTechnique::kBivalueUniversalGrave);
-        step.cells = {uint8_t(extraCell)};
-        step.placements = {Cand(extraCell, x)};
-        return step;
-    }
-    return std::nullopt;
-}
-
 // Aligned pair exclusion: two cells that share a unit; a digit of one goes when every digit
 // of the other beside it either repeats it in their unit or leaves a cell both see with no
 // candidate.
@@ -945,6 +964,7 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid) {
 // Every technique of this file in the order the scale tries them, up to `last`.
 std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     const Positions up(grid);
+    CStrongLinkSearch strongLinks(grid, up);
     using T = CTechnique;
     auto within = [&](T t) { return int(t) <= int(last); };
     std::optional<CStep> step;
@@ -965,17 +985,21 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
     if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up))) return step;
+    if (within(T::kHiddenTriple) && (step = strongLinks.Run(2))) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up))) return step;
     if (within(T::kNakedQuad) && (step = NakedSet(grid, 4))) return step;
     if (within(T::kJellyfish) && (step = Fish(grid, up, 4))) return step;
     if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false))) return step;
-    if (within(T::kHiddenQuad) && (step = CStrongLinkSearch(grid, up, 3).Run())) return step;
-    if (within(T::kBivalueUniversalGrave) && (step = BivalueUniversalGrave(grid, up))) return step;
-    if (within(T::kBivalueUniversalGrave) && (step = CStrongLinkSearch(grid, up, 4).Run())) {
+    if (within(T::kHiddenQuad) && (step = strongLinks.Run(3))) return step;
+    if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3))) return step;
+    if (within(T::kBivalueUniversalGrave) && (step = FindBivalueUniversalGrave(grid, up)))
+        return step;
+    if (within(T::kBivalueUniversalGrave) && (step = strongLinks.Run(4))) {
         return step;
     }
+    if (within(T::kBivalueUniversalGrave) && (step = FindAlsWing(grid, 4))) return step;
     if (within(T::kAlignedPairExclusion) && (step = AlignedPairExclusion(grid))) return step;
 
     return std::nullopt;

@@ -52,6 +52,8 @@ constexpr std::array<CTechniqueInfo, kTechniqueCount> kTechniques = {{
     {"Dynamic Forcing Chain", 85},
     {"Nested Forcing Chain", 90},
     {"Turbot Fish", 40},
+    {"WXYZ-Wing", 55},
+    {"VWXYZ-Wing", 62},
 }};
 
 std::string CandidateText(const CCandidate& c, std::string_view relation) {
@@ -202,7 +204,19 @@ std::string FormatStep(const CStep& step) {
 std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
     if (auto step = FindBasicStep(grid)) return step;
-    return FindChainStep(grid, stop);
+    std::optional<CStep> chain = FindChainStep(grid, stop);
+    if (!chain) return chain;
+    // The rated collections' rater counts the Y-cycles among the chains of one assumption,
+    // taking the easiest of them all, and tries aligned triple exclusion (7.5) after those and
+    // before nishio: a step of the rungs above gives way to them.
+    const bool oneAssumption =
+        chain->technique == CTechnique::kXChain || chain->technique == CTechnique::kForcingChain;
+    if (std::optional<CStep> cycle = FindYCycle(grid)) {
+        if (!oneAssumption || cycle->rating < chain->rating) return cycle;
+    }
+    if (oneAssumption) return chain;
+    if (auto step = FindAlignedTripleExclusion(grid)) return step;
+    return chain;
 }
 
 void ApplyStep(CCandidateGrid& grid, const CStep& step) {

@@ -44,6 +44,8 @@ constexpr std::array<const char*, kTechniqueCount> kNames = {
     QT_TRANSLATE_NOOP("Technique", "动态强制链"),          // dynamic forcing chain
     QT_TRANSLATE_NOOP("Technique", "嵌套强制链"),          // nested forcing chain
     QT_TRANSLATE_NOOP("Technique", "多宝鱼"),              // turbot fish, skyscraper, kite
+    QT_TRANSLATE_NOOP("Technique", "WXYZ翼"),              // WXYZ-wing
+    QT_TRANSLATE_NOOP("Technique", "VWXYZ翼"),             // VWXYZ-wing
 };
 // clang-format on
 static_assert(kNames.back() != nullptr, "a technique without a name");

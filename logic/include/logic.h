@@ -53,8 +53,12 @@ enum class CTechnique : uint8_t {
     // Added later, so placed here to keep the values above; tried between the hidden
     // triple and the XY-wing, as the rated collections' rater does.
     kTurbotFish,  // skyscraper, two-string kite, turbot fish: 4.0 - 4.2
+    // The larger wings: a two-candidate cell and an almost locked set of three or four cells
+    // in one unit, as the rated collections' rater has them (5.5 - 6.4).
+    kWXYZWing,
+    kVWXYZWing,
 };
-inline constexpr int kTechniqueCount = int(CTechnique::kTurbotFish) + 1;
+inline constexpr int kTechniqueCount = int(CTechnique::kVWXYZWing) + 1;
 
 // The technique's name as the community writes it ("Hidden Single", "X-Wing", ...).
 std::string_view TechniqueName(CTechnique technique);

@@ -1,0 +1,116 @@
+// Aligned triple exclusion (7.5): three cells, and at least two cells of two or three
+// candidates that see all three. A way of filling the three is ruled out when two of them
+// that share a unit get the same digit, or when it would take every candidate of one of
+// those cells; a candidate of the three that no other way uses goes. As the rated
+// collections' rater looks for them: the third cell has two or three candidates itself and
+// sees one of the other two.
+#include <vector>
+
+#include "logic_internal.h"
+
+namespace logic {
+
+namespace {
+
+// The candidates of cells a, b, c that some allowed filling uses, or nullopt when every one
+// does: nothing to remove.
+std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
+                                               const std::array<int, 3>& cells,
+                                               const std::vector<unsigned>& blockers) {
+    const int a = cells[0], b = cells[1], c = cells[2];
+    const bool ab = SameUnit(a, b), ac = SameUnit(a, c), bc = SameUnit(b, c);
+    std::array<unsigned, 3> allowed{};
+    for (unsigned ma = grid.masks[a]; ma != 0; ma &= ma - 1) {
+        const unsigned da = ma & -ma;
+        for (unsigned mb = grid.masks[b]; mb != 0; mb &= mb - 1) {
+            const unsigned db = mb & -mb;
+            if (ab && da == db) continue;
+            for (unsigned mc = grid.masks[c]; mc != 0; mc &= mc - 1) {
+                const unsigned dc = mc & -mc;
+                if ((ac && da == dc) || (bc && db == dc)) continue;
+                const unsigned taken = da | db | dc;
+                bool ok = true;
+                for (unsigned blocker : blockers) ok &= (blocker & ~taken) != 0;
+                if (!ok) continue;
+                allowed[0] |= da;
+                allowed[1] |= db;
+                allowed[2] |= dc;
+                // Most triples allow every candidate: stop as soon as they do.
+                if (allowed[0] == grid.masks[a] && allowed[1] == grid.masks[b] &&
+                    allowed[2] == grid.masks[c]) {
+                    return std::nullopt;
+                }
+            }
+        }
+    }
+    return allowed;
+}
+
+}  // namespace
+
+std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
+    // For each cell of two or more candidates, the cells of two or three that see it.
+    std::array<CCells, kCellCount> excluders;
+    CCells small, base;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        const int n = Count(grid.masks[cell]);
+        if (grid.values[cell] == 0 && n >= 2 && n <= 3) small.Set(cell);
+    }
+    std::vector<int> bases;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid.values[cell] != 0 || Count(grid.masks[cell]) < 2) continue;
+        for (uint8_t peer : kCellPeers[cell]) {
+            if (small[peer]) excluders[cell].Set(peer);
+        }
+        if (excluders[cell].None()) continue;
+        base.Set(cell);
+        bases.push_back(cell);
+    }
+    std::vector<unsigned> blockers;
+    for (size_t i = 0; i < bases.size(); ++i) {
+        const int a = bases[i];
+        for (size_t j = i + 1; j < bases.size(); ++j) {
+            const int b = bases[j];
+            const CCells pair = excluders[a] & excluders[b];
+            if (pair.Size() < 2) continue;
+            CCells tail = (excluders[a] | excluders[b]) & base;
+            tail.Reset(a);
+            tail.Reset(b);
+            // A triple comes from each of its pairs whose tail holds the third cell: it is
+            // taken from the first such pair in the order of this loop only.
+            auto tailOf = [&](int p, int q, int r) {
+                return small[r] && (SameUnit(r, p) || SameUnit(r, q));
+            };
+            std::optional<CStep> found;
+            tail.ForEach([&](int c) {
+                if (found) return;
+                if (c < b && c > a && tailOf(a, c, b)) return;
+                if (c < a && (tailOf(c, a, b) || tailOf(c, b, a))) return;
+                const CCells common = pair & excluders[c];
+                if (common.Size() < 2) return;
+                blockers.clear();
+                common.ForEach([&](int e) { blockers.push_back(grid.masks[e]); });
+                const std::array<int, 3> cells = {a, b, c};
+                const auto allowed = Allowed(grid, cells, blockers);
+                if (!allowed) return;
+                CStep step = MakeStep(CTechnique::kAlignedTripleExclusion);
+                for (int cell : cells) step.cells.push_back(uint8_t(cell));
+                common.ForEach([&](int e) { step.cells.push_back(uint8_t(e)); });
+                for (size_t k = 0; k < step.cells.size(); ++k) {
+                    const int cell = step.cells[k];
+                    const unsigned kept = k < 3 ? (*allowed)[k] : grid.masks[cell];
+                    for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                        const int d = std::countr_zero(m);
+                        ((kept >> d & 1) != 0 ? step.pattern : step.eliminations)
+                            .push_back({uint8_t(cell), uint8_t(d)});
+                    }
+                }
+                found = std::move(step);
+            });
+            if (found) return found;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace logic

@@ -1,0 +1,148 @@
+// The larger wings: a cell of two candidates x and z, and an almost locked set, n cells of
+// one unit holding n + 1 digits between them, x and z among them. When every cell of the set
+// that holds x sees the two-candidate cell, x is their restricted common digit: x in the
+// cell locks the set's other n digits into its n cells, so z is in the cell or in the set,
+// and a cell seeing every z of both loses it. When z is restricted as well, the n + 1 cells
+// hold exactly their n + 1 digits: x goes like z, and each other digit of the set from the
+// cells seeing all its places in the set.
+//
+// The rated collections' rater names them by their size (n = 3 a WXYZ-wing, 4 a VWXYZ-wing;
+// the XYZ-wing is n = 2) and values them 5.5 and 6.2, a tenth or two more when the set's
+// largest cell is of middling size. The larger ones its newer versions know (UVWXYZ 6.6,
+// TUVWXYZ 7.5) are not in the collections' ratings: with them velmo agreed less.
+//
+// u is a unit, i a cell's index in its unit, d a digit, als the set's cells.
+#include <vector>
+
+#include "logic_internal.h"
+
+namespace logic {
+
+namespace {
+
+CCandidate Cand(int cell, int d) {
+    return {uint8_t(cell), uint8_t(d)};
+}
+
+struct CSet {
+    std::array<int, 4> cells{};
+    int size = 0;
+    unsigned digits = 0;
+
+    bool Contains(int cell) const {
+        for (int i = 0; i < size; ++i) {
+            if (cells[i] == cell) return true;
+        }
+        return false;
+    }
+    // Whether every cell of the set holding `d` sees `cell`.
+    bool AllSee(const CCandidateGrid& grid, int d, int cell) const {
+        for (int i = 0; i < size; ++i) {
+            if ((grid.masks[cells[i]] >> d & 1) != 0 && !SameUnit(cells[i], cell)) return false;
+        }
+        return true;
+    }
+};
+
+// The wing's value in tenths, by the set's size and the candidates of its largest cell:
+// the sizes at either end of what the set allows are easier to see than the middle ones.
+int WingRating(int size, int largest) {
+    return size == 3 ? 55 + 1 - std::abs(3 - largest) : 62 + 2 - std::abs(3 - largest);
+}
+
+// Removes `d` from the cells outside the set and the pincer that see every cell of the set
+// holding it, and the pincer too when `withPincer`.
+void SeenByAll(const CCandidateGrid& grid, const CSet& als, int pincer, int d, bool withPincer,
+               std::vector<CCandidate>& out) {
+    int first = -1;
+    for (int i = 0; i < als.size && first < 0; ++i) {
+        if ((grid.masks[als.cells[i]] >> d & 1) != 0) first = als.cells[i];
+    }
+    if (first < 0) return;
+    for (uint8_t cell : kCellPeers[first]) {
+        if ((grid.masks[cell] >> d & 1) == 0 || cell == pincer || als.Contains(cell)) continue;
+        if (withPincer && !SameUnit(cell, pincer)) continue;
+        if (!als.AllSee(grid, d, cell)) continue;
+        bool known = false;
+        for (const CCandidate& c : out) known |= c.cell == cell && c.digit == d;
+        if (!known) out.push_back(Cand(cell, d));
+    }
+}
+
+}  // namespace
+
+std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size) {
+    static constexpr CTechnique kTechnique[] = {CTechnique::kWXYZWing, CTechnique::kVWXYZWing};
+    std::array<int, kCellCount> pincers{};
+    int pincerCount = 0;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (grid.values[cell] == 0 && Count(grid.masks[cell]) == 2) pincers[pincerCount++] = cell;
+    }
+    std::optional<CStep> best;
+    for (int u = 0; u < kUnitCount; ++u) {
+        unsigned usable = 0;
+        for (int i = 0; i < 9; ++i) {
+            const int n = Count(grid.masks[kUnitCells[u][i]]);
+            if (n >= 2 && n <= size + 1) usable |= 1u << i;
+        }
+        ForSubsets(usable, size, [&](unsigned set) {
+            CSet als;
+            int largest = 0;
+            for (unsigned s = set; s != 0; s &= s - 1) {
+                const int cell = kUnitCells[u][std::countr_zero(s)];
+                als.cells[als.size++] = cell;
+                als.digits |= grid.masks[cell];
+                largest = std::max(largest, Count(grid.masks[cell]));
+            }
+            if (Count(als.digits) != size + 1) return false;
+            // A set in one line of a box is that line's too: it is taken there.
+            if (u >= 18) {
+                bool oneRow = true, oneColumn = true;
+                for (int i = 1; i < size; ++i) {
+                    oneRow &= kCellUnits[als.cells[i]].row == kCellUnits[als.cells[0]].row;
+                    oneColumn &= kCellUnits[als.cells[i]].column == kCellUnits[als.cells[0]].column;
+                }
+                if (oneRow || oneColumn) return false;
+            }
+            const int rating = WingRating(size, largest);
+            if (best && best->rating < rating) return false;
+            for (int p = 0; p < pincerCount; ++p) {
+                const int pincer = pincers[p];
+                const unsigned pm = grid.masks[pincer];
+                if ((pm & ~als.digits) != 0 || als.Contains(pincer)) continue;
+                const int a = std::countr_zero(pm), b = std::countr_zero(pm & (pm - 1));
+                const bool aRestricted = als.AllSee(grid, a, pincer);
+                const bool bRestricted = als.AllSee(grid, b, pincer);
+                if (!aRestricted && !bRestricted) continue;
+                std::vector<CCandidate> out;
+                if (aRestricted) SeenByAll(grid, als, pincer, b, true, out);
+                if (bRestricted) SeenByAll(grid, als, pincer, a, true, out);
+                if (aRestricted && bRestricted) {
+                    for (unsigned m = als.digits & ~pm; m != 0; m &= m - 1) {
+                        SeenByAll(grid, als, pincer, std::countr_zero(m), false, out);
+                    }
+                }
+                if (out.empty()) continue;
+                if (best && (best->rating < rating ||
+                             (best->rating == rating && best->eliminations.size() >= out.size()))) {
+                    continue;
+                }
+                CStep step = MakeStep(kTechnique[size - 3], u);
+                step.rating = rating;
+                step.cells.push_back(uint8_t(pincer));
+                for (int i = 0; i < size; ++i) step.cells.push_back(uint8_t(als.cells[i]));
+                for (uint8_t cell : step.cells) {
+                    for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                        step.pattern.push_back(Cand(cell, std::countr_zero(m)));
+                    }
+                }
+                step.eliminations = std::move(out);
+                best = std::move(step);
+            }
+            return false;
+        });
+    }
+    return best;
+}
+
+}  // namespace logic
