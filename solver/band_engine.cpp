@@ -810,16 +810,49 @@ bool Branch(CBandState& s, CEngineQuery& query) {
 namespace band_engine {
 
 bool Load(const uint8_t* grid, CBandState& s) {
-    std::fill(std::begin(s.candidates), std::end(s.candidates), kBandCells);
-    std::fill(std::begin(s.unsolved), std::end(s.unsolved), kBandCells);
+    return Build(grid, s) && Propagate(s);
+}
+
+bool Build(const uint8_t* grid, CBandState& s) {
+    // All givens at once rather than fixed one by one (Place): the same position before
+    // propagation, since each word is what no given of its digit sees and no other given
+    // fills, whatever the order. On the consistent grids without solution, which
+    // propagation mostly refutes at once, Solve went from 7,600 instructions a grid to
+    // 4,250 (with the consistency check over the givens alone) and from 1.05 to 0.42 us.
+    const auto [low, high] = NonZeroCells(grid);
+    const uint32_t filled[3] = {uint32_t(low) & kBandCells, uint32_t(low >> 27) & kBandCells,
+                                uint32_t(low >> 54 | high << 10) & kBandCells};
+    // [9 * b + d]: digit d's givens in band b, and the band's cells they see.
+    uint32_t given[27] = {}, seen[27] = {};
+    for (int b = 0; b < 3; ++b) {
+        const uint8_t* band = grid + 27 * b;
+        for (uint32_t rest = filled[b]; rest; rest &= rest - 1) {
+            const int x = std::countr_zero(rest);
+            const int slot = 9 * b + band[x] - 1;
+            given[slot] |= 1u << x;
+            seen[slot] |= kPeersInBand[x];
+        }
+    }
+    uint32_t conflicts = 0;
+    for (int d = 0; d < kDigits; ++d) {
+        const uint32_t c0 = Columns(given[d]), c1 = Columns(given[9 + d]),
+                       c2 = Columns(given[18 + d]);
+        conflicts |= (c0 & c1) | (c0 & c2) | (c1 & c2);
+        const uint32_t columns = ColumnsToCells(c0 | c1 | c2);
+        for (int b = 0; b < 3; ++b) {
+            const uint32_t mine = given[9 * b + d], others = seen[9 * b + d];
+            conflicts |= mine & others;
+            s.candidates[9 * b + d] = (kBandCells & ~filled[b] & ~others & ~columns) | mine;
+        }
+    }
+    for (int b = 0; b < 3; ++b) s.unsolved[b] = kBandCells & ~filled[b];
     s.bandDirty = kBandCells;
     s.columnDirty = (1u << kDigits) - 1;
-    uint8_t cells[kCellCount];
-    int count = 0;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (grid[cell] != 0) cells[count++] = uint8_t(cell);
-    }
-    return Place(s, grid, cells, count);
+    return conflicts == 0;
+}
+
+bool Propagate(CBandState& s) {
+    return CPropagator(s).Propagate();
 }
 
 bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count) {

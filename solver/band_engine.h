@@ -66,6 +66,12 @@ namespace band_engine {
 // the givens break a rule or propagation proves that no solution exists.
 bool Load(const uint8_t* grid, CBandState& state);
 
+// Load in two steps: Build sets `state` to the position of the givens of `grid`, not yet
+// propagated, and is false when two givens break a rule (the state is then of no use);
+// Propagate settles it, false when that proves no solution exists.
+bool Build(const uint8_t* grid, CBandState& state);
+bool Propagate(CBandState& state);
+
 // Fixes the digits that `grid` (81 cells, each 0-9) holds in the listed cells and that
 // `state`, a propagated position, has not fixed yet, then propagates once. False when that
 // leaves no solution.

@@ -28,9 +28,11 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
     std::optional<CEngineOutcome> dense;
     CBandState state;
     int64_t countGuesses = 0;
-    if (empty <= kDenseEmptyCells && (dense = ordered.Run(grid, kDenseLevelBudget))) {
+    if (!band_engine::Build(grid, state)) {
+        outcome = CEngineOutcome::kNoSolution;
+    } else if (empty <= kDenseEmptyCells && (dense = ordered.Run(grid, kDenseLevelBudget))) {
         outcome = *dense;
-    } else if (!band_engine::Load(grid, state)) {
+    } else if (!band_engine::Propagate(state)) {
         outcome = CEngineOutcome::kNoSolution;
     } else if (kCellCount - empty <= kSparseGivens) {
         outcome = ordered.RunPruned(grid, state);
