@@ -398,10 +398,11 @@ class CPropagator {
         return true;
     }
 
-    bool Propagate() {
+    bool Propagate(CPropagation depth = CPropagation::kFull) {
         for (;;) {
             if (!BandPass() || !NakedSingles()) return false;
             if (s.bandDirty) continue;
+            if (depth == CPropagation::kQuick) return true;
             if (!ColumnPass()) return false;
             if (s.bandDirty) continue;
             // A grid with every cell fixed that the passes above found sound is a
@@ -855,7 +856,8 @@ bool Propagate(CBandState& s) {
     return CPropagator(s).Propagate();
 }
 
-bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count) {
+bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count,
+           CPropagation depth) {
     CPropagator propagator(s);
     for (int i = 0; i < count; ++i) {
         const int cell = cells[i];
@@ -865,7 +867,7 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count) 
         if (!(s.candidates[9 * b + d] & bit)) return false;
         if ((s.unsolved[b] & bit) && !propagator.Fix(d, b, bit, true)) return false;
     }
-    return propagator.Propagate();
+    return propagator.Propagate(depth);
 }
 
 // Guesses of the first attempt: puzzles of the hardest lists rarely need more, so it is

@@ -315,13 +315,19 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
 
 bool COrderedSearch::PositionAlive() {
     // From the deepest position known on the path: consecutive tests share most of their
-    // path, so this places a few digits instead of the whole path.
+    // path, so this places a few digits instead of the whole path. Only the quick steps of
+    // propagation: a dead branch they miss is walked or tested, which is rarer than their
+    // saving. Instructions a grid with full propagation / without the mini-row step / quick
+    // / the band step alone: climbed on the work 180 k / 169 k / 163 k / 164 k, climbed on
+    // time 195 k / 178 k / 166 k / 175 k, clue-removed with 17 givens or more 127 k / 121 k
+    // / 117 k / 120 k, random sparse 42.3 k / 40.8 k / 39.8 k / 39.8 k.
     if (!m_known[m_depth]) {
         int base = std::min(m_depth, m_deepestKnown);
         while (!m_known[base]) --base;
         m_positions[m_depth] = m_positions[base];
-        m_dead[m_depth] = m_dead[base] || !band_engine::Place(m_positions[m_depth], m_grid,
-                                                              m_path + base, m_depth - base);
+        m_dead[m_depth] =
+            m_dead[base] || !band_engine::Place(m_positions[m_depth], m_grid, m_path + base,
+                                                m_depth - base, CPropagation::kQuick);
         m_known[m_depth] = true;
         m_deepestKnown = std::max(m_deepestKnown, m_depth);
     }
