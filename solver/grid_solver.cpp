@@ -12,10 +12,11 @@
 //     then returns the first solution in its order.
 //   - The band engine (band_engine.cpp) counts the solutions up to two. None: Search
 //     fails, and so does Solve. Exactly one: it is the first, whichever engine finds it.
-//   - Several, or fewer than 17 givens (never a single solution): COrderedSearch runs
-//     Search's own order and rule, and cuts off a level only when the engine has proved
-//     that none of its branches left holds a solution, where Search would have walked
-//     them all in vain. So its first solution is Search's.
+//   - Several, or fewer than 17 givens (never a single solution), or a count that takes
+//     long on a grid of few givens: COrderedSearch runs Search's own order and rule, and
+//     cuts off a level only when the engine has proved that none of its branches left
+//     holds a solution, where Search would have walked them all in vain. So its first
+//     solution is Search's, and when it walks the whole tree without one, Search fails.
 //
 // The engine (engine.h: the two together) is built once per instruction set. The band
 // engine asks the clock at its first guess and every 256th, the search in its own order every 64

@@ -301,6 +301,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         if (!tested && m_levels - start > kPruneAfterLevels) {
             // This level's branches so far were dead and took the search long: the engine
             // decides whether any branch left holds a solution before they are walked too.
+            if (!m_testing) return giveUp(std::nullopt);
             tested = true;
             m_depth = depth;
             const std::optional<bool> solvable = HasSolution();
@@ -365,7 +366,20 @@ uint32_t COrderedSearch::AddSolution(const PuzzleGrid& solution) {
 
 CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice,
                                          std::span<const PuzzleGrid> solutions) {
+    return Prune(grid, root, choice, solutions, INT64_MAX, true).value_or(CEngineOutcome::kExpired);
+}
+
+std::optional<CEngineOutcome> COrderedSearch::TryPruned(uint8_t* grid, const CBandState& root,
+                                                        int64_t levelBudget) {
+    return Prune(grid, root, 0, {}, levelBudget, false);
+}
+
+std::optional<CEngineOutcome> COrderedSearch::Prune(uint8_t* grid, const CBandState& root,
+                                                    int choice,
+                                                    std::span<const PuzzleGrid> solutions,
+                                                    int64_t levelBudget, bool tests) {
     m_pruning = true;
+    m_testing = tests;
     m_deadLevels = 0;
     m_solutionCount = 0;
     uint32_t through = 0;
@@ -378,12 +392,12 @@ CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, 
     m_known[0] = true;
     m_deepestKnown = 0;
     Load(grid);
-    m_budget = INT64_MAX;
+    m_budget = levelBudget;
     m_depth = 0;
     m_lastAsked = -1;
     const std::optional<CEngineOutcome> outcome = Step(through);
     m_pruning = false;
-    return outcome.value_or(CEngineOutcome::kExpired);
+    return outcome;
 }
 
 std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {

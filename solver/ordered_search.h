@@ -39,12 +39,23 @@ class COrderedSearch {
     CEngineOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0,
                              std::span<const PuzzleGrid> solutions = {});
 
+    // RunPruned without known solutions, within `levelBudget` levels and without asking the
+    // engine for a solution: nothing when the search would need either, the grid then as
+    // it was.
+    std::optional<CEngineOutcome> TryPruned(uint8_t* grid, const CBandState& root,
+                                            int64_t levelBudget);
+
     // What this object has spent, over all its runs.
     int64_t m_levels = 0;   // levels of the search
     int64_t m_tests = 0;    // levels the engine tested for a solution
     int64_t m_guesses = 0;  // the engine's guesses in those tests
 
   private:
+    // RunPruned and TryPruned: with `tests` false, a level that would ask the engine for a
+    // solution ends the search with nothing.
+    std::optional<CEngineOutcome> Prune(uint8_t* grid, const CBandState& root, int choice,
+                                        std::span<const PuzzleGrid> solutions, int64_t levelBudget,
+                                        bool tests);
     // Places every cell with a single candidate, as Search's levels would, adding them to
     // the path and to `placed`; false when a cell is left with none.
     bool PlaceSingles(int64_t& placed);
@@ -84,6 +95,7 @@ class COrderedSearch {
     // for the first k (m_positions[0] of the givens), where m_known[k]; m_dead[k] when
     // that position proved to have no solution. None is known beyond m_deepestKnown.
     bool m_pruning = false;
+    bool m_testing = true;     // whether the engine may be asked for a solution
     CConflicts m_conflicts{};  // the engine's, carried from test to test
     int m_choice = 0;          // the engine's way of choosing that settled the last test
     CBandState m_positions[kCellCount + 1];
