@@ -44,11 +44,12 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
     std::optional<CEngineOutcome> dense;
     CBandState state;
     int64_t countGuesses = 0;
-    if (!band_engine::Build(grid, state)) {
-        outcome = CEngineOutcome::kNoSolution;
-    } else if (empty <= kDenseEmptyCells && (dense = ordered.Run(grid, kDenseLevelBudget))) {
+    // The search in its own order refuses givens that repeat a digit as it loads them, so
+    // a dense grid it settles needs no engine position: building one first cost the shared
+    // list of such grids 3.5% more instructions.
+    if (empty <= kDenseEmptyCells && (dense = ordered.Run(grid, kDenseLevelBudget))) {
         outcome = *dense;
-    } else if (!band_engine::Propagate(state)) {
+    } else if (!band_engine::Build(grid, state) || !band_engine::Propagate(state)) {
         outcome = CEngineOutcome::kNoSolution;
     } else if (kCellCount - empty <= kSparseGivens) {
         outcome = ordered.RunPruned(grid, state);

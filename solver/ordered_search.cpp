@@ -91,13 +91,15 @@ alignas(32) constexpr auto kUnitLanes = [] {
 
 }  // namespace
 
-void COrderedSearch::Load(uint8_t* grid) {
+bool COrderedSearch::Load(uint8_t* grid) {
     m_grid = grid;
     uint16_t used[kUnitCount] = {};
+    uint16_t repeated = 0;
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (grid[cell] == 0) continue;
         const CCellUnits& u = kCellUnits[cell];
         const uint16_t bit = uint16_t(1u << grid[cell]);
+        repeated |= (used[u.row] | used[u.column] | used[u.box]) & bit;
         used[u.row] |= bit, used[u.column] |= bit, used[u.box] |= bit;
     }
     std::fill(std::begin(m_candidates), std::end(m_candidates), kFilled);
@@ -106,6 +108,7 @@ void COrderedSearch::Load(uint8_t* grid) {
         const CCellUnits& u = kCellUnits[cell];
         m_candidates[cell] = uint16_t(~(used[u.row] | used[u.column] | used[u.box]) & kAllDigits);
     }
+    return repeated == 0;
 }
 
 void COrderedSearch::Set(int cell, int d) {
@@ -401,7 +404,7 @@ std::optional<CEngineOutcome> COrderedSearch::Prune(uint8_t* grid, const CBandSt
 }
 
 std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {
-    Load(grid);
+    if (!Load(grid)) return CEngineOutcome::kNoSolution;
     m_budget = levelBudget;
     m_depth = 0;
     m_lastAsked = -1;

@@ -22,10 +22,10 @@ class COrderedSearch {
     // Asked now and then; returning true stops the search with kExpired.
     CExpiry m_expiry;
 
-    // Searches `grid` (81 cells, each 0-9, givens consistent) in exactly the order of
-    // CGridSolver::Search, visiting at most `levelBudget` levels. Nothing when the budget
-    // ran out first. On kSolved the grid holds the first solution in that order; else it is
-    // as it was.
+    // Searches `grid` (81 cells, each 0-9) in exactly the order of CGridSolver::Search,
+    // visiting at most `levelBudget` levels; givens that repeat a digit have no solution.
+    // Nothing when the budget ran out first. On kSolved the grid holds the first solution
+    // in that order; else it is as it was.
     std::optional<CEngineOutcome> Run(uint8_t* grid, int64_t levelBudget);
 
     // The same search with no budget, in which the engine cuts off dead branches: a level
@@ -74,7 +74,8 @@ class COrderedSearch {
     std::optional<bool> HasSolution();
     // Adds a solution of the grid to m_solutions; its bit there, or 0 when they are full.
     uint32_t AddSolution(const PuzzleGrid& solution);
-    void Load(uint8_t* grid);
+    // Takes `grid` as the search's: false when its givens repeat a digit in a unit.
+    bool Load(uint8_t* grid);
     // Places digit d in `cell` and takes it from the cell's peers.
     void Set(int cell, int d);
 
