@@ -398,10 +398,11 @@ class CPropagator {
         return true;
     }
 
-    bool Propagate() {
+    bool Propagate(CPropagation depth = CPropagation::kFull) {
         for (;;) {
             if (!BandPass() || !NakedSingles()) return false;
             if (s.bandDirty) continue;
+            if (depth == CPropagation::kQuick) return true;
             if (!ColumnPass()) return false;
             if (s.bandDirty) continue;
             // A grid with every cell fixed that the passes above found sound is a
@@ -810,29 +811,99 @@ bool Branch(CBandState& s, CEngineQuery& query) {
 namespace band_engine {
 
 bool Load(const uint8_t* grid, CBandState& s) {
-    std::fill(std::begin(s.candidates), std::end(s.candidates), kBandCells);
-    std::fill(std::begin(s.unsolved), std::end(s.unsolved), kBandCells);
-    s.bandDirty = kBandCells;
-    s.columnDirty = (1u << kDigits) - 1;
-    uint8_t cells[kCellCount];
-    int count = 0;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (grid[cell] != 0) cells[count++] = uint8_t(cell);
-    }
-    return Place(s, grid, cells, count);
+    return Build(grid, s) && Propagate(s);
 }
 
-bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count) {
-    CPropagator propagator(s);
+bool Build(const uint8_t* grid, CBandState& s) {
+    // All givens at once rather than fixed one by one (Place): the same position before
+    // propagation, since each word is what no given of its digit sees and no other given
+    // fills, whatever the order. On the consistent grids without solution, which
+    // propagation mostly refutes at once, Solve went from 7,600 instructions a grid to
+    // 4,250 (with the consistency check over the givens alone) and from 1.05 to 0.42 us.
+    const auto [low, high] = NonZeroCells(grid);
+    const uint32_t filled[3] = {uint32_t(low) & kBandCells, uint32_t(low >> 27) & kBandCells,
+                                uint32_t(low >> 54 | high << 10) & kBandCells};
+    // [9 * b + d]: digit d's givens in band b, and the band's cells they see.
+    uint32_t given[27] = {}, seen[27] = {};
+    for (int b = 0; b < 3; ++b) {
+        const uint8_t* band = grid + 27 * b;
+        for (uint32_t rest = filled[b]; rest; rest &= rest - 1) {
+            const int x = std::countr_zero(rest);
+            const int slot = 9 * b + band[x] - 1;
+            given[slot] |= 1u << x;
+            seen[slot] |= kPeersInBand[x];
+        }
+    }
+    uint32_t conflicts = 0;
+    for (int d = 0; d < kDigits; ++d) {
+        const uint32_t c0 = Columns(given[d]), c1 = Columns(given[9 + d]),
+                       c2 = Columns(given[18 + d]);
+        conflicts |= (c0 & c1) | (c0 & c2) | (c1 & c2);
+        const uint32_t columns = ColumnsToCells(c0 | c1 | c2);
+        for (int b = 0; b < 3; ++b) {
+            const uint32_t mine = given[9 * b + d], others = seen[9 * b + d];
+            conflicts |= mine & others;
+            s.candidates[9 * b + d] = (kBandCells & ~filled[b] & ~others & ~columns) | mine;
+        }
+    }
+    for (int b = 0; b < 3; ++b) s.unsolved[b] = kBandCells & ~filled[b];
+    s.bandDirty = kBandCells;
+    s.columnDirty = (1u << kDigits) - 1;
+    return conflicts == 0;
+}
+
+bool Propagate(CBandState& s) {
+    return CPropagator(s).Propagate();
+}
+
+bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count,
+           CPropagation depth) {
+    // The cells at once, as Build takes the givens, rather than fixed one by one: the same
+    // position, since the candidates each leaves do not depend on the order. The search in
+    // its own order places the path since the last known position here, often dozens of
+    // cells: on the climbed grids 3% fewer instructions, and 3% less time.
+    // [9 * b + d]: the cells of band b that take digit d, and the band's cells they see.
+    uint32_t placed[27] = {}, seen[27] = {};
+    uint32_t fresh[3] = {};
     for (int i = 0; i < count; ++i) {
         const int cell = cells[i];
-        const int d = grid[cell] - 1, b = cell / 27;
-        const uint32_t bit = 1u << (cell % 27);
-        // A digit that the givens or an earlier digit ruled out: no solution.
+        const int d = grid[cell] - 1, b = cell / 27, x = cell % 27;
+        const uint32_t bit = 1u << x;
+        // A digit that the givens or the path so far ruled out: no solution.
         if (!(s.candidates[9 * b + d] & bit)) return false;
-        if ((s.unsolved[b] & bit) && !propagator.Fix(d, b, bit, true)) return false;
+        if (!(s.unsolved[b] & bit)) continue;
+        placed[9 * b + d] |= bit;
+        seen[9 * b + d] |= kPeersInBand[x];
+        fresh[b] |= bit;
     }
-    return propagator.Propagate();
+    // Two of the cells that take the same digit and see each other: no solution.
+    uint32_t conflicts = 0, columns[kDigits];
+    for (int d = 0; d < kDigits; ++d) {
+        const uint32_t c0 = Columns(placed[d]), c1 = Columns(placed[9 + d]),
+                       c2 = Columns(placed[18 + d]);
+        conflicts |= (c0 & c1) | (c0 & c2) | (c1 & c2);
+        columns[d] = c0 | c1 | c2;
+        for (int b = 0; b < 3; ++b) conflicts |= placed[9 * b + d] & seen[9 * b + d];
+    }
+    if (conflicts) return false;
+    CPropagator propagator(s);
+    for (int b = 0; b < 3; ++b) {
+        if (fresh[b] == 0) continue;
+        // Every digit leaves the cells, then each cell's own digit is put back.
+        const uint32_t changed = propagator.RemoveFromAll(b, fresh[b]);
+        s.bandDirty |= changed << (9 * b);
+        s.columnDirty |= changed;
+        for (int d = 0; d < kDigits; ++d) s.candidates[9 * b + d] |= placed[9 * b + d];
+        s.unsolved[b] &= ~fresh[b];
+    }
+    for (int d = 0; d < kDigits; ++d) {
+        if (columns[d] == 0) continue;
+        const uint32_t column = ColumnsToCells(columns[d]);
+        for (int b = 0; b < 3; ++b) {
+            propagator.Remove(d, b, (seen[9 * b + d] | column) & ~placed[9 * b + d]);
+        }
+    }
+    return propagator.Propagate(depth);
 }
 
 // Guesses of the first attempt: puzzles of the hardest lists rarely need more, so it is

@@ -30,6 +30,10 @@ struct CBandState {
     uint32_t columnDirty;     // bit d - 1: digit d changed since its column pass
 };
 
+// How far propagation goes: every step, or only steps 1 and 2 (band_engine.cpp), which leave
+// a sound position that is not settled.
+enum class CPropagation { kFull, kQuick };
+
 // Per band or stack (0-2 bands, 3-5 stacks) and digit index (digit - 1), a count.
 inline constexpr int kBandsAndStacks = 6;
 using CConflicts = std::array<std::array<uint32_t, kGridSize>, kBandsAndStacks>;
@@ -66,14 +70,21 @@ namespace band_engine {
 // the givens break a rule or propagation proves that no solution exists.
 bool Load(const uint8_t* grid, CBandState& state);
 
-// Fixes the digits that `grid` (81 cells, each 0-9) holds in the listed cells and that
-// `state`, a propagated position, has not fixed yet, then propagates once. False when that
-// leaves no solution.
-bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count);
+// Load in two steps: Build sets `state` to the position of the givens of `grid`, not yet
+// propagated, and is false when two givens break a rule (the state is then of no use);
+// Propagate settles it, false when that proves no solution exists.
+bool Build(const uint8_t* grid, CBandState& state);
+bool Propagate(CBandState& state);
 
-// Searches for solutions of a propagated state, as `query` asks. Every solution is found
-// exactly once, so `found` below the limit on a search that was not aborted is the number
-// of solutions.
+// Fixes the digits that `grid` (81 cells, each 0-9) holds in the listed cells and that
+// `state`, a position propagated at least quickly, has not fixed yet, then propagates once,
+// as far as `depth` says. False when that leaves no solution.
+bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count,
+           CPropagation depth = CPropagation::kFull);
+
+// Searches for solutions of a state propagated at least quickly (its root propagates in full), as
+// `query` asks. Every solution is found exactly once, so `found` below the limit on a search that
+// was not aborted is the number of solutions.
 void FindSolutions(const CBandState& state, CEngineQuery& query);
 
 }  // namespace band_engine

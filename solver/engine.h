@@ -36,9 +36,9 @@ struct CEngineWork {
 struct CEngine {
     const char* name;  // "avx2", "sse4" or "scalar"
 
-    // Solves `grid` (81 cells, each 0-9, no digit repeated in a unit). `expiry` is asked
-    // now and then; true abandons the work. `work`, when not null, receives
-    // what the call spent.
+    // Solves `grid` (81 cells, each 0-9); givens that repeat a digit in a unit have no
+    // solution. `expiry` is asked now and then; true abandons the work. `work`, when not null,
+    // receives what the call spent.
     CEngineOutcome (*solve)(uint8_t* grid, CExpiry expiry, CEngineWork* work);
 
     // CountSolutionsWithin for a grid of cells 0-9.

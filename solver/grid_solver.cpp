@@ -12,10 +12,11 @@
 //     then returns the first solution in its order.
 //   - The band engine (band_engine.cpp) counts the solutions up to two. None: Search
 //     fails, and so does Solve. Exactly one: it is the first, whichever engine finds it.
-//   - Several, or fewer than 17 givens (never a single solution): COrderedSearch runs
-//     Search's own order and rule, and cuts off a level only when the engine has proved
-//     that none of its branches left holds a solution, where Search would have walked
-//     them all in vain. So its first solution is Search's.
+//   - Several, or fewer than 17 givens (never a single solution), or a count that takes
+//     long on a grid of few givens: COrderedSearch runs Search's own order and rule, and
+//     cuts off a level only when the engine has proved that none of its branches left
+//     holds a solution, where Search would have walked them all in vain. So its first
+//     solution is Search's, and when it walks the whole tree without one, Search fails.
 //
 // The engine (engine.h: the two together) is built once per instruction set. The band
 // engine asks the clock at its first guess and every 256th, the search in its own order every 64
@@ -25,32 +26,50 @@
 #include "grid_solver.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "engine.h"
 
 namespace {
 
 bool HasValueAboveNine(const uint8_t* grid) {
-    return std::any_of(grid, grid + kCellCount, [](uint8_t v) { return v > kGridSize; });
+    // Eight cells at a time, without a branch a cell (see NonZeroCells): adding 0x76 sets
+    // a byte's top bit from 10 up, and a byte that carries into the next has its own top
+    // bit set.
+    constexpr uint64_t kAddTen = 0x7676767676767676, kTops = 0x8080808080808080;
+    uint64_t tops = 0;
+    for (int cell = 0; cell + 8 <= kCellCount; cell += 8) {
+        uint64_t word;
+        std::memcpy(&word, grid + cell, sizeof word);
+        tops |= (word + kAddTen) | word;
+    }
+    return (tops & kTops) != 0 || grid[kCellCount - 1] > kGridSize;
+}
+
+// IsConsistent for a grid of cells 0-9.
+bool DigitsConsistent(const uint8_t* grid) {
+    // One pass over the givens with a mask of the digits each unit has seen, instead of
+    // comparing 36 pairs per unit.
+    uint16_t seen[kUnitCount] = {};
+    const std::array<uint64_t, 2> givens = NonZeroCells(grid);
+    for (int half = 0; half < 2; ++half) {
+        for (uint64_t rest = givens[half]; rest; rest &= rest - 1) {
+            const int cell = 64 * half + std::countr_zero(rest);
+            const uint16_t bit = uint16_t(1u << grid[cell]);
+            const CCellUnits& u = kCellUnits[cell];
+            if ((seen[u.row] | seen[u.column] | seen[u.box]) & bit) return false;
+            seen[u.row] |= bit, seen[u.column] |= bit, seen[u.box] |= bit;
+        }
+    }
+    return true;
 }
 
 }  // namespace
 
 int IsConsistent(const uint8_t* grid) {
-    // One pass over the cells with a mask of what each unit has seen, instead of comparing
-    // 36 pairs per unit: a 16-bit mask when every value is a digit, as on every solve, else
-    // a 256-bit set per unit, since any byte value can repeat.
-    if (!HasValueAboveNine(grid)) {
-        uint16_t seen[kUnitCount] = {};
-        for (int cell = 0; cell < kCellCount; ++cell) {
-            if (grid[cell] == 0) continue;
-            const uint16_t bit = uint16_t(1u << grid[cell]);
-            const CCellUnits& u = kCellUnits[cell];
-            if ((seen[u.row] | seen[u.column] | seen[u.box]) & bit) return 0;
-            seen[u.row] |= bit, seen[u.column] |= bit, seen[u.box] |= bit;
-        }
-        return 1;
-    }
+    // Any byte value can repeat once one is above 9: a 256-bit set per unit then.
+    if (!HasValueAboveNine(grid)) return DigitsConsistent(grid);
     for (const auto& unit : kUnitCells) {
         uint64_t seen[4] = {};
         for (uint8_t cell : unit) {
@@ -150,7 +169,7 @@ int CGridSolver::Solve(uint8_t* buffer, int count) {
     if (count != kCellCount) return 0;
     std::copy_n(buffer, kCellCount, m_grid.begin());
     // A value above 9 would index past the candidate flags, so such a grid never searches.
-    if (HasValueAboveNine(m_grid.data()) || !IsConsistent(m_grid.data())) return 0;
+    if (HasValueAboveNine(m_grid.data()) || !DigitsConsistent(m_grid.data())) return 0;
 
     const uint32_t start = m_platform->TickCount();
     if (RunEngine(start) == SEARCH_TIMED_OUT) {

@@ -22,10 +22,10 @@ class COrderedSearch {
     // Asked now and then; returning true stops the search with kExpired.
     CExpiry m_expiry;
 
-    // Searches `grid` (81 cells, each 0-9, givens consistent) in exactly the order of
-    // CGridSolver::Search, visiting at most `levelBudget` levels. Nothing when the budget
-    // ran out first. On kSolved the grid holds the first solution in that order; else it is
-    // as it was.
+    // Searches `grid` (81 cells, each 0-9) in exactly the order of CGridSolver::Search,
+    // visiting at most `levelBudget` levels; givens that repeat a digit have no solution.
+    // Nothing when the budget ran out first. On kSolved the grid holds the first solution
+    // in that order; else it is as it was.
     std::optional<CEngineOutcome> Run(uint8_t* grid, int64_t levelBudget);
 
     // The same search with no budget, in which the engine cuts off dead branches: a level
@@ -39,12 +39,23 @@ class COrderedSearch {
     CEngineOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0,
                              std::span<const PuzzleGrid> solutions = {});
 
+    // RunPruned without known solutions, within `levelBudget` levels and without asking the
+    // engine for a solution: nothing when the search would need either, the grid then as
+    // it was.
+    std::optional<CEngineOutcome> TryPruned(uint8_t* grid, const CBandState& root,
+                                            int64_t levelBudget);
+
     // What this object has spent, over all its runs.
     int64_t m_levels = 0;   // levels of the search
     int64_t m_tests = 0;    // levels the engine tested for a solution
     int64_t m_guesses = 0;  // the engine's guesses in those tests
 
   private:
+    // RunPruned and TryPruned: with `tests` false, a level that would ask the engine for a
+    // solution ends the search with nothing.
+    std::optional<CEngineOutcome> Prune(uint8_t* grid, const CBandState& root, int choice,
+                                        std::span<const PuzzleGrid> solutions, int64_t levelBudget,
+                                        bool tests);
     // Places every cell with a single candidate, as Search's levels would, adding them to
     // the path and to `placed`; false when a cell is left with none.
     bool PlaceSingles(int64_t& placed);
@@ -63,7 +74,8 @@ class COrderedSearch {
     std::optional<bool> HasSolution();
     // Adds a solution of the grid to m_solutions; its bit there, or 0 when they are full.
     uint32_t AddSolution(const PuzzleGrid& solution);
-    void Load(uint8_t* grid);
+    // Takes `grid` as the search's: false when its givens repeat a digit in a unit.
+    bool Load(uint8_t* grid);
     // Places digit d in `cell` and takes it from the cell's peers.
     void Set(int cell, int d);
 
@@ -84,6 +96,7 @@ class COrderedSearch {
     // for the first k (m_positions[0] of the givens), where m_known[k]; m_dead[k] when
     // that position proved to have no solution. None is known beyond m_deepestKnown.
     bool m_pruning = false;
+    bool m_testing = true;     // whether the engine may be asked for a solution
     CConflicts m_conflicts{};  // the engine's, carried from test to test
     int m_choice = 0;          // the engine's way of choosing that settled the last test
     CBandState m_positions[kCellCount + 1];

@@ -94,11 +94,11 @@ PuzzleGrid HardPuzzle() {
 }
 
 TEST(Engine, AnswersTheCorpus) {
-    // Every grid of the corpus, each kind: its count and Solve's answer are on file.
+    // Every grid of the corpus, each kind: its count and Solve's answer are on file. Givens
+    // that repeat a digit have none, whatever the engine's propagation would make of them.
     size_t checked = 0;
     for (const std::string& file : CorpusFiles()) {
         for (const CCorpusEntry& entry : ReadCorpus(file)) {
-            if (IsConsistent(entry.puzzle.data()) == 0) continue;  // Solve refuses those first
             for (const CEngine* path : RunnableVersions()) {
                 const COutcome fast = EngineSolve(*path, entry.puzzle);
                 EXPECT_EQ(fast.solved, entry.count > 0)

@@ -10,6 +10,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 inline constexpr int kGridSize = 9;  // rows, columns, boxes, and the cells of each unit
 inline constexpr int kBoxSize = 3;   // a box is kBoxSize x kBoxSize cells
@@ -70,3 +71,21 @@ inline constexpr std::array<std::array<uint8_t, kPeerCount>, kCellCount> kCellPe
     }
     return peers;
 }();
+
+// The cells of a grid (81 bytes) that are not 0: cell k is bit k % 64 of word k / 64. Eight
+// cells at a time, each byte's top bit gathered, so that a loop over the givens has no
+// branch per cell. Static, so that each version of the engine keeps a copy built with its
+// own instruction set rather than sharing one.
+static inline std::array<uint64_t, 2> NonZeroCells(const uint8_t* grid) {
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F, kTops = 0x8080808080808080;
+    constexpr uint64_t kGather = 0x0102040810204080;  // top bits, shifted to bit 0, to byte 7
+    std::array<uint64_t, 2> cells{};
+    for (int word = 0; word < kCellCount / 8; ++word) {
+        uint64_t bytes;
+        std::memcpy(&bytes, grid + 8 * word, sizeof bytes);
+        const uint64_t tops = (((bytes & kLow7) + kLow7) | bytes) & kTops;
+        cells[word / 8] |= ((tops >> 7) * kGather >> 56) << (8 * (word % 8));
+    }
+    cells[1] |= uint64_t(grid[kCellCount - 1] != 0) << (kCellCount - 1 - 64);
+    return cells;
+}
