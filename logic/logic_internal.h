@@ -64,6 +64,12 @@ struct CCells {
     bool operator[](int cell) const { return ((cell < 64 ? lo : hi) >> (cell & 63) & 1) != 0; }
     bool None() const { return (lo | hi) == 0; }
     int Size() const { return std::popcount(lo) + std::popcount(hi); }
+    // Size() >= 2 without counting: std::popcount is a library call on the processors the
+    // library is built for, which in aligned triple exclusion's tests of every triple took
+    // 165 M of the 5.0-9.0 sample's 8.4 G instructions.
+    bool AtLeastTwo() const {
+        return ((lo & (lo - 1)) | (hi & (hi - 1))) != 0 || (lo != 0 && hi != 0);
+    }
     CCells operator&(const CCells& o) const { return {lo & o.lo, hi & o.hi}; }
     CCells operator|(const CCells& o) const { return {lo | o.lo, hi | o.hi}; }
     CCells Without(const CCells& o) const { return {lo & ~o.lo, hi & ~o.hi}; }
