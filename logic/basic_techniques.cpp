@@ -123,7 +123,10 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
             auto withinOne = [pos](const unsigned(&parts)[3]) {
                 return (pos & ~parts[0]) == 0 || (pos & ~parts[1]) == 0 || (pos & ~parts[2]) == 0;
             };
-            const CCellUnits& first = kCellUnits[kUnitCells[u][std::countr_zero(pos)]];
+            // The min is never taken (pos has two places at least); it shows GCC 14, which
+            // warns otherwise, that the first place is below nine.
+            const int firstPlace = std::min(std::countr_zero(pos), kGridSize - 1);
+            const CCellUnits& first = kCellUnits[kUnitCells[u][firstPlace]];
             int target = -1;
             if (pointing) {
                 target = withinOne(kThirds) ? first.row : withinOne(kColumns) ? first.column : -1;
