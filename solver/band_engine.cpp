@@ -258,25 +258,20 @@ constexpr uint32_t Columns(uint32_t a) {
 
 // Bit-sliced counters over up to nine 27-bit sets: which bits are in at least one, two,
 // three and four of the sets added.
-struct CAtLeast {
-    uint32_t one = 0, two = 0, three = 0, four = 0;
-    void Add(uint32_t bits) {
+template <typename Word>
+struct CAtLeastOf {
+    Word one = 0, two = 0, three = 0, four = 0;
+    void Add(Word bits) {
         four |= three & bits;
         three |= two & bits;
         two |= one & bits;
         one |= bits;
     }
 };
+using CAtLeast = CAtLeastOf<uint32_t>;
 
 // The same for two sets of sets side by side, in the halves of 64-bit words.
-struct CAtLeast64 {
-    uint64_t one = 0, two = 0, three = 0, four = 0;
-    void Add(uint64_t bits) {
-        four |= three & bits;
-        three |= two & bits;
-        two |= one & bits;
-        one |= bits;
-    }
+struct CAtLeast64 : CAtLeastOf<uint64_t> {
     CAtLeast Low() const { return {uint32_t(one), uint32_t(two), uint32_t(three), uint32_t(four)}; }
     CAtLeast High() const {
         return {uint32_t(one >> 32), uint32_t(two >> 32), uint32_t(three >> 32),
