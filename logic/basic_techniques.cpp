@@ -708,6 +708,26 @@ void UniqueRectangleType3(const CCandidateGrid& grid, const CStep& base, int a, 
     }
 }
 
+// Unique rectangle type 4: one of the pair confined, in a unit the two cells with extra digits
+// share, to those two cells makes it theirs, so the pair's other digit goes from both.
+template <typename F>
+void UniqueRectangleType4(const Positions& up, const CStep& base, int a, int b, unsigned pair,
+                          F&& offer) {
+    const CCellUnits &ua = kCellUnits[a], &ub = kCellUnits[b];
+    for (int u : {int(ua.row), int(ua.column), int(ua.box)}) {
+        if (u != ub.row && u != ub.column && u != ub.box) continue;
+        for (unsigned m = pair; m != 0; m &= m - 1) {
+            const int d = std::countr_zero(m);
+            if (Count(up.pos[u][d]) != 2) continue;
+            const int other = std::countr_zero(pair & ~(1u << d));
+            CStep step = base;
+            step.unit = u;
+            step.eliminations = {Cand(a, other), Cand(b, other)};
+            offer(std::move(step));
+        }
+    }
+}
+
 // Unique rectangles of types 1, 2 and 4 (and 3, above): four cells in two rows, two columns and two
 // boxes that would hold the same two digits twice over, which a puzzle with one solution forbids.
 std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions& up) {
@@ -758,22 +778,7 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
                             }
                             UniqueRectangleType3(grid, step, extra[0], extra[1], more0 | more1,
                                                  offer);
-                            // Type 4: one of the pair confined to the two cells in a unit they
-                            // share makes it theirs, so the other digit goes from both.
-                            const CCellUnits &x0 = kCellUnits[extra[0]], &x1 = kCellUnits[extra[1]];
-                            for (int u : {int(x0.row), int(x0.column), int(x0.box)}) {
-                                if (u != x1.row && u != x1.column && u != x1.box) continue;
-                                for (unsigned m = pair; m != 0; m &= m - 1) {
-                                    const int d = std::countr_zero(m);
-                                    if (Count(up.pos[u][d]) != 2) continue;
-                                    const int other = std::countr_zero(pair & ~(1u << d));
-                                    CStep four = step;
-                                    four.unit = u;
-                                    four.eliminations = {Cand(extra[0], other),
-                                                         Cand(extra[1], other)};
-                                    offer(four);
-                                }
-                            }
+                            UniqueRectangleType4(up, step, extra[0], extra[1], pair, offer);
                         }
                     }
                 }
@@ -908,20 +913,7 @@ class CLoopSearch {
                 take(std::move(step));
             });
         }
-        // Type 4: one of the pair confined to the two cells in a unit they share.
-        const CCellUnits &x0 = kCellUnits[extra[0]], &x1 = kCellUnits[extra[1]];
-        for (int u : {int(x0.row), int(x0.column), int(x0.box)}) {
-            if (u != x1.row && u != x1.column && u != x1.box) continue;
-            for (unsigned m = pair_; m != 0; m &= m - 1) {
-                const int d = std::countr_zero(m);
-                if (Count(up_.pos[u][d]) != 2) continue;
-                const int other = std::countr_zero(pair_ & ~(1u << d));
-                CStep step = base;
-                step.unit = u;
-                step.eliminations = {Cand(extra[0], other), Cand(extra[1], other)};
-                take(std::move(step));
-            }
-        }
+        UniqueRectangleType4(up_, base, extra[0], extra[1], pair_, take);
     }
 
     static uint32_t UnitsOf(int cell) {
