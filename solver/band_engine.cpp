@@ -73,6 +73,10 @@
 #if defined(__BMI2__) && !defined(VELMO_SCALAR)
 #include <immintrin.h>
 #endif
+#if defined(__AVX2__) && !defined(VELMO_SCALAR)
+#define VELMO_AVX2 1
+#include <immintrin.h>
+#endif
 
 namespace VELMO_ISA {
 namespace {
@@ -204,21 +208,37 @@ constexpr uint32_t AloneInTriples(uint32_t bits) {
     return bits & ~(turnedDown | turnedUp);
 }
 
-// Mini-rows of an occupancy that the digit must take: alone in their row or in their box.
-constexpr std::array<uint16_t, kNineBitSets> kBoundMiniRows = [] {
-    std::array<uint16_t, kNineBitSets> table{};
+// Of a digit's mini-rows (bit 9 * band + 3 * row + box), those it must take: alone in
+// their row or in their box within the band. The mini-rows that share a box lie three and
+// six bits apart in the same band.
+constexpr uint32_t BoundMiniRows(uint32_t rows) {
+    const uint32_t boxmates = ((rows << 3) & 0770770770) | ((rows >> 3) & 0077077077) |
+                              ((rows << 6) & 0700700700) | ((rows >> 6) & 0007007007);
+    return AloneInTriples(rows) | (rows & ~boxmates);
+}
+
+// Checked against the rule itself, for every occupancy of each band.
+static_assert([] {
     for (uint32_t occupied = 0; occupied < kNineBitSets; ++occupied) {
+        uint32_t bound = 0;
         for (int m = 0; m < 9; ++m) {
-            if (!(occupied & (1u << m))) continue;
-            const uint32_t row = 7u << (3 * (m / 3));
-            const uint32_t box = 0x49u << (m % 3);
-            if ((occupied & row) == (1u << m) || (occupied & box) == (1u << m)) {
-                table[occupied] |= uint16_t(1u << m);
+            const uint32_t row = 7u << (3 * (m / 3)), box = 0x49u << (m % 3);
+            if ((occupied & (1u << m)) &&
+                ((occupied & row) == (1u << m) || (occupied & box) == (1u << m))) {
+                bound |= 1u << m;
+            }
+        }
+        for (int b = 0; b < 3; ++b) {
+            const uint32_t others = kBandCells & ~(kNineBits << (9 * b));
+            if (BoundMiniRows(occupied << (9 * b)) != bound << (9 * b) ||
+                (BoundMiniRows(occupied << (9 * b) | others) & (kNineBits << (9 * b))) !=
+                    bound << (9 * b)) {
+                return false;
             }
         }
     }
-    return table;
-}();
+    return true;
+}());
 
 // For a digit bound to some mini-rows: the other cells of their rows and boxes, which it
 // leaves.
@@ -268,6 +288,58 @@ constexpr uint32_t ColumnsToCells(uint32_t columns) {
 constexpr uint32_t Columns(uint32_t a) {
     return (a | a >> 9 | a >> 18) & kNineBits;
 }
+
+#if defined(VELMO_AVX2)
+// The same steps on eight words at once, one per lane.
+inline __m256i Lanes(uint32_t bits) {
+    return _mm256_set1_epi32(static_cast<int>(bits));
+}
+
+inline __m256i AloneInTriples(__m256i bits) {
+    const __m256i turnedDown =
+        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(bits, 1), Lanes(0333333333)),
+                        _mm256_and_si256(_mm256_slli_epi32(bits, 2), Lanes(0444444444)));
+    const __m256i turnedUp =
+        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(bits, 2), Lanes(0111111111)),
+                        _mm256_and_si256(_mm256_slli_epi32(bits, 1), Lanes(0666666666)));
+    return _mm256_andnot_si256(_mm256_or_si256(turnedDown, turnedUp), bits);
+}
+
+// MiniRows without pext: each mini-row folded onto its first cell, and those nine bits
+// (every third) then gathered by halving the gaps between them.
+inline __m256i MiniRows(__m256i a) {
+    __m256i x =
+        _mm256_or_si256(a, _mm256_or_si256(_mm256_srli_epi32(a, 1), _mm256_srli_epi32(a, 2)));
+    x = _mm256_and_si256(x, Lanes(0x1249249));
+    x = _mm256_and_si256(_mm256_or_si256(x, _mm256_srli_epi32(x, 2)), Lanes(0x30C30C3));
+    x = _mm256_and_si256(_mm256_or_si256(x, _mm256_srli_epi32(x, 4)), Lanes(0x300F00F));
+    x = _mm256_and_si256(_mm256_or_si256(x, _mm256_srli_epi32(x, 8)), Lanes(0xFF0000FF));
+    return _mm256_and_si256(_mm256_or_si256(x, _mm256_srli_epi32(x, 16)), Lanes(kNineBits));
+}
+
+inline __m256i Columns(__m256i a) {
+    return _mm256_and_si256(
+        _mm256_or_si256(a, _mm256_or_si256(_mm256_srli_epi32(a, 9), _mm256_srli_epi32(a, 18))),
+        Lanes(kNineBits));
+}
+
+inline __m256i BoundMiniRows(__m256i rows) {
+    const __m256i nearer =
+        _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(rows, 3), Lanes(0770770770)),
+                        _mm256_and_si256(_mm256_srli_epi32(rows, 3), Lanes(0077077077)));
+    const __m256i further =
+        _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(rows, 6), Lanes(0700700700)),
+                        _mm256_and_si256(_mm256_srli_epi32(rows, 6), Lanes(0007007007)));
+    return _mm256_or_si256(AloneInTriples(rows),
+                           _mm256_andnot_si256(_mm256_or_si256(nearer, further), rows));
+}
+
+// Three nine-bit fields, one a band, in one word.
+inline __m256i Bands(__m256i b0, __m256i b1, __m256i b2) {
+    return _mm256_or_si256(b0,
+                           _mm256_or_si256(_mm256_slli_epi32(b1, 9), _mm256_slli_epi32(b2, 18)));
+}
+#endif
 
 // Bit-sliced counters over up to nine 27-bit sets: which bits are in at least one, two,
 // three and four of the sets added.
@@ -514,13 +586,35 @@ class CPropagator {
         // Mini-rows in the low half of each count, mini-columns in the high half: one
         // 64-bit operation counts both, 8 operations a digit instead of 16. It took 3.7%
         // of the instructions off the forum's hardest, and 4-5% of the time.
-        CAtLeast64 count, boundCount;
-        for (int d = 0; d < kDigits; ++d) {
-            uint32_t r = 0, br = 0, c = 0;
+        int first = 0;  // the first digit left to the scalar steps
+#if defined(VELMO_AVX2)
+        {
+            // Digits 1-8 in the lanes, band by band. With the bound mini-rows found on all
+            // bands at once rather than by a table a band, the forum's hardest took 12%
+            // fewer instructions than a digit at a time (the SSE4 version, which has only
+            // the latter, 8.5% fewer).
+            const auto band = [this](int b) {
+                return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&s.candidates[9 * b]));
+            };
+            const __m256i w0 = band(0), w1 = band(1), w2 = band(2);
+            const __m256i r = Bands(MiniRows(w0), MiniRows(w1), MiniRows(w2));
+            const __m256i c0 = Columns(w0), c1 = Columns(w1), c2 = Columns(w2);
+            const __m256i c = Bands(c0, c1, c2);
+            const __m256i aloneInColumn = Bands(_mm256_andnot_si256(_mm256_or_si256(c1, c2), c0),
+                                                _mm256_andnot_si256(_mm256_or_si256(c0, c2), c1),
+                                                _mm256_andnot_si256(_mm256_or_si256(c0, c1), c2));
+            const auto store = [](uint32_t* to, __m256i v) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), v);
+            };
+            store(rows, r), store(boundRows, BoundMiniRows(r)), store(columns, c);
+            store(boundColumns, _mm256_or_si256(aloneInColumn, AloneInTriples(c)));
+            first = 8;
+        }
+#endif
+        for (int d = first; d < kDigits; ++d) {
+            uint32_t r = 0, c = 0;
             for (int b = 0; b < 3; ++b) {
-                const uint32_t occupied = MiniRows(Word(d, b));
-                r |= occupied << (9 * b);
-                br |= uint32_t(kBoundMiniRows[occupied]) << (9 * b);
+                r |= MiniRows(Word(d, b)) << (9 * b);
                 c |= Columns(Word(d, b)) << (9 * b);
             }
             // A mini-column is bound when it is the digit's only one in its column (no
@@ -529,9 +623,13 @@ class CPropagator {
             const uint32_t aloneInColumn =
                 (c0 & ~(c1 | c2)) | (c1 & ~(c0 | c2)) << 9 | (c2 & ~(c0 | c1)) << 18;
             const uint32_t aloneInBox = AloneInTriples(c);
-            const uint32_t bc = aloneInColumn | aloneInBox;
-            rows[d] = r, boundRows[d] = br, columns[d] = c, boundColumns[d] = bc;
-            count.Add(r | uint64_t{c} << 32), boundCount.Add(br | uint64_t{bc} << 32);
+            rows[d] = r, boundRows[d] = BoundMiniRows(r), columns[d] = c;
+            boundColumns[d] = aloneInColumn | aloneInBox;
+        }
+        CAtLeast64 count, boundCount;
+        for (int d = 0; d < kDigits; ++d) {
+            count.Add(rows[d] | uint64_t{columns[d]} << 32);
+            boundCount.Add(boundRows[d] | uint64_t{boundColumns[d]} << 32);
         }
         const CAtLeast rowCount = count.Low(), boundRowCount = boundCount.Low();
         const CAtLeast columnCount = count.High(), boundColumnCount = boundCount.High();
