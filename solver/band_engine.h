@@ -78,9 +78,10 @@ bool Propagate(CBandState& state);
 
 // Fixes the digits that `grid` (81 cells, each 0-9) holds in the listed cells and that
 // `state`, a position propagated at least quickly, has not fixed yet, then propagates once,
-// as far as `depth` says. False when that leaves no solution.
+// as far as `depth` says. False when that leaves no solution; where propagation showed
+// it, then, is counted into `met` (CEngineQuery::conflicts) when that is not null.
 bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count,
-           CPropagation depth = CPropagation::kFull);
+           CPropagation depth = CPropagation::kFull, CConflicts* met = nullptr);
 
 // Searches for solutions of a state propagated at least quickly (its root propagates in full), as
 // `query` asks. Every solution is found exactly once, so `found` below the limit on a search that

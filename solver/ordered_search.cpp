@@ -328,10 +328,11 @@ bool COrderedSearch::PositionAlive() {
     if (!m_known[m_depth]) {
         int base = std::min(m_depth, m_deepestKnown);
         while (!m_known[base]) --base;
+        // The contradictions met here steer the engine's next test towards them.
         m_positions[m_depth] = m_positions[base];
         m_dead[m_depth] =
             m_dead[base] || !band_engine::Place(m_positions[m_depth], m_grid, m_path + base,
-                                                m_depth - base, CPropagation::kQuick);
+                                                m_depth - base, CPropagation::kQuick, &m_conflicts);
         m_known[m_depth] = true;
         m_deepestKnown = std::max(m_deepestKnown, m_depth);
     }
