@@ -1017,9 +1017,9 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, 
     if (propagator.Propagate(depth)) return true;
     // Counted as several of a search's own: where the search in its own order meets
     // contradictions, a test of a level above it must refute the same branches again.
-    // Instructions on the grids climbed on time in bench/data /
-    // 80 more climbed so / climbed on the work, against not counting them: weight 1 -8% /
-    // - / +0.2%; 4 -15% / -6% / +0.3%; 16 and 64 -15% / - / +0.3%.
+    // Instructions on the grids climbed on time in bench/data / 80 more climbed so /
+    // climbed on the work, against not counting them: weight 1 -8% / - / +0.2%; 4 -15% /
+    // -6% / +0.3%; 16 and 64 -15% / - / +0.3%.
     constexpr uint32_t kPlaceConflictWeight = 4;
     if (met) NoteConflict(propagator, *met, kPlaceConflictWeight);
     return false;
