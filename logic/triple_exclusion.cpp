@@ -25,21 +25,24 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
         for (unsigned mb = grid.masks[b]; mb != 0; mb &= mb - 1) {
             const unsigned db = mb & -mb;
             if (ab && da == db) continue;
-            for (unsigned mc = grid.masks[c]; mc != 0; mc &= mc - 1) {
-                const unsigned dc = mc & -mc;
-                if ((ac && da == dc) || (bc && db == dc)) continue;
-                const unsigned taken = da | db | dc;
-                bool ok = true;
-                for (unsigned blocker : blockers) ok &= (blocker & ~taken) != 0;
-                if (!ok) continue;
-                allowed[0] |= da;
-                allowed[1] |= db;
-                allowed[2] |= dc;
-                // Most triples allow every candidate: stop as soon as they do.
-                if (allowed[0] == grid.masks[a] && allowed[1] == grid.masks[b] &&
-                    allowed[2] == grid.masks[c]) {
-                    return std::nullopt;
-                }
+            // The digits of c that a blocker rules out beside these two, all at once: a
+            // blocker the two take but for one digit rules out that digit, one they take
+            // whole every digit. Digit by digit of c, the fillings' tests took 290 M more
+            // instructions on the 5.0-9.0 sample (6.91 G in all).
+            unsigned ruledOut = (ac ? da : 0) | (bc ? db : 0);
+            for (unsigned blocker : blockers) {
+                const unsigned rest = blocker & ~(da | db);
+                if ((rest & (rest - 1)) == 0) ruledOut |= rest != 0 ? rest : ~0u;
+            }
+            const unsigned dc = grid.masks[c] & ~ruledOut;
+            if (dc == 0) continue;
+            allowed[0] |= da;
+            allowed[1] |= db;
+            allowed[2] |= dc;
+            // Most triples allow every candidate: stop as soon as they do.
+            if (allowed[0] == grid.masks[a] && allowed[1] == grid.masks[b] &&
+                allowed[2] == grid.masks[c]) {
+                return std::nullopt;
             }
         }
     }
