@@ -16,6 +16,28 @@ namespace {
 
 using Positions = CUnitPositions;
 
+// The memo of one grid's digit techniques, if any, with the digits' candidates it is read
+// by, found on first use: most steps never get that far.
+class CDigitCandidates {
+  public:
+    CDigitCandidates(const Positions& up, CDigitMemo* memo) : up_(up), memo_(memo) {}
+
+    bool FoundNothing(int slot, int d) { return memo_ && memo_->FoundNothing(slot, d, Of(d)); }
+    void NoteNothing(int slot, int d) {
+        if (memo_) memo_->NoteNothing(slot, d, Of(d));
+    }
+
+  private:
+    const CCells& Of(int d) {
+        if (!cells_) cells_ = DigitCandidates(up_);
+        return (*cells_)[d];
+    }
+
+    const Positions& up_;
+    CDigitMemo* memo_;
+    std::optional<std::array<CCells, 10>> cells_;
+};
+
 bool Has(const CCandidateGrid& grid, int cell, int d) {
     return (grid.masks[cell] >> d & 1) != 0;
 }
@@ -320,9 +342,12 @@ std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
 // Named and valued by the units: two rows or two columns (skyscraper) 4.0, a row and a
 // column (two-string kite) 4.1, a box with either 4.2. The grouped ones (4.3, the empty
 // rectangle among them) are the strong-link chains of two links, below.
-std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up) {
+std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up,
+                                CDigitCandidates& digits) {
     std::optional<CStep> best;
     for (int d = 1; d <= 9; ++d) {
+        if (digits.FoundNothing(CDigitMemo::kTurbotFish, d)) continue;
+        const bool noneBefore = !best;
         for (int u1 = 0; u1 < kUnitCount; ++u1) {
             if (Count(up.pos[u1][d]) != 2) continue;
             for (int u2 = u1 + 1; u2 < kUnitCount; ++u2) {
@@ -351,6 +376,7 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
                 }
             }
         }
+        if (noneBefore && !best) digits.NoteNothing(CDigitMemo::kTurbotFish, d);
     }
     return best;
 }
@@ -368,37 +394,36 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up)
 // one is grouped; named turbot fish with two links, X-chains with more.
 class CStrongLinkSearch {
   public:
-    CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up) : grid_(grid), up_(up) {}
+    CStrongLinkSearch(const CCandidateGrid& grid, const Positions& up, CDigitCandidates& digits)
+        : grid_(grid), up_(up), digits_(digits) {}
 
-    // The easiest chain of `links` links. The links are found on the first call and kept for
-    // the next ones (one allocation): this runs before the chains on every step that needs
-    // them, for two, three and four links.
+    // The easiest chain of `links` links. A digit's links are found on the first call that
+    // needs them and kept for the next ones (one allocation): this runs before the chains on
+    // every step that needs them, for two, three and four links.
     std::optional<CStep> Run(int links) {
-        if (!digits_) {
-            digits_.reset(new std::array<CDigitLinks, 10>);
-            for (d_ = 1; d_ <= 9; ++d_) {
-                t_ = &(*digits_)[d_];
-                FindLinks();
-            }
-        }
-        // Only chains of three or four links look past the next link; the nested chains,
-        // which run the chains of two links on every grid they assume, never do.
-        if (links >= 3 && !seenNextFound_) {
-            for (int d = 1; d <= 9; ++d) {
-                CDigitLinks& t = (*digits_)[d];
-                for (int k = 0; k < t.linkCount; ++k) {
-                    t.seenNext[k] = {};
-                    for (int i = 0; i < t.nextCount[k]; ++i) {
-                        t.seenNext[k] = t.seenNext[k] | t.seen[t.next[k][i]];
-                    }
-                }
-            }
-            seenNextFound_ = true;
-        }
+        const int slot = CDigitMemo::kStrongLinks2 + links - 2;
+        if (!linkTables_) linkTables_.reset(new std::array<CDigitLinks, 10>);
         links_ = links;
         best_.reset();
         for (d_ = 1; d_ <= 9; ++d_) {
-            t_ = &(*digits_)[d_];
+            if (digits_.FoundNothing(slot, d_)) continue;
+            t_ = &(*linkTables_)[d_];
+            if ((linksFound_ >> d_ & 1) == 0) {
+                FindLinks();
+                linksFound_ |= 1u << d_;
+            }
+            // Only chains of three or four links look past the next link; the nested chains,
+            // which run the chains of two links on every grid they assume, never do.
+            if (links >= 3 && (seenNextFound_ >> d_ & 1) == 0) {
+                for (int k = 0; k < t_->linkCount; ++k) {
+                    t_->seenNext[k] = {};
+                    for (int i = 0; i < t_->nextCount[k]; ++i) {
+                        t_->seenNext[k] = t_->seenNext[k] | t_->seen[t_->next[k][i]];
+                    }
+                }
+                seenNextFound_ |= 1u << d_;
+            }
+            const bool noneBefore = !best_;
             for (int k = 0; k < t_->linkCount; ++k) {
                 // What a chain removes sees its first near part whole: where no candidate
                 // does, no chain from this link removes anything. With the test on the last
@@ -409,6 +434,7 @@ class CStrongLinkSearch {
                 size_ = 1;
                 Extend();
             }
+            if (noneBefore && !best_) digits_.NoteNothing(slot, d_);
         }
         return std::move(best_);
     }
@@ -616,9 +642,10 @@ class CStrongLinkSearch {
     const Positions& up_;
     int links_ = 0;
     int d_ = 0;
-    std::unique_ptr<std::array<CDigitLinks, 10>> digits_;
-    bool seenNextFound_ = false;
-    CDigitLinks* t_ = nullptr;  // d_'s
+    CDigitCandidates& digits_;
+    std::unique_ptr<std::array<CDigitLinks, 10>> linkTables_;
+    unsigned linksFound_ = 0, seenNextFound_ = 0;  // by digit
+    CDigitLinks* t_ = nullptr;                     // d_'s
     std::array<uint8_t, 4> chain_{};
     int size_ = 0;
     std::optional<CStep> best_;
@@ -1009,9 +1036,10 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid) {
 }
 
 // Every technique of this file in the order the scale tries them, up to `last`.
-std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
+std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CDigitMemo* memo) {
     const Positions up(grid);
-    CStrongLinkSearch strongLinks(grid, up);
+    CDigitCandidates digits(up, memo);
+    CStrongLinkSearch strongLinks(grid, up, digits);
     using T = CTechnique;
     auto within = [&](T t) { return int(t) <= int(last); };
     std::optional<CStep> step;
@@ -1031,7 +1059,7 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
     if (within(T::kNakedTriple) && (step = NakedSet(grid, 3))) return step;
     if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
-    if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up))) return step;
+    if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up, digits))) return step;
     if (within(T::kHiddenTriple) && (step = strongLinks.Run(2))) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
@@ -1054,12 +1082,12 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last) {
 
 }  // namespace
 
-std::optional<CStep> FindBasicStep(const CCandidateGrid& grid) {
-    return FindUpTo(grid, CTechnique::kAlignedPairExclusion);
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CDigitMemo* memo) {
+    return FindUpTo(grid, CTechnique::kAlignedPairExclusion, memo);
 }
 
 std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique last) {
-    return FindUpTo(grid, last);
+    return FindUpTo(grid, last, nullptr);
 }
 
 }  // namespace logic

@@ -99,6 +99,20 @@ CUnitPositions::CUnitPositions(const CCandidateGrid& grid) {
     }
 }
 
+std::array<CCells, 10> DigitCandidates(const CUnitPositions& up) {
+    std::array<CCells, 10> cells{};
+    for (int d = 1; d <= 9; ++d) {
+        for (int r = 0; r < 9; ++r) {
+            const uint64_t row = up.pos[r][d];
+            const int shift = 9 * r;
+            if (shift < 64) cells[d].lo |= row << shift;
+            if (shift + 9 > 64)
+                cells[d].hi |= shift >= 64 ? row << (shift - 64) : row >> (64 - shift);
+        }
+    }
+    return cells;
+}
+
 int BaseRating(CTechnique technique) {
     return kTechniques[int(technique)].rating;
 }
@@ -211,9 +225,12 @@ std::string FormatStep(const CStep& step) {
     return text;
 }
 
-std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
+namespace {
+
+std::optional<CStep> EasiestStep(const CCandidateGrid& grid, std::stop_token stop,
+                                 CDigitMemo* memo) {
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
-    if (auto step = FindBasicStep(grid)) return step;
+    if (auto step = FindBasicStep(grid, memo)) return step;
     std::optional<CStep> chain = FindChainStep(grid, stop);
     if (!chain) return chain;
     // The rated collections' rater counts the Y-cycles among the chains of one assumption,
@@ -227,6 +244,12 @@ std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token
     if (oneAssumption) return chain;
     if (auto step = FindAlignedTripleExclusion(grid)) return step;
     return chain;
+}
+
+}  // namespace
+
+std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
+    return EasiestStep(grid, stop, nullptr);
 }
 
 void ApplyStep(CCandidateGrid& grid, const CStep& step) {
@@ -252,8 +275,9 @@ CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath, std::stop_token st
         return result;
     }
     CCandidateGrid current = grid;
+    CDigitMemo memo;
     while (!IsSolved(current)) {
-        std::optional<CStep> step = FindEasiestStep(current, stop);
+        std::optional<CStep> step = EasiestStep(current, stop, &memo);
         if (!step) {
             result.outcome = CRating::kStopped;
             return result;

@@ -90,6 +90,33 @@ inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
     return sets;
 }();
 
+// What the rating remembers from one step of its path to the next: per digit technique, the
+// candidates of each digit on which it last found nothing. Such a technique reads nothing but
+// that digit's candidates, so while they stay the same it finds nothing on them again; on the
+// 5.0-9.0 sample most digits are untouched between two steps that need the chains of strong
+// links.
+class CDigitMemo {
+  public:
+    enum CSlot { kTurbotFish, kStrongLinks2, kStrongLinks3, kStrongLinks4, kSlotCount };
+
+    bool FoundNothing(int slot, int d, const CCells& candidates) const {
+        const CCells& known = nothing_[slot][d];
+        return (known_[slot] >> d & 1) != 0 && known.lo == candidates.lo &&
+               known.hi == candidates.hi;
+    }
+    void NoteNothing(int slot, int d, const CCells& candidates) {
+        nothing_[slot][d] = candidates;
+        known_[slot] |= uint16_t(1u << d);
+    }
+
+  private:
+    std::array<std::array<CCells, 10>, kSlotCount> nothing_{};
+    std::array<uint16_t, kSlotCount> known_{};
+};
+
+// The cells where each digit is a candidate, from the rows' positions.
+std::array<CCells, 10> DigitCandidates(const CUnitPositions& up);
+
 // The value of a technique whose value does not depend on the size of its pattern, in tenths.
 int BaseRating(CTechnique technique);
 
@@ -100,8 +127,9 @@ CStep MakeStep(CTechnique technique, int unit = -1);
 // has neither a place nor a candidate left, or a digit placed twice in a unit.
 bool IsBroken(const CCandidateGrid& grid);
 
-// The techniques up to aligned pair exclusion, easiest first; the first that applies.
-std::optional<CStep> FindBasicStep(const CCandidateGrid& grid);
+// The techniques up to aligned pair exclusion, easiest first; the first that applies. With a
+// memo, along the rating's path: the same step, found with what earlier steps left in it.
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CDigitMemo* memo = nullptr);
 
 // The eliminations the techniques up to `last` find on `grid`, all of them from the first
 // technique that finds any; used by the nested chains on grids they assume. Empty when none.
