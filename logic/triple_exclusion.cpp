@@ -81,8 +81,10 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
             tail.Reset(b);
             // A triple comes from each of its pairs whose tail holds the third cell: it is
             // taken from the first such pair in the order of this loop only.
+            // By the peers' sets: SameUnit's three comparisons took 30 M more instructions on
+            // the 5.0-9.0 sample.
             auto tailOf = [&](int p, int q, int r) {
-                return small[r] && (SameUnit(r, p) || SameUnit(r, q));
+                return small[r] && (kPeerSets[p][r] || kPeerSets[q][r]);
             };
             std::optional<CStep> found;
             tail.ForEach([&](int c) {
