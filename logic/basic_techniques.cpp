@@ -20,7 +20,7 @@ using Positions = CUnitPositions;
 // by, found on first use: most steps never get that far.
 class CDigitCandidates {
   public:
-    CDigitCandidates(const Positions& up, CDigitMemo* memo) : up_(up), memo_(memo) {}
+    CDigitCandidates(const Positions& up, CPathMemo* memo) : up_(up), memo_(memo) {}
 
     bool FoundNothing(int slot, int d) { return memo_ && memo_->FoundNothing(slot, d, Of(d)); }
     void NoteNothing(int slot, int d) {
@@ -34,7 +34,7 @@ class CDigitCandidates {
     }
 
     const Positions& up_;
-    CDigitMemo* memo_;
+    CPathMemo* memo_;
     std::optional<std::array<CCells, 10>> cells_;
 };
 
@@ -188,19 +188,21 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
 // A hidden set of `size` digits in a unit: as many digits confined to as many cells. With
 // `direct`, only one that leaves another digit a hidden single in the unit, which it places.
 std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, int size,
-                               bool direct) {
+                               bool direct, CPathMemo* memo) {
+    const int slot = (direct ? CPathMemo::kDirectHiddenSet2 : CPathMemo::kHiddenSet2) + size - 2;
     static constexpr CTechnique kDirect[] = {CTechnique::kDirectHiddenPair,
                                              CTechnique::kDirectHiddenTriple};
     static constexpr CTechnique kPlain[] = {CTechnique::kHiddenPair, CTechnique::kHiddenTriple,
                                             CTechnique::kHiddenQuad};
     std::optional<CStep> result;
     for (int u = 0; u < kUnitCount && !result; ++u) {
+        if (memo && memo->UnitFoundNothing(slot, u, up.pos[u])) continue;
         unsigned digits = 0;
         for (int d = 1; d <= 9; ++d) {
             const int n = Count(up.pos[u][d]);
             if (n >= 2 && n <= size) digits |= 1u << (d - 1);
         }
-        ForSubsets(digits, size, [&](unsigned set) {
+        const bool found = ForSubsets(digits, size, [&](unsigned set) {
             unsigned cellBits = 0;
             for (unsigned s = set; s != 0; s &= s - 1)
                 cellBits |= up.pos[u][std::countr_zero(s) + 1];
@@ -235,22 +237,27 @@ std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, 
             result = std::move(step);
             return true;
         });
+        if (!found && memo) memo->NoteUnitNothing(slot, u, up.pos[u]);
     }
     return result;
 }
 
 // A naked set: `size` cells of a unit holding only `size` digits between them.
-std::optional<CStep> NakedSet(const CCandidateGrid& grid, int size) {
+// The unit's candidates are its digits' positions, which the memo keeps.
+std::optional<CStep> NakedSet(const CCandidateGrid& grid, const Positions& up, int size,
+                              CPathMemo* memo) {
     static constexpr CTechnique kTechnique[] = {CTechnique::kNakedPair, CTechnique::kNakedTriple,
                                                 CTechnique::kNakedQuad};
+    const int slot = CPathMemo::kNakedSet2 + size - 2;
     std::optional<CStep> result;
     for (int u = 0; u < kUnitCount && !result; ++u) {
+        if (memo && memo->UnitFoundNothing(slot, u, up.pos[u])) continue;
         unsigned cells = 0;
         for (int i = 0; i < 9; ++i) {
             const int n = Count(grid.masks[kUnitCells[u][i]]);
             if (n >= 2 && n <= size) cells |= 1u << i;
         }
-        ForSubsets(cells, size, [&](unsigned set) {
+        const bool found = ForSubsets(cells, size, [&](unsigned set) {
             unsigned digits = 0;
             for (unsigned s = set; s != 0; s &= s - 1) {
                 digits |= grid.masks[kUnitCells[u][std::countr_zero(s)]];
@@ -274,6 +281,7 @@ std::optional<CStep> NakedSet(const CCandidateGrid& grid, int size) {
             result = std::move(step);
             return true;
         });
+        if (!found && memo) memo->NoteUnitNothing(slot, u, up.pos[u]);
     }
     return result;
 }
@@ -346,7 +354,7 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up,
                                 CDigitCandidates& digits) {
     std::optional<CStep> best;
     for (int d = 1; d <= 9; ++d) {
-        if (digits.FoundNothing(CDigitMemo::kTurbotFish, d)) continue;
+        if (digits.FoundNothing(CPathMemo::kTurbotFish, d)) continue;
         const bool noneBefore = !best;
         for (int u1 = 0; u1 < kUnitCount; ++u1) {
             if (Count(up.pos[u1][d]) != 2) continue;
@@ -376,7 +384,7 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up,
                 }
             }
         }
-        if (noneBefore && !best) digits.NoteNothing(CDigitMemo::kTurbotFish, d);
+        if (noneBefore && !best) digits.NoteNothing(CPathMemo::kTurbotFish, d);
     }
     return best;
 }
@@ -401,7 +409,7 @@ class CStrongLinkSearch {
     // needs them and kept for the next ones (one allocation): this runs before the chains on
     // every step that needs them, for two, three and four links.
     std::optional<CStep> Run(int links) {
-        const int slot = CDigitMemo::kStrongLinks2 + links - 2;
+        const int slot = CPathMemo::kStrongLinks2 + links - 2;
         if (!linkTables_) linkTables_.reset(new std::array<CDigitLinks, 10>);
         links_ = links;
         best_.reset();
@@ -1036,7 +1044,7 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid) {
 }
 
 // Every technique of this file in the order the scale tries them, up to `last`.
-std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CDigitMemo* memo) {
+std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPathMemo* memo) {
     const Positions up(grid);
     CDigitCandidates digits(up, memo);
     CStrongLinkSearch strongLinks(grid, up, digits);
@@ -1048,25 +1056,25 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CDigi
     if (within(T::kHiddenSingleLine) && (step = HiddenSingle(grid, up, false))) return step;
     if (within(T::kDirectPointing) && (step = Locked(grid, up, true, true))) return step;
     if (within(T::kDirectClaiming) && (step = Locked(grid, up, false, true))) return step;
-    if (within(T::kDirectHiddenPair) && (step = HiddenSet(grid, up, 2, true))) return step;
+    if (within(T::kDirectHiddenPair) && (step = HiddenSet(grid, up, 2, true, memo))) return step;
     if (within(T::kNakedSingle) && (step = NakedSingle(grid))) return step;
-    if (within(T::kDirectHiddenTriple) && (step = HiddenSet(grid, up, 3, true))) return step;
+    if (within(T::kDirectHiddenTriple) && (step = HiddenSet(grid, up, 3, true, memo))) return step;
     if (within(T::kPointing) && (step = Locked(grid, up, true, false))) return step;
     if (within(T::kClaiming) && (step = Locked(grid, up, false, false))) return step;
-    if (within(T::kNakedPair) && (step = NakedSet(grid, 2))) return step;
+    if (within(T::kNakedPair) && (step = NakedSet(grid, up, 2, memo))) return step;
     if (within(T::kXWing) && (step = Fish(grid, up, 2))) return step;
-    if (within(T::kHiddenPair) && (step = HiddenSet(grid, up, 2, false))) return step;
-    if (within(T::kNakedTriple) && (step = NakedSet(grid, 3))) return step;
+    if (within(T::kHiddenPair) && (step = HiddenSet(grid, up, 2, false, memo))) return step;
+    if (within(T::kNakedTriple) && (step = NakedSet(grid, up, 3, memo))) return step;
     if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
-    if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false))) return step;
+    if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false, memo))) return step;
     if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up, digits))) return step;
     if (within(T::kHiddenTriple) && (step = strongLinks.Run(2))) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up))) return step;
-    if (within(T::kNakedQuad) && (step = NakedSet(grid, 4))) return step;
+    if (within(T::kNakedQuad) && (step = NakedSet(grid, up, 4, memo))) return step;
     if (within(T::kJellyfish) && (step = Fish(grid, up, 4))) return step;
-    if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false))) return step;
+    if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false, memo))) return step;
     if (within(T::kHiddenQuad) && (step = strongLinks.Run(3))) return step;
     if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3))) return step;
     if (within(T::kBivalueUniversalGrave) && (step = FindBivalueUniversalGrave(grid, up)))
@@ -1082,7 +1090,7 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CDigi
 
 }  // namespace
 
-std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CDigitMemo* memo) {
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CPathMemo* memo) {
     return FindUpTo(grid, CTechnique::kAlignedPairExclusion, memo);
 }
 

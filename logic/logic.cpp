@@ -228,7 +228,7 @@ std::string FormatStep(const CStep& step) {
 namespace {
 
 std::optional<CStep> EasiestStep(const CCandidateGrid& grid, std::stop_token stop,
-                                 CDigitMemo* memo) {
+                                 CPathMemo* memo) {
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
     if (auto step = FindBasicStep(grid, memo)) return step;
     std::optional<CStep> chain = FindChainStep(grid, stop);
@@ -275,7 +275,7 @@ CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath, std::stop_token st
         return result;
     }
     CCandidateGrid current = grid;
-    CDigitMemo memo;
+    CPathMemo memo;
     while (!IsSolved(current)) {
         std::optional<CStep> step = EasiestStep(current, stop, &memo);
         if (!step) {

@@ -91,13 +91,17 @@ inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
 }();
 
 // What the rating remembers from one step of its path to the next: per digit technique, the
-// candidates of each digit on which it last found nothing. Such a technique reads nothing but
-// that digit's candidates, so while they stay the same it finds nothing on them again; on the
-// 5.0-9.0 sample most digits are untouched between two steps that need the chains of strong
-// links.
-class CDigitMemo {
+// candidates of each digit on which it last found nothing, and per unit technique, the
+// positions of the digits in each unit where it last found nothing. Such a technique reads
+// nothing else, so while those stay the same it finds nothing there again; on the 5.0-9.0
+// sample most digits and units are untouched between two steps that need the techniques
+// beyond the singles.
+class CPathMemo {
   public:
     enum CSlot { kTurbotFish, kStrongLinks2, kStrongLinks3, kStrongLinks4, kSlotCount };
+    // The hidden pair and triple that place a single, the hidden sets of two to four, the
+    // naked sets of two to four.
+    enum CUnitSlot { kDirectHiddenSet2, kHiddenSet2 = 2, kNakedSet2 = 5, kUnitSlotCount = 8 };
 
     bool FoundNothing(int slot, int d, const CCells& candidates) const {
         const CCells& known = nothing_[slot][d];
@@ -108,10 +112,19 @@ class CDigitMemo {
         nothing_[slot][d] = candidates;
         known_[slot] |= uint16_t(1u << d);
     }
+    bool UnitFoundNothing(int slot, int u, const std::array<uint16_t, 10>& pos) const {
+        return (unitKnown_[slot] >> u & 1) != 0 && unitNothing_[slot][u] == pos;
+    }
+    void NoteUnitNothing(int slot, int u, const std::array<uint16_t, 10>& pos) {
+        unitNothing_[slot][u] = pos;
+        unitKnown_[slot] |= 1u << u;
+    }
 
   private:
     std::array<std::array<CCells, 10>, kSlotCount> nothing_{};
     std::array<uint16_t, kSlotCount> known_{};
+    std::array<std::array<std::array<uint16_t, 10>, kUnitCount>, kUnitSlotCount> unitNothing_{};
+    std::array<uint32_t, kUnitSlotCount> unitKnown_{};
 };
 
 // The cells where each digit is a candidate, from the rows' positions.
@@ -129,7 +142,7 @@ bool IsBroken(const CCandidateGrid& grid);
 
 // The techniques up to aligned pair exclusion, easiest first; the first that applies. With a
 // memo, along the rating's path: the same step, found with what earlier steps left in it.
-std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CDigitMemo* memo = nullptr);
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CPathMemo* memo = nullptr);
 
 // The eliminations the techniques up to `last` find on `grid`, all of them from the first
 // technique that finds any; used by the nested chains on grids they assume. Empty when none.
