@@ -220,7 +220,9 @@ TEST(Logic, RatesAsTheScaleDoes) {
     }
 }
 
-// The rating is the hardest step of the path, and the path solves the grid.
+// The rating is the hardest step of the path, and the path solves the grid. Each step is
+// the one a hint finds on the grid before it: what the rating remembers from step to step
+// never changes one.
 TEST(Logic, RatingIsTheHardestStepOfThePath) {
     const CCandidateGrid start = Candidates(
         "006401500300509001000030000205000703030040020670000058060907080000050000002304900");
@@ -230,6 +232,9 @@ TEST(Logic, RatingIsTheHardestStepOfThePath) {
     const CStep* hardest = nullptr;
     for (const CStep& step : rating.path) {
         if (!hardest || step.rating > hardest->rating) hardest = &step;
+        const std::optional<CStep> hint = FindEasiestStep(grid);
+        ASSERT_TRUE(hint.has_value());
+        EXPECT_EQ(FormatStep(*hint), FormatStep(step));
         ApplyStep(grid, step);
     }
     ASSERT_NE(hardest, nullptr);
