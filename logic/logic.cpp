@@ -242,7 +242,7 @@ std::optional<CStep> EasiestStep(const CCandidateGrid& grid, std::stop_token sto
         if (!oneAssumption || cycle->rating < chain->rating) return cycle;
     }
     if (oneAssumption) return chain;
-    if (auto step = FindAlignedTripleExclusion(grid)) return step;
+    if (auto step = FindAlignedTripleExclusion(grid, memo)) return step;
     return chain;
 }
 

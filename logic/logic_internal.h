@@ -119,12 +119,16 @@ class CPathMemo {
         unitNothing_[slot][u] = pos;
         unitKnown_[slot] |= 1u << u;
     }
+    // The last grid on which aligned triple exclusion found nothing, if any.
+    const std::optional<CCandidateGrid>& TripleExclusionNothing() const { return tripleNothing_; }
+    void NoteTripleExclusionNothing(const CCandidateGrid& grid) { tripleNothing_ = grid; }
 
   private:
     std::array<std::array<CCells, 10>, kSlotCount> nothing_{};
     std::array<uint16_t, kSlotCount> known_{};
     std::array<std::array<std::array<uint16_t, 10>, kUnitCount>, kUnitSlotCount> unitNothing_{};
     std::array<uint32_t, kUnitSlotCount> unitKnown_{};
+    std::optional<CCandidateGrid> tripleNothing_;
 };
 
 // The cells where each digit is a candidate, from the rows' positions.
@@ -157,8 +161,11 @@ std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
 // easiest. nullopt when there is none.
 std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size);
 
-// Aligned triple exclusion (triple_exclusion.cpp): the first found, or nullopt.
-std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid);
+// Aligned triple exclusion (triple_exclusion.cpp): the first found, or nullopt. With a memo,
+// along the rating's path: the same step, found looking only at the triples that what
+// changed since it last found nothing touches.
+std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid,
+                                                CPathMemo* memo = nullptr);
 
 // The easiest Y-cycle (y_cycles.cpp), or nullopt.
 std::optional<CStep> FindYCycle(const CCandidateGrid& grid);

@@ -51,7 +51,22 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
 
 }  // namespace
 
-std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
+std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPathMemo* memo) {
+    // A triple whose cells and the cells seeing all three are as they were on a grid where
+    // nothing was found is found the same way, allowing every candidate: only those that a
+    // changed cell touches can be the first to find something now. Along the 5.0-9.0
+    // sample's paths this took aligned triple exclusion from 785 M instructions to 337 M.
+    const bool sinceNothing = memo && memo->TripleExclusionNothing();
+    CCells changed;
+    if (sinceNothing) {
+        const CCandidateGrid& before = *memo->TripleExclusionNothing();
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (grid.masks[cell] != before.masks[cell] ||
+                grid.values[cell] != before.values[cell]) {
+                changed.Set(cell);
+            }
+        }
+    }
     // For each cell of two or more candidates, the cells of two or three that see it.
     std::array<CCells, kCellCount> excluders;
     CCells small, base;
@@ -76,9 +91,12 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
             const int b = bases[j];
             const CCells pair = excluders[a] & excluders[b];
             if (!pair.AtLeastTwo()) continue;
+            const bool pairChanged = changed[a] || changed[b];
+            const CCells changedSeeingPair = changed & kPeerSets[a] & kPeerSets[b];
             CCells tail = (excluders[a] | excluders[b]) & base;
             tail.Reset(a);
             tail.Reset(b);
+            if (sinceNothing && !pairChanged && changedSeeingPair.None()) tail = tail & changed;
             // A triple comes from each of its pairs whose tail holds the third cell: it is
             // taken from the first such pair in the order of this loop only.
             // By the peers' sets: SameUnit's three comparisons took 30 M more instructions on
@@ -93,6 +111,10 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
                 if (c < a && (tailOf(c, a, b) || tailOf(c, b, a))) return;
                 const CCells common = pair & excluders[c];
                 if (!common.AtLeastTwo()) return;
+                if (sinceNothing && !pairChanged && !changed[c] &&
+                    (changedSeeingPair & kPeerSets[c]).None()) {
+                    return;
+                }
                 // A cell with a digit none of the three has can never be left empty by
                 // them: only the others are tried against each filling, which took the
                 // fillings' tests from 205 M instructions on the 5.0-9.0 sample to 133 M.
@@ -121,6 +143,7 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
             if (found) return found;
         }
     }
+    if (memo) memo->NoteTripleExclusionNothing(grid);
     return std::nullopt;
 }
 
