@@ -51,18 +51,25 @@ int WingRating(int size, int largest) {
 }
 
 // Removes `d` from the cells outside the set and the pincer that see every cell of the set
-// holding it, and the pincer too when `withPincer`.
-void SeenByAll(const CCandidateGrid& grid, const CSet& als, int pincer, int d, bool withPincer,
-               std::vector<CCandidate>& out) {
+// holding it, and the pincer too when `withPincer`. Those cells are crossed from the peers'
+// sets first, and most calls end there: cell by cell, this took 100 M more instructions on
+// the 5.0-9.0 sample (5.05 G in all).
+void SeenByAll(const CCandidateGrid& grid, const std::array<CCells, 10>& candidates,
+               const CSet& als, int pincer, int d, bool withPincer, std::vector<CCandidate>& out) {
     int first = -1;
-    for (int i = 0; i < als.size && first < 0; ++i) {
-        if ((grid.masks[als.cells[i]] >> d & 1) != 0) first = als.cells[i];
+    CCells seen = candidates[d];
+    for (int i = 0; i < als.size; ++i) {
+        if ((grid.masks[als.cells[i]] >> d & 1) == 0) continue;
+        if (first < 0) first = als.cells[i];
+        seen = seen & kPeerSets[als.cells[i]];
     }
     if (first < 0) return;
+    if (withPincer) seen = seen & kPeerSets[pincer];
+    seen.Reset(pincer);
+    if (seen.None()) return;
+    // In the order of the first cell's peers, as the steps have always listed them.
     for (uint8_t cell : kCellPeers[first]) {
-        if ((grid.masks[cell] >> d & 1) == 0 || cell == pincer || als.Contains(cell)) continue;
-        if (withPincer && !SameUnit(cell, pincer)) continue;
-        if (!als.AllSee(grid, d, cell)) continue;
+        if (!seen[cell]) continue;
         bool known = false;
         for (const CCandidate& c : out) known |= c.cell == cell && c.digit == d;
         if (!known) out.push_back(Cand(cell, d));
@@ -77,6 +84,12 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size) {
     int pincerCount = 0;
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (grid.values[cell] == 0 && Count(grid.masks[cell]) == 2) pincers[pincerCount++] = cell;
+    }
+    std::array<CCells, 10> candidates{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+            candidates[std::countr_zero(m)].Set(cell);
+        }
     }
     std::optional<CStep> best;
     for (int u = 0; u < kUnitCount; ++u) {
@@ -115,11 +128,11 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size) {
                 const bool bRestricted = als.AllSee(grid, b, pincer);
                 if (!aRestricted && !bRestricted) continue;
                 std::vector<CCandidate> out;
-                if (aRestricted) SeenByAll(grid, als, pincer, b, true, out);
-                if (bRestricted) SeenByAll(grid, als, pincer, a, true, out);
+                if (aRestricted) SeenByAll(grid, candidates, als, pincer, b, true, out);
+                if (bRestricted) SeenByAll(grid, candidates, als, pincer, a, true, out);
                 if (aRestricted && bRestricted) {
                     for (unsigned m = als.digits & ~pm; m != 0; m &= m - 1) {
-                        SeenByAll(grid, als, pincer, std::countr_zero(m), false, out);
+                        SeenByAll(grid, candidates, als, pincer, std::countr_zero(m), false, out);
                     }
                 }
                 if (out.empty()) continue;
