@@ -119,16 +119,30 @@ class CPathMemo {
         unitNothing_[slot][u] = pos;
         unitKnown_[slot] |= 1u << u;
     }
-    // The last grid on which aligned triple exclusion found nothing, if any.
-    const std::optional<CCandidateGrid>& TripleExclusionNothing() const { return tripleNothing_; }
-    void NoteTripleExclusionNothing(const CCandidateGrid& grid) { tripleNothing_ = grid; }
+    // Per technique of aligned cells, the last grid on which it found nothing, if any.
+    enum CGridSlot { kAlignedPairs, kAlignedTriples, kGridSlotCount };
+    bool GridFoundNothing(int slot) const { return gridNothing_[slot].has_value(); }
+    void NoteGridNothing(int slot, const CCandidateGrid& grid) { gridNothing_[slot] = grid; }
+    // The cells whose candidates differ from those of that grid.
+    CCells ChangedSince(int slot, const CCandidateGrid& grid) const {
+        CCells changed;
+        if (!gridNothing_[slot]) return changed;
+        const CCandidateGrid& before = *gridNothing_[slot];
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (grid.masks[cell] != before.masks[cell] ||
+                grid.values[cell] != before.values[cell]) {
+                changed.Set(cell);
+            }
+        }
+        return changed;
+    }
 
   private:
     std::array<std::array<CCells, 10>, kSlotCount> nothing_{};
     std::array<uint16_t, kSlotCount> known_{};
     std::array<std::array<std::array<uint16_t, 10>, kUnitCount>, kUnitSlotCount> unitNothing_{};
     std::array<uint32_t, kUnitSlotCount> unitKnown_{};
-    std::optional<CCandidateGrid> tripleNothing_;
+    std::array<std::optional<CCandidateGrid>, kGridSlotCount> gridNothing_;
 };
 
 // The cells where each digit is a candidate, from the rows' positions.

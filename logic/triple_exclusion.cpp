@@ -56,17 +56,9 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
     // nothing was found is found the same way, allowing every candidate: only those that a
     // changed cell touches can be the first to find something now. Along the 5.0-9.0
     // sample's paths this took aligned triple exclusion from 785 M instructions to 337 M.
-    const bool sinceNothing = memo && memo->TripleExclusionNothing();
-    CCells changed;
-    if (sinceNothing) {
-        const CCandidateGrid& before = *memo->TripleExclusionNothing();
-        for (int cell = 0; cell < kCellCount; ++cell) {
-            if (grid.masks[cell] != before.masks[cell] ||
-                grid.values[cell] != before.values[cell]) {
-                changed.Set(cell);
-            }
-        }
-    }
+    const bool sinceNothing = memo && memo->GridFoundNothing(CPathMemo::kAlignedTriples);
+    const CCells changed =
+        sinceNothing ? memo->ChangedSince(CPathMemo::kAlignedTriples, grid) : CCells{};
     // For each cell of two or more candidates, the cells of two or three that see it.
     std::array<CCells, kCellCount> excluders;
     CCells small, base;
@@ -143,7 +135,7 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
             if (found) return found;
         }
     }
-    if (memo) memo->NoteTripleExclusionNothing(grid);
+    if (memo) memo->NoteGridNothing(CPathMemo::kAlignedTriples, grid);
     return std::nullopt;
 }
 
