@@ -26,6 +26,20 @@ class CDigitCandidates {
     void NoteNothing(int slot, int d) {
         if (memo_) memo_->NoteNothing(slot, d, Of(d));
     }
+    // For a technique that looks at every digit, finding nothing: the digits it may skip,
+    // then, once it has found nothing, all the others noted.
+    unsigned Skipped(int slot) {
+        unsigned skipped = 0;
+        for (int d = 1; memo_ && d <= 9; ++d) {
+            if (FoundNothing(slot, d)) skipped |= 1u << d;
+        }
+        return skipped;
+    }
+    void NoteNothingBut(int slot, unsigned skipped) {
+        for (int d = 1; memo_ && d <= 9; ++d) {
+            if ((skipped >> d & 1) == 0) NoteNothing(slot, d);
+        }
+    }
 
   private:
     const CCells& Of(int d) {
@@ -129,9 +143,13 @@ std::optional<std::pair<int, int>> HiddenSingleAfter(const CCandidateGrid& grid,
 // Pointing (a box's digit confined to one line) or claiming (a line's digit confined to one
 // box); with `direct`, only those that leave a hidden single, which they place.
 std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, bool pointing,
-                            bool direct) {
+                            bool direct, CDigitCandidates& digits) {
+    const int slot = direct ? (pointing ? CPathMemo::kDirectPointing : CPathMemo::kDirectClaiming)
+                            : (pointing ? CPathMemo::kPointing : CPathMemo::kClaiming);
+    const unsigned skipped = digits.Skipped(slot);
     for (int u = pointing ? 18 : 0; u < (pointing ? 27 : 18); ++u) {
         for (int d = 1; d <= 9; ++d) {
+            if ((skipped >> d & 1) != 0) continue;
             const unsigned pos = up.pos[u][d];
             if (Count(pos) < 2) continue;
             // The other unit all the cells share: a line for a box, the box for a line. Read
@@ -182,6 +200,7 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
             return step;
         }
     }
+    digits.NoteNothingBut(slot, skipped);
     return std::nullopt;
 }
 
@@ -288,13 +307,17 @@ std::optional<CStep> NakedSet(const CCandidateGrid& grid, const Positions& up, i
 
 // X-wing, swordfish, jellyfish: a digit's places in `size` rows confined to `size` columns
 // (or the other way round) rule it out elsewhere in those columns.
-std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int size) {
+std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int size,
+                          CDigitCandidates& digits) {
     static constexpr CTechnique kTechnique[] = {CTechnique::kXWing, CTechnique::kSwordfish,
                                                 CTechnique::kJellyfish};
+    const int slot = CPathMemo::kFish2 + size - 2;
+    const unsigned skipped = digits.Skipped(slot);
     std::optional<CStep> result;
     for (int base = 0; base < 18 && !result; base += 9) {
         const int cover = 9 - base;
         for (int d = 1; d <= 9 && !result; ++d) {
+            if ((skipped >> d & 1) != 0) continue;
             unsigned lines = 0;
             for (int i = 0; i < 9; ++i) {
                 const int n = Count(up.pos[base + i][d]);
@@ -328,6 +351,7 @@ std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int s
             });
         }
     }
+    if (!result) digits.NoteNothingBut(slot, skipped);
     return result;
 }
 
@@ -1065,18 +1089,18 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPath
     if (within(T::kFullHouse) && (step = FullHouse(grid, up))) return step;
     if (within(T::kHiddenSingleBox) && (step = HiddenSingle(grid, up, true))) return step;
     if (within(T::kHiddenSingleLine) && (step = HiddenSingle(grid, up, false))) return step;
-    if (within(T::kDirectPointing) && (step = Locked(grid, up, true, true))) return step;
-    if (within(T::kDirectClaiming) && (step = Locked(grid, up, false, true))) return step;
+    if (within(T::kDirectPointing) && (step = Locked(grid, up, true, true, digits))) return step;
+    if (within(T::kDirectClaiming) && (step = Locked(grid, up, false, true, digits))) return step;
     if (within(T::kDirectHiddenPair) && (step = HiddenSet(grid, up, 2, true, memo))) return step;
     if (within(T::kNakedSingle) && (step = NakedSingle(grid))) return step;
     if (within(T::kDirectHiddenTriple) && (step = HiddenSet(grid, up, 3, true, memo))) return step;
-    if (within(T::kPointing) && (step = Locked(grid, up, true, false))) return step;
-    if (within(T::kClaiming) && (step = Locked(grid, up, false, false))) return step;
+    if (within(T::kPointing) && (step = Locked(grid, up, true, false, digits))) return step;
+    if (within(T::kClaiming) && (step = Locked(grid, up, false, false, digits))) return step;
     if (within(T::kNakedPair) && (step = NakedSet(grid, up, 2, memo))) return step;
-    if (within(T::kXWing) && (step = Fish(grid, up, 2))) return step;
+    if (within(T::kXWing) && (step = Fish(grid, up, 2, digits))) return step;
     if (within(T::kHiddenPair) && (step = HiddenSet(grid, up, 2, false, memo))) return step;
     if (within(T::kNakedTriple) && (step = NakedSet(grid, up, 3, memo))) return step;
-    if (within(T::kSwordfish) && (step = Fish(grid, up, 3))) return step;
+    if (within(T::kSwordfish) && (step = Fish(grid, up, 3, digits))) return step;
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false, memo))) return step;
     if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up, digits))) return step;
     if (within(T::kHiddenTriple) && (step = strongLinks.Run(2))) return step;
@@ -1084,7 +1108,7 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPath
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up))) return step;
     if (within(T::kNakedQuad) && (step = NakedSet(grid, up, 4, memo))) return step;
-    if (within(T::kJellyfish) && (step = Fish(grid, up, 4))) return step;
+    if (within(T::kJellyfish) && (step = Fish(grid, up, 4, digits))) return step;
     if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false, memo))) return step;
     if (within(T::kHiddenQuad) && (step = strongLinks.Run(3))) return step;
     if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3))) return step;

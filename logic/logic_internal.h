@@ -98,7 +98,20 @@ inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
 // beyond the singles.
 class CPathMemo {
   public:
-    enum CSlot { kTurbotFish, kStrongLinks2, kStrongLinks3, kStrongLinks4, kSlotCount };
+    enum CSlot {
+        kTurbotFish,
+        kStrongLinks2,
+        kStrongLinks3,
+        kStrongLinks4,
+        kDirectPointing,
+        kDirectClaiming,
+        kPointing,
+        kClaiming,
+        kFish2,
+        kFish3,
+        kFish4,
+        kSlotCount
+    };
     // The hidden pair and triple that place a single, the hidden sets of two to four, the
     // naked sets of two to four.
     enum CUnitSlot { kDirectHiddenSet2, kHiddenSet2 = 2, kNakedSet2 = 5, kUnitSlotCount = 8 };
