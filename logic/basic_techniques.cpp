@@ -41,12 +41,13 @@ class CDigitCandidates {
         }
     }
 
-  private:
+    CPathMemo* Memo() const { return memo_; }
     const CCells& Of(int d) {
         if (!cells_) cells_ = DigitCandidates(up_);
         return (*cells_)[d];
     }
 
+  private:
     const Positions& up_;
     CPathMemo* memo_;
     std::optional<std::array<CCells, 10>> cells_;
@@ -863,20 +864,47 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
 // rectangles, worth a tenth more for six cells, two for eight, five from ten.
 class CLoopSearch {
   public:
-    CLoopSearch(const CCandidateGrid& grid, const Positions& up) : grid_(grid), up_(up) {}
+    CLoopSearch(const CCandidateGrid& grid, const Positions& up, CDigitCandidates& digits)
+        : grid_(grid), up_(up), digits_(digits) {}
 
+    // Along the rating's path, a pair of digits whose walk found no loop is not walked again
+    // while the cells holding both keep their candidates: on the 5.0-9.0 sample the walk
+    // took 370 M instructions without this, 290 M with it.
     std::optional<CStep> Run() {
-        for (int cell = 0; cell < kCellCount && !(best_ && best_->rating <= 46); ++cell) {
+        CPathMemo* memo = digits_.Memo();
+        // Per pair of digits, 1 when it is skipped, 2 when it is walked.
+        std::array<uint8_t, 90> decided{};
+        int cell = 0;
+        for (; cell < kCellCount && !(best_ && best_->rating <= 46); ++cell) {
             if (grid_.values[cell] != 0 || Count(grid_.masks[cell]) != 2) continue;
-            if (grid_.masks[cell] != pair_) {
-                pair_ = grid_.masks[cell];
-                const int d1 = std::countr_zero(pair_), d2 = std::countr_zero(pair_ & (pair_ - 1));
+            const unsigned pair = grid_.masks[cell];
+            const int d1 = std::countr_zero(pair), d2 = std::countr_zero(pair & (pair - 1));
+            uint8_t& decision = decided[9 * d1 + d2];
+            if (decision == 0) {
+                decision =
+                    memo && memo->LoopsFoundNothing(d1, d2, digits_.Of(d1) & digits_.Of(d2), grid_)
+                        ? 1
+                        : 2;
+            }
+            if (decision == 1) continue;
+            if (pair != pair_) {
+                pair_ = pair;
                 for (int u = 0; u < kUnitCount; ++u) onPair_[u] = up_.pos[u][d1] & up_.pos[u][d2];
             }
             loop_.assign(1, cell);
             visited_[0] = UnitsOf(cell);
             visited_[1] = 0;
             Walk(cell, -1, 2, 0);
+        }
+        // Only once every pair's walk is complete.
+        if (memo && cell == kCellCount) {
+            for (int d1 = 1; d1 <= 9; ++d1) {
+                for (int d2 = d1 + 1; d2 <= 9; ++d2) {
+                    if (decided[9 * d1 + d2] == 2 && !anyLoop_[9 * d1 + d2]) {
+                        memo->NoteLoopsNothing(d1, d2, digits_.Of(d1) & digits_.Of(d2), grid_);
+                    }
+                }
+            }
         }
         return std::move(best_);
     }
@@ -936,6 +964,7 @@ class CLoopSearch {
 
     void Offer() {
         if (!IsValid()) return;
+        anyLoop_[9 * std::countr_zero(pair_) + std::countr_zero(pair_ & (pair_ - 1))] = true;
         const int length = int(loop_.size());
         const int bonus = length >= 10 ? 5 : length >= 8 ? 2 : 1;
         if (best_ && best_->rating <= 45 + bonus) return;
@@ -998,7 +1027,9 @@ class CLoopSearch {
 
     const CCandidateGrid& grid_;
     const Positions& up_;
+    CDigitCandidates& digits_;
     unsigned pair_ = 0;
+    std::array<bool, 90> anyLoop_{};  // per pair of digits, whether its walk found a loop
     std::array<uint16_t, kUnitCount> onPair_{};  // per unit, the places of both of pair_'s digits
     std::array<uint32_t, 2> visited_{};  // the units of the loop's cells at even, odd places
     std::vector<int> loop_;
@@ -1008,10 +1039,11 @@ class CLoopSearch {
 // The easiest of the unique rectangles and loops, as the rater that defines the scale
 // sorts them: by value, so a loop of six (4.6) comes before a rectangle of type 3 whose
 // naked set is a triple (4.7).
-std::optional<CStep> UniqueRectangleOrLoop(const CCandidateGrid& grid, const Positions& up) {
+std::optional<CStep> UniqueRectangleOrLoop(const CCandidateGrid& grid, const Positions& up,
+                                           CDigitCandidates& digits) {
     std::optional<CStep> rectangle = UniqueRectangle(grid, up);
     if (rectangle && rectangle->rating <= 46) return rectangle;
-    std::optional<CStep> loop = CLoopSearch(grid, up).Run();
+    std::optional<CStep> loop = CLoopSearch(grid, up, digits).Run();
     if (loop && (!rectangle || loop->rating < rectangle->rating)) return loop;
     return rectangle;
 }
@@ -1106,7 +1138,8 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPath
     if (within(T::kHiddenTriple) && (step = strongLinks.Run(2))) return step;
     if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
     if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
-    if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up))) return step;
+    if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up, digits)))
+        return step;
     if (within(T::kNakedQuad) && (step = NakedSet(grid, up, 4, memo))) return step;
     if (within(T::kJellyfish) && (step = Fish(grid, up, 4, digits))) return step;
     if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false, memo))) return step;

@@ -132,6 +132,22 @@ class CPathMemo {
         unitNothing_[slot][u] = pos;
         unitKnown_[slot] |= 1u << u;
     }
+    // Per pair of digits, the cells holding both and their candidates when the walk of the
+    // unique loops found no loop of them at all: the walk reads nothing else.
+    bool LoopsFoundNothing(int d1, int d2, const CCells& cells, const CCandidateGrid& grid) const {
+        const CPairCells& known = loopsNothing_[9 * d1 + d2];
+        if (!known.known || known.cells.lo != cells.lo || known.cells.hi != cells.hi) return false;
+        bool same = true;
+        cells.ForEach([&](int cell) { same &= known.masks[cell] == grid.masks[cell]; });
+        return same;
+    }
+    void NoteLoopsNothing(int d1, int d2, const CCells& cells, const CCandidateGrid& grid) {
+        CPairCells& known = loopsNothing_[9 * d1 + d2];
+        known.known = true;
+        known.cells = cells;
+        cells.ForEach([&](int cell) { known.masks[cell] = grid.masks[cell]; });
+    }
+
     // Per technique of aligned cells, the last grid on which it found nothing, if any.
     enum CGridSlot { kAlignedPairs, kAlignedTriples, kGridSlotCount };
     bool GridFoundNothing(int slot) const { return gridNothing_[slot].has_value(); }
@@ -151,7 +167,14 @@ class CPathMemo {
     }
 
   private:
+    struct CPairCells {
+        bool known = false;
+        CCells cells;
+        std::array<uint16_t, kCellCount> masks;
+    };
+
     std::array<std::array<CCells, 10>, kSlotCount> nothing_{};
+    std::array<CPairCells, 90> loopsNothing_{};
     std::array<uint16_t, kSlotCount> known_{};
     std::array<std::array<std::array<uint16_t, 10>, kUnitCount>, kUnitSlotCount> unitNothing_{};
     std::array<uint32_t, kUnitSlotCount> unitKnown_{};
