@@ -1144,13 +1144,13 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPath
     if (within(T::kJellyfish) && (step = Fish(grid, up, 4, digits))) return step;
     if (within(T::kHiddenQuad) && (step = HiddenSet(grid, up, 4, false, memo))) return step;
     if (within(T::kHiddenQuad) && (step = strongLinks.Run(3))) return step;
-    if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3))) return step;
+    if (within(T::kHiddenQuad) && (step = FindAlsWing(grid, 3, memo))) return step;
     if (within(T::kBivalueUniversalGrave) && (step = FindBivalueUniversalGrave(grid, up)))
         return step;
     if (within(T::kBivalueUniversalGrave) && (step = strongLinks.Run(4))) {
         return step;
     }
-    if (within(T::kBivalueUniversalGrave) && (step = FindAlsWing(grid, 4))) return step;
+    if (within(T::kBivalueUniversalGrave) && (step = FindAlsWing(grid, 4, memo))) return step;
     if (within(T::kAlignedPairExclusion) && (step = AlignedPairExclusion(grid, memo))) return step;
 
     return std::nullopt;

@@ -149,7 +149,7 @@ class CPathMemo {
     }
 
     // Per technique of aligned cells, the last grid on which it found nothing, if any.
-    enum CGridSlot { kAlignedPairs, kAlignedTriples, kGridSlotCount };
+    enum CGridSlot { kAlignedPairs, kAlignedTriples, kAlsWings3, kAlsWings4, kGridSlotCount };
     bool GridFoundNothing(int slot) const { return gridNothing_[slot].has_value(); }
     void NoteGridNothing(int slot, const CCandidateGrid& grid) { gridNothing_[slot] = grid; }
     // The cells whose candidates differ from those of that grid.
@@ -208,8 +208,9 @@ std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
 
 // The wings of a two-candidate cell and an almost locked set of `size` cells of one unit
 // (3: the WXYZ-wing, 4: the VWXYZ-wing): the easiest, the one removing the most among the
-// easiest. nullopt when there is none.
-std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size);
+// easiest. nullopt when there is none. With a memo, along the rating's path: the same, found
+// looking only at the wings with a cell changed since it last found nothing.
+std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo* memo = nullptr);
 
 // Aligned triple exclusion (triple_exclusion.cpp): the first found, or nullopt. With a memo,
 // along the rating's path: the same step, found looking only at the triples that what

@@ -78,12 +78,25 @@ void SeenByAll(const CCandidateGrid& grid, const std::array<CCells, 10>& candida
 
 }  // namespace
 
-std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size) {
+std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo* memo) {
     static constexpr CTechnique kTechnique[] = {CTechnique::kWXYZWing, CTechnique::kVWXYZWing};
+    // Along the rating's path candidates only go: a wing whose set and pincer are as they were
+    // on a grid where nothing was found still removes nothing, the cells it would remove
+    // from having at most the candidates they had. On the 5.0-9.0 sample this took the wings
+    // from 406 M instructions to 276 M.
+    const int slot = size == 3 ? CPathMemo::kAlsWings3 : CPathMemo::kAlsWings4;
+    const bool sinceNothing = memo && memo->GridFoundNothing(slot);
+    const CCells changed = sinceNothing ? memo->ChangedSince(slot, grid) : CCells{};
     std::array<int, kCellCount> pincers{};
     int pincerCount = 0;
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (grid.values[cell] == 0 && Count(grid.masks[cell]) == 2) pincers[pincerCount++] = cell;
+    }
+    // The pincers changed since, in the same order: the only ones a set as it was can use.
+    std::array<int, kCellCount> changedPincers{};
+    int changedPincerCount = 0;
+    for (int p = 0; p < pincerCount; ++p) {
+        if (changed[pincers[p]]) changedPincers[changedPincerCount++] = pincers[p];
     }
     std::array<CCells, 10> candidates{};
     for (int cell = 0; cell < kCellCount; ++cell) {
@@ -119,8 +132,12 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size) {
             }
             const int rating = WingRating(size, largest);
             if (best && best->rating < rating) return false;
-            for (int p = 0; p < pincerCount; ++p) {
-                const int pincer = pincers[p];
+            bool setChanged = !sinceNothing;
+            for (int i = 0; i < size; ++i) setChanged |= changed[als.cells[i]];
+            const int* const tried = setChanged ? pincers.data() : changedPincers.data();
+            const int triedCount = setChanged ? pincerCount : changedPincerCount;
+            for (int p = 0; p < triedCount; ++p) {
+                const int pincer = tried[p];
                 const unsigned pm = grid.masks[pincer];
                 if ((pm & ~als.digits) != 0 || als.Contains(pincer)) continue;
                 const int a = std::countr_zero(pm), b = std::countr_zero(pm & (pm - 1));
@@ -155,6 +172,7 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size) {
             return false;
         });
     }
+    if (!best && memo) memo->NoteGridNothing(slot, grid);
     return best;
 }
 
