@@ -223,11 +223,12 @@ TEST(Logic, RatesAsTheScaleDoes) {
 // The rating is the hardest step of the path, and the path solves the grid. Each step is
 // the one a hint finds on the grid before it: what the rating remembers from step to step
 // never changes one (the second puzzle's path takes an aligned triple exclusion after
-// others were looked for in vain).
+// others were looked for in vain, the third a WXYZ-wing).
 TEST(Logic, RatingIsTheHardestStepOfThePath) {
     for (std::string_view puzzle :
          {"006401500300509001000030000205000703030040020670000058060907080000050000002304900",
-          "307000000050080600080900074100007040000050000060400008910004020002070080000000501"}) {
+          "307000000050080600080900074100007040000050000060400008910004020002070080000000501",
+          "200059008000802600080100050490000107000000000807000094030006080006901000100730006"}) {
         SCOPED_TRACE(puzzle);
         const CCandidateGrid start = Candidates(puzzle);
         const CRating rating = RatePuzzle(start, true);
