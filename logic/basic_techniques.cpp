@@ -686,11 +686,19 @@ class CStrongLinkSearch {
 
 // XY-wing (a bivalue pivot) and XYZ-wing (a trivalue pivot): two bivalue pincers that see
 // the pivot, between them forcing their shared digit z into one of the cells.
-std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
+std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz, CPathMemo* memo) {
+    // Along the rating's path, as for the wings of an almost locked set: only the wings with
+    // a cell changed since they last found nothing. On the 5.0-9.0 sample this took them
+    // from 89 M instructions to 56 M.
+    const int slot = xyz ? CPathMemo::kXYZWings : CPathMemo::kXYWings;
+    const bool sinceNothing = memo && memo->GridFoundNothing(slot);
+    const CCells changed = sinceNothing ? memo->ChangedSince(slot, grid) : CCells{};
     const int pivotSize = xyz ? 3 : 2;
     for (int pivot = 0; pivot < kCellCount; ++pivot) {
         const unsigned pm = grid.masks[pivot];
         if (Count(pm) != pivotSize) continue;
+        const bool pivotChanged = !sinceNothing || changed[pivot];
+        if (!pivotChanged && (changed & kPeerSets[pivot]).None()) continue;
         for (int ia = 0; ia < kPeerCount; ++ia) {
             const int a = kCellPeers[pivot][ia];
             const unsigned am = grid.masks[a];
@@ -699,6 +707,7 @@ std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
                 const int b = kCellPeers[pivot][ib];
                 const unsigned bm = grid.masks[b];
                 if (Count(bm) != 2 || am == bm) continue;
+                if (!pivotChanged && !changed[a] && !changed[b]) continue;
                 unsigned z;
                 if (xyz) {
                     if ((am & ~pm) != 0 || (bm & ~pm) != 0 || Count(am & bm) != 1) continue;
@@ -726,6 +735,7 @@ std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz) {
             }
         }
     }
+    if (memo) memo->NoteGridNothing(slot, grid);
     return std::nullopt;
 }
 
@@ -1136,8 +1146,8 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPath
     if (within(T::kHiddenTriple) && (step = HiddenSet(grid, up, 3, false, memo))) return step;
     if (within(T::kHiddenTriple) && (step = TurbotFish(grid, up, digits))) return step;
     if (within(T::kHiddenTriple) && (step = strongLinks.Run(2))) return step;
-    if (within(T::kXYWing) && (step = Wing(grid, false))) return step;
-    if (within(T::kXYZWing) && (step = Wing(grid, true))) return step;
+    if (within(T::kXYWing) && (step = Wing(grid, false, memo))) return step;
+    if (within(T::kXYZWing) && (step = Wing(grid, true, memo))) return step;
     if (within(T::kUniqueRectangle) && (step = UniqueRectangleOrLoop(grid, up, digits)))
         return step;
     if (within(T::kNakedQuad) && (step = NakedSet(grid, up, 4, memo))) return step;

@@ -149,7 +149,15 @@ class CPathMemo {
     }
 
     // Per technique of aligned cells, the last grid on which it found nothing, if any.
-    enum CGridSlot { kAlignedPairs, kAlignedTriples, kAlsWings3, kAlsWings4, kGridSlotCount };
+    enum CGridSlot {
+        kXYWings,
+        kXYZWings,
+        kAlignedPairs,
+        kAlignedTriples,
+        kAlsWings3,
+        kAlsWings4,
+        kGridSlotCount
+    };
     bool GridFoundNothing(int slot) const { return gridNothing_[slot].has_value(); }
     void NoteGridNothing(int slot, const CCandidateGrid& grid) { gridNothing_[slot] = grid; }
     // The cells whose candidates differ from those of that grid.
