@@ -456,7 +456,7 @@ class CStrongLinkSearch {
                 }
                 seenNextFound_ |= 1u << d_;
             }
-            const bool noneBefore = !best_;
+            digitFound_ = false;
             for (int k = 0; k < t_->linkCount; ++k) {
                 // What a chain removes sees its first near part whole: where no candidate
                 // does, no chain from this link removes anything. With the test on the last
@@ -467,7 +467,7 @@ class CStrongLinkSearch {
                 size_ = 1;
                 Extend();
             }
-            if (noneBefore && !best_) digits_.NoteNothing(slot, d_);
+            if (!digitFound_) digits_.NoteNothing(slot, d_);
         }
         return std::move(best_);
     }
@@ -650,9 +650,12 @@ class CStrongLinkSearch {
                                             : box && row && column   ? 2
                                             : box || (row && column) ? 1
                                                                      : 0);
-        if (best_ && best_->rating < rating) return;
+        // What it removes first, whatever the best so far: whether the digit has a chain at
+        // all is what the memo keeps.
         const CCells out = (t_->seenNear[chain_[0]] & t_->seen[chain_[size_ - 1]]).Without(cells);
         if (out.None()) return;
+        digitFound_ = true;
+        if (best_ && best_->rating < rating) return;
         if (best_ && best_->rating == rating && int(best_->eliminations.size()) >= out.Size()) {
             return;
         }
@@ -681,6 +684,7 @@ class CStrongLinkSearch {
     CDigitLinks* t_ = nullptr;                     // d_'s
     std::array<uint8_t, 4> chain_{};
     int size_ = 0;
+    bool digitFound_ = false;  // whether d_ has a chain removing something
     std::optional<CStep> best_;
 };
 
