@@ -1040,9 +1040,17 @@ class CLoopSearch {
         UniqueRectangleType4(up_, base, extra[0], extra[1], pair_, take);
     }
 
+    // By table: the walk asks it for every cell it tries.
     static uint32_t UnitsOf(int cell) {
-        const CCellUnits& u = kCellUnits[cell];
-        return 1u << u.row | 1u << u.column | 1u << u.box;
+        static constexpr std::array<uint32_t, kCellCount> kUnits = [] {
+            std::array<uint32_t, kCellCount> table{};
+            for (int c = 0; c < kCellCount; ++c) {
+                const CCellUnits& u = kCellUnits[c];
+                table[c] = 1u << u.row | 1u << u.column | 1u << u.box;
+            }
+            return table;
+        }();
+        return kUnits[cell];
     }
 
     const CCandidateGrid& grid_;
