@@ -95,7 +95,9 @@ inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
 // positions of the digits in each unit where it last found nothing. Such a technique reads
 // nothing else, so while those stay the same it finds nothing there again; on the 5.0-9.0
 // sample most digits and units are untouched between two steps that need the techniques
-// beyond the singles.
+// beyond the singles. The techniques of a few cells keep the last grid where they found
+// nothing and look only at what changed since, which holds only along one path: each grid
+// with at most the candidates of the one before. One memo serves one path.
 class CPathMemo {
   public:
     enum CSlot {
@@ -148,7 +150,8 @@ class CPathMemo {
         cells.ForEach([&](int cell) { known.masks[cell] = grid.masks[cell]; });
     }
 
-    // Per technique of aligned cells, the last grid on which it found nothing, if any.
+    // Per technique of a few cells (wings, aligned pairs and triples), the last grid on which
+    // it found nothing, if any.
     enum CGridSlot {
         kXYWings,
         kXYZWings,
