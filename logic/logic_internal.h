@@ -90,6 +90,111 @@ inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
     return sets;
 }();
 
+// What the rating remembers from one step of its path to the next: per digit technique, the
+// candidates of each digit on which it last found nothing, and per unit technique, the
+// positions of the digits in each unit where it last found nothing. Such a technique reads
+// nothing else, so while those stay the same it finds nothing there again; on the 5.0-9.0
+// sample most digits and units are untouched between two steps that need the techniques
+// beyond the singles. The techniques of a few cells keep the last grid where they found
+// nothing and look only at what changed since, which holds only along one path: each grid
+// with at most the candidates of the one before. One memo serves one path.
+class CPathMemo {
+  public:
+    enum CSlot {
+        kTurbotFish,
+        kStrongLinks2,
+        kStrongLinks3,
+        kStrongLinks4,
+        kDirectPointing,
+        kDirectClaiming,
+        kPointing,
+        kClaiming,
+        kFish2,
+        kFish3,
+        kFish4,
+        kSlotCount
+    };
+    // The hidden pair and triple that place a single, the hidden sets of two to four, the
+    // naked sets of two to four.
+    enum CUnitSlot { kDirectHiddenSet2, kHiddenSet2 = 2, kNakedSet2 = 5, kUnitSlotCount = 8 };
+
+    bool FoundNothing(int slot, int d, const CCells& candidates) const {
+        const CCells& known = nothing_[slot][d];
+        return (known_[slot] >> d & 1) != 0 && known.lo == candidates.lo &&
+               known.hi == candidates.hi;
+    }
+    void NoteNothing(int slot, int d, const CCells& candidates) {
+        nothing_[slot][d] = candidates;
+        known_[slot] |= uint16_t(1u << d);
+    }
+    bool UnitFoundNothing(int slot, int u, const std::array<uint16_t, 10>& pos) const {
+        return (unitKnown_[slot] >> u & 1) != 0 && unitNothing_[slot][u] == pos;
+    }
+    void NoteUnitNothing(int slot, int u, const std::array<uint16_t, 10>& pos) {
+        unitNothing_[slot][u] = pos;
+        unitKnown_[slot] |= 1u << u;
+    }
+    // Per pair of digits, the cells holding both and their candidates when the walk of the
+    // unique loops found no loop of them at all: the walk reads nothing else.
+    bool LoopsFoundNothing(int d1, int d2, const CCells& cells, const CCandidateGrid& grid) const {
+        const CPairCells& known = loopsNothing_[9 * d1 + d2];
+        if (!known.known || known.cells.lo != cells.lo || known.cells.hi != cells.hi) return false;
+        bool same = true;
+        cells.ForEach([&](int cell) { same &= known.masks[cell] == grid.masks[cell]; });
+        return same;
+    }
+    void NoteLoopsNothing(int d1, int d2, const CCells& cells, const CCandidateGrid& grid) {
+        CPairCells& known = loopsNothing_[9 * d1 + d2];
+        known.known = true;
+        known.cells = cells;
+        cells.ForEach([&](int cell) { known.masks[cell] = grid.masks[cell]; });
+    }
+
+    // Per technique of a few cells (wings, aligned pairs and triples), the last grid on which
+    // it found nothing, if any.
+    enum CGridSlot {
+        kXYWings,
+        kXYZWings,
+        kAlignedPairs,
+        kAlignedTriples,
+        kAlsWings3,
+        kAlsWings4,
+        kGridSlotCount
+    };
+    bool GridFoundNothing(int slot) const { return gridNothing_[slot].has_value(); }
+    void NoteGridNothing(int slot, const CCandidateGrid& grid) { gridNothing_[slot] = grid; }
+    // The cells whose candidates differ from those of that grid.
+    CCells ChangedSince(int slot, const CCandidateGrid& grid) const {
+        CCells changed;
+        if (!gridNothing_[slot]) return changed;
+        const CCandidateGrid& before = *gridNothing_[slot];
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (grid.masks[cell] != before.masks[cell] ||
+                grid.values[cell] != before.values[cell]) {
+                changed.Set(cell);
+            }
+        }
+        return changed;
+    }
+
+  private:
+    struct CPairCells {
+        bool known = false;
+        CCells cells;
+        std::array<uint16_t, kCellCount> masks;
+    };
+
+    std::array<std::array<CCells, 10>, kSlotCount> nothing_{};
+    std::array<CPairCells, 90> loopsNothing_{};
+    std::array<uint16_t, kSlotCount> known_{};
+    std::array<std::array<std::array<uint16_t, 10>, kUnitCount>, kUnitSlotCount> unitNothing_{};
+    std::array<uint32_t, kUnitSlotCount> unitKnown_{};
+    std::array<std::optional<CCandidateGrid>, kGridSlotCount> gridNothing_;
+};
+
+// The cells where each digit is a candidate, from the rows' positions.
+std::array<CCells, 10> DigitCandidates(const CUnitPositions& up);
+
 // The value of a technique whose value does not depend on the size of its pattern, in tenths.
 int BaseRating(CTechnique technique);
 
@@ -100,8 +205,9 @@ CStep MakeStep(CTechnique technique, int unit = -1);
 // has neither a place nor a candidate left, or a digit placed twice in a unit.
 bool IsBroken(const CCandidateGrid& grid);
 
-// The techniques up to aligned pair exclusion, easiest first; the first that applies.
-std::optional<CStep> FindBasicStep(const CCandidateGrid& grid);
+// The techniques up to aligned pair exclusion, easiest first; the first that applies. With a
+// memo, along the rating's path: the same step, found with what earlier steps left in it.
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CPathMemo* memo = nullptr);
 
 // The eliminations the techniques up to `last` find on `grid`, all of them from the first
 // technique that finds any; used by the nested chains on grids they assume. Empty when none.
@@ -113,11 +219,15 @@ std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
 
 // The wings of a two-candidate cell and an almost locked set of `size` cells of one unit
 // (3: the WXYZ-wing, 4: the VWXYZ-wing): the easiest, the one removing the most among the
-// easiest. nullopt when there is none.
-std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size);
+// easiest. nullopt when there is none. With a memo, along the rating's path: the same, found
+// looking only at the wings with a cell changed since it last found nothing.
+std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo* memo = nullptr);
 
-// Aligned triple exclusion (triple_exclusion.cpp): the first found, or nullopt.
-std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid);
+// Aligned triple exclusion (triple_exclusion.cpp): the first found, or nullopt. With a memo,
+// along the rating's path: the same step, found looking only at the triples that what
+// changed since it last found nothing touches.
+std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid,
+                                                CPathMemo* memo = nullptr);
 
 // The easiest Y-cycle (y_cycles.cpp), or nullopt.
 std::optional<CStep> FindYCycle(const CCandidateGrid& grid);

@@ -25,21 +25,24 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
         for (unsigned mb = grid.masks[b]; mb != 0; mb &= mb - 1) {
             const unsigned db = mb & -mb;
             if (ab && da == db) continue;
-            for (unsigned mc = grid.masks[c]; mc != 0; mc &= mc - 1) {
-                const unsigned dc = mc & -mc;
-                if ((ac && da == dc) || (bc && db == dc)) continue;
-                const unsigned taken = da | db | dc;
-                bool ok = true;
-                for (unsigned blocker : blockers) ok &= (blocker & ~taken) != 0;
-                if (!ok) continue;
-                allowed[0] |= da;
-                allowed[1] |= db;
-                allowed[2] |= dc;
-                // Most triples allow every candidate: stop as soon as they do.
-                if (allowed[0] == grid.masks[a] && allowed[1] == grid.masks[b] &&
-                    allowed[2] == grid.masks[c]) {
-                    return std::nullopt;
-                }
+            // The digits of c that a blocker rules out beside these two, all at once: a
+            // blocker the two take but for one digit rules out that digit, one they take
+            // whole every digit. Digit by digit of c, the fillings' tests took 290 M more
+            // instructions on the 5.0-9.0 sample (6.91 G in all).
+            unsigned ruledOut = (ac ? da : 0) | (bc ? db : 0);
+            for (unsigned blocker : blockers) {
+                const unsigned rest = blocker & ~(da | db);
+                if ((rest & (rest - 1)) == 0) ruledOut |= rest != 0 ? rest : ~0u;
+            }
+            const unsigned dc = grid.masks[c] & ~ruledOut;
+            if (dc == 0) continue;
+            allowed[0] |= da;
+            allowed[1] |= db;
+            allowed[2] |= dc;
+            // Most triples allow every candidate: stop as soon as they do.
+            if (allowed[0] == grid.masks[a] && allowed[1] == grid.masks[b] &&
+                allowed[2] == grid.masks[c]) {
+                return std::nullopt;
             }
         }
     }
@@ -48,7 +51,14 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
 
 }  // namespace
 
-std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
+std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPathMemo* memo) {
+    // A triple whose cells and the cells seeing all three are as they were on a grid where
+    // nothing was found is found the same way, allowing every candidate: only those that a
+    // changed cell touches can be the first to find something now. Along the 5.0-9.0
+    // sample's paths this took aligned triple exclusion from 785 M instructions to 337 M.
+    const bool sinceNothing = memo && memo->GridFoundNothing(CPathMemo::kAlignedTriples);
+    const CCells changed =
+        sinceNothing ? memo->ChangedSince(CPathMemo::kAlignedTriples, grid) : CCells{};
     // For each cell of two or more candidates, the cells of two or three that see it.
     std::array<CCells, kCellCount> excluders;
     CCells small, base;
@@ -73,13 +83,18 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
             const int b = bases[j];
             const CCells pair = excluders[a] & excluders[b];
             if (!pair.AtLeastTwo()) continue;
+            const bool pairChanged = changed[a] || changed[b];
+            const CCells changedSeeingPair = changed & kPeerSets[a] & kPeerSets[b];
             CCells tail = (excluders[a] | excluders[b]) & base;
             tail.Reset(a);
             tail.Reset(b);
+            if (sinceNothing && !pairChanged && changedSeeingPair.None()) tail = tail & changed;
             // A triple comes from each of its pairs whose tail holds the third cell: it is
             // taken from the first such pair in the order of this loop only.
+            // By the peers' sets: SameUnit's three comparisons took 30 M more instructions on
+            // the 5.0-9.0 sample.
             auto tailOf = [&](int p, int q, int r) {
-                return small[r] && (SameUnit(r, p) || SameUnit(r, q));
+                return small[r] && (kPeerSets[p][r] || kPeerSets[q][r]);
             };
             std::optional<CStep> found;
             tail.ForEach([&](int c) {
@@ -88,6 +103,10 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
                 if (c < a && (tailOf(c, a, b) || tailOf(c, b, a))) return;
                 const CCells common = pair & excluders[c];
                 if (!common.AtLeastTwo()) return;
+                if (sinceNothing && !pairChanged && !changed[c] &&
+                    (changedSeeingPair & kPeerSets[c]).None()) {
+                    return;
+                }
                 // A cell with a digit none of the three has can never be left empty by
                 // them: only the others are tried against each filling, which took the
                 // fillings' tests from 205 M instructions on the 5.0-9.0 sample to 133 M.
@@ -116,6 +135,7 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid) {
             if (found) return found;
         }
     }
+    if (memo) memo->NoteGridNothing(CPathMemo::kAlignedTriples, grid);
     return std::nullopt;
 }
 
