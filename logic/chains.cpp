@@ -1034,7 +1034,7 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
     // where the easiest conclusion needs long nested steps (a rung finding nothing, or one
     // valued 1.5 above its base), the assumptions cut short are followed again from the
     // start, which costs less than 1 %.
-    const bool bounded = dynamic && level > 0 && !all;
+    const bool bounded = dynamic && level > 0 && !all && !firstOnly;
     std::optional<CFastPropagator> fast;
     // Follows again the assumptions cut short whose conclusions could still be valued
     // `ceiling` or less, now to `limit`; how many, or -1 when stopped.
