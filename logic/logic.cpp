@@ -241,7 +241,7 @@ std::optional<CStep> EasiestStep(const CCandidateGrid& grid, std::stop_token sto
                                  CPathMemo* memo) {
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
     if (auto step = FindBasicStep(grid, memo)) return step;
-    std::optional<CStep> chain = FindChainStep(grid, stop);
+    std::optional<CStep> chain = FindChainStep(grid, stop, INT_MAX, memo);
     if (!chain) return chain;
     // The rated collections' rater counts the Y-cycles among the chains of one assumption,
     // taking the easiest of them all, and tries aligned triple exclusion (7.5) after those and

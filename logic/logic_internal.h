@@ -112,6 +112,7 @@ class CPathMemo {
         kFish2,
         kFish3,
         kFish4,
+        kXChains,
         kSlotCount
     };
     // The hidden pair and triple that place a single, the hidden sets of two to four, the
@@ -235,8 +236,10 @@ std::optional<CStep> FindYCycle(const CCandidateGrid& grid);
 // The chain techniques, from X-chains up: the easiest step of the first rung that finds
 // one, nesting at most `maxLevel` deep. nullopt when stopped, or when no rung finds any;
 // without a limit that happens only on a grid without exactly one solution.
+// With a memo, along the rating's path: the same step, the X-chains not looked for on the
+// digits whose candidates are as they were when none of them had any.
 std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop,
-                                   int maxLevel = INT_MAX);
+                                   int maxLevel = INT_MAX, CPathMemo* pathMemo = nullptr);
 
 // Up to `limit` solutions of `grid` as its candidates allow, counted by search: the check
 // that lets the nested chains stop on a grid they could never finish.
