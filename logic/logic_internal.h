@@ -113,6 +113,7 @@ class CPathMemo {
         kFish3,
         kFish4,
         kXChains,
+        kNishio,
         kSlotCount
     };
     // The hidden pair and triple that place a single, the hidden sets of two to four, the
@@ -236,8 +237,8 @@ std::optional<CStep> FindYCycle(const CCandidateGrid& grid);
 // The chain techniques, from X-chains up: the easiest step of the first rung that finds
 // one, nesting at most `maxLevel` deep. nullopt when stopped, or when no rung finds any;
 // without a limit that happens only on a grid without exactly one solution.
-// With a memo, along the rating's path: the same step, the X-chains not looked for on the
-// digits whose candidates are as they were when none of them had any.
+// With a memo, along the rating's path: the same step, the X-chains and nishio not looked
+// for on the digits whose candidates are as they were when they found none there.
 std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop,
                                    int maxLevel = INT_MAX, CPathMemo* pathMemo = nullptr);
 
