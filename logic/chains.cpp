@@ -1138,9 +1138,13 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
             CConclusion c;
             c.node = node;
             if (!all) {
+                // Each chain counts at least its assumption and the conclusion.
+                int left = 2 * int(group.size());
+                if (hopeless(baseOf(staticTechnique), left)) return false;
                 for (int cand : group) {
                     c.complexity += Complexity(ctx, follow(2 * cand + 1), {node});
-                    if (hopeless(baseOf(staticTechnique), c.complexity)) return false;
+                    left -= 2;
+                    if (hopeless(baseOf(staticTechnique), c.complexity + left)) return false;
                 }
             }
             value(c, staticTechnique);
