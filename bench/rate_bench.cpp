@@ -3,9 +3,10 @@
 // rating agrees with it. With --check, every step of every path is checked against the
 // solution the exact solver finds. The hints are timed apart, outside the rating's time: each
 // FindEasiestStep along the path, as a person asking for a hint at every step would call it,
-// and the slowest of them is the puzzle's hint time.
+// and the slowest of them is the puzzle's hint time; --no-hints skips them, which halves the
+// run on the hardest puzzles, where every hint costs what rating the puzzle does.
 //
-// Usage: rate_bench [--check] [--list] [--max=N] FILE...
+// Usage: rate_bench [--check] [--list] [--no-hints] [--max=N] FILE...
 //   a line: 81 cells (1-9, and . or 0 for an empty cell), then optionally a rating such as
 //   7.2 (or ER=7.2); lines starting with # are skipped.
 #include <algorithm>
@@ -123,7 +124,7 @@ bool CheckPath(const CCandidateGrid& start, const CRating& rating, const PuzzleG
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool check = false, list = false;
+    bool check = false, list = false, hints = true;
     size_t max = SIZE_MAX;
     std::vector<CEntry> entries;
     int unrated = 0, wrong = 0;
@@ -135,6 +136,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--list") {
             list = true;
+            continue;
+        }
+        if (arg == "--no-hints") {
+            hints = false;
             continue;
         }
         if (arg.rfind("--max=", 0) == 0) {
@@ -154,7 +159,7 @@ int main(int argc, char** argv) {
             if (!ParseLine(line, entry, grid)) continue;
             ++taken;
             const CCandidateGrid start = *CCandidateGrid::FromGivens(grid);
-            entry.hintSeconds = SlowestHint(start);
+            if (hints) entry.hintSeconds = SlowestHint(start);
             const double t0 = ThreadSeconds();
             const CRating rating = RatePuzzle(start, check);
             entry.seconds = ThreadSeconds() - t0;
@@ -201,7 +206,7 @@ int main(int argc, char** argv) {
             slowestHint = &e;
         }
     }
-    if (slowestHint) {
+    if (hints && slowestHint) {
         std::printf("slowest hint, rated below 9.0: %.1f ms: %s (rated %.1f)\n",
                     slowestHint->hintSeconds * 1000, slowestHint->puzzle.c_str(),
                     slowestHint->rating);

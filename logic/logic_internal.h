@@ -7,6 +7,7 @@
 #include <bit>
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stop_token>
 
@@ -234,13 +235,21 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid,
 // The easiest Y-cycle (y_cycles.cpp), or nullopt.
 std::optional<CStep> FindYCycle(const CCandidateGrid& grid);
 
+// What the nested chains found on the grids they assumed, kept from one FindChainStep to the
+// next along a path of steps (chains.cpp).
+struct CChainMemory;
+std::shared_ptr<CChainMemory> NewChainMemory();
+
 // The chain techniques, from X-chains up: the easiest step of the first rung that finds
 // one, nesting at most `maxLevel` deep. nullopt when stopped, or when no rung finds any;
-// without a limit that happens only on a grid without exactly one solution.
-// With a memo, along the rating's path: the same step, the X-chains and nishio not looked
+// without a limit that happens only on a grid without exactly one solution. `memory`, when
+// given, keeps the answers for the next call: along a path, whose grids only lose
+// candidates, many grids are assumed again. Those `grid` cannot lead to are forgotten. With
+// a path memo, along the rating's path: the same step, the X-chains and nishio not looked
 // for on the digits whose candidates are as they were when they found none there.
 std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop,
-                                   int maxLevel = INT_MAX, CPathMemo* pathMemo = nullptr);
+                                   int maxLevel = INT_MAX, CChainMemory* memory = nullptr,
+                                   CPathMemo* pathMemo = nullptr);
 
 // Up to `limit` solutions of `grid` as its candidates allow, counted by search: the check
 // that lets the nested chains stop on a grid they could never finish.
