@@ -242,7 +242,7 @@ std::optional<CStep> FindStep(const CCandidateGrid& grid, std::stop_token stop, 
                               CChainMemory* memory) {
     if (stop.stop_requested() || IsSolved(grid) || IsBroken(grid)) return std::nullopt;
     if (auto step = FindBasicStep(grid, memo)) return step;
-    std::optional<CStep> chain = FindChainStep(grid, stop, INT_MAX, memory);
+    std::optional<CStep> chain = FindChainStep(grid, stop, INT_MAX, memory, memo);
     if (!chain) return chain;
     // The rated collections' rater counts the Y-cycles among the chains of one assumption,
     // taking the easiest of them all, and tries aligned triple exclusion (7.5) after those and

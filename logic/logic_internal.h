@@ -113,6 +113,8 @@ class CPathMemo {
         kFish2,
         kFish3,
         kFish4,
+        kXChains,
+        kNishio,
         kSlotCount
     };
     // The hidden pair and triple that place a single, the hidden sets of two to four, the
@@ -242,9 +244,12 @@ std::shared_ptr<CChainMemory> NewChainMemory();
 // one, nesting at most `maxLevel` deep. nullopt when stopped, or when no rung finds any;
 // without a limit that happens only on a grid without exactly one solution. `memory`, when
 // given, keeps the answers for the next call: along a path, whose grids only lose
-// candidates, many grids are assumed again. Those `grid` cannot lead to are forgotten.
+// candidates, many grids are assumed again. Those `grid` cannot lead to are forgotten. With
+// a path memo, along the rating's path: the same step, the X-chains and nishio not looked
+// for on the digits whose candidates are as they were when they found none there.
 std::optional<CStep> FindChainStep(const CCandidateGrid& grid, std::stop_token stop,
-                                   int maxLevel = INT_MAX, CChainMemory* memory = nullptr);
+                                   int maxLevel = INT_MAX, CChainMemory* memory = nullptr,
+                                   CPathMemo* pathMemo = nullptr);
 
 // Up to `limit` solutions of `grid` as its candidates allow, counted by search: the check
 // that lets the nested chains stop on a grid they could never finish.
