@@ -150,10 +150,48 @@ struct CContext {
         : grid(g), up(g), stop(s), memo(m) {}
 };
 
+// 81 cells as bits, cell i at bit i.
+__extension__ typedef unsigned __int128 Bits;
+
+constexpr Bits CellBit(int cell) {
+    return Bits(1) << cell;
+}
+constexpr bool Has(Bits bits, int cell) {
+    return (bits >> cell & 1) != 0;
+}
+constexpr bool Single(Bits bits) {
+    return bits != 0 && (bits & (bits - 1)) == 0;
+}
+int LowestCell(Bits bits) {
+    const uint64_t low = uint64_t(bits);
+    return low != 0 ? std::countr_zero(low) : 64 + std::countr_zero(uint64_t(bits >> 64));
+}
+
+inline constexpr std::array<Bits, kCellCount> kPeerBits = [] {
+    std::array<Bits, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        for (uint8_t peer : kCellPeers[cell]) table[cell] |= CellBit(peer);
+    }
+    return table;
+}();
+inline constexpr std::array<Bits, kUnitCount> kUnitBits = [] {
+    std::array<Bits, kUnitCount> table{};
+    for (int u = 0; u < kUnitCount; ++u) {
+        for (uint8_t cell : kUnitCells[u]) table[u] |= CellBit(cell);
+    }
+    return table;
+}();
+
 class CPropagator {
   public:
     CPropagator(const CContext& ctx, CMode mode, int level, CLinks links = kAllLinks)
-        : m_ctx(ctx), m_mode(mode), m_level(level), m_links(links) {}
+        : m_ctx(ctx), m_mode(mode), m_level(level), m_links(links) {
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            for (unsigned m = ctx.grid.masks[cell]; m != 0; m &= m - 1) {
+                m_startBoards[std::countr_zero(m)] |= CellBit(cell);
+            }
+        }
+    }
 
     // Follows `start` to its end, or to a contradiction.
     void Run(int start, CImplications& out) {
@@ -164,6 +202,7 @@ class CPropagator {
         out.conflict.clear();
         out.nestedWeight = 0;
         m_masks = m_ctx.grid.masks;
+        m_boards = m_startBoards;
         m_pos = m_ctx.up.pos;
         m_queue.clear();
         m_head = 0;
@@ -206,9 +245,10 @@ class CPropagator {
                     Set(NodeOf(cell, std::countr_zero(m), false), CCause::kParent, node);
                 }
             }
-            for (uint8_t peer : kCellPeers[cell]) {
-                if ((m_masks[peer] >> d & 1) != 0)
-                    Set(NodeOf(peer, d, false), CCause::kParent, node);
+            // In ascending order, as kCellPeers has them: by board, not peer by peer, that took
+            // the following with causes from 370 M instructions to 345 M on the 5.0-9.0 sample.
+            for (Bits b = kPeerBits[cell] & m_boards[d]; b != 0; b &= b - 1) {
+                Set(NodeOf(LowestCell(b), d, false), CCause::kParent, node);
             }
             return;
         }
@@ -229,6 +269,7 @@ class CPropagator {
             return;
         }
         m_masks[cell] &= uint16_t(~(1u << d));
+        m_boards[d] &= ~CellBit(cell);
         if (m_mode != CMode::kNishio) {
             if (m_masks[cell] == 0) {
                 Contradict(CCause::kCell, cell, cell, 0);
@@ -283,42 +324,11 @@ class CPropagator {
     int m_start = 0;
     CImplications* m_out = nullptr;
     std::array<uint16_t, kCellCount> m_masks{};
+    std::array<Bits, 10> m_startBoards{}, m_boards{};  // the cells of each digit, as m_masks'
     std::array<std::array<uint16_t, 10>, kUnitCount> m_pos{};  // as CUnitPositions, m_masks'
     std::vector<uint16_t> m_queue;
     size_t m_head = 0;
 };
-
-// 81 cells as bits, cell i at bit i.
-__extension__ typedef unsigned __int128 Bits;
-
-constexpr Bits CellBit(int cell) {
-    return Bits(1) << cell;
-}
-constexpr bool Has(Bits bits, int cell) {
-    return (bits >> cell & 1) != 0;
-}
-constexpr bool Single(Bits bits) {
-    return bits != 0 && (bits & (bits - 1)) == 0;
-}
-int LowestCell(Bits bits) {
-    const uint64_t low = uint64_t(bits);
-    return low != 0 ? std::countr_zero(low) : 64 + std::countr_zero(uint64_t(bits >> 64));
-}
-
-inline constexpr std::array<Bits, kCellCount> kPeerBits = [] {
-    std::array<Bits, kCellCount> table{};
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        for (uint8_t peer : kCellPeers[cell]) table[cell] |= CellBit(peer);
-    }
-    return table;
-}();
-inline constexpr std::array<Bits, kUnitCount> kUnitBits = [] {
-    std::array<Bits, kUnitCount> table{};
-    for (int u = 0; u < kUnitCount; ++u) {
-        for (uint8_t cell : kUnitCells[u]) table[u] |= CellBit(cell);
-    }
-    return table;
-}();
 
 // Depth-first search for solutions on bit boards, naked and hidden singles placed as it
 // goes, a cell with the fewest candidates tried first. The nested rungs ask it once per
