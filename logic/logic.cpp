@@ -136,18 +136,27 @@ CStep MakeStep(CTechnique technique, int unit) {
 }
 
 bool IsBroken(const CCandidateGrid& grid) {
+    // One pass over the cells without a branch, each unit's digits gathered as it goes: the
+    // rating asks this at every step, and a pass per unit took 94 M of the 5.0-9.0 sample's
+    // 3.59 G instructions, this one 75 M.
+    std::array<unsigned, kUnitCount> placed{}, possible{};
+    unsigned twice = 0, empty = 0;
     for (int cell = 0; cell < kCellCount; ++cell) {
-        if (grid.values[cell] == 0 && grid.masks[cell] == 0) return true;
+        const unsigned mask = grid.masks[cell];
+        const unsigned bit = (1u << grid.values[cell]) & ~1u;
+        empty |= (bit | mask) == 0 ? 1u : 0u;
+        const CCellUnits& units = kCellUnits[cell];
+        twice |= (placed[units.row] | placed[units.column] | placed[units.box]) & bit;
+        placed[units.row] |= bit;
+        placed[units.column] |= bit;
+        placed[units.box] |= bit;
+        possible[units.row] |= mask;
+        possible[units.column] |= mask;
+        possible[units.box] |= mask;
     }
+    if ((twice | empty) != 0) return true;
     for (int u = 0; u < kUnitCount; ++u) {
-        unsigned placed = 0, possible = 0;
-        for (uint8_t cell : kUnitCells[u]) {
-            const unsigned bit = grid.values[cell] != 0 ? 1u << grid.values[cell] : 0;
-            if ((placed & bit) != 0) return true;
-            placed |= bit;
-            possible |= grid.masks[cell];
-        }
-        if ((placed | possible) != kAllDigits) return true;
+        if ((placed[u] | possible[u]) != kAllDigits) return true;
     }
     return false;
 }
