@@ -503,16 +503,11 @@ class CStrongLinkSearch {
         };
         static constexpr size_t kTwoLinkAnswers = size_t(1) << 15;
         thread_local std::unordered_map<CKey, std::optional<CStep>, CHash> answers;
-        std::array<CCells, 10> boards{};
-        for (int cell = 0; cell < kCellCount; ++cell) {
-            for (unsigned m = grid_.masks[cell]; m != 0; m &= m - 1) {
-                boards[std::countr_zero(m)].Set(cell);
-            }
-        }
         std::optional<CStep> best;
         for (d_ = 1; d_ <= 9; ++d_) {
             if (digits_.FoundNothing(CPathMemo::kStrongLinks2, d_)) continue;
-            const CKey key{boards[d_].lo, boards[d_].hi | uint64_t(d_) << 56};
+            const CCells& cells = digits_.Of(d_);
+            const CKey key{cells.lo, cells.hi | uint64_t(d_) << 56};
             auto it = answers.find(key);
             if (it == answers.end()) {
                 FindDigitLinks();
