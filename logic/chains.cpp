@@ -1005,16 +1005,16 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
     std::optional<CConclusion> best;
     auto fast = std::make_unique<CFastStatic>(ctx);
     CBoards boards;
-    auto imp = std::make_unique<CImplications>();
     const std::vector<int> cands = Candidates(ctx.grid);
+    // After `fast` reached the opposite of `start`. A static node has one cause, a link
+    // nearer its assumption, so the chain to the opposite counts a node for each wave and
+    // the assumption: not following it again with causes to count them took the 5.0-9.0
+    // sample from 3.48 G instructions to 3.41 G.
     auto conclude = [&](int start, CLinks links) {
-        CPropagator prop(ctx, CMode::kStatic, 0, links);
-        prop.Run(start, *imp);
         const int target = start ^ 1;
-        if (!imp->contradiction || !imp->set[target]) return;
         CConclusion c;
         c.node = target;
-        c.complexity = Complexity(ctx, *imp, {target});
+        c.complexity = fast->Waves() + 1;
         c.technique = links == kXLinks ? CTechnique::kXChain : CTechnique::kForcingChain;
         c.rating = (links == kAllLinks ? BaseRating(CTechnique::kForcingChain)
                                        : BaseRating(CTechnique::kXChain)) +
