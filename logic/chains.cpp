@@ -600,6 +600,7 @@ class CFastStatic {
             if (Count(mask) == 2) m_bivalue |= CellBit(cell);
         }
         for (int d = 1; d <= 9; ++d) {
+            for (Bits b = m_cand[d]; b != 0; b &= b - 1) m_partner[d][LowestCell(b)] = 0;
             for (int u = 0; u < kUnitCount; ++u) {
                 const unsigned pos = ctx.up.pos[u][d];
                 if (Count(pos) != 2) continue;
@@ -677,8 +678,10 @@ class CFastStatic {
     int Waves() const { return m_waves; }
 
   private:
-    // For each digit and cell, the cells that are its only other place in a unit.
-    std::array<std::array<Bits, kCellCount>, 10> m_partner{};
+    // For each digit and cell, the cells that are its only other place in a unit. Set for
+    // the digit's candidates alone, which are all a wave holds: clearing the whole table
+    // took 13 K instructions a grid, 26 M of the 5.0-9.0 sample's 3.41 G.
+    std::array<std::array<Bits, kCellCount>, 10> m_partner;
 };
 
 // Which assumptions reach which along the static links: the transitive closure of their
