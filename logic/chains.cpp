@@ -481,9 +481,14 @@ class CFastPropagator {
             }
         }
         for (int d = 1; d <= 9; ++d) {
+            bool quiet = true;
             for (int u = 0; u < kUnitCount; ++u) {
-                if ((ctx.up.placed[u] >> d & 1) == 0) m_open[d] |= 1u << u;
+                if ((ctx.up.placed[u] >> d & 1) != 0) continue;
+                m_open[d] |= 1u << u;
+                const Bits places = m_start[d] & kUnitBits[u];
+                quiet = quiet && places != 0 && !Single(places);
             }
+            m_quietStart[d] = quiet ? m_start[d] : ~Bits(0);
         }
     }
 
@@ -493,7 +498,7 @@ class CFastPropagator {
         m_cand = m_start;
         m_assigned = 0;
         m_done.fill(0);
-        m_quiet.fill(~Bits(0));
+        m_quiet = m_quietStart;
         m_contradiction = false;
         m_weight = 0;
         out.cut = false;
@@ -554,10 +559,22 @@ class CFastPropagator {
         // A digit whose candidates are as they were when its units placed nothing places
         // nothing again: its units only get fewer, its cells assigned more. Skipping those
         // saved 20 M of the 5.0-9.0 sample's 3.57 G instructions.
+        // And of those, only the units that lost a place since: the others have places as
+        // they had then, none of them a single not yet assigned. Looking at those units
+        // alone, the grid's own counting as the first such time where its units have two
+        // places or more, took the 5.0-9.0 sample from 3.34 G instructions to 3.28 G.
         for (int d = 1; d <= 9; ++d) {
             if (m_cand[d] == m_quiet[d]) continue;
+            uint32_t changed = ~0u;
+            if (m_quiet[d] != ~Bits(0)) {
+                changed = 0;
+                for (Bits b = m_quiet[d] & ~m_cand[d]; b != 0; b &= b - 1) {
+                    const CCellUnits& units = kCellUnits[LowestCell(b)];
+                    changed |= 1u << units.row | 1u << units.column | 1u << units.box;
+                }
+            }
             bool placedHere = false;
-            for (unsigned open = m_open[d] & ~m_done[d]; open != 0; open &= open - 1) {
+            for (unsigned open = m_open[d] & ~m_done[d] & changed; open != 0; open &= open - 1) {
                 const Bits places = m_cand[d] & kUnitBits[std::countr_zero(open)];
                 if (places == 0) return m_contradiction = true, false;
                 if (Single(places) && (places & m_assigned) == 0) {
@@ -583,6 +600,9 @@ class CFastPropagator {
     std::array<uint32_t, 10> m_open{};  // bit u: the grid has not placed d in unit u
     std::array<uint32_t, 10> m_done{};  // bit u: this assumption has assigned d in unit u
     std::array<Bits, 10> m_quiet{};     // the candidates on which d's units last placed nothing
+    // The grid's candidates of d where its units have two places or more, else all ones:
+    // none looked at yet.
+    std::array<Bits, 10> m_quietStart{};
     bool m_contradiction = false;
     int m_weight = 0;  // the chain lengths of the nested steps used, as CImplications has them
 };
