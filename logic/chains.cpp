@@ -722,6 +722,7 @@ class CStaticWaves {
         std::array<Bits, 10> wave{};
         wave[DigitOf(start)] = CellBit(CellOf(start));
         (m_startOn ? m_on : m_off) = wave;
+        m_waves.reserve(kWaves);
         m_waves.push_back(wave);
     }
 
@@ -757,6 +758,10 @@ class CStaticWaves {
             m_ended = true;
         }
     }
+
+    // Most chains asked for are shorter: growing the waves from one took 11 M instructions
+    // of the 5.0-9.0 sample.
+    static constexpr size_t kWaves = 16;
 
     const CFastStatic& m_fast;
     bool m_startOn;
