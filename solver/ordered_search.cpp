@@ -184,7 +184,7 @@ void COrderedSearch::Set(int cell, int d) {
     m_candidates[cell] = kFilled;
 }
 
-#if defined(VELMO_AVX2)
+#if defined(VELMO_AVX2) && !defined(VELMO_AVX512)
 namespace {
 
 // Candidate counts of sixteen cells, by nibbles through a table; filled cells count 16 or
