@@ -124,6 +124,7 @@ BENCHMARK_CAPTURE(BM_SolveHostile, unsolvable, std::string("unsolvable"))
 BENCHMARK_CAPTURE(BM_SolveHostile, clue_removed, std::string("clue-removed"))
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SolveHostile, climbed, std::string("climbed"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Version, avx512, std::string("avx512"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Version, avx2, std::string("avx2"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Version, sse4, std::string("sse4"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Version, scalar, std::string("scalar"))->Unit(benchmark::kMillisecond);

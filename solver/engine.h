@@ -34,7 +34,7 @@ struct CEngineWork {
 };
 
 struct CEngine {
-    const char* name;  // "avx2", "sse4" or "scalar"
+    const char* name;  // "avx512", "avx2", "sse4" or "scalar"
 
     // Solves `grid` (81 cells, each 0-9); givens that repeat a digit in a unit have no
     // solution. `expiry` is asked now and then; true abandons the work. `work`, when not null,

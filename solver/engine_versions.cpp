@@ -9,6 +9,9 @@
     namespace isa {               \
     extern const CEngine kEngine; \
     }
+#if defined(VELMO_HAVE_AVX512)
+VELMO_DECLARE_ENGINE(isa_avx512)
+#endif
 #if defined(VELMO_HAVE_AVX2)
 VELMO_DECLARE_ENGINE(isa_avx2)
 #endif
@@ -21,6 +24,15 @@ namespace {
 
 // Whether this processor runs a version: the features its build was given. Asked here,
 // in code built for any x86-64, never inside a version itself.
+#if defined(VELMO_HAVE_AVX512)
+bool RunsAvx512() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512bitalg") &&
+           __builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+}
+#endif
 #if defined(VELMO_HAVE_AVX2)
 bool RunsAvx2() {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
@@ -37,6 +49,9 @@ bool RunsAnywhere() {
 }
 
 const auto kVersions = std::to_array<CEngineVersion>({
+#if defined(VELMO_HAVE_AVX512)
+    {&isa_avx512::kEngine, RunsAvx512},
+#endif
 #if defined(VELMO_HAVE_AVX2)
     {&isa_avx2::kEngine, RunsAvx2},
 #endif

@@ -14,8 +14,8 @@
 namespace VELMO_ISA {
 
 inline constexpr int kMaskLanes = 96;  // 81 cells, padded to six vectors of sixteen
-// Each row of masks begins on a 32-byte vector boundary, for the aligned loads and stores.
-static_assert(kMaskLanes * sizeof(uint16_t) % 32 == 0);
+// Each row of masks begins on a 64-byte vector boundary, for the aligned loads and stores.
+static_assert(kMaskLanes * sizeof(uint16_t) % 64 == 0);
 
 class COrderedSearch {
   public:
@@ -85,8 +85,8 @@ class COrderedSearch {
     // began.
     // (Left uninitialised: each level writes its row before reading it, and clearing 15 kB
     // on every request would cost more than a dense grid takes to solve.)
-    alignas(32) uint16_t m_candidates[kMaskLanes];
-    alignas(32) uint16_t m_saved[kCellCount][kMaskLanes];
+    alignas(64) uint16_t m_candidates[kMaskLanes];
+    alignas(64) uint16_t m_saved[kCellCount][kMaskLanes];
     int64_t m_budget = 0;      // levels the current run may still visit
     int64_t m_lastAsked = -1;  // the level count, to 64, when the clock was last asked
     int m_depth = 0;           // cells the path has placed, in m_path
