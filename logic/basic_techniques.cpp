@@ -962,7 +962,10 @@ class CLoopSearch {
             if (pair != pair_) {
                 pair_ = pair;
                 for (int u = 0; u < kUnitCount; ++u) onPair_[u] = up_.pos[u][d1] & up_.pos[u][d2];
+                KeepThoseInLoops();
             }
+            const int r = cell / 9, c = cell % 9;
+            if ((onPair_[r] >> c & 1) == 0) continue;
             loop_.assign(1, cell);
             visited_[0] = UnitsOf(cell);
             visited_[1] = 0;
@@ -983,6 +986,31 @@ class CLoopSearch {
 
   private:
     static constexpr int kMaxLength = 14;
+
+    // Each row, column and box of a loop's cell holds another of its cells (IsValid): a cell
+    // of both digits without another in one of its units is in no loop, nor then a cell left
+    // alone by it. Those taken out of onPair_ until none is left, the walk offers the same
+    // loops in the same order; walking through them, unique rectangles and loops took 313 M
+    // instructions on the 5.0-9.0 sample, this way 278 M.
+    void KeepThoseInLoops() {
+        for (bool removed = true; removed;) {
+            removed = false;
+            for (int r = 0; r < 9; ++r) {
+                for (unsigned bits = onPair_[r]; bits != 0; bits &= bits - 1) {
+                    const int c = std::countr_zero(bits);
+                    const int box = 18 + 3 * (r / 3) + c / 3;
+                    if (Count(onPair_[r]) >= 2 && Count(onPair_[9 + c]) >= 2 &&
+                        Count(onPair_[box]) >= 2) {
+                        continue;
+                    }
+                    onPair_[r] &= uint16_t(~(1u << c));
+                    onPair_[9 + c] &= uint16_t(~(1u << r));
+                    onPair_[box] &= uint16_t(~(1u << (3 * (r % 3) + c % 3)));
+                    removed = true;
+                }
+            }
+        }
+    }
 
     void Walk(int cell, int lastKind, int allowedExtra, unsigned extraDigits) {
         const CCellUnits& units = kCellUnits[cell];
@@ -1040,14 +1068,25 @@ class CLoopSearch {
         const int length = int(loop_.size());
         const int bonus = length >= 10 ? 5 : length >= 8 ? 2 : 1;
         if (best_ && best_->rating <= 45 + bonus) return;
-        std::vector<int> extra;
+        std::array<int, kMaxLength> extra;
+        size_t extraCount = 0;
         unsigned extraDigits = 0;
         for (int cell : loop_) {
             if (grid_.masks[cell] != pair_) {
-                extra.push_back(cell);
+                extra[extraCount++] = cell;
                 extraDigits |= grid_.masks[cell] & ~pair_;
             }
         }
+        // Whether a type can apply, and type 2 remove anything, before the step is built:
+        // building it for every loop found, unique rectangles and loops took 278 M
+        // instructions on the 5.0-9.0 sample, this way 247 M.
+        const bool twoOfAUnit = extraCount == 2 && SameUnit(extra[0], extra[1]);
+        CCells typeTwo;
+        if (extraCount >= 2 && Count(extraDigits) == 1) {
+            typeTwo = digits_.Of(std::countr_zero(extraDigits));
+            for (size_t i = 0; i < extraCount; ++i) typeTwo = typeTwo & kPeerSets[extra[i]];
+        }
+        if (extraCount != 1 && typeTwo.None() && !twoOfAUnit) return;
         CStep base = MakeStep(CTechnique::kUniqueLoop);
         base.rating = 45 + bonus;
         for (int cell : loop_) base.cells.push_back(uint8_t(cell));
@@ -1061,7 +1100,7 @@ class CLoopSearch {
                 best_ = std::move(step);
             }
         };
-        if (extra.size() == 1) {
+        if (extraCount == 1) {
             CStep step = base;
             for (unsigned m = pair_; m != 0; m &= m - 1) {
                 step.eliminations.push_back(Cand(extra[0], std::countr_zero(m)));
@@ -1069,19 +1108,14 @@ class CLoopSearch {
             take(std::move(step));
             return;
         }
-        if (extra.empty()) return;
-        if (Count(extraDigits) == 1) {
+        if (!typeTwo.None()) {
             // Type 2: one of the cells with the extra digit holds it.
             const int x = std::countr_zero(extraDigits);
             CStep step = base;
-            CCells seen{~uint64_t(0), ~uint64_t(0)};
-            for (int e : extra) seen = seen & kPeerSets[e];
-            seen.ForEach([&](int cell) {
-                if (Has(grid_, cell, x)) step.eliminations.push_back(Cand(cell, x));
-            });
+            typeTwo.ForEach([&](int cell) { step.eliminations.push_back(Cand(cell, x)); });
             take(std::move(step));
         }
-        if (extra.size() != 2 || !SameUnit(extra[0], extra[1])) return;
+        if (!twoOfAUnit) return;
         if (Count(extraDigits) >= 2) {
             UniqueRectangleType3(grid_, base, extra[0], extra[1], extraDigits, [&](CStep step) {
                 step.rating += bonus;
