@@ -382,10 +382,17 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up,
     for (int d = 1; d <= 9; ++d) {
         if (digits.FoundNothing(CPathMemo::kTurbotFish, d)) continue;
         const bool noneBefore = !best;
-        for (int u1 = 0; u1 < kUnitCount; ++u1) {
-            if (Count(up.pos[u1][d]) != 2) continue;
-            for (int u2 = u1 + 1; u2 < kUnitCount; ++u2) {
-                if (Count(up.pos[u2][d]) != 2) continue;
+        // The units where the digit has two places, listed first: testing every pair of
+        // units, the turbot fish took 58 M instructions on the 5.0-9.0 sample, this way 51 M.
+        std::array<uint8_t, kUnitCount> twoPlaces;
+        int twoCount = 0;
+        for (int u = 0; u < kUnitCount; ++u) {
+            if (Count(up.pos[u][d]) == 2) twoPlaces[twoCount++] = uint8_t(u);
+        }
+        for (int i1 = 0; i1 < twoCount; ++i1) {
+            const int u1 = twoPlaces[i1];
+            for (int i2 = i1 + 1; i2 < twoCount; ++i2) {
+                const int u2 = twoPlaces[i2];
                 const std::array<uint8_t, 2> a = PairCells(u1, up.pos[u1][d]);
                 const std::array<uint8_t, 2> b = PairCells(u2, up.pos[u2][d]);
                 if (a[0] == b[0] || a[0] == b[1] || a[1] == b[0] || a[1] == b[1]) continue;
@@ -1203,6 +1210,10 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid, CPathMemo*
     std::array<unsigned, kPeerCount> blockers;
     for (int a = 0; a < kCellCount; ++a) {
         if (Count(grid.masks[a]) < 2) continue;
+        // A cell as it was without a changed peer pairs only with cells as they were, seen
+        // by no changed cell: testing those pairs one by one, aligned pair exclusion took
+        // 87 M instructions on the 5.0-9.0 sample, this way 69 M.
+        if (sinceNothing && !changed[a] && (changed & kPeerSets[a]).None()) continue;
         const CCells seenByA = kPeerSets[a] & bivalue;
         for (uint8_t b : kCellPeers[a]) {
             if (b < a || Count(grid.masks[b]) < 2) continue;
