@@ -77,12 +77,27 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
         bases.push_back(cell);
     }
     std::vector<unsigned> blockers;
-    for (size_t i = 0; i < bases.size(); ++i) {
-        const int a = bases[i];
-        for (size_t j = i + 1; j < bases.size(); ++j) {
-            const int b = bases[j];
+    std::optional<CStep> found;
+    std::array<uint8_t, kCellCount> partners;
+    for (const int a : bases) {
+        // The cells after a that see two of the cells seeing a, from the peers' sets: the
+        // only ones that make a pair with it. Trying every later cell, aligned triple
+        // exclusion took 262 M instructions on the 5.0-9.0 sample, this way 247 M.
+        CCells seenOnceByA, seenTwiceByA;
+        excluders[a].ForEach([&](int e) {
+            seenTwiceByA = seenTwiceByA | (seenOnceByA & kPeerSets[e]);
+            seenOnceByA = seenOnceByA | kPeerSets[e];
+        });
+        const CCells after =
+            a < 63 ? CCells{~((uint64_t(2) << a) - 1), ~uint64_t(0)}
+                   : CCells{0, a == 63 ? ~uint64_t(0) : ~((uint64_t(2) << (a - 64)) - 1)};
+        int partnerCount = 0;
+        (seenTwiceByA & base & after).ForEach([&](int b) {
+            partners[partnerCount++] = uint8_t(b);
+        });
+        for (int j = 0; j < partnerCount; ++j) {
+            const int b = partners[j];
             const CCells pair = excluders[a] & excluders[b];
-            if (!pair.AtLeastTwo()) continue;
             const bool pairChanged = changed[a] || changed[b];
             const CCells changedSeeingPair = changed & kPeerSets[a] & kPeerSets[b];
             CCells tail = (excluders[a] | excluders[b]) & base;
@@ -113,7 +128,6 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
             auto tailOf = [&](int p, int q, int r) {
                 return small[r] && (kPeerSets[p][r] || kPeerSets[q][r]);
             };
-            std::optional<CStep> found;
             tail.ForEach([&](int c) {
                 if (found) return;
                 if (c < b && c > a && tailOf(a, c, b)) return;
