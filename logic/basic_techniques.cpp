@@ -995,7 +995,8 @@ class CLoopSearch {
             }
             const int r = cell / 9, c = cell % 9;
             if ((onPair_[r] >> c & 1) == 0) continue;
-            loop_.assign(1, cell);
+            loop_.count = 0;
+            loop_.push_back(cell);
             visited_[0] = UnitsOf(cell);
             visited_[1] = 0;
             Walk(cell, -1, 2, 0);
@@ -1175,7 +1176,20 @@ class CLoopSearch {
     std::array<bool, 90> anyLoop_{};  // per pair of digits, whether its walk found a loop
     std::array<uint16_t, kUnitCount> onPair_{};  // per unit, the places of both of pair_'s digits
     std::array<uint32_t, 2> visited_{};  // the units of the loop's cells at even, odd places
-    std::vector<int> loop_;
+    // The cells walked so far, in a fixed array: a vector's checks on every push and pop
+    // took unique rectangles and loops from 223 M instructions on the 5.0-9.0 sample to 247 M.
+    struct CLoop {
+        std::array<int, kMaxLength> cells;
+        size_t count = 0;
+
+        size_t size() const { return count; }
+        int operator[](size_t i) const { return cells[i]; }
+        void push_back(int cell) { cells[count++] = cell; }
+        void pop_back() { --count; }
+        const int* begin() const { return cells.data(); }
+        const int* end() const { return cells.data() + count; }
+    };
+    CLoop loop_;
     std::optional<CStep> best_;
 };
 
