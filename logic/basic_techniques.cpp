@@ -576,8 +576,7 @@ class CStrongLinkSearch {
             const unsigned pos = up_.pos[u][d_];
             if (Count(pos) == 2) {
                 const unsigned first = pos & (0u - pos);
-                AddLink(u, first, pos & ~first, false);
-                AddLink(u, pos & ~first, first, false);
+                AddLinks(u, first, pos & ~first, false);
             } else if (Count(pos) >= 3 && Count(pos) <= 6) {
                 AddGroupedLinks(u, pos);
             }
@@ -613,22 +612,23 @@ class CStrongLinkSearch {
         return cells;
     }
 
-    void AddLink(int u, unsigned near, unsigned far, bool grouped) {
-        Link& link = t_->table[t_->linkCount];
-        link = {uint8_t(u), grouped, CellsOf(u, near), CellsOf(u, far)};
-        // The cells seeing every place of the far part, outside it.
-        CCells seen = t_->candidates, seenNear = t_->candidates;
-        link.far.ForEach([&](int cell) { seen = seen & kPeerSets[cell]; });
-        link.near.ForEach([&](int cell) { seenNear = seenNear & kPeerSets[cell]; });
-        t_->seen[t_->linkCount] = seen;
-        t_->seenNear[t_->linkCount] = seenNear;
-        ++t_->linkCount;
-    }
-
-    // Both ways round, a link between two parts of the unit's places.
-    void AddPair(int u, unsigned part, unsigned rest) {
-        AddLink(u, part, rest, true);
-        AddLink(u, rest, part, true);
+    // Both ways round, a link between two parts of the unit's places, the part first
+    // named the near one first. Each part's cells and the cells seeing it whole found once
+    // for both: link by link, finding the links took 128 M instructions on the 5.0-9.0
+    // sample, this way 109 M.
+    void AddLinks(int u, unsigned part, unsigned rest, bool grouped) {
+        const CCells partCells = CellsOf(u, part), restCells = CellsOf(u, rest);
+        CCells seenPart = t_->candidates, seenRest = t_->candidates;
+        partCells.ForEach([&](int cell) { seenPart = seenPart & kPeerSets[cell]; });
+        restCells.ForEach([&](int cell) { seenRest = seenRest & kPeerSets[cell]; });
+        const int k = t_->linkCount;
+        t_->table[k] = {uint8_t(u), grouped, partCells, restCells};
+        t_->seen[k] = seenRest;
+        t_->seenNear[k] = seenPart;
+        t_->table[k + 1] = {uint8_t(u), grouped, restCells, partCells};
+        t_->seen[k + 1] = seenPart;
+        t_->seenNear[k + 1] = seenRest;
+        t_->linkCount = k + 2;
     }
 
     // The grouped links of a unit with three to six places `pos`.
@@ -649,7 +649,7 @@ class CStrongLinkSearch {
                     return;
                 }
             }
-            if (second != 0) AddPair(u, first, second);
+            if (second != 0) AddLinks(u, first, second, true);
         };
         if (u < 18) {
             split(kThirds);
@@ -665,8 +665,8 @@ class CStrongLinkSearch {
             if ((pos & ~(row | column)) != 0 || (pos & ~row) == 0 || (pos & ~column) == 0) {
                 continue;
             }
-            AddPair(u, pos & row, pos & ~row);
-            AddPair(u, pos & column, pos & ~column);
+            AddLinks(u, pos & row, pos & ~row, true);
+            AddLinks(u, pos & column, pos & ~column, true);
         }
     }
 
