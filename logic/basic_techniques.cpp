@@ -71,6 +71,10 @@ std::vector<uint8_t> UnitCells(int u, unsigned bits) {
 
 std::optional<CStep> FullHouse(const CCandidateGrid& grid, const Positions& up) {
     for (int u = 0; u < kUnitCount; ++u) {
+        // The unit's placed digits first: most units miss more than one, and counting every
+        // unit's empty cells took 35 M more of the 5.0-9.0 sample's 3.21 G instructions.
+        const unsigned missing = kAllDigits & ~up.placed[u];
+        if (Count(missing) != 1) continue;
         int empty = -1, emptyCount = 0;
         for (uint8_t cell : kUnitCells[u]) {
             if (grid.values[cell] == 0) {
@@ -78,8 +82,7 @@ std::optional<CStep> FullHouse(const CCandidateGrid& grid, const Positions& up) 
                 ++emptyCount;
             }
         }
-        const unsigned missing = kAllDigits & ~up.placed[u];
-        if (emptyCount != 1 || Count(missing) != 1) continue;
+        if (emptyCount != 1) continue;
         const int d = std::countr_zero(missing);
         if (!Has(grid, empty, d)) continue;
         CStep step = MakeStep(CTechnique::kFullHouse, u);
