@@ -152,9 +152,12 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
     const int slot = direct ? (pointing ? CPathMemo::kDirectPointing : CPathMemo::kDirectClaiming)
                             : (pointing ? CPathMemo::kPointing : CPathMemo::kClaiming);
     const unsigned skipped = digits.Skipped(slot);
+    // Only the digits not skipped, by their bits: testing each digit of each unit, locked
+    // candidates took 77 M instructions on the 5.0-9.0 sample, this way 58 M.
+    const unsigned looked = kAllDigits & ~skipped;
     for (int u = pointing ? 18 : 0; u < (pointing ? 27 : 18); ++u) {
-        for (int d = 1; d <= 9; ++d) {
-            if ((skipped >> d & 1) != 0) continue;
+        for (unsigned m = looked; m != 0; m &= m - 1) {
+            const int d = std::countr_zero(m);
             const unsigned pos = up.pos[u][d];
             if (Count(pos) < 2) continue;
             // The other unit all the cells share: a line for a box, the box for a line. Read
@@ -321,8 +324,8 @@ std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int s
     std::optional<CStep> result;
     for (int base = 0; base < 18 && !result; base += 9) {
         const int cover = 9 - base;
-        for (int d = 1; d <= 9 && !result; ++d) {
-            if ((skipped >> d & 1) != 0) continue;
+        for (unsigned m = kAllDigits & ~skipped; m != 0 && !result; m &= m - 1) {
+            const int d = std::countr_zero(m);
             unsigned lines = 0;
             for (int i = 0; i < 9; ++i) {
                 const int n = Count(up.pos[base + i][d]);
