@@ -790,14 +790,21 @@ std::optional<CStep> Wing(const CCandidateGrid& grid, bool xyz, CPathMemo* memo)
         if (Count(pm) != pivotSize) continue;
         const bool pivotChanged = !sinceNothing || changed[pivot];
         if (!pivotChanged && (changed & kPeerSets[pivot]).None()) continue;
-        for (int ia = 0; ia < kPeerCount; ++ia) {
-            const int a = kCellPeers[pivot][ia];
+        // The pivot's peers of two candidates, listed first in the peers' order: testing
+        // every pair of peers, the XY- and XYZ-wings took 56 M instructions on the 5.0-9.0
+        // sample, this way 38 M.
+        std::array<uint8_t, kPeerCount> pincers;
+        int pincerCount = 0;
+        for (uint8_t peer : kCellPeers[pivot]) {
+            if (Count(grid.masks[peer]) == 2) pincers[pincerCount++] = peer;
+        }
+        for (int ia = 0; ia < pincerCount; ++ia) {
+            const int a = pincers[ia];
             const unsigned am = grid.masks[a];
-            if (Count(am) != 2) continue;
-            for (int ib = ia + 1; ib < kPeerCount; ++ib) {
-                const int b = kCellPeers[pivot][ib];
+            for (int ib = ia + 1; ib < pincerCount; ++ib) {
+                const int b = pincers[ib];
                 const unsigned bm = grid.masks[b];
-                if (Count(bm) != 2 || am == bm) continue;
+                if (am == bm) continue;
                 if (!pivotChanged && !changed[a] && !changed[b]) continue;
                 unsigned z;
                 if (xyz) {
