@@ -442,15 +442,10 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up,
 class CStrongLinkSearch {
   public:
     CStrongLinkSearch(const Positions& up, CDigitCandidates& digits) : up_(up), digits_(digits) {}
-    CStrongLinkSearch(const CStrongLinkSearch&) = delete;
-    CStrongLinkSearch& operator=(const CStrongLinkSearch&) = delete;
-    ~CStrongLinkSearch() {
-        if (linkTables_ == &Shared()) Shared().inUse = false;
-    }
 
     // The easiest chain of `links` links. A digit's links are found when first needed and
-    // kept for the next calls: this runs before the chains on every step that needs them,
-    // for two, three and four links.
+    // kept for the next calls (one allocation): this runs before the chains on every step
+    // that needs them, for two, three and four links.
     std::optional<CStep> Run(int links) {
         links_ = links;
         if (links == 2) return RunTwo();
@@ -480,17 +475,8 @@ class CStrongLinkSearch {
   private:
     // The links of digit d_, found once; t_ is set to them.
     void FindDigitLinks() {
-        if (!linkTables_) {
-            CTables& shared = Shared();
-            if (!shared.inUse) {
-                shared.inUse = true;
-                linkTables_ = &shared;
-            } else {
-                ownTables_ = std::make_unique<CTables>();
-                linkTables_ = ownTables_.get();
-            }
-        }
-        t_ = &linkTables_->digits[d_];
+        if (!linkTables_) linkTables_.reset(new std::array<CDigitLinks, 10>);
+        t_ = &(*linkTables_)[d_];
         if ((linksFound_ >> d_ & 1) != 0) return;
         linksFound_ |= 1u << d_;
         FindLinks();
@@ -753,20 +739,11 @@ class CStrongLinkSearch {
     int links_ = 0;
     int d_ = 0;
     CDigitCandidates& digits_;
-    // The digits' link tables, some 200 KB, kept per thread for the next search: allocated
-    // for every search, their sets cleared, they took 33 M of the 5.0-9.0 sample's 3.34 G
-    // instructions. A search that starts while another of its thread is under way (none
-    // does) gets its own.
-    struct CTables {
-        std::array<CDigitLinks, 10> digits;
-        bool inUse = false;
-    };
-    static CTables& Shared() {
-        thread_local const std::unique_ptr<CTables> tables = std::make_unique<CTables>();
-        return *tables;
-    }
-    CTables* linkTables_ = nullptr;
-    std::unique_ptr<CTables> ownTables_;
+    // Some 200 KB, allocated for each search. Kept per thread instead, they took 33 M fewer
+    // of the 5.0-9.0 sample's 3.21 G instructions, but rate_bench rated it a sixth slower:
+    // without this large block allocated and freed, the allocator gave memory back and took
+    // it again between the chains' allocations (8,000 page faults instead of 2,500).
+    std::unique_ptr<std::array<CDigitLinks, 10>> linkTables_;
     unsigned linksFound_ = 0, seenNextFound_ = 0;  // by digit
     CDigitLinks* t_ = nullptr;                     // d_'s
     std::array<uint8_t, 4> chain_{};
