@@ -39,10 +39,13 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
             allowed[0] |= da;
             allowed[1] |= db;
             allowed[2] |= dc;
-            // Most triples allow every candidate: stop as soon as they do.
-            if (allowed[0] == grid.masks[a] && allowed[1] == grid.masks[b] &&
-                allowed[2] == grid.masks[c]) {
-                return std::nullopt;
+            // Most triples allow every candidate: stop as soon as they do. Once b's and c's
+            // all are, the other digits of b add nothing with this digit of a: trying them
+            // all, aligned triple exclusion took 247 M instructions on the 5.0-9.0 sample, this
+            // way 220 M.
+            if (allowed[1] == grid.masks[b] && allowed[2] == grid.masks[c]) {
+                if (allowed[0] == grid.masks[a]) return std::nullopt;
+                break;
             }
         }
     }
