@@ -39,10 +39,13 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
             allowed[0] |= da;
             allowed[1] |= db;
             allowed[2] |= dc;
-            // Most triples allow every candidate: stop as soon as they do.
-            if (allowed[0] == grid.masks[a] && allowed[1] == grid.masks[b] &&
-                allowed[2] == grid.masks[c]) {
-                return std::nullopt;
+            // Most triples allow every candidate: stop as soon as they do. Once b's and c's
+            // all are, the other digits of b add nothing with this digit of a: trying them
+            // all, aligned triple exclusion took 247 M instructions on the 5.0-9.0 sample, this
+            // way 220 M.
+            if (allowed[1] == grid.masks[b] && allowed[2] == grid.masks[c]) {
+                if (allowed[0] == grid.masks[a]) return std::nullopt;
+                break;
             }
         }
     }
@@ -77,18 +80,50 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
         bases.push_back(cell);
     }
     std::vector<unsigned> blockers;
-    for (size_t i = 0; i < bases.size(); ++i) {
-        const int a = bases[i];
-        for (size_t j = i + 1; j < bases.size(); ++j) {
-            const int b = bases[j];
+    std::optional<CStep> found;
+    std::array<uint8_t, kCellCount> partners;
+    for (const int a : bases) {
+        // The cells after a that see two of the cells seeing a, from the peers' sets: the
+        // only ones that make a pair with it. Trying every later cell, aligned triple
+        // exclusion took 262 M instructions on the 5.0-9.0 sample, this way 247 M.
+        CCells seenOnceByA, seenTwiceByA;
+        excluders[a].ForEach([&](int e) {
+            seenTwiceByA = seenTwiceByA | (seenOnceByA & kPeerSets[e]);
+            seenOnceByA = seenOnceByA | kPeerSets[e];
+        });
+        const CCells after =
+            a < 63 ? CCells{~((uint64_t(2) << a) - 1), ~uint64_t(0)}
+                   : CCells{0, a == 63 ? ~uint64_t(0) : ~((uint64_t(2) << (a - 64)) - 1)};
+        int partnerCount = 0;
+        (seenTwiceByA & base & after).ForEach([&](int b) {
+            partners[partnerCount++] = uint8_t(b);
+        });
+        for (int j = 0; j < partnerCount; ++j) {
+            const int b = partners[j];
             const CCells pair = excluders[a] & excluders[b];
-            if (!pair.AtLeastTwo()) continue;
             const bool pairChanged = changed[a] || changed[b];
             const CCells changedSeeingPair = changed & kPeerSets[a] & kPeerSets[b];
             CCells tail = (excluders[a] | excluders[b]) & base;
             tail.Reset(a);
             tail.Reset(b);
-            if (sinceNothing && !pairChanged && changedSeeingPair.None()) tail = tail & changed;
+            // The third cell must see two of the cells seeing the pair, whose peers' sets say
+            // which cells do: tested cell by cell of the tail, aligned triple exclusion took
+            // 308 M instructions on the 5.0-9.0 sample, this way 262 M.
+            CCells seenOnce, seenTwice;
+            pair.ForEach([&](int e) {
+                seenTwice = seenTwice | (seenOnce & kPeerSets[e]);
+                seenOnce = seenOnce | kPeerSets[e];
+            });
+            tail = tail & seenTwice;
+            // Of a pair as it was, only the third cells that changed or see a changed cell
+            // seeing the pair, taken from the tail before it is walked: tested cell by cell,
+            // aligned triple exclusion took 337 M instructions on the 5.0-9.0 sample, this
+            // way 308 M.
+            if (sinceNothing && !pairChanged) {
+                CCells near = changed;
+                changedSeeingPair.ForEach([&](int e) { near = near | kPeerSets[e]; });
+                tail = tail & near;
+            }
             // A triple comes from each of its pairs whose tail holds the third cell: it is
             // taken from the first such pair in the order of this loop only.
             // By the peers' sets: SameUnit's three comparisons took 30 M more instructions on
@@ -96,17 +131,11 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
             auto tailOf = [&](int p, int q, int r) {
                 return small[r] && (kPeerSets[p][r] || kPeerSets[q][r]);
             };
-            std::optional<CStep> found;
             tail.ForEach([&](int c) {
                 if (found) return;
                 if (c < b && c > a && tailOf(a, c, b)) return;
                 if (c < a && (tailOf(c, a, b) || tailOf(c, b, a))) return;
                 const CCells common = pair & excluders[c];
-                if (!common.AtLeastTwo()) return;
-                if (sinceNothing && !pairChanged && !changed[c] &&
-                    (changedSeeingPair & kPeerSets[c]).None()) {
-                    return;
-                }
                 // A cell with a digit none of the three has can never be left empty by
                 // them: only the others are tried against each filling, which took the
                 // fillings' tests from 205 M instructions on the 5.0-9.0 sample to 133 M.

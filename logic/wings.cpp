@@ -95,8 +95,11 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
     // The pincers changed since, in the same order: the only ones a set as it was can use.
     std::array<int, kCellCount> changedPincers{};
     int changedPincerCount = 0;
+    CCells nearChangedPincer;
     for (int p = 0; p < pincerCount; ++p) {
-        if (changed[pincers[p]]) changedPincers[changedPincerCount++] = pincers[p];
+        if (!changed[pincers[p]]) continue;
+        changedPincers[changedPincerCount++] = pincers[p];
+        nearChangedPincer = nearChangedPincer | kPeerSets[pincers[p]];
     }
     std::array<CCells, 10> candidates{};
     for (int cell = 0; cell < kCellCount; ++cell) {
@@ -106,12 +109,23 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
     }
     std::optional<CStep> best;
     for (int u = 0; u < kUnitCount; ++u) {
-        unsigned usable = 0;
+        unsigned usable = 0, changedUsable = 0, nearChanged = 0;
         for (int i = 0; i < 9; ++i) {
-            const int n = Count(grid.masks[kUnitCells[u][i]]);
-            if (n >= 2 && n <= size + 1) usable |= 1u << i;
+            const int cell = kUnitCells[u][i];
+            const int n = Count(grid.masks[cell]);
+            if (n < 2 || n > size + 1) continue;
+            usable |= 1u << i;
+            if (!sinceNothing || changed[cell]) changedUsable |= 1u << i;
+            if (nearChangedPincer[cell]) nearChanged |= 1u << i;
         }
+        // A set as it was finds nothing but with a changed pincer, which sees a cell of it
+        // (one holding the restricted digit): other sets are not read, nor a unit without
+        // any. Reading every set, the wings took 276 M instructions on the 5.0-9.0 sample,
+        // this way 206 M.
+        if (changedUsable == 0 && nearChanged == 0) continue;
         ForSubsets(usable, size, [&](unsigned set) {
+            const bool setChanged = (set & changedUsable) != 0;
+            if (!setChanged && (set & nearChanged) == 0) return false;
             CSet als;
             int largest = 0;
             for (unsigned s = set; s != 0; s &= s - 1) {
@@ -132,8 +146,6 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
             }
             const int rating = WingRating(size, largest);
             if (best && best->rating < rating) return false;
-            bool setChanged = !sinceNothing;
-            for (int i = 0; i < size; ++i) setChanged |= changed[als.cells[i]];
             const int* const tried = setChanged ? pincers.data() : changedPincers.data();
             const int triedCount = setChanged ? pincerCount : changedPincerCount;
             for (int p = 0; p < triedCount; ++p) {
