@@ -397,6 +397,39 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
     unsigned digits = 0;
     if (SelectBranch(cell, digits) == 0) return CEngineOutcome::kSolved;
 
+    if (m_pruning) {
+        // A digit the engine's deepest position on the path has ruled out for the cell
+        // leads to no solution, so its branch is one the search would walk in vain; the
+        // root's full propagation alone rules out many before any check is made. Solve's
+        // instructions with the counting below, against walking them: climbed on time
+        // (bench/data) 4.47 M -> 4.16 M (-7%), 30 grids climbed on the work -13%, top1465
+        // -1.2%, 17-clue -0.8%, serg's benchmark -0.2%, forum hardest 1106 unchanged; but
+        // random sparse grids +4% (+1.2% without the counting), as they seldom meet a dead
+        // branch and the checks it starts are mostly wasted on them.
+        int base = std::min(m_depth, m_deepestKnown);
+        while (!m_known[base]) --base;
+        if (m_dead[base]) return giveUp(CEngineOutcome::kNoSolution);
+        const uint32_t* words = &m_positions[base].candidates[9 * (cell / 27)];
+        const int x = cell % 27;
+#if defined(VELMO_AVX2)
+        // The cell's bit of the first eight digits' words moved to their sign bits.
+        const __m256i low = _mm256_sll_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words)), _mm_cvtsi32_si128(31 - x));
+        const unsigned possible =
+            unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(low))) << 1 | (words[8] >> x & 1u) << 9;
+#else
+        unsigned possible = 0;
+        for (int d = 0; d < kGridSize; ++d) possible |= (words[d] >> x & 1u) << (d + 1);
+#endif
+        // Where propagation rules out digits that the masks allow, checking each branch
+        // pays: counted as that many dead levels each, checks begin after two of them.
+        // Instructions against not counting them: climbed on time -4.7%, top1465 -1.1%,
+        // 17-clue -0.8%; as one level each +0.1% / -0.2% / 0%, as 32 +1.3% / -2.5% / -1.0%.
+        m_deadLevels += kCheckAfterDeadLevels * std::popcount(digits & ~possible);
+        digits &= possible;
+        if (digits == 0) return giveUp(CEngineOutcome::kNoSolution);
+    }
+
     const int64_t start = m_levels;
     // A level that a known solution passes through holds a solution: a test could only
     // say so.
