@@ -100,6 +100,9 @@ CUnitPositions::CUnitPositions(const CCandidateGrid& grid) {
             placed[r] |= bit;
             placed[9 + c] |= bit;
             placed[box] |= bit;
+            ++placedCells;
+        } else if (grid.masks[cell] == 0) {
+            cellWithout = true;
         }
         for (unsigned bits = grid.masks[cell]; bits != 0; bits &= bits - 1) {
             const int d = std::countr_zero(bits);
@@ -112,13 +115,7 @@ CUnitPositions::CUnitPositions(const CCandidateGrid& grid) {
 
 // Each placed cell puts its digit in three units, so the units' placed digits count three
 // times the placed cells unless a unit has one of them twice.
-bool CUnitPositions::Broken(const CCandidateGrid& grid) const {
-    int placedCells = 0;
-    bool empty = false;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        placedCells += grid.values[cell] != 0 ? 1 : 0;
-        empty |= (grid.values[cell] | grid.masks[cell]) == 0;
-    }
+bool CUnitPositions::Broken() const {
     // The digits with a place in a unit, four at a time: a position mask is below 0x200, so
     // adding 0x7FFF sets a lane's top bit just where it is not 0, and the multiplication
     // gathers the four top bits, each to its own bit from 45 up, without a carry. With a test
@@ -139,7 +136,7 @@ bool CUnitPositions::Broken(const CCandidateGrid& grid) const {
                                   (pos[u][8] != 0 ? 1u << 8 : 0u) | (pos[u][9] != 0 ? 1u << 9 : 0u);
         missing |= (placed[u] | possible) != kAllDigits;
     }
-    return empty || missing || placedDigits != 3 * placedCells;
+    return cellWithout || missing || placedDigits != 3 * placedCells;
 }
 
 std::array<CCells, 10> DigitCandidates(const CUnitPositions& up) {
@@ -284,7 +281,7 @@ std::optional<CStep> FindStep(const CCandidateGrid& grid, std::stop_token stop, 
                               CChainMemory* memory) {
     if (stop.stop_requested() || IsSolved(grid)) return std::nullopt;
     const CUnitPositions up(grid);
-    if (up.Broken(grid)) return std::nullopt;
+    if (up.Broken()) return std::nullopt;
     if (auto step = FindBasicStep(grid, up, memo)) return step;
     std::optional<CStep> chain = FindChainStep(grid, stop, INT_MAX, memory, memo);
     if (!chain) return chain;
