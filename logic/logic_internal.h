@@ -196,10 +196,12 @@ class CPathMemo {
         std::array<uint16_t, kCellCount> masks;
     };
 
-    std::array<std::array<CCells, 10>, kSlotCount> nothing_{};
-    std::array<CPairCells, 90> loopsNothing_{};
+    // The masks and positions are read only once their flags say they were noted: cleared
+    // for every puzzle, they took 9 M of the 5.0-9.0 sample's 2.81 G instructions.
+    std::array<std::array<CCells, 10>, kSlotCount> nothing_;
+    std::array<CPairCells, 90> loopsNothing_;
     std::array<uint16_t, kSlotCount> known_{};
-    std::array<std::array<std::array<uint16_t, 10>, kUnitCount>, kUnitSlotCount> unitNothing_{};
+    std::array<std::array<std::array<uint16_t, 10>, kUnitCount>, kUnitSlotCount> unitNothing_;
     std::array<uint32_t, kUnitSlotCount> unitKnown_{};
     std::array<std::optional<CCandidateGrid>, kGridSlotCount> gridNothing_;
 };
