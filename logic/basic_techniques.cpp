@@ -1267,8 +1267,8 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid, CPathMemo*
 }
 
 // Every technique of this file in the order the scale tries them, up to `last`.
-std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPathMemo* memo) {
-    const Positions up(grid);
+std::optional<CStep> FindUpTo(const CCandidateGrid& grid, const Positions& up, CTechnique last,
+                              CPathMemo* memo) {
     CDigitCandidates digits(up, memo);
     CStrongLinkSearch strongLinks(up, digits);
     using T = CTechnique;
@@ -1315,11 +1315,16 @@ std::optional<CStep> FindUpTo(const CCandidateGrid& grid, CTechnique last, CPath
 }  // namespace
 
 std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, CPathMemo* memo) {
-    return FindUpTo(grid, CTechnique::kAlignedPairExclusion, memo);
+    return FindUpTo(grid, Positions(grid), CTechnique::kAlignedPairExclusion, memo);
+}
+
+std::optional<CStep> FindBasicStep(const CCandidateGrid& grid, const CUnitPositions& up,
+                                   CPathMemo* memo) {
+    return FindUpTo(grid, up, CTechnique::kAlignedPairExclusion, memo);
 }
 
 std::optional<CStep> FindBasicStepUpTo(const CCandidateGrid& grid, CTechnique last) {
-    return FindUpTo(grid, last, nullptr);
+    return FindUpTo(grid, Positions(grid), last, nullptr);
 }
 
 }  // namespace logic

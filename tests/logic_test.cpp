@@ -281,6 +281,39 @@ TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
     }
 }
 
+// The rating reads whether a grid is broken from its unit positions: the same answer as
+// IsBroken, for each digit struck from a unit, each cell emptied and a digit placed twice.
+TEST(Logic, PositionsTellABrokenGridAsIsBrokenDoes) {
+    const CCandidateGrid start = Candidates(
+        "800010007020000040000503000030107080009602300600050001005030800001405900000000000");
+    int broken = 0, whole = 0;
+    auto check = [&](const CCandidateGrid& grid) {
+        const bool expected = logic::IsBroken(grid);
+        EXPECT_EQ(logic::CUnitPositions(grid).Broken(), expected);
+        ++(expected ? broken : whole);
+    };
+    check(start);
+    for (int u = 0; u < kUnitCount; ++u) {
+        for (int d = 1; d <= 9; ++d) {
+            CCandidateGrid grid = start;
+            for (uint8_t cell : kUnitCells[u]) grid.masks[cell] &= uint16_t(~(1u << d));
+            check(grid);
+        }
+    }
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        CCandidateGrid grid = start;
+        grid.masks[cell] = 0;
+        check(grid);
+        grid = start;
+        const int peer = kCellPeers[cell][0];
+        grid.values[cell] = grid.values[peer] != 0 ? grid.values[peer] : 5;
+        grid.masks[cell] = 0;
+        check(grid);
+    }
+    EXPECT_GT(broken, 100);
+    EXPECT_GT(whole, 100);
+}
+
 // The count that decides whether the nested chains may run, on the corpus as given and with
 // a candidate struck out: the solution's own digit (none left) or one no solution uses.
 TEST(Logic, CandidateGridsAreCountedAsTheirCandidatesAllow) {
