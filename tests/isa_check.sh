@@ -21,6 +21,9 @@ for program in "$@"; do
         {
             split($3, words, " ")
             op = words[1]
+            # Bytes objdump cannot read as an instruction (data among the code) come as
+            # .byte: no instruction at all, though one may be 62 as EVEX begins.
+            if (op ~ /^\./ || op == "(bad)") next
             if (fn ~ /isa_avx512::/) next
             if ($2 ~ /^(67 )?62 / || $3 ~ /%zmm|%k[0-7]|%[xy]mm(1[6-9]|2[0-9]|3[01])/ ||
                 op ~ /^k(add|and|andn|mov|not|or|ortest|shiftl|shiftr|test|unpck|xnor|xor)[bwdq]$/) {
