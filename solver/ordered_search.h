@@ -41,9 +41,9 @@ class COrderedSearch {
 
     // RunPruned without known solutions, for a grid whose solutions are not counted yet:
     // within `levelBudget` levels and without asking the engine for a solution, and where
-    // it would need either, the engine counts the grid's solutions from `root` instead.
-    // None or one settles the answer at once; with several the search goes on from where
-    // it stands, as RunPruned would with them, rather than starting over.
+    // it would need either, the engine counts the grid's solutions from `root` instead
+    // (Count). None or one settles the answer at once; with several the search goes on
+    // from where it stands, as RunPruned would with them, rather than starting over.
     CEngineOutcome TryPruned(uint8_t* grid, const CBandState& root, int64_t levelBudget);
 
     // What this object has spent, over all its runs.
@@ -58,7 +58,8 @@ class COrderedSearch {
                          std::span<const PuzzleGrid> solutions, int64_t levelBudget, bool tests);
     // Counts the grid's solutions from the root position, up to two. With several, they join
     // the known ones, tests are allowed and the budget is lifted: true, and the search goes
-    // on. Else false, with the answer in m_counted, and the search unwinds.
+    // on. Else false, with the answer in m_counted, and the search unwinds. Deep in the
+    // path it counts nothing and only allows tests and lifts the budget.
     bool Count();
     // The known solutions (a bit each) that agree with the path's first m_depth levels.
     uint32_t SolutionsThroughPath() const;
