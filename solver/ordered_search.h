@@ -39,11 +39,12 @@ class COrderedSearch {
     CEngineOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0,
                              std::span<const PuzzleGrid> solutions = {});
 
-    // RunPruned without known solutions, within `levelBudget` levels and without asking the
-    // engine for a solution: nothing when the search would need either, the grid then as
-    // it was.
-    std::optional<CEngineOutcome> TryPruned(uint8_t* grid, const CBandState& root,
-                                            int64_t levelBudget);
+    // RunPruned without known solutions, for a grid whose solutions are not counted yet:
+    // within `levelBudget` levels and without asking the engine for a solution, and where
+    // it would need either, the engine counts the grid's solutions from `root` instead
+    // (Count). None or one settles the answer at once; with several the search goes on
+    // from where it stands, as RunPruned would with them, rather than starting over.
+    CEngineOutcome TryPruned(uint8_t* grid, const CBandState& root, int64_t levelBudget);
 
     // What this object has spent, over all its runs.
     int64_t m_levels = 0;   // levels of the search
@@ -51,11 +52,17 @@ class COrderedSearch {
     int64_t m_guesses = 0;  // the engine's guesses in those tests
 
   private:
-    // RunPruned and TryPruned: with `tests` false, a level that would ask the engine for a
-    // solution ends the search with nothing.
-    std::optional<CEngineOutcome> Prune(uint8_t* grid, const CBandState& root, int choice,
-                                        std::span<const PuzzleGrid> solutions, int64_t levelBudget,
-                                        bool tests);
+    // RunPruned and TryPruned: with `tests` false, the first level that would ask the engine
+    // for a solution, or pass the budget, counts the solutions instead (Count).
+    CEngineOutcome Prune(uint8_t* grid, const CBandState& root, int choice,
+                         std::span<const PuzzleGrid> solutions, int64_t levelBudget, bool tests);
+    // Counts the grid's solutions from the root position, up to two. With several, they join
+    // the known ones, tests are allowed and the budget is lifted: true, and the search goes
+    // on. Else false, with the answer in m_counted, and the search unwinds. Deep in the
+    // path it counts nothing and only allows tests and lifts the budget.
+    bool Count();
+    // The known solutions (a bit each) that agree with the path's first m_depth levels.
+    uint32_t SolutionsThroughPath() const;
     // Places every cell with a single candidate, as Search's levels would, adding them to
     // the path and to `placed`; false when a cell is left with none.
     bool PlaceSingles(int64_t& placed);
@@ -96,7 +103,11 @@ class COrderedSearch {
     // for the first k (m_positions[0] of the givens), where m_known[k]; m_dead[k] when
     // that position proved to have no solution. None is known beyond m_deepestKnown.
     bool m_pruning = false;
-    bool m_testing = true;     // whether the engine may be asked for a solution
+    bool m_testing = true;  // whether the engine may be asked for a solution
+    // After a Count that ended the search: its answer, and the solution when it found one
+    // (left uninitialised, as it is read only then).
+    std::optional<CEngineOutcome> m_counted;
+    PuzzleGrid m_countedSolution;
     CConflicts m_conflicts{};  // the engine's, carried from test to test
     int m_choice = 0;          // the engine's way of choosing that settled the last test
     CBandState m_positions[kCellCount + 1];
