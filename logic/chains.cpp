@@ -144,8 +144,8 @@ struct CContext {
     CUnitPositions up;
     std::stop_token stop;
     CNestedMemo* memo;  // shared by the contexts of one FindChainStep, nested ones included
-    // The closure of all static links, built by the first rung that needs it: the forcing
-    // chains and the cell and region forcing chains read the same one.
+    // The closure of all static links, built by the first rung that needs it: the cell and
+    // region forcing chains and, on grids CStrongReach cannot hold, the forcing chains.
     mutable std::shared_ptr<CStaticClosure> closure;
     CContext(const CCandidateGrid& g, std::stop_token s, CNestedMemo* m)
         : grid(g), up(g), stop(s), memo(m) {}
@@ -783,12 +783,13 @@ class CStaticWaves {
 // connected components (Tarjan's, whose order finishes a component after every component it
 // reaches, so that each row is the OR of rows already complete) runs on the nodes off with a
 // strong link alone, stepping over the nodes on between them. A node on comes back to its
-// opposite only through those, so the X-chains and forcing chains read that from the
-// components' rows; the rows of the nodes on, what they reach directly and the rows of the
-// strong nodes off among those, are made only for the cell and region forcing chains, which
-// read them. With the same answers, that took the 5.0-9.0 sample's closures of all links from
-// 304 M instructions to 236 M, and the whole sample from 3.67 G to 3.64 G: the rows of the
-// nodes on that the components need are most of them, so the saving is mostly the search's.
+// opposite only through those, so the forcing chains (nested, or where CStrongReach cannot
+// hold the grid) read that from the components' rows; the rows of the nodes on, what they
+// reach directly and the rows of the strong nodes off among those, are made only for the cell
+// and region forcing chains, which read them. With the same answers, that took the 5.0-9.0
+// sample's closures of all links from 304 M instructions to 236 M, and the whole sample from
+// 3.67 G to 3.64 G: the rows of the nodes on that the components need are most of them, so
+// the saving is mostly the search's.
 class CStaticClosure {
   public:
     CStaticClosure(const CContext& ctx, const std::vector<int>& cands, CLinks links)
@@ -986,6 +987,200 @@ CStaticClosure& AllLinksClosure(const CContext& ctx, const std::vector<int>& can
     return *ctx.closure;
 }
 
+// Which assumptions come back to their own opposite along the static links, and nothing
+// more: what the X-chains and forcing chains ask. A node off leads on only along a strong
+// link, and the candidate at its other end has that link too; so past its first link a chain
+// holds, as nodes on, only candidates with a strong link (strong candidates), and the nodes
+// off that lead on are theirs too. The reach of each strong node off is kept as the strong
+// nodes on it reaches, a bit per strong candidate; its successors, the strong nodes off those
+// turn off, are found as sets from each unit's and cell's strong candidates. A node on comes
+// back to its opposite when the strong candidates it turns off reach one that would turn it
+// off; for the many without a strong link, the reach of all a unit's or a cell's strong
+// candidates is that of those it turns off there. A grid with more strong candidates than
+// fit in two words of bits is left to CStaticClosure (none on the 5.0-9.0 sample).
+//
+// The X-chains and forcing chains built both closures of CStaticClosure at every step of the
+// path for this alone, the rows of the nodes on included: 269 M instructions of the 5.0-9.0
+// sample's 2.80 G, their questions some 45 M more. This takes 31 M, with cheaper questions,
+// and the cell and region forcing chains build the closure of all links themselves where they
+// run (73 M, on a third of the grids): the sample went to 2.73 G.
+class CStrongReach {
+  public:
+    // `cands` hold the candidates of their digits whole.
+    CStrongReach(const CContext& ctx, const std::vector<int>& cands, CLinks links)
+        : m_ctx(ctx), m_x((links & kXLinks) != 0), m_y((links & kYLinks) != 0) {
+        std::array<Bits, 10> boards{};
+        for (int cand : cands) boards[cand % 9 + 1] |= CellBit(cand / 9);
+        if (m_y) {
+            Bits any = 0, twice = 0, more = 0;
+            for (int d = 1; d <= 9; ++d) {
+                more |= twice & boards[d];
+                twice |= any & boards[d];
+                any |= boards[d];
+            }
+            for (int d = 1; d <= 9; ++d) m_strong[d] = boards[d] & twice & ~more;
+        }
+        for (int d = 1; d <= 9 && m_x; ++d) {
+            if (boards[d] == 0) continue;
+            for (int u = 0; u < kUnitCount; ++u) {
+                if (Count(ctx.up.pos[u][d]) == 2) m_strong[d] |= kUnitBits[u] & boards[d];
+            }
+        }
+        for (int d = 1; d <= 9; ++d) {
+            for (Bits b = m_strong[d]; b != 0; b &= b - 1) {
+                if (m_count == kMost) return;
+                const int cell = LowestCell(b);
+                m_index[9 * cell + d - 1] = int16_t(m_count);
+                m_cands[m_count++] = int16_t(9 * cell + d - 1);
+            }
+        }
+        m_fits = true;
+        m_strongSets.fill(0);
+        m_reachedSets.fill(0);
+        for (int s = 0; s < m_count; ++s) {
+            for (size_t set : Sets(s)) m_strongSets[set] |= Bit(s);
+        }
+        for (int s = 0; s < m_count; ++s) {
+            Bits bits = 0;
+            for (size_t set : Sets(m_cands[s] / 9, m_cands[s] % 9 + 1)) bits |= m_strongSets[set];
+            m_turnedOff[s] = bits & ~Bit(s);
+        }
+        std::array<uint8_t, kMost> order, low, stack, frames;
+        std::fill_n(order.begin(), m_count, uint8_t(kMost));
+        std::fill_n(m_comp.begin(), m_count, uint8_t(kMost));
+        std::array<Bits, kMost> next;  // the successors still to visit
+        int counter = 0, depth = 0, top = 0;
+        auto push = [&](int v) {
+            order[v] = low[v] = uint8_t(counter++);
+            stack[top++] = uint8_t(v);
+            frames[depth++] = uint8_t(v);
+            m_reach[v] = 0;
+            next[v] = 0;
+            ForLinks(v, [&](int y) {
+                m_reach[v] |= Bit(y);
+                next[v] |= m_turnedOff[y];
+            });
+        };
+        // Tarjan's search, as CStaticClosure's: a component is finished after every one it
+        // reaches, so its reach is the OR of reaches already complete, kept as its first's.
+        for (int first = 0; first < m_count; ++first) {
+            if (order[first] != kMost) continue;
+            push(first);
+            while (depth > 0) {
+                const int v = frames[depth - 1];
+                if (next[v] != 0) {
+                    const int w = LowestCell(next[v]);
+                    next[v] &= next[v] - 1;
+                    if (order[w] == kMost) {
+                        push(w);
+                    } else if (m_comp[w] != kMost) {
+                        m_reach[v] |= m_reach[m_comp[w]];
+                    } else {
+                        low[v] = std::min(low[v], order[w]);
+                    }
+                    continue;
+                }
+                --depth;
+                if (low[v] == order[v]) {
+                    int member;
+                    do {
+                        member = stack[--top];
+                        m_comp[member] = uint8_t(v);
+                        m_reach[v] |= m_reach[member];
+                    } while (member != v);
+                }
+                if (depth > 0) {
+                    const int parent = frames[depth - 1];
+                    low[parent] = std::min(low[parent], low[v]);
+                    if (m_comp[v] != kMost) m_reach[parent] |= m_reach[v];
+                }
+            }
+        }
+        for (int s = 0; s < m_count; ++s) {
+            for (size_t set : Sets(s)) m_reachedSets[set] |= m_reach[m_comp[s]];
+        }
+    }
+
+    // Whether the strong candidates fit; if not, nothing else may be asked.
+    bool Fits() const { return m_fits; }
+
+    // Whether the candidate's nodes reach their own opposites: bit 0 its node off, bit 1 its
+    // node on.
+    unsigned Opposites(int cand) const {
+        const int cell = cand / 9, d = cand % 9 + 1;
+        if (!Has(m_strong[d], cell)) {
+            Bits turnedOff = 0, reached = 0;
+            for (size_t set : Sets(cell, d)) {
+                turnedOff |= m_strongSets[set];
+                reached |= m_reachedSets[set];
+            }
+            return (turnedOff & reached) != 0 ? 2 : 0;
+        }
+        // Its own reach is in its units' and cell's: those it turns off are taken one by one.
+        const int s = m_index[cand];
+        Bits reached = 0;
+        for (Bits b = m_turnedOff[s]; b != 0; b &= b - 1) reached |= m_reach[m_comp[LowestCell(b)]];
+        return ((m_reach[m_comp[s]] & Bit(s)) != 0 ? 1 : 0) |
+               ((m_turnedOff[s] & reached) != 0 ? 2 : 0);
+    }
+
+  private:
+    static constexpr int kMost = 128;
+    static constexpr Bits Bit(int s) { return Bits(1) << s; }
+
+    // The sets a candidate's strong candidates are gathered by: its box's, row's and column's
+    // of its digit, and its cell's (left empty without Y-links).
+    static std::array<size_t, 4> Sets(int cell, int d) {
+        const std::array<uint16_t, 4>& sets = kCellSets[cell];
+        return {size_t(sets[0] + d), size_t(sets[1] + d), size_t(sets[2] + d), size_t(sets[3])};
+    }
+    std::array<size_t, 4> Sets(int s) const {
+        std::array<size_t, 4> sets = Sets(m_cands[s] / 9, m_cands[s] % 9 + 1);
+        if (!m_y) sets[3] = kSets;
+        return sets;
+    }
+
+    // Calls f with the strong candidates the strong candidate s's node off turns on.
+    template <typename F>
+    void ForLinks(int s, F&& f) const {
+        const int cell = m_cands[s] / 9, d = m_cands[s] % 9 + 1;
+        const unsigned mask = m_ctx.grid.masks[cell];
+        if (m_y && Count(mask) == 2) f(m_index[9 * cell + std::countr_zero(mask & ~(1u << d)) - 1]);
+        if (!m_x) return;
+        const CCellUnits& units = kCellUnits[cell];
+        for (int u : {int(units.box), int(units.row), int(units.column)}) {
+            const unsigned pos = m_ctx.up.pos[u][d];
+            if (Count(pos) != 2) continue;
+            const auto [a, b] = PairCells(u, pos);
+            f(m_index[9 * (a == cell ? b : a) + d - 1]);
+        }
+    }
+
+    // Per unit and digit, then per cell, the strong candidates there and the union of their
+    // reaches; and one more, never read, where Sets(s) sends a cell's without Y-links.
+    static constexpr size_t kSets = kUnitCount * 10 + kCellCount;
+    static constexpr std::array<std::array<uint16_t, 4>, kCellCount> kCellSets = [] {
+        std::array<std::array<uint16_t, 4>, kCellCount> table{};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            const CCellUnits& units = kCellUnits[cell];
+            table[cell] = {uint16_t(units.box * 10), uint16_t(units.row * 10),
+                           uint16_t(units.column * 10), uint16_t(kUnitCount * 10 + cell)};
+        }
+        return table;
+    }();
+    const CContext& m_ctx;
+    bool m_x, m_y;
+    bool m_fits = false;
+    int m_count = 0;                          // the strong candidates
+    std::array<Bits, 10> m_strong{};          // the strong candidates of each digit
+    std::array<int16_t, kCandCount> m_index;  // per strong candidate, its number
+    std::array<int16_t, kMost> m_cands;       // per number, the candidate
+    std::array<uint8_t, kMost> m_comp;        // per number, its component's first
+    std::array<Bits, kMost> m_reach;          // per number, the strong nodes on it reaches
+    std::array<Bits, kMost> m_turnedOff;      // per number, the strong candidates its on turns off
+    std::array<Bits, kSets + 1> m_strongSets, m_reachedSets;
+};
+
 // The number of nodes a conclusion rests on: the node and all its ancestors.
 int Ancestors(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
               std::bitset<kNodeCount>& seen) {
@@ -1133,7 +1328,6 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
         // the pass: after an X-chain, the forcing chains are mostly not followed at all.
         int waves = bound(base);
         if (waves <= 1) continue;
-        std::optional<CStaticClosure> xClosure;
         // X-links join only candidates of one digit, so a digit's X-chains read its own
         // candidates alone: along the path, a digit that had none, with the same candidates,
         // has none still and stays out of the closure. (The X-chains' closure was 6 % of
@@ -1151,16 +1345,25 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
             } else {
                 xCands = cands;
             }
-            xClosure.emplace(ctx, xCands, links);
         }
-        const std::vector<int>& tried = xClosure ? xCands : cands;
-        const CStaticClosure& closure = xClosure ? *xClosure : AllLinksClosure(ctx, cands);
-        if (pathMemo && xClosure) {
+        const std::vector<int>& tried = links == kXLinks ? xCands : cands;
+        const CStrongReach reach(ctx, tried, links);
+        std::optional<CStaticClosure> xClosure;
+        const CStaticClosure* closure = nullptr;
+        if (!reach.Fits()) {
+            closure = links == kXLinks ? &xClosure.emplace(ctx, tried, links)
+                                       : &AllLinksClosure(ctx, cands);
+        }
+        // Bit 0: the i-th's node off reaches its opposite; bit 1: its node on.
+        auto opposites = [&](size_t i) -> unsigned {
+            if (!closure) return reach.Opposites(tried[i]);
+            return (closure->ReachesOpposite(2 * int(i)) ? 1 : 0) |
+                   (closure->ReachesOpposite(2 * int(i) + 1) ? 2 : 0);
+        };
+        if (pathMemo && links == kXLinks) {
             unsigned chained = 0;  // the digits with an assumption that reaches its opposite
             for (size_t i = 0; i < tried.size(); ++i) {
-                const int local = 2 * int(i);
-                if (closure.ReachesOpposite(local) || closure.ReachesOpposite(local ^ 1))
-                    chained |= 1u << (tried[i] % 9 + 1);
+                if (opposites(i) != 0) chained |= 1u << (tried[i] % 9 + 1);
             }
             for (int d = 1; d <= 9; ++d) {
                 if ((chained >> d & 1) == 0)
@@ -1169,9 +1372,10 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
         }
         for (size_t i = 0; i < tried.size() && waves > 1; ++i) {
             if (ctx.stop.stop_requested()) return std::nullopt;
+            const unsigned found = opposites(i);
+            if (found == 0) continue;
             for (bool on : {true, false}) {
-                const int local = 2 * int(i) + (on ? 1 : 0);
-                if (!closure.ReachesOpposite(local)) continue;
+                if ((found >> (on ? 1 : 0) & 1) == 0) continue;
                 const int start = 2 * tried[i] + (on ? 1 : 0);
                 if (!fast->Run(start, boards, waves, links)) continue;
                 conclude(start, links);
