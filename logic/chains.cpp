@@ -197,6 +197,16 @@ inline constexpr std::array<std::array<std::pair<uint8_t, uint8_t>, 3>, kCellCou
         return table;
     }();
 
+// Each cell's units as a set: bit u for each.
+inline constexpr std::array<uint32_t, kCellCount> kCellUnitSet = [] {
+    std::array<uint32_t, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        const CCellUnits& units = kCellUnits[cell];
+        table[cell] = 1u << units.row | 1u << units.column | 1u << units.box;
+    }
+    return table;
+}();
+
 class CPropagator {
   public:
     CPropagator(const CContext& ctx, CMode mode, int level, CLinks links = kAllLinks)
@@ -553,8 +563,7 @@ class CFastPropagator {
         for (int e = 1; e <= 9; ++e) m_cand[e] &= ~bit;
         m_cand[d] = (m_cand[d] & ~kPeerBits[cell]) | bit;
         m_assigned |= bit;
-        const CCellUnits& units = kCellUnits[cell];
-        m_done[d] |= 1u << units.row | 1u << units.column | 1u << units.box;
+        m_done[d] |= kCellUnitSet[cell];
     }
 
     // Places every naked and hidden single once; whether any was placed.
@@ -591,8 +600,7 @@ class CFastPropagator {
             if (m_quiet[d] != ~Bits(0)) {
                 changed = 0;
                 for (Bits b = m_quiet[d] & ~m_cand[d]; b != 0; b &= b - 1) {
-                    const CCellUnits& units = kCellUnits[LowestCell(b)];
-                    changed |= 1u << units.row | 1u << units.column | 1u << units.box;
+                    changed |= kCellUnitSet[LowestCell(b)];
                 }
             }
             bool placedHere = false;
