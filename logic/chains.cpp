@@ -240,7 +240,12 @@ class CPropagator {
         m_masks = m_ctx.grid.masks;
         m_boards = m_startBoards;
         m_pos = m_startPos;
+        // Grown from nothing as it fills, each queue of the assumptions followed again was
+        // reallocated some eight times: room for 256 nodes saved 12 M instructions of the
+        // 5.0-9.0 sample, and took its minor page faults from 1,650 to 810; room for every
+        // node (2.9 KB a queue, many held at once) took them to 10,700.
         m_queue.clear();
+        m_queue.reserve(256);
         m_head = 0;
         m_start = start;
         m_depth = 0;
