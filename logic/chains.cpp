@@ -144,8 +144,8 @@ struct CContext {
     CUnitPositions up;
     std::stop_token stop;
     CNestedMemo* memo;  // shared by the contexts of one FindChainStep, nested ones included
-    // The closure of all static links, built by the first rung that needs it: the forcing
-    // chains and the cell and region forcing chains read the same one.
+    // The closure of all static links, built by the first rung that needs it: the cell and
+    // region forcing chains and, on grids CStrongReach cannot hold, the forcing chains.
     mutable std::shared_ptr<CStaticClosure> closure;
     CContext(const CCandidateGrid& g, std::stop_token s, CNestedMemo* m)
         : grid(g), up(g), stop(s), memo(m) {}
@@ -183,13 +183,42 @@ inline constexpr std::array<Bits, kUnitCount> kUnitBits = [] {
     return table;
 }();
 
+// Each cell's units, box, row and column, with its place in each.
+inline constexpr std::array<std::array<std::pair<uint8_t, uint8_t>, 3>, kCellCount> kCellPlaces =
+    [] {
+        std::array<std::array<std::pair<uint8_t, uint8_t>, 3>, kCellCount> table{};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            const CCellUnits& units = kCellUnits[cell];
+            const int r = cell / 9, c = cell % 9;
+            table[cell] = {{{units.box, uint8_t(3 * (r % 3) + c % 3)},
+                            {units.row, uint8_t(c)},
+                            {units.column, uint8_t(r)}}};
+        }
+        return table;
+    }();
+
+// Each cell's units as a set: bit u for each.
+inline constexpr std::array<uint32_t, kCellCount> kCellUnitSet = [] {
+    std::array<uint32_t, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        const CCellUnits& units = kCellUnits[cell];
+        table[cell] = 1u << units.row | 1u << units.column | 1u << units.box;
+    }
+    return table;
+}();
+
 class CPropagator {
   public:
     CPropagator(const CContext& ctx, CMode mode, int level, CLinks links = kAllLinks)
-        : m_ctx(ctx), m_mode(mode), m_level(level), m_links(links) {
+        : m_ctx(ctx), m_mode(mode), m_level(level), m_links(links), m_startPos(ctx.up.pos) {
         for (int cell = 0; cell < kCellCount; ++cell) {
             for (unsigned m = ctx.grid.masks[cell]; m != 0; m &= m - 1) {
                 m_startBoards[std::countr_zero(m)] |= CellBit(cell);
+            }
+        }
+        for (int u = 0; u < kUnitCount; ++u) {
+            for (unsigned placed = ctx.up.placed[u] & 0x3fe; placed != 0; placed &= placed - 1) {
+                m_startPos[u][std::countr_zero(placed)] = kPlacedPos;
             }
         }
     }
@@ -210,8 +239,13 @@ class CPropagator {
         out.nestedWeight = 0;
         m_masks = m_ctx.grid.masks;
         m_boards = m_startBoards;
-        m_pos = m_ctx.up.pos;
+        m_pos = m_startPos;
+        // Grown from nothing as it fills, each queue of the assumptions followed again was
+        // reallocated some eight times: room for 256 nodes saved 12 M instructions of the
+        // 5.0-9.0 sample, and took its minor page faults from 1,650 to 810; room for every
+        // node (2.9 KB a queue, many held at once) took them to 10,700.
         m_queue.clear();
+        m_queue.reserve(256);
         m_head = 0;
         m_start = start;
         m_depth = 0;
@@ -311,13 +345,11 @@ class CPropagator {
             }
         }
         // The places left in each unit are kept as masks, not counted over the unit's
-        // cells: that saved 6 % of the instructions on every 30th puzzle of top1465.
-        const CCellUnits& units = kCellUnits[cell];
-        const int r = cell / 9, c = cell % 9;
-        const std::array<std::pair<int, int>, 3> where = {
-            {{units.box, 3 * (r % 3) + c % 3}, {units.row, c}, {units.column, r}}};
-        for (const auto& [u, index] : where) {
-            if ((m_ctx.up.placed[u] >> d & 1) != 0) continue;
+        // cells: that saved 6 % of the instructions on every 30th puzzle of top1465. The
+        // cell's places from a table, and the units where d is placed marked in the masks
+        // themselves, took the following with causes from 149 M instructions to 130 M on the
+        // 5.0-9.0 sample.
+        for (const auto& [u, index] : kCellPlaces[cell]) {
             const unsigned left = m_pos[u][d] &= uint16_t(~(1u << index));
             if (left == 0) {
                 Contradict(CCause::kUnit, u, -1, d);
@@ -348,6 +380,10 @@ class CPropagator {
     // Runs the easier techniques on the grid as assumed; applies what they find.
     bool Nest();
 
+    // Never empty and never one place, so a unit where d is placed neither contradicts nor
+    // places it.
+    static constexpr uint16_t kPlacedPos = 0xc000;
+
     const CContext& m_ctx;
     CMode m_mode;
     int m_level;
@@ -356,7 +392,8 @@ class CPropagator {
     CImplications* m_out = nullptr;
     std::array<uint16_t, kCellCount> m_masks{};
     std::array<Bits, 10> m_startBoards{}, m_boards{};  // the cells of each digit, as m_masks'
-    std::array<std::array<uint16_t, 10>, kUnitCount> m_pos{};  // as CUnitPositions, m_masks'
+    // As CUnitPositions, m_masks'; where d is placed in u, kPlacedPos.
+    std::array<std::array<uint16_t, 10>, kUnitCount> m_startPos, m_pos{};
     std::vector<uint16_t> m_queue;
     size_t m_head = 0;
     // Breadth first, so the nodes from m_depthEnd on are one link further than m_head's,
@@ -531,8 +568,7 @@ class CFastPropagator {
         for (int e = 1; e <= 9; ++e) m_cand[e] &= ~bit;
         m_cand[d] = (m_cand[d] & ~kPeerBits[cell]) | bit;
         m_assigned |= bit;
-        const CCellUnits& units = kCellUnits[cell];
-        m_done[d] |= 1u << units.row | 1u << units.column | 1u << units.box;
+        m_done[d] |= kCellUnitSet[cell];
     }
 
     // Places every naked and hidden single once; whether any was placed.
@@ -569,8 +605,7 @@ class CFastPropagator {
             if (m_quiet[d] != ~Bits(0)) {
                 changed = 0;
                 for (Bits b = m_quiet[d] & ~m_cand[d]; b != 0; b &= b - 1) {
-                    const CCellUnits& units = kCellUnits[LowestCell(b)];
-                    changed |= 1u << units.row | 1u << units.column | 1u << units.box;
+                    changed |= kCellUnitSet[LowestCell(b)];
                 }
             }
             bool placedHere = false;
@@ -620,13 +655,12 @@ class CFastStatic {
             if (Count(mask) == 2) m_bivalue |= CellBit(cell);
         }
         for (int d = 1; d <= 9; ++d) {
-            for (Bits b = m_cand[d]; b != 0; b &= b - 1) m_partner[d][LowestCell(b)] = 0;
             for (int u = 0; u < kUnitCount; ++u) {
                 const unsigned pos = ctx.up.pos[u][d];
                 if (Count(pos) != 2) continue;
                 const auto [a, b] = PairCells(u, pos);
-                m_partner[d][a] |= CellBit(b);
-                m_partner[d][b] |= CellBit(a);
+                Pair(d, a, b);
+                Pair(d, b, a);
             }
         }
     }
@@ -674,11 +708,12 @@ class CFastStatic {
                 twice |= onCells & wave[e];
                 onCells |= wave[e];
             }
+            // The cells turned off gathered first and masked with the candidates once: a mask
+            // for each cell on took 6 M more of the 5.0-9.0 sample's 2.69 G instructions.
             for (int e = low; e <= high; ++e) {
-                if (y) next[e] |= m_cand[e] & ((onCells & ~wave[e]) | twice);
-                for (Bits b = wave[e]; b != 0; b &= b - 1) {
-                    next[e] |= kPeerBits[LowestCell(b)] & m_cand[e];
-                }
+                Bits off = y ? (onCells & ~wave[e]) | twice : 0;
+                for (Bits b = wave[e]; b != 0; b &= b - 1) off |= kPeerBits[LowestCell(b)];
+                next[e] = off & m_cand[e];
             }
         } else {
             for (int e = low; e <= high; ++e) {
@@ -688,7 +723,7 @@ class CFastStatic {
                     const int c = LowestCell(b);
                     next[std::countr_zero(m_ctx.grid.masks[c] & ~(1u << e))] |= CellBit(c);
                 }
-                for (Bits b = x ? off : 0; b != 0; b &= b - 1) {
+                for (Bits b = x ? off & m_paired[e] : 0; b != 0; b &= b - 1) {
                     next[e] |= m_partner[e][LowestCell(b)];
                 }
             }
@@ -706,9 +741,20 @@ class CFastStatic {
     int Waves() const { return m_waves; }
 
   private:
+    void Pair(int d, int cell, int other) {
+        if (!Has(m_paired[d], cell)) {
+            m_paired[d] |= CellBit(cell);
+            m_partner[d][cell] = 0;
+        }
+        m_partner[d][cell] |= CellBit(other);
+    }
+
     // For each digit and cell, the cells that are its only other place in a unit. Set for
-    // the digit's candidates alone, which are all a wave holds: clearing the whole table
-    // took 13 K instructions a grid, 26 M of the 5.0-9.0 sample's 3.41 G.
+    // the cells of m_paired alone, those with such a place, which are all a wave reads:
+    // clearing the whole table took 13 K instructions a grid, 26 M of the 5.0-9.0 sample's
+    // 3.41 G; clearing it for each digit's candidates, and reading it for every cell off,
+    // 16 M more of its 2.69 G than this.
+    std::array<Bits, 10> m_paired{};
     std::array<std::array<Bits, kCellCount>, 10> m_partner;
 };
 
@@ -783,12 +829,13 @@ class CStaticWaves {
 // connected components (Tarjan's, whose order finishes a component after every component it
 // reaches, so that each row is the OR of rows already complete) runs on the nodes off with a
 // strong link alone, stepping over the nodes on between them. A node on comes back to its
-// opposite only through those, so the X-chains and forcing chains read that from the
-// components' rows; the rows of the nodes on, what they reach directly and the rows of the
-// strong nodes off among those, are made only for the cell and region forcing chains, which
-// read them. With the same answers, that took the 5.0-9.0 sample's closures of all links from
-// 304 M instructions to 236 M, and the whole sample from 3.67 G to 3.64 G: the rows of the
-// nodes on that the components need are most of them, so the saving is mostly the search's.
+// opposite only through those, so the forcing chains (nested, or where CStrongReach cannot
+// hold the grid) read that from the components' rows; the rows of the nodes on, what they
+// reach directly and the rows of the strong nodes off among those, are made only for the cell
+// and region forcing chains, which read them. With the same answers, that took the 5.0-9.0
+// sample's closures of all links from 304 M instructions to 236 M, and the whole sample from
+// 3.67 G to 3.64 G: the rows of the nodes on that the components need are most of them, so
+// the saving is mostly the search's.
 class CStaticClosure {
   public:
     CStaticClosure(const CContext& ctx, const std::vector<int>& cands, CLinks links)
@@ -986,6 +1033,248 @@ CStaticClosure& AllLinksClosure(const CContext& ctx, const std::vector<int>& can
     return *ctx.closure;
 }
 
+// Which assumptions come back to their own opposite along the static links, and nothing
+// more: what the X-chains and forcing chains ask. A node off leads on only along a strong
+// link, and the candidate at its other end has that link too; so past its first link a chain
+// holds, as nodes on, only candidates with a strong link (strong candidates), and the nodes
+// off that lead on are theirs too. The reach of each strong node off is kept as the strong
+// nodes on it reaches, a bit per strong candidate; its successors, the strong nodes off those
+// turn off, are found as sets from each unit's and cell's strong candidates. A node on comes
+// back to its opposite when the strong candidates it turns off reach one that would turn it
+// off; for the many without a strong link, the reach of all a unit's or a cell's strong
+// candidates is that of those it turns off there. A grid with more strong candidates than
+// fit in two words of bits is left to CStaticClosure (none on the 5.0-9.0 sample).
+//
+// The X-chains and forcing chains built both closures of CStaticClosure at every step of the
+// path for this alone, the rows of the nodes on included: 269 M instructions of the 5.0-9.0
+// sample's 2.80 G, their questions some 45 M more. This takes 31 M, with cheaper questions,
+// and the cell and region forcing chains build the closure of all links themselves where they
+// run (73 M, on a third of the grids): the sample went to 2.73 G.
+class CStrongReach {
+  public:
+    // `cands` hold the candidates of their digits whole.
+    CStrongReach(const CContext& ctx, const std::vector<int>& cands, CLinks links)
+        : m_ctx(ctx), m_x((links & kXLinks) != 0), m_y((links & kYLinks) != 0) {
+        std::array<Bits, 10> boards{};
+        for (int cand : cands) boards[cand % 9 + 1] |= CellBit(cand / 9);
+        if (m_y) {
+            Bits any = 0, twice = 0, more = 0;
+            for (int d = 1; d <= 9; ++d) {
+                more |= twice & boards[d];
+                twice |= any & boards[d];
+                any |= boards[d];
+            }
+            for (int d = 1; d <= 9; ++d) m_strong[d] = boards[d] & twice & ~more;
+        }
+        for (int d = 1; d <= 9 && m_x; ++d) {
+            if (boards[d] == 0) continue;
+            for (int u = 0; u < kUnitCount; ++u) {
+                if (Count(ctx.up.pos[u][d]) == 2) m_strong[d] |= kUnitBits[u] & boards[d];
+            }
+        }
+        for (int d = 1; d <= 9; ++d) {
+            for (Bits b = m_strong[d]; b != 0; b &= b - 1) {
+                if (m_count == kMost) return;
+                const int cell = LowestCell(b);
+                m_index[9 * cell + d - 1] = int16_t(m_count);
+                m_cands[m_count++] = int16_t(9 * cell + d - 1);
+            }
+        }
+        m_fits = true;
+        m_strongSets.fill(0);
+        m_reachedSets.fill(0);
+        for (int s = 0; s < m_count; ++s) {
+            for (size_t set : Sets(s)) m_strongSets[set] |= Bit(s);
+        }
+        for (int s = 0; s < m_count; ++s) {
+            Bits bits = 0;
+            for (size_t set : Sets(m_cands[s] / 9, m_cands[s] % 9 + 1)) bits |= m_strongSets[set];
+            m_turnedOff[s] = bits & ~Bit(s);
+        }
+        std::array<uint8_t, kMost> order, low, stack, frames;
+        std::fill_n(order.begin(), m_count, uint8_t(kMost));
+        std::fill_n(m_comp.begin(), m_count, uint8_t(kMost));
+        std::array<Bits, kMost> next;  // the successors still to visit
+        int counter = 0, depth = 0, top = 0;
+        auto push = [&](int v) {
+            order[v] = low[v] = uint8_t(counter++);
+            stack[top++] = uint8_t(v);
+            frames[depth++] = uint8_t(v);
+            m_reach[v] = 0;
+            next[v] = 0;
+            ForLinks(v, [&](int y) {
+                m_reach[v] |= Bit(y);
+                next[v] |= m_turnedOff[y];
+            });
+            m_links[v] = m_reach[v];
+        };
+        // Tarjan's search, as CStaticClosure's: a component is finished after every one it
+        // reaches, so its reach is the OR of reaches already complete, kept as its first's.
+        for (int first = 0; first < m_count; ++first) {
+            if (order[first] != kMost) continue;
+            push(first);
+            while (depth > 0) {
+                const int v = frames[depth - 1];
+                if (next[v] != 0) {
+                    const int w = LowestCell(next[v]);
+                    next[v] &= next[v] - 1;
+                    if (order[w] == kMost) {
+                        push(w);
+                    } else if (m_comp[w] != kMost) {
+                        m_reach[v] |= m_reach[m_comp[w]];
+                    } else {
+                        low[v] = std::min(low[v], order[w]);
+                    }
+                    continue;
+                }
+                --depth;
+                if (low[v] == order[v]) {
+                    int member;
+                    do {
+                        member = stack[--top];
+                        m_comp[member] = uint8_t(v);
+                        m_reach[v] |= m_reach[member];
+                    } while (member != v);
+                }
+                if (depth > 0) {
+                    const int parent = frames[depth - 1];
+                    low[parent] = std::min(low[parent], low[v]);
+                    if (m_comp[v] != kMost) m_reach[parent] |= m_reach[v];
+                }
+            }
+        }
+        for (int s = 0; s < m_count; ++s) {
+            for (size_t set : Sets(s)) m_reachedSets[set] |= m_reach[m_comp[s]];
+        }
+    }
+
+    // Whether the strong candidates fit; if not, nothing else may be asked.
+    bool Fits() const { return m_fits; }
+
+    // Whether the candidate's nodes reach their own opposites: bit 0 its node off, bit 1 its
+    // node on.
+    unsigned Opposites(int cand) const {
+        const int cell = cand / 9, d = cand % 9 + 1;
+        if (!Has(m_strong[d], cell)) {
+            Bits turnedOff = 0, reached = 0;
+            for (size_t set : Sets(cell, d)) {
+                turnedOff |= m_strongSets[set];
+                reached |= m_reachedSets[set];
+            }
+            return (turnedOff & reached) != 0 ? 2 : 0;
+        }
+        // Its own reach is in its units' and cell's: those it turns off are taken one by one.
+        const int s = m_index[cand];
+        Bits reached = 0;
+        for (Bits b = m_turnedOff[s]; b != 0; b &= b - 1) reached |= m_reach[m_comp[LowestCell(b)]];
+        return ((m_reach[m_comp[s]] & Bit(s)) != 0 ? 1 : 0) |
+               ((m_turnedOff[s] & reached) != 0 ? 2 : 0);
+    }
+
+    // The links from the candidate's node on (or off) to its opposite, as CFastStatic::Run
+    // counts its waves, or -1 where that is more than `waves`. Past the first link its waves
+    // hold, as nodes on, strong candidates alone, and only the nodes off of strong candidates
+    // lead on: the waves of those alone, a bit each, are the same, and the node on comes
+    // back to its opposite at the wave after one that holds a strong candidate turning it
+    // off. CFastStatic, on boards of every node, took about 145 M instructions of the 5.0-9.0
+    // sample's 2.67 G for the X-chains and forcing chains; this, 23 M.
+    int WavesTo(int cand, bool on, int waves) const {
+        const int cell = cand / 9, d = cand % 9 + 1;
+        const bool strong = Has(m_strong[d], cell);
+        const int s = strong ? m_index[cand] : 0;
+        Bits seenOn = 0, seenOff = 0, offs = 0, turningOff = 0;
+        int count = 0;
+        if (on) {
+            turningOff = strong ? m_turnedOff[s] : TurningOff(cell, d);
+            if (strong) seenOn = Bit(s);
+            if (++count > waves) return -1;
+            offs = seenOff = turningOff;
+        } else {
+            offs = seenOff = Bit(s);
+        }
+        for (;;) {
+            if (++count > waves) return -1;
+            Bits ons = 0;
+            for (Bits b = offs; b != 0; b &= b - 1) ons |= m_links[LowestCell(b)];
+            ons &= ~seenOn;
+            if (!on && (ons & Bit(s)) != 0) return count;
+            if (ons == 0) return -1;
+            seenOn |= ons;
+            if (++count > waves) return -1;
+            if (on && (ons & turningOff) != 0) return count;
+            offs = 0;
+            for (Bits b = ons; b != 0; b &= b - 1) offs |= m_turnedOff[LowestCell(b)];
+            offs &= ~seenOff;
+            if (offs == 0) return -1;
+            seenOff |= offs;
+        }
+    }
+
+  private:
+    static constexpr int kMost = 128;
+
+    // The strong candidates that a candidate without a strong link turns off.
+    Bits TurningOff(int cell, int d) const {
+        Bits bits = 0;
+        for (size_t set : Sets(cell, d)) bits |= m_strongSets[set];
+        return bits;
+    }
+    static constexpr Bits Bit(int s) { return Bits(1) << s; }
+
+    // The sets a candidate's strong candidates are gathered by: its box's, row's and column's
+    // of its digit, and its cell's (left empty without Y-links).
+    static std::array<size_t, 4> Sets(int cell, int d) {
+        const std::array<uint16_t, 4>& sets = kCellSets[cell];
+        return {size_t(sets[0] + d), size_t(sets[1] + d), size_t(sets[2] + d), size_t(sets[3])};
+    }
+    std::array<size_t, 4> Sets(int s) const {
+        std::array<size_t, 4> sets = Sets(m_cands[s] / 9, m_cands[s] % 9 + 1);
+        if (!m_y) sets[3] = kSets;
+        return sets;
+    }
+
+    // Calls f with the strong candidates the strong candidate s's node off turns on.
+    template <typename F>
+    void ForLinks(int s, F&& f) const {
+        const int cell = m_cands[s] / 9, d = m_cands[s] % 9 + 1;
+        const unsigned mask = m_ctx.grid.masks[cell];
+        if (m_y && Count(mask) == 2) f(m_index[9 * cell + std::countr_zero(mask & ~(1u << d)) - 1]);
+        if (!m_x) return;
+        const CCellUnits& units = kCellUnits[cell];
+        for (int u : {int(units.box), int(units.row), int(units.column)}) {
+            const unsigned pos = m_ctx.up.pos[u][d];
+            if (Count(pos) != 2) continue;
+            const auto [a, b] = PairCells(u, pos);
+            f(m_index[9 * (a == cell ? b : a) + d - 1]);
+        }
+    }
+
+    // Per unit and digit, then per cell, the strong candidates there and the union of their
+    // reaches; and one more, never read, where Sets(s) sends a cell's without Y-links.
+    static constexpr size_t kSets = kUnitCount * 10 + kCellCount;
+    static constexpr std::array<std::array<uint16_t, 4>, kCellCount> kCellSets = [] {
+        std::array<std::array<uint16_t, 4>, kCellCount> table{};
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            const CCellUnits& units = kCellUnits[cell];
+            table[cell] = {uint16_t(units.box * 10), uint16_t(units.row * 10),
+                           uint16_t(units.column * 10), uint16_t(kUnitCount * 10 + cell)};
+        }
+        return table;
+    }();
+    const CContext& m_ctx;
+    bool m_x, m_y;
+    bool m_fits = false;
+    int m_count = 0;                          // the strong candidates
+    std::array<Bits, 10> m_strong{};          // the strong candidates of each digit
+    std::array<int16_t, kCandCount> m_index;  // per strong candidate, its number
+    std::array<int16_t, kMost> m_cands;       // per number, the candidate
+    std::array<uint8_t, kMost> m_comp;        // per number, its component's first
+    std::array<Bits, kMost> m_reach;          // per number, the strong nodes on it reaches
+    std::array<Bits, kMost> m_links;          // per number, those its node off turns on
+    std::array<Bits, kMost> m_turnedOff;      // per number, the strong candidates its on turns off
+    std::array<Bits, kSets + 1> m_strongSets, m_reachedSets;
+};
+
 // The number of nodes a conclusion rests on: the node and all its ancestors.
 int Ancestors(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
               std::bitset<kNodeCount>& seen) {
@@ -1097,18 +1386,21 @@ std::vector<int> Candidates(const CCandidateGrid& grid) {
 std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
                                        CPathMemo* pathMemo = nullptr) {
     std::optional<CConclusion> best;
-    auto fast = std::make_unique<CFastStatic>(ctx);
+    // Only where a CStaticClosure stands in for CStrongReach, made at the first assumption
+    // that reaches its opposite: made for every grid, its tables were 8 M of the 5.0-9.0
+    // sample's 2.73 G instructions.
+    std::unique_ptr<CFastStatic> fast;
     CBoards boards;
     const std::vector<int> cands = Candidates(ctx.grid);
     // After `fast` reached the opposite of `start`. A static node has one cause, a link
     // nearer its assumption, so the chain to the opposite counts a node for each wave and
     // the assumption: not following it again with causes to count them took the 5.0-9.0
     // sample from 3.48 G instructions to 3.41 G.
-    auto conclude = [&](int start, CLinks links) {
+    auto conclude = [&](int start, CLinks links, int waves) {
         const int target = start ^ 1;
         CConclusion c;
         c.node = target;
-        c.complexity = fast->Waves() + 1;
+        c.complexity = waves + 1;
         c.technique = links == kXLinks ? CTechnique::kXChain : CTechnique::kForcingChain;
         c.rating = (links == kAllLinks ? BaseRating(CTechnique::kForcingChain)
                                        : BaseRating(CTechnique::kXChain)) +
@@ -1133,7 +1425,6 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
         // the pass: after an X-chain, the forcing chains are mostly not followed at all.
         int waves = bound(base);
         if (waves <= 1) continue;
-        std::optional<CStaticClosure> xClosure;
         // X-links join only candidates of one digit, so a digit's X-chains read its own
         // candidates alone: along the path, a digit that had none, with the same candidates,
         // has none still and stays out of the closure. (The X-chains' closure was 6 % of
@@ -1151,17 +1442,32 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
             } else {
                 xCands = cands;
             }
-            xClosure.emplace(ctx, xCands, links);
         }
-        const std::vector<int>& tried = xClosure ? xCands : cands;
-        const CStaticClosure& closure = xClosure ? *xClosure : AllLinksClosure(ctx, cands);
-        if (pathMemo && xClosure) {
+        const std::vector<int>& tried = links == kXLinks ? xCands : cands;
+        const CStrongReach reach(ctx, tried, links);
+        std::optional<CStaticClosure> xClosure;
+        const CStaticClosure* closure = nullptr;
+        if (!reach.Fits()) {
+            closure = links == kXLinks ? &xClosure.emplace(ctx, tried, links)
+                                       : &AllLinksClosure(ctx, cands);
+        }
+        // Bit 0: the i-th's node off reaches its opposite; bit 1: its node on. Kept where the
+        // memo asks for them all first: asked again, they were 5 M of the 5.0-9.0 sample.
+        std::vector<uint8_t> asked;
+        auto opposites = [&](size_t i) -> unsigned {
+            if (!asked.empty()) return asked[i];
+            if (!closure) return reach.Opposites(tried[i]);
+            return (closure->ReachesOpposite(2 * int(i)) ? 1 : 0) |
+                   (closure->ReachesOpposite(2 * int(i) + 1) ? 2 : 0);
+        };
+        if (pathMemo && links == kXLinks) {
             unsigned chained = 0;  // the digits with an assumption that reaches its opposite
+            std::vector<uint8_t> all(tried.size());
             for (size_t i = 0; i < tried.size(); ++i) {
-                const int local = 2 * int(i);
-                if (closure.ReachesOpposite(local) || closure.ReachesOpposite(local ^ 1))
-                    chained |= 1u << (tried[i] % 9 + 1);
+                all[i] = uint8_t(opposites(i));
+                if (all[i] != 0) chained |= 1u << (tried[i] % 9 + 1);
             }
+            asked = std::move(all);
             for (int d = 1; d <= 9; ++d) {
                 if ((chained >> d & 1) == 0)
                     pathMemo->NoteNothing(CPathMemo::kXChains, d, digitCells[d]);
@@ -1169,12 +1475,20 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, bool firstOnly,
         }
         for (size_t i = 0; i < tried.size() && waves > 1; ++i) {
             if (ctx.stop.stop_requested()) return std::nullopt;
+            const unsigned found = opposites(i);
+            if (found == 0) continue;
             for (bool on : {true, false}) {
-                const int local = 2 * int(i) + (on ? 1 : 0);
-                if (!closure.ReachesOpposite(local)) continue;
+                if ((found >> (on ? 1 : 0) & 1) == 0) continue;
                 const int start = 2 * tried[i] + (on ? 1 : 0);
-                if (!fast->Run(start, boards, waves, links)) continue;
-                conclude(start, links);
+                int length = -1;
+                if (closure) {
+                    if (!fast) fast = std::make_unique<CFastStatic>(ctx);
+                    if (fast->Run(start, boards, waves, links)) length = fast->Waves();
+                } else {
+                    length = reach.WavesTo(tried[i], on, waves);
+                }
+                if (length < 0) continue;
+                conclude(start, links, length);
                 if (firstOnly && best) return best;
                 waves = bound(base);
             }
