@@ -151,20 +151,26 @@ class CPathMemo {
         unitNothing_[slot][u] = pos;
         unitKnown_[slot] |= 1u << u;
     }
-    // Per pair of digits, the cells holding both and their candidates when the walk of the
-    // unique loops found no loop of them at all: the walk reads nothing else.
+    // Per pair of digits, the cells holding both and their candidates when the unique loops
+    // of the pair removed nothing, with the cells of the units their types 3 and 4 read
+    // (`watched`). The walk reads nothing else, and type 2 reads cells that along the path
+    // only lose candidates, so it removes nothing while those are as they were.
     bool LoopsFoundNothing(int d1, int d2, const CCells& cells, const CCandidateGrid& grid) const {
         const CPairCells& known = loopsNothing_[9 * d1 + d2];
         if (!known.known || known.cells.lo != cells.lo || known.cells.hi != cells.hi) return false;
         bool same = true;
-        cells.ForEach([&](int cell) { same &= known.masks[cell] == grid.masks[cell]; });
+        (cells | known.watched).ForEach([&](int cell) {
+            same &= known.masks[cell] == grid.masks[cell];
+        });
         return same;
     }
-    void NoteLoopsNothing(int d1, int d2, const CCells& cells, const CCandidateGrid& grid) {
+    void NoteLoopsNothing(int d1, int d2, const CCells& cells, const CCells& watched,
+                          const CCandidateGrid& grid) {
         CPairCells& known = loopsNothing_[9 * d1 + d2];
         known.known = true;
         known.cells = cells;
-        cells.ForEach([&](int cell) { known.masks[cell] = grid.masks[cell]; });
+        known.watched = watched;
+        (cells | watched).ForEach([&](int cell) { known.masks[cell] = grid.masks[cell]; });
     }
 
     // Per technique of a few cells (wings, aligned pairs and triples), the last grid on which
@@ -206,7 +212,7 @@ class CPathMemo {
   private:
     struct CPairCells {
         bool known = false;
-        CCells cells;
+        CCells cells, watched;
         std::array<uint16_t, kCellCount> masks;
     };
 
