@@ -229,7 +229,8 @@ std::optional<CStep> HiddenSet(const CCandidateGrid& grid, const Positions& up, 
             const int n = Count(up.pos[u][d]);
             if (n >= 2 && n <= size) digits |= 1u << (d - 1);
         }
-        const bool found = ForSubsets(digits, size, [&](unsigned set) {
+        const auto places = [&](int i) { return unsigned(up.pos[u][i + 1]); };
+        const bool found = ForSubsetsWithin(digits, size, size, places, [&](unsigned set) {
             unsigned cellBits = 0;
             for (unsigned s = set; s != 0; s &= s - 1)
                 cellBits |= up.pos[u][std::countr_zero(s) + 1];
@@ -284,7 +285,8 @@ std::optional<CStep> NakedSet(const CCandidateGrid& grid, const Positions& up, i
             const int n = Count(grid.masks[kUnitCells[u][i]]);
             if (n >= 2 && n <= size) cells |= 1u << i;
         }
-        const bool found = ForSubsets(cells, size, [&](unsigned set) {
+        const auto digitsOf = [&](int i) { return unsigned(grid.masks[kUnitCells[u][i]]); };
+        const bool found = ForSubsetsWithin(cells, size, size, digitsOf, [&](unsigned set) {
             unsigned digits = 0;
             for (unsigned s = set; s != 0; s &= s - 1) {
                 digits |= grid.masks[kUnitCells[u][std::countr_zero(s)]];
@@ -331,7 +333,8 @@ std::optional<CStep> Fish(const CCandidateGrid& grid, const Positions& up, int s
                 const int n = Count(up.pos[base + i][d]);
                 if (n >= 2 && n <= size) lines |= 1u << i;
             }
-            ForSubsets(lines, size, [&](unsigned set) {
+            const auto placesOf = [&](int i) { return unsigned(up.pos[base + i][d]); };
+            ForSubsetsWithin(lines, size, size, placesOf, [&](unsigned set) {
                 unsigned covered = 0;
                 for (unsigned s = set; s != 0; s &= s - 1)
                     covered |= up.pos[base + std::countr_zero(s)][d];
@@ -829,7 +832,8 @@ void UniqueRectangleType3(const CCandidateGrid& grid, const CStep& base, int a, 
             if (cell != a && cell != b && grid.masks[cell] != 0) others |= 1u << i;
         }
         for (int size = 1; size <= 3; ++size) {
-            ForSubsets(others, size, [&](unsigned set) {
+            const auto digitsOf = [&](int i) { return extraDigits | grid.masks[kUnitCells[u][i]]; };
+            ForSubsetsWithin(others, size, size + 1, digitsOf, [&](unsigned set) {
                 unsigned digits = extraDigits;
                 for (unsigned s = set; s != 0; s &= s - 1) {
                     digits |= grid.masks[kUnitCells[u][std::countr_zero(s)]];

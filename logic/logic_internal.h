@@ -62,6 +62,50 @@ bool ForSubsets(unsigned available, int size, F&& f) {
     return false;
 }
 
+// As ForSubsets, leaving out the subsets whose values (`valueOf(i)` for bit i, masks of bits
+// 0-9) have more than `limit` bits between them, for sizes 1 to 4: each subset is built from
+// its highest bit down, and one whose part has more already is not completed. For the
+// subsets and fish, which want no more, every subset tried by its count took the hidden
+// sets 102 M instructions on the 5.0-9.0 sample, the naked sets 55 M and fish 44 M; this
+// way 80 M, 40 M and 26 M.
+template <typename V, typename F>
+bool ForSubsetsWithin(unsigned available, int size, int limit, V&& valueOf, F&& f) {
+    std::array<int, kGridSize> places;
+    int n = 0;
+    for (unsigned a = available; a != 0; a &= a - 1) places[n++] = std::countr_zero(a);
+    if (size < 1 || size > 4 || n < size) return false;
+    for (int k0 = size - 1; k0 < n; ++k0) {
+        const unsigned v0 = valueOf(places[k0]), s0 = 1u << places[k0];
+        if (Count(v0) > limit) continue;
+        if (size == 1) {
+            if (f(s0)) return true;
+            continue;
+        }
+        for (int k1 = size - 2; k1 < k0; ++k1) {
+            const unsigned v1 = v0 | valueOf(places[k1]), s1 = s0 | 1u << places[k1];
+            if (Count(v1) > limit) continue;
+            if (size == 2) {
+                if (f(s1)) return true;
+                continue;
+            }
+            for (int k2 = size - 3; k2 < k1; ++k2) {
+                const unsigned v2 = v1 | valueOf(places[k2]), s2 = s1 | 1u << places[k2];
+                if (Count(v2) > limit) continue;
+                if (size == 3) {
+                    if (f(s2)) return true;
+                    continue;
+                }
+                for (int k3 = 0; k3 < k2; ++k3) {
+                    if (Count(v2 | valueOf(places[k3])) <= limit && f(s2 | 1u << places[k3])) {
+                        return true;
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
 // The two cells of unit `u` that `places`, a mask of exactly two of its nine places, names
 // (a conjugate pair). The min is never taken; it shows GCC 14, which warns otherwise, that
 // the second place is below nine.

@@ -281,6 +281,36 @@ TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
     }
 }
 
+// The subsets within a limit are those of ForSubsets whose values have that many bits at
+// most, in the same order, for every set of nine bits, size and limit.
+TEST(Logic, SubsetsWithinALimitAreThoseCountedWhole) {
+    static constexpr unsigned kValues[9] = {0x006, 0x00C, 0x006, 0x030, 0x0C2,
+                                            0x300, 0x014, 0x20A, 0x002};
+    auto valueOf = [](int i) { return kValues[i]; };
+    int kept = 0;
+    for (unsigned available = 0; available < 512; ++available) {
+        for (int size = 1; size <= 4; ++size) {
+            for (int limit = 1; limit <= 6; ++limit) {
+                std::vector<unsigned> expected, found;
+                logic::ForSubsets(available, size, [&](unsigned set) {
+                    unsigned values = 0;
+                    for (unsigned s = set; s != 0; s &= s - 1)
+                        values |= kValues[std::countr_zero(s)];
+                    if (std::popcount(values) <= limit) expected.push_back(set);
+                    return false;
+                });
+                logic::ForSubsetsWithin(available, size, limit, valueOf, [&](unsigned set) {
+                    found.push_back(set);
+                    return false;
+                });
+                ASSERT_EQ(found, expected) << available << " " << size << " " << limit;
+                kept += int(found.size());
+            }
+        }
+    }
+    EXPECT_GT(kept, 10000);
+}
+
 bool SamePositions(const logic::CUnitPositions& a, const logic::CUnitPositions& b) {
     return a.pos == b.pos && a.placed == b.placed && a.placedCells == b.placedCells &&
            a.cellWithout == b.cellWithout;
