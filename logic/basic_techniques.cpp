@@ -997,6 +997,13 @@ class CLoopSearch {
                 pair_ = pair;
                 for (int u = 0; u < kUnitCount; ++u) onPair_[u] = up_.pos[u][d1] & up_.pos[u][d2];
                 KeepThoseInLoops();
+                CCells& kept = kept_[9 * d1 + d2];
+                kept = {};
+                for (int r = 0; r < 9; ++r) {
+                    for (unsigned bits = onPair_[r]; bits != 0; bits &= bits - 1) {
+                        kept.Set(9 * r + std::countr_zero(bits));
+                    }
+                }
             }
             const int r = cell / 9, c = cell % 9;
             if ((onPair_[r] >> c & 1) == 0) continue;
@@ -1013,7 +1020,7 @@ class CLoopSearch {
                     // A pair with loops only where every loop was offered in full.
                     if (decided[9 * d1 + d2] == 2 && (!anyLoop_[9 * d1 + d2] || !best_)) {
                         memo->NoteLoopsNothing(d1, d2, digits_.Of(d1) & digits_.Of(d2),
-                                               watched_[9 * d1 + d2], grid_);
+                                               kept_[9 * d1 + d2], watched_[9 * d1 + d2], grid_);
                     }
                 }
             }
@@ -1191,6 +1198,7 @@ class CLoopSearch {
     unsigned pair_ = 0;
     std::array<bool, 90> anyLoop_{};    // per pair of digits, whether its walk found a loop
     std::array<CCells, 90> watched_{};  // and the cells of the units its types 3 and 4 read
+    std::array<CCells, 90> kept_;  // and its cells KeepThoseInLoops kept, once the pair is walked
     std::array<uint16_t, kUnitCount> onPair_{};  // per unit, the places of both of pair_'s digits
     std::array<uint32_t, 2> visited_{};  // the units of the loop's cells at even, odd places
     // The cells walked so far, in a fixed array: in a vector, pushed and popped at every
