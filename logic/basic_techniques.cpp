@@ -1247,7 +1247,6 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid, CPathMemo*
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (Count(grid.masks[cell]) == 2) bivalue.Set(cell);
     }
-    std::array<unsigned, kPeerCount> blockers;
     for (int a = 0; a < kCellCount; ++a) {
         if (Count(grid.masks[a]) < 2) continue;
         // A cell as it was without a changed peer pairs only with cells as they were, seen
@@ -1261,27 +1260,24 @@ std::optional<CStep> AlignedPairExclusion(const CCandidateGrid& grid, CPathMemo*
                 (changed & kPeerSets[a] & kPeerSets[b]).None()) {
                 continue;
             }
-            int blockerCount = 0;
+            // Per digit of a, the digits of b that a two-digit cell both see forbids beside
+            // it, from the blockers' masks: each digit of b tried against every blocker, aligned
+            // pair exclusion took 58 M instructions on the 5.0-9.0 sample, this way 38 M. (The
+            // min is never taken, as in PairCells.)
+            std::array<uint16_t, 10> blockedWith{};
             (seenByA & kPeerSets[b]).ForEach([&](int c) {
-                blockers[blockerCount++] = grid.masks[c];
+                const unsigned m = grid.masks[c];
+                const int x = std::countr_zero(m), y = std::min(std::countr_zero(m & (m - 1)), 9);
+                blockedWith[x] |= uint16_t(1u << y);
+                blockedWith[y] |= uint16_t(1u << x);
             });
             unsigned allowedA = 0, allowedB = 0;
             for (unsigned ma = grid.masks[a]; ma != 0; ma &= ma - 1) {
                 const int da = std::countr_zero(ma);
-                for (unsigned mb = grid.masks[b]; mb != 0; mb &= mb - 1) {
-                    const int db = std::countr_zero(mb);
-                    if (da == db) continue;
-                    const unsigned pair = (1u << da) | (1u << db);
-                    bool ok = true;
-                    for (int i = 0; i < blockerCount; ++i) ok &= blockers[i] != pair;
-                    if (!ok) continue;
-                    allowedA |= 1u << da;
-                    allowedB |= 1u << db;
-                    // Once every digit of b is allowed, its others add nothing with this
-                    // digit of a: trying them all, aligned pair exclusion took 69 M
-                    // instructions on the 5.0-9.0 sample, this way 59 M.
-                    if (allowedB == grid.masks[b]) break;
-                }
+                const unsigned withB = grid.masks[b] & ~(1u << da) & ~unsigned(blockedWith[da]);
+                if (withB == 0) continue;
+                allowedA |= 1u << da;
+                allowedB |= withB;
             }
             if (allowedA == grid.masks[a] && allowedB == grid.masks[b]) continue;
             CStep step = MakeStep(CTechnique::kAlignedPairExclusion);
