@@ -183,6 +183,15 @@ std::optional<CStep> Locked(const CCandidateGrid& grid, const Positions& up, boo
                 target = withinOne(kThirds) ? first.box : -1;
             }
             if (target < 0) continue;
+            // Nothing to remove unless the target has places outside the pattern's unit, read
+            // from its positions: most patterns found remove nothing, and looking for what
+            // they remove cell by cell, locked candidates took 58 M instructions on the
+            // 5.0-9.0 sample, this way 50 M.
+            const int box = (pointing ? u : target) - 18;
+            const unsigned inside = pointing ? kThirds[target < 9 ? box % 3 : box / 3]
+                                    : u < 9  ? kThirds[u % 3]
+                                             : kColumns[(u - 9) % 3];
+            if ((up.pos[target][d] & ~inside) == 0) continue;
             std::vector<uint8_t> removed;
             for (uint8_t cell : kUnitCells[target]) {
                 const CCellUnits& units = kCellUnits[cell];
