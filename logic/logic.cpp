@@ -138,20 +138,11 @@ bool CUnitPositions::Update(const CCandidateGrid& before, const CCandidateGrid& 
         }
         return true;
     };
-    // Eight cells at a time by their values and masks as words: most are as they were.
-    for (int first = 0; first + 8 <= kCellCount; first += 8) {
-        uint64_t values0, values1, masks0[2], masks1[2];
-        std::memcpy(&values0, &before.values[first], sizeof(values0));
-        std::memcpy(&values1, &grid.values[first], sizeof(values1));
-        std::memcpy(masks0, &before.masks[first], sizeof(masks0));
-        std::memcpy(masks1, &grid.masks[first], sizeof(masks1));
-        if (values0 == values1 && masks0[0] == masks1[0] && masks0[1] == masks1[1]) continue;
-        for (int cell = first; cell < first + 8; ++cell) {
+    for (int first = 0; first < kCellCount; first += 8) {
+        if (SameEight(before, grid, first)) continue;
+        for (int cell = first; cell < std::min(first + 8, kCellCount); ++cell) {
             if (!apply(cell)) return false;
         }
-    }
-    for (int cell = kCellCount / 8 * 8; cell < kCellCount; ++cell) {
-        if (!apply(cell)) return false;
     }
     return true;
 }
