@@ -403,17 +403,22 @@ std::optional<CStep> TurbotFish(const CCandidateGrid& grid, const Positions& up,
         const bool noneBefore = !best;
         // The units where the digit has two places, listed first: testing every pair of
         // units, the turbot fish took 58 M instructions on the 5.0-9.0 sample, this way 51 M.
+        // With their two cells, found once for all the pairs they make: found for each
+        // pair, the turbot fish took 51 M instructions on the 5.0-9.0 sample, this way 40 M.
         std::array<uint8_t, kUnitCount> twoPlaces;
+        std::array<std::array<uint8_t, 2>, kUnitCount> twoCells;
         int twoCount = 0;
         for (int u = 0; u < kUnitCount; ++u) {
-            if (Count(up.pos[u][d]) == 2) twoPlaces[twoCount++] = uint8_t(u);
+            if (Count(up.pos[u][d]) != 2) continue;
+            twoCells[twoCount] = PairCells(u, up.pos[u][d]);
+            twoPlaces[twoCount++] = uint8_t(u);
         }
         for (int i1 = 0; i1 < twoCount; ++i1) {
             const int u1 = twoPlaces[i1];
+            const std::array<uint8_t, 2> a = twoCells[i1];
             for (int i2 = i1 + 1; i2 < twoCount; ++i2) {
                 const int u2 = twoPlaces[i2];
-                const std::array<uint8_t, 2> a = PairCells(u1, up.pos[u1][d]);
-                const std::array<uint8_t, 2> b = PairCells(u2, up.pos[u2][d]);
+                const std::array<uint8_t, 2> b = twoCells[i2];
                 if (a[0] == b[0] || a[0] == b[1] || a[1] == b[0] || a[1] == b[1]) continue;
                 const int k1 = u1 / 9, k2 = u2 / 9;  // row, column or box
                 const int rating = k1 == 2 || k2 == 2 ? 42 : k1 == k2 ? 40 : 41;
