@@ -910,16 +910,25 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const Positions
             // Two boxes: the rows in one band and the columns in two stacks, or the other
             // way round. The first column's two cells are crossed once for all the second
             // columns: the loops' tests took 105 M more instructions on the 5.0-9.0 sample.
+            // Each column's two cells crossed once, and the columns taken by their bits where
+            // two digits at least are common to both: tested one by one, unique rectangles took
+            // 9 M more instructions on the 5.0-9.0 sample.
             const bool sameBand = r1 / 3 == r2 / 3;
-            for (int c1 = 0; c1 < 9; ++c1) {
-                const unsigned first = grid.masks[9 * r1 + c1] & grid.masks[9 * r2 + c1];
-                if (Count(first) < 2) continue;
-                for (int c2 = c1 + 1; c2 < 9; ++c2) {
-                    if (sameBand == (c1 / 3 == c2 / 3)) continue;
+            std::array<unsigned, 9> both;
+            unsigned columns = 0;
+            for (int c = 0; c < 9; ++c) {
+                both[c] = grid.masks[9 * r1 + c] & grid.masks[9 * r2 + c];
+                if (Count(both[c]) >= 2) columns |= 1u << c;
+            }
+            for (unsigned m1 = columns; m1 != 0; m1 &= m1 - 1) {
+                const int c1 = std::countr_zero(m1);
+                const unsigned stack = 0x7u << (3 * (c1 / 3));
+                const unsigned seconds = columns & ~((2u << c1) - 1) & (sameBand ? ~stack : stack);
+                for (unsigned m2 = seconds; m2 != 0; m2 &= m2 - 1) {
+                    const int c2 = std::countr_zero(m2);
                     const std::array<int, 4> cells = {9 * r1 + c1, 9 * r1 + c2, 9 * r2 + c1,
                                                       9 * r2 + c2};
-                    const unsigned common =
-                        first & grid.masks[9 * r1 + c2] & grid.masks[9 * r2 + c2];
+                    const unsigned common = both[c1] & both[c2];
                     if (Count(common) < 2) continue;
                     for (unsigned pa = common; pa != 0; pa &= pa - 1) {
                         for (unsigned pb = pa & (pa - 1); pb != 0; pb &= pb - 1) {
