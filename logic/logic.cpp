@@ -113,6 +113,40 @@ CUnitPositions::CUnitPositions(const CCandidateGrid& grid) {
     }
 }
 
+bool CUnitPositions::Update(const CCandidateGrid& before, const CCandidateGrid& grid) {
+    if (cellWithout) return false;
+    auto apply = [&](int cell) {
+        const int v0 = before.values[cell], v1 = grid.values[cell];
+        const unsigned m0 = before.masks[cell], m1 = grid.masks[cell];
+        const int r = cell / 9, c = cell % 9;
+        const CCellUnits& units = kCellUnits[cell];
+        const int inBox = 3 * (r % 3) + c % 3;
+        if (v0 != v1) {
+            if (v0 != 0) return false;
+            const auto bit = uint16_t(1u << v1);
+            placed[r] |= bit;
+            placed[9 + c] |= bit;
+            placed[units.box] |= bit;
+            ++placedCells;
+        }
+        if (v1 == 0 && m1 == 0) cellWithout = true;
+        for (unsigned bits = m0 ^ m1; bits != 0; bits &= bits - 1) {
+            const int d = std::countr_zero(bits);
+            pos[r][d] ^= uint16_t(1u << c);
+            pos[9 + c][d] ^= uint16_t(1u << r);
+            pos[units.box][d] ^= uint16_t(1u << inBox);
+        }
+        return true;
+    };
+    for (int first = 0; first < kCellCount; first += 8) {
+        if (SameEight(before, grid, first)) continue;
+        for (int cell = first; cell < std::min(first + 8, kCellCount); ++cell) {
+            if (!apply(cell)) return false;
+        }
+    }
+    return true;
+}
+
 // Each placed cell puts its digit in three units, so the units' placed digits count three
 // times the placed cells unless a unit has one of them twice.
 bool CUnitPositions::Broken() const {
@@ -280,7 +314,8 @@ namespace {
 std::optional<CStep> FindStep(const CCandidateGrid& grid, std::stop_token stop, CPathMemo* memo,
                               CChainMemory* memory) {
     if (stop.stop_requested() || IsSolved(grid)) return std::nullopt;
-    const CUnitPositions up(grid);
+    std::optional<CUnitPositions> own;
+    const CUnitPositions& up = memo ? memo->PositionsOf(grid) : own.emplace(grid);
     if (up.Broken()) return std::nullopt;
     if (auto step = FindBasicStep(grid, up, memo)) return step;
     std::optional<CStep> chain = FindChainStep(grid, stop, INT_MAX, memory, memo);

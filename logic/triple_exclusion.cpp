@@ -106,6 +106,17 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
             CCells tail = (excluders[a] | excluders[b]) & base;
             tail.Reset(a);
             tail.Reset(b);
+            // Of a pair as it was, only the third cells that changed or see a changed cell
+            // seeing the pair, taken from the tail before it is walked: tested cell by cell,
+            // aligned triple exclusion took 337 M instructions on the 5.0-9.0 sample, this
+            // way 308 M. Taken first, a pair without any is left before the cells seeing it
+            // are crossed: crossed for every pair, it took 220 M, this way 207 M.
+            if (sinceNothing && !pairChanged) {
+                CCells near = changed;
+                changedSeeingPair.ForEach([&](int e) { near = near | kPeerSets[e]; });
+                tail = tail & near;
+                if (tail.None()) continue;
+            }
             // The third cell must see two of the cells seeing the pair, whose peers' sets say
             // which cells do: tested cell by cell of the tail, aligned triple exclusion took
             // 308 M instructions on the 5.0-9.0 sample, this way 262 M.
@@ -115,15 +126,6 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
                 seenOnce = seenOnce | kPeerSets[e];
             });
             tail = tail & seenTwice;
-            // Of a pair as it was, only the third cells that changed or see a changed cell
-            // seeing the pair, taken from the tail before it is walked: tested cell by cell,
-            // aligned triple exclusion took 337 M instructions on the 5.0-9.0 sample, this
-            // way 308 M.
-            if (sinceNothing && !pairChanged) {
-                CCells near = changed;
-                changedSeeingPair.ForEach([&](int e) { near = near | kPeerSets[e]; });
-                tail = tail & near;
-            }
             // A triple comes from each of its pairs whose tail holds the third cell: it is
             // taken from the first such pair in the order of this loop only.
             // By the peers' sets: SameUnit's three comparisons took 30 M more instructions on

@@ -35,10 +35,12 @@ struct CSet {
         }
         return false;
     }
-    // Whether every cell of the set holding `d` sees `cell`.
+    // Whether every cell of the set holding `d` sees `cell`, one not in the set. By the peers'
+    // sets: SameUnit's comparisons took 4 M more of the 5.0-9.0 sample's 2.48 G instructions.
     bool AllSee(const CCandidateGrid& grid, int d, int cell) const {
+        const CCells& peers = kPeerSets[cell];
         for (int i = 0; i < size; ++i) {
-            if ((grid.masks[cells[i]] >> d & 1) != 0 && !SameUnit(cells[i], cell)) return false;
+            if ((grid.masks[cells[i]] >> d & 1) != 0 && !peers[cells[i]]) return false;
         }
         return true;
     }
@@ -123,7 +125,7 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
         // any. Reading every set, the wings took 276 M instructions on the 5.0-9.0 sample,
         // this way 206 M.
         if (changedUsable == 0 && nearChanged == 0) continue;
-        ForSubsets(usable, size, [&](unsigned set) {
+        auto trySet = [&](unsigned set) {
             const bool setChanged = (set & changedUsable) != 0;
             if (!setChanged && (set & nearChanged) == 0) return false;
             CSet als;
@@ -182,7 +184,12 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
                 best = std::move(step);
             }
             return false;
-        });
+        };
+        // A part already of more digits than the set may hold is not completed: every set
+        // built and counted whole, the wings took 206 M instructions on the 5.0-9.0 sample,
+        // this way 179 M.
+        const auto digitsOf = [&](int i) { return unsigned(grid.masks[kUnitCells[u][i]]); };
+        ForSubsetsWithin(usable, size, size + 1, digitsOf, trySet);
     }
     if (!best && memo) memo->NoteGridNothing(slot, grid);
     return best;

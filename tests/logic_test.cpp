@@ -281,15 +281,64 @@ TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
     }
 }
 
+// The subsets within a limit are those of ForSubsets whose values have that many bits at
+// most, in the same order, for every set of nine bits, size and limit.
+TEST(Logic, SubsetsWithinALimitAreThoseCountedWhole) {
+    static constexpr unsigned kValues[9] = {0x006, 0x00C, 0x006, 0x030, 0x0C2,
+                                            0x300, 0x014, 0x20A, 0x002};
+    auto valueOf = [](int i) { return kValues[i]; };
+    int kept = 0;
+    for (unsigned available = 0; available < 512; ++available) {
+        for (int size = 1; size <= 4; ++size) {
+            for (int limit = 1; limit <= 6; ++limit) {
+                std::vector<unsigned> expected, found;
+                logic::ForSubsets(available, size, [&](unsigned set) {
+                    unsigned values = 0;
+                    for (unsigned s = set; s != 0; s &= s - 1)
+                        values |= kValues[std::countr_zero(s)];
+                    if (std::popcount(values) <= limit) expected.push_back(set);
+                    return false;
+                });
+                logic::ForSubsetsWithin(available, size, limit, valueOf, [&](unsigned set) {
+                    found.push_back(set);
+                    return false;
+                });
+                ASSERT_EQ(found, expected) << available << " " << size << " " << limit;
+                kept += int(found.size());
+            }
+        }
+    }
+    EXPECT_GT(kept, 10000);
+}
+
+bool SamePositions(const logic::CUnitPositions& a, const logic::CUnitPositions& b) {
+    return a.pos == b.pos && a.placed == b.placed && a.placedCells == b.placedCells &&
+           a.cellWithout == b.cellWithout;
+}
+
 // The rating reads whether a grid is broken from its unit positions: the same answer as
-// IsBroken, for each digit struck from a unit, each cell emptied and a digit placed twice.
+// IsBroken, for each digit struck from a unit, each cell emptied and a digit placed twice;
+// and the positions brought up to date from the grid before are those built.
 TEST(Logic, PositionsTellABrokenGridAsIsBrokenDoes) {
     const CCandidateGrid start = Candidates(
         "800010007020000040000503000030107080009602300600050001005030800001405900000000000");
     int broken = 0, whole = 0;
     auto check = [&](const CCandidateGrid& grid) {
         const bool expected = logic::IsBroken(grid);
-        EXPECT_EQ(logic::CUnitPositions(grid).Broken(), expected);
+        const logic::CUnitPositions built(grid);
+        EXPECT_EQ(built.Broken(), expected);
+        // Where a given is replaced, building them again is the only way.
+        logic::CUnitPositions updated(start);
+        const bool givenReplaced = [&] {
+            for (int cell = 0; cell < kCellCount; ++cell) {
+                if (start.values[cell] != 0 && grid.values[cell] != start.values[cell]) return true;
+            }
+            return false;
+        }();
+        EXPECT_EQ(updated.Update(start, grid), !givenReplaced);
+        if (!givenReplaced) {
+            EXPECT_TRUE(SamePositions(updated, built));
+        }
         ++(expected ? broken : whole);
     };
     check(start);
@@ -312,6 +361,23 @@ TEST(Logic, PositionsTellABrokenGridAsIsBrokenDoes) {
     }
     EXPECT_GT(broken, 100);
     EXPECT_GT(whole, 100);
+
+    const CRating rating = RatePuzzle(start, true);
+    ASSERT_EQ(rating.outcome, CRating::kRated);
+    CCandidateGrid grid = start;
+    logic::CUnitPositions updated(start);
+    for (const CStep& step : rating.path) {
+        const CCandidateGrid before = grid;
+        ApplyStep(grid, step);
+        ASSERT_TRUE(updated.Update(before, grid));
+        EXPECT_TRUE(SamePositions(updated, logic::CUnitPositions(grid)));
+    }
+    // A placed digit taken back, or a cell without candidates before, asks for building.
+    EXPECT_FALSE(logic::CUnitPositions(grid).Update(grid, start));
+    CCandidateGrid emptied = start;
+    emptied.masks[0] = 0;
+    emptied.values[0] = 0;
+    EXPECT_FALSE(logic::CUnitPositions(emptied).Update(emptied, start));
 }
 
 // The count that decides whether the nested chains may run, on the corpus as given and with
