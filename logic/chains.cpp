@@ -773,7 +773,9 @@ class CStaticWaves {
     }
 
     // The nodes of the chain to `node`, 0 where the assumption never reaches it, or -1
-    // where it is not within `depth` links.
+    // where it is not within `depth` links and the waves are not grown yet that far; waves
+    // an earlier question grew further answer with their length, which callers compare
+    // with their bound anyway.
     int ChainTo(int node, int depth) {
         const int cell = CellOf(node), d = DigitOf(node);
         while (!Has((IsOn(node) ? m_on : m_off)[d], cell)) {
