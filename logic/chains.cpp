@@ -962,6 +962,10 @@ class CStaticClosure {
                     1) != 0;
         }
         const int i = from / 2;
+        // Its row, once made, holds what the nodes it turns off reach: asked from those, the
+        // cell and region forcing chains' questions took 18 M instructions of the 5.0-9.0
+        // sample, 4 M so.
+        if (m_complete) return (Row(from)[i / 32] >> (2 * i % 64) & 1) != 0;
         for (int f = m_firstOff[i]; f < m_firstOff[i + 1]; ++f) {
             const uint64_t* row = &m_rows[size_t(m_compOf[m_offs[f]]) * m_words];
             if ((row[i / 32] >> (2 * i % 64) & 1) != 0) return true;
