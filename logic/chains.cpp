@@ -1848,7 +1848,10 @@ std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int l
                 const int local = 2 * index[cand] + 1;
                 if (closure->ReachesOpposite(local)) return false;
                 const uint64_t* row = closure->Row(local);
-                for (size_t i = 0; i < commonRow.size(); ++i) commonRow[i] &= row[i];
+                uint64_t any = 0;
+                for (size_t i = 0; i < commonRow.size(); ++i) any |= commonRow[i] &= row[i];
+                // Nothing in common stays nothing: the rest of the group need not be read.
+                if (any == 0) return false;
             }
             // By digit, on before off, by cell, as forEach goes.
             commonNodes.clear();
