@@ -4,7 +4,7 @@
 // those cells; a candidate of the three that no other way uses goes. As the rated
 // collections' rater looks for them: the third cell has two or three candidates itself and
 // sees one of the other two.
-#include <vector>
+#include <span>
 
 #include "logic_internal.h"
 
@@ -16,7 +16,7 @@ namespace {
 // does: nothing to remove.
 std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
                                                const std::array<int, 3>& cells,
-                                               const std::vector<unsigned>& blockers) {
+                                               std::span<const unsigned> blockers) {
     const int a = cells[0], b = cells[1], c = cells[2];
     const bool ab = SameUnit(a, b), ac = SameUnit(a, c), bc = SameUnit(b, c);
     std::array<unsigned, 3> allowed{};
@@ -79,7 +79,9 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
         base.Set(cell);
         bases.push_back(cell);
     }
-    std::vector<unsigned> blockers;
+    // At most the twenty peers of a cell see all three. In an array rather than a vector
+    // (its growth tested at each): aligned triple exclusion 207 M -> 195 M instructions.
+    std::array<unsigned, 20> blockers;
     std::optional<CStep> found;
     std::array<uint8_t, kCellCount> partners;
     for (const int a : bases) {
@@ -142,12 +144,13 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
                 // them: only the others are tried against each filling, which took the
                 // fillings' tests from 205 M instructions on the 5.0-9.0 sample to 133 M.
                 const unsigned digits = grid.masks[a] | grid.masks[b] | grid.masks[c];
-                blockers.clear();
+                size_t blockerCount = 0;
                 common.ForEach([&](int e) {
-                    if ((grid.masks[e] & ~digits) == 0) blockers.push_back(grid.masks[e]);
+                    if ((grid.masks[e] & ~digits) == 0) blockers[blockerCount++] = grid.masks[e];
                 });
                 const std::array<int, 3> cells = {a, b, c};
-                const auto allowed = Allowed(grid, cells, blockers);
+                const auto allowed =
+                    Allowed(grid, cells, std::span<const unsigned>(blockers.data(), blockerCount));
                 if (!allowed) return;
                 CStep step = MakeStep(CTechnique::kAlignedTripleExclusion);
                 for (int cell : cells) step.cells.push_back(uint8_t(cell));

@@ -150,10 +150,17 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
             if (best && best->rating < rating) return false;
             const int* const tried = setChanged ? pincers.data() : changedPincers.data();
             const int triedCount = setChanged ? pincerCount : changedPincerCount;
+            // A pincer sees a cell of the set holding its restricted digit: the others are
+            // left before its digits are looked for in the set's cells (the wings 173 M ->
+            // 168 M instructions on the 5.0-9.0 sample).
+            CCells seeingSet;
+            for (int i = 0; i < size; ++i) seeingSet = seeingSet | kPeerSets[als.cells[i]];
             for (int p = 0; p < triedCount; ++p) {
                 const int pincer = tried[p];
                 const unsigned pm = grid.masks[pincer];
-                if ((pm & ~als.digits) != 0 || als.Contains(pincer)) continue;
+                if ((pm & ~als.digits) != 0 || !seeingSet[pincer] || als.Contains(pincer)) {
+                    continue;
+                }
                 const int a = std::countr_zero(pm), b = std::countr_zero(pm & (pm - 1));
                 const bool aRestricted = als.AllSee(grid, a, pincer);
                 const bool bRestricted = als.AllSee(grid, b, pincer);
