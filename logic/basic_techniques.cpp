@@ -1055,7 +1055,7 @@ class CLoopSearch {
             if ((onPair_[r] >> c & 1) == 0) continue;
             loop_.count = 0;
             loop_.push_back(cell);
-            visited_[0] = UnitsOf(cell);
+            visited_[0] = kCellUnitSet[cell];
             visited_[1] = 0;
             Walk(cell, -1, 2, 0);
         }
@@ -1125,7 +1125,7 @@ class CLoopSearch {
                 if (mask == pair_ && next < loop_[0]) continue;
                 // Cells of one parity never share a unit in a loop: this cuts the walk
                 // short on grids with many candidates.
-                const uint32_t nextUnits = UnitsOf(next);
+                const uint32_t nextUnits = kCellUnitSet[next];
                 uint32_t& sameParity = visited_[loop_.size() % 2];
                 if ((sameParity & nextUnits) != 0) continue;
                 const unsigned extra = extraDigits | (mask & ~pair_);
@@ -1223,19 +1223,6 @@ class CLoopSearch {
             });
         }
         UniqueRectangleType4(up_, base, extra[0], extra[1], pair_, take);
-    }
-
-    // By table: the walk asks it for every cell it tries.
-    static uint32_t UnitsOf(int cell) {
-        static constexpr std::array<uint32_t, kCellCount> kUnits = [] {
-            std::array<uint32_t, kCellCount> table{};
-            for (int c = 0; c < kCellCount; ++c) {
-                const CCellUnits& u = kCellUnits[c];
-                table[c] = 1u << u.row | 1u << u.column | 1u << u.box;
-            }
-            return table;
-        }();
-        return kUnits[cell];
     }
 
     const CCandidateGrid& grid_;

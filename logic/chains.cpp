@@ -206,16 +206,6 @@ inline constexpr std::array<std::array<std::pair<uint8_t, uint8_t>, 3>, kCellCou
         return table;
     }();
 
-// Each cell's units as a set: bit u for each.
-inline constexpr std::array<uint32_t, kCellCount> kCellUnitSet = [] {
-    std::array<uint32_t, kCellCount> table{};
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        const CCellUnits& units = kCellUnits[cell];
-        table[cell] = 1u << units.row | 1u << units.column | 1u << units.box;
-    }
-    return table;
-}();
-
 class CPropagator {
   public:
     CPropagator(const CContext& ctx, CMode mode, int level, CLinks links = kAllLinks)

@@ -16,6 +16,16 @@
 
 namespace logic {
 
+// Each cell's units as a set: bit u for each.
+inline constexpr std::array<uint32_t, kCellCount> kCellUnitSet = [] {
+    std::array<uint32_t, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        const CCellUnits& units = kCellUnits[cell];
+        table[cell] = 1u << units.row | 1u << units.column | 1u << units.box;
+    }
+    return table;
+}();
+
 // Where each digit can still go in each unit, from a candidate grid: bit i of pos[u][d] is
 // set while digit d is a candidate of kUnitCells[u][i]; placed[u] has bit d set once d is
 // placed in u.
