@@ -138,13 +138,7 @@ bool CUnitPositions::Update(const CCandidateGrid& before, const CCandidateGrid& 
         }
         return true;
     };
-    for (int first = 0; first < kCellCount; first += 8) {
-        if (SameEight(before, grid, first)) continue;
-        for (int cell = first; cell < std::min(first + 8, kCellCount); ++cell) {
-            if (!apply(cell)) return false;
-        }
-    }
-    return true;
+    return ForEachChangedCell(before, grid, apply);
 }
 
 // Each placed cell puts its digit in three units, so the units' placed digits count three
