@@ -761,7 +761,7 @@ CChoice ChooseFirstCell(const CBandState& s) {
 constexpr uint64_t kConflictScale = 256;
 
 CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
-                               const CConflicts& conflicts) {
+                               const CConflicts& conflicts, bool wide) {
     // Of the six bands and stacks, the one with the fewest placements left over all digits,
     // then its digit with the fewest (two or more). Where placements are few the grid is
     // most constrained, so each branch settles much at once. Measured against other choices,
@@ -776,25 +776,68 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
     // Placements are weighed against the contradictions met in each unit and digit so
     // far: a grid whose contradiction sits in a small corner, with free cells around it,
     // is otherwise refuted afresh under every branch taken in the free part.
+    //
+    // Near the root (`wide`, CEngineQuery::wideLevels) the search splits wide instead:
+    // the band or stack with the fewest digits still open (ties: the most placements),
+    // and in it the digit with the most placements, up to six branches. A split near the
+    // root divides the whole tree: each wide branch fixes a digit across a band or stack
+    // that is nearly decided, where the fewest placements split in two and, on the
+    // hardest puzzles, left both halves nearly as hard as the whole. Deeper, the fewest
+    // placements do better again. Nodes of the search (propagations) a puzzle, wide on
+    // none / 1 / 2 / 3 / 4 levels / all:
+    //
+    //                          forum hardest 1106   1905 11+ (every 4th)   top1465
+    //   none                         220                 124                  15.4
+    //   1                            182                 119                  16.4
+    //   2                            128                  97                  16.9
+    //   3 (this)                     110                  89                  17.6
+    //   4                            111                  91                  18.4
+    //   all                          115                  93                  19.1
+    //
+    // With the digit of fewest placements in the wide unit: 3 levels 172 / 120 / 17.0;
+    // the unit of fewest placements and its digit of most: 347 / 229 / 33.8. Puzzles of
+    // top1465 pay for it: the engine's instructions (callgrind, AVX2) on 3 levels
+    // against none, forum hardest 1106 -46%, every 4th of 1905 11+ -27%, top1465 +12%
+    // (2 levels: -39%, -22%, +9%). No sign at the root told the top1465 puzzles apart
+    // (open digits, unsolved cells), and a first narrow attempt cut off after a few
+    // guesses lost the gain on the hardest lists.
     uint32_t occupied[kBandsAndStacks][kDigits];
     uint64_t bestTotal = 0, bestWeight = 1;
+    int bestOpen = 0;
     CChoice choice;
     for (int unit = 0; unit < kBandsAndStacks; ++unit) {
         uint64_t total = 0, weight = kConflictScale;
+        int open = 0;
         for (int d = 0; d < kDigits; ++d) {
             const uint32_t o = unit < 3 ? (occupancy.rows[d] >> (9 * unit)) & kNineBits
                                         : StackOccupancy(occupancy.columns[d], unit - 3);
             occupied[unit][d] = o;
-            total += PlacementCount(o);
+            const int count = PlacementCount(o);
+            total += count;
+            open += count > 1;
             weight += conflicts[unit][d];
         }
         // A unit whose every digit has one placement left has nothing to branch on.
-        // Smallest total / weight, compared without dividing.
-        if (total > kDigits && (choice.unit < 0 || total * bestWeight < bestTotal * weight)) {
+        if (total == kDigits) continue;
+        if (wide) {
+            // Fewest open digits, then most placements (at most 54).
+            const int key = 64 * open - int(total);
+            if (choice.unit < 0 || key < bestOpen) bestOpen = key, choice.unit = unit;
+        } else if (choice.unit < 0 || total * bestWeight < bestTotal * weight) {
+            // Smallest total / weight, compared without dividing.
             bestTotal = total, bestWeight = weight, choice.unit = unit;
         }
     }
     if (choice.unit < 0) return ChooseFirstCell(s);
+    if (wide) {
+        int most = 1;
+        for (int d = 0; d < kDigits; ++d) {
+            const int count = PlacementCount(occupied[choice.unit][d]);
+            if (count > most)
+                most = count, choice.d = d, choice.occupancy = occupied[choice.unit][d];
+        }
+        return choice;
+    }
     uint64_t fewest = 0, fewestWeight = 1;
     for (int d = 0; d < kDigits; ++d) {
         const uint64_t count = PlacementCount(occupied[choice.unit][d]);
@@ -866,8 +909,9 @@ bool Guess(CEngineQuery& query) {
     return false;
 }
 
-// Searches below `s`, which is not yet propagated; returns true to stop.
-bool Branch(CBandState& s, CEngineQuery& query) {
+// Searches below `s`, which is not yet propagated and lies `level` choices below the root;
+// returns true to stop.
+bool Branch(CBandState& s, CEngineQuery& query, int level) {
     CPropagator propagator(s);
     if (!propagator.Propagate()) {
         NoteConflict(propagator, query.conflicts);
@@ -889,7 +933,8 @@ bool Branch(CBandState& s, CEngineQuery& query) {
         return true;
     }
     const CChoice choice = query.Choice() == 0
-                               ? ChooseFewestPlacements(s, propagator.m_occupancy, query.conflicts)
+                               ? ChooseFewestPlacements(s, propagator.m_occupancy, query.conflicts,
+                                                        level < query.wideLevels)
                                : ChooseMostSeenPair(s);
     if (choice.unit >= 0) {
         for (uint32_t rest = kPermutationsIn[choice.occupancy]; rest;) {
@@ -900,7 +945,7 @@ bool Branch(CBandState& s, CEngineQuery& query) {
             CBandState& next = last ? s : (guess = s);
             if (!last && !Guess(query)) return true;
             Restrict(next, choice.d, choice.unit, p);
-            if (Branch(next, query)) return true;
+            if (Branch(next, query, level + 1)) return true;
         }
         return false;
     }
@@ -920,7 +965,7 @@ bool Branch(CBandState& s, CEngineQuery& query) {
             NoteConflict(fixer, query.conflicts);
             continue;
         }
-        if (Branch(next, query)) return true;
+        if (Branch(next, query, level + 1)) return true;
     }
     return false;
 }
@@ -1076,7 +1121,7 @@ void FindSolutions(const CBandState& state, CEngineQuery& query) {
         query.restart = false;
         query.attemptEnd = query.guesses + allowance;
         CBandState s = state;
-        Branch(s, query);
+        Branch(s, query, 0);
         if (!query.restart || query.aborted) break;
     }
 }

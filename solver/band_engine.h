@@ -38,6 +38,10 @@ enum class CPropagation { kFull, kQuick };
 inline constexpr int kBandsAndStacks = 6;
 using CConflicts = std::array<std::array<uint32_t, kGridSize>, kBandsAndStacks>;
 
+// Levels of the search, from the root, that split wide (band_engine.cpp,
+// ChooseFewestPlacements, says why).
+inline constexpr int kWideLevels = 3;
+
 // One query to the engine: what to look for, and what it found.
 struct CEngineQuery {
     int limit = 2;                    // stop after this many solutions
@@ -51,6 +55,8 @@ struct CEngineQuery {
     // Which way of choosing the first attempt takes: 0 the fewest placements, 1 the pair
     // that sees most; the attempts alternate from it.
     int firstChoice = 0;
+    // The first this many levels split wide.
+    int wideLevels = kWideLevels;
     // The way of choosing of the current attempt; after the search, of the one that ended.
     int Choice() const { return (attempt + firstChoice) % 2; }
     // While searching: which attempt this is, and the guess count at which it gives way to
