@@ -798,9 +798,9 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
     // the unit of fewest placements and its digit of most: 347 / 229 / 33.8. Puzzles of
     // top1465 pay for it: the engine's instructions (callgrind, AVX2) on 3 levels
     // against none, forum hardest 1106 -46%, every 4th of 1905 11+ -27%, top1465 +12%
-    // (2 levels: -39%, -22%, +9%). No sign at the root told the top1465 puzzles apart
-    // (open digits, unsolved cells), and a first narrow attempt cut off after a few
-    // guesses lost the gain on the hardest lists.
+    // (2 levels: -39%, -22%, +9%). So only a root that is open enough splits wide
+    // (kOpenPlacements); a first narrow attempt cut off after a few guesses instead lost
+    // most of the gain on the hardest lists.
     uint32_t occupied[kBandsAndStacks][kDigits];
     uint64_t bestTotal = 0, bestWeight = 1;
     int bestOpen = 0;
@@ -848,6 +848,28 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
         }
     }
     return choice;
+}
+
+// Whether a position is open enough for wide splits near the root: more than this many
+// placements left over all digits in all six bands and stacks (54 when solved). Wide splits
+// pay on the hardest puzzles and cost the easier ones (ChooseFewestPlacements), and this
+// total at the root told them apart best of the signs tried (open digits, unsolved cells,
+// digits with two placements): three quarters of the puzzles of the forum's hardest lists
+// have more than 155, three quarters of top1465's at most 139. The engine's instructions
+// against wide splits at every root: forum hardest 1106 +0.8%, every 4th of 1905 11+
+// +0.2%, top1465 -7.6% (+3.2% against no wide splits), 3,000 of 17-clue +0.9%; a limit of
+// 148 or 152 changed the nodes of the search by under 1%.
+constexpr int kOpenPlacements = 150;
+
+bool OpenForWideSplits(const COccupancy& occupancy) {
+    int total = 0;
+    for (int d = 0; d < kDigits; ++d) {
+        for (int unit = 0; unit < 3; ++unit) {
+            total += PlacementCount((occupancy.rows[d] >> (9 * unit)) & kNineBits);
+            total += PlacementCount(StackOccupancy(occupancy.columns[d], unit));
+        }
+    }
+    return total > kOpenPlacements;
 }
 
 // Restricts digit d in `unit` to permutation p of its placements.
@@ -931,6 +953,9 @@ bool Branch(CBandState& s, CEngineQuery& query, int level) {
     if (query.guesses >= query.attemptEnd) {
         query.restart = true;
         return true;
+    }
+    if (level == 0 && query.wideLevels > 0 && !OpenForWideSplits(propagator.m_occupancy)) {
+        query.wideLevels = 0;
     }
     const CChoice choice = query.Choice() == 0
                                ? ChooseFewestPlacements(s, propagator.m_occupancy, query.conflicts,

@@ -55,7 +55,8 @@ struct CEngineQuery {
     // Which way of choosing the first attempt takes: 0 the fewest placements, 1 the pair
     // that sees most; the attempts alternate from it.
     int firstChoice = 0;
-    // The first this many levels split wide.
+    // The first this many levels split wide; set to 0 by the search where its root is not
+    // open enough for them (band_engine.cpp, kOpenPlacements).
     int wideLevels = kWideLevels;
     // The way of choosing of the current attempt; after the search, of the one that ended.
     int Choice() const { return (attempt + firstChoice) % 2; }
