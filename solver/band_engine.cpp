@@ -48,6 +48,10 @@
 //     two candidates that sees the most unsolved cells, a branch per digit
 //     (ChooseMostSeenPair). Each branch beyond the first at a choice is a guess; the last
 //     reuses the position instead of copying it.
+//   - Wide splits near the root. Where the root is open (kOpenPlacements), the first
+//     levels (CEngineQuery::wideLevels) take instead the band or stack with the fewest
+//     digits still open and its digit with the most placements, which took 44% of the
+//     instructions off the forum's hardest 1106 and 24% off its 1905 11+.
 //   - Attempts with doubling allowances. The first attempt may make kFirstAttemptGuesses
 //     guesses; then the search starts afresh from the root with the other way of choosing
 //     and twice the allowance, and so on, alternating. A grid that traps one way in a vast
