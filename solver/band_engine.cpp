@@ -784,11 +784,12 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
     // Near the root (`wide`, CEngineQuery::wideLevels) the search splits wide instead:
     // the band or stack with the fewest digits still open (ties: the most placements),
     // and in it the digit with the most placements, up to six branches. A split near the
-    // root divides the whole tree: each wide branch fixes a digit across a band or stack
-    // that is nearly decided, where the fewest placements split in two and, on the
-    // hardest puzzles, left both halves nearly as hard as the whole. Deeper, the fewest
-    // placements do better again. Nodes of the search (propagations) a puzzle, wide on
-    // none / 1 / 2 / 3 / 4 levels / all:
+    // root divides the whole tree, and on the hardest puzzles the fewest placements split
+    // it into halves each nearly as hard as the whole; the gain came from roots where
+    // every band and stack still had five or more digits open (wide splits only where
+    // some had at most four gained nothing). Deeper, the fewest placements do better
+    // again. Nodes of the search (propagations) a puzzle, wide on none / 1 / 2 / 3 / 4
+    // levels / all:
     //
     //                          forum hardest 1106   1905 11+ (every 4th)   top1465
     //   none                         220                 124                  15.4
