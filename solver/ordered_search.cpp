@@ -453,9 +453,20 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         // A digit below the one a known solution takes here is a dead branch the order
         // makes the search refute, and the engine's propagation alone mostly refutes it
         // at once; so, once the walk has met dead branches, is any branch.
-        const bool refuted = m_pruning && below == 0 &&
-                             (through != 0 || m_deadLevels > kCheckAfterDeadLevels) &&
-                             !PositionAlive();
+        const bool checked =
+            m_pruning && below == 0 && (through != 0 || m_deadLevels > kCheckAfterDeadLevels);
+        const bool refuted = checked && !PositionAlive();
+        // Most branches that pass the check lie on the path to the first solution, where
+        // checking the levels below is wasted (on the grids climbed on time, 60% of the
+        // checks passed there and 28% refuted): each one passed halves the dead levels
+        // counted, so that a run of them stops the checks until the walk meets dead
+        // branches again. Only once tests are allowed: before, a walk that stops its checks
+        // passes its budget sooner and counts. Instructions of velmo-solve against not
+        // halving: climbed on the work -3.9%, climbed on time -1.4%, clue-removed -2.5%,
+        // random sparse -2.8%, top1465 and 17-clue unchanged; halving in either mode, the
+        // first two -7% and +0.4%, but top1465 +5%; setting to 0 or a quarter, climbed on
+        // time +2.4% and +1.6%.
+        if (checked && !refuted && m_testing) m_deadLevels /= 2;
         const std::optional<CEngineOutcome> outcome =
             refuted ? CEngineOutcome::kNoSolution : Step(below);
         if (outcome == CEngineOutcome::kSolved) return outcome;
