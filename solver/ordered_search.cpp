@@ -77,7 +77,7 @@ constexpr int64_t kCheckAfterDeadLevels = 16;
 constexpr int64_t kPruneAfterLevels = 64;
 
 // Depth of the path (cells placed) from which a branch passing its check halves the dead
-// levels counted even before tests are allowed (Step says why).
+// levels counted (Step says why).
 constexpr int kHalveDeadFromDepth = 22;
 
 namespace {
@@ -462,19 +462,18 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         const bool refuted = checked && !PositionAlive();
         // Most branches that pass the check lie on the path to the first solution, where
         // checking the levels below is wasted (on the grids climbed on time, 60% of the
-        // checks passed there and 28% refuted): each one passed halves the dead levels
-        // counted, so that a run of them stops the checks until the walk meets dead
-        // branches again. Before tests are allowed, only deep in the path: a walk near the
-        // root that stops its checks passes its budget sooner and counts, which on
-        // top1465's puzzles costs more. Instructions of velmo-solve against not halving:
-        // climbed on the work -5.1%, climbed on time -4.4%, clue-removed -3.5%, random
-        // sparse -3.6%, top1465 +0.1%, 17-clue unchanged; two climbs not tuned on -5.6%
-        // and -10%. Halving at any depth: the first two -7% and +0.4%, but top1465 +5%;
-        // from depth 16 top1465 +1.1%, from 28 a third less saved; setting the count to 0
-        // or a quarter: climbed on time +2.4% and +1.6% against halving.
-        if (checked && !refuted && (m_testing || depth >= kHalveDeadFromDepth)) {
-            m_deadLevels /= 2;
-        }
+        // checks passed there and 28% refuted): deep in the path, each one passed halves
+        // the dead levels counted, so that a run of them stops the checks until the walk
+        // meets dead branches again. Instructions of velmo-solve against not halving:
+        // climbed on time (bench/data) -5.9%, climbed on the work -4.8%, two climbs not
+        // tuned on -5.8% and -3.9%, clue-removed -3.7%, random sparse -2.7%, top1465
+        // +0.06%; the slowest of those sets -5.5%, and the worst of the climbed on time by
+        // ratio unchanged. Halving from depth 18: top1465 +0.8%; 26: a third less saved;
+        // at any depth: top1465 +5%, as a walk near the root that stops its checks passes
+        // its budget sooner and counts, and that worst grid +12%, as the dead branches the
+        // order forces there pass checks high up. Setting the count to 0 or a quarter
+        // instead of halving: climbed on time +2.4% and +1.6%.
+        if (checked && !refuted && depth >= kHalveDeadFromDepth) m_deadLevels /= 2;
         const std::optional<CEngineOutcome> outcome =
             refuted ? CEngineOutcome::kNoSolution : Step(below);
         if (outcome == CEngineOutcome::kSolved) return outcome;
