@@ -76,6 +76,10 @@ constexpr int64_t kCheckAfterDeadLevels = 16;
 // grids, 3% on clue-removed and 1% on sparse ones; more saves little and loosens the bound.
 constexpr int64_t kPruneAfterLevels = 64;
 
+// Depth of the path (cells placed) from which a branch passing its check halves the dead
+// levels counted (Step says why).
+constexpr int kHalveDeadFromDepth = 22;
+
 namespace {
 
 // The mask of a cell as it is filled: more bits than any count of candidates.
@@ -453,9 +457,23 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         // A digit below the one a known solution takes here is a dead branch the order
         // makes the search refute, and the engine's propagation alone mostly refutes it
         // at once; so, once the walk has met dead branches, is any branch.
-        const bool refuted = m_pruning && below == 0 &&
-                             (through != 0 || m_deadLevels > kCheckAfterDeadLevels) &&
-                             !PositionAlive();
+        const bool checked =
+            m_pruning && below == 0 && (through != 0 || m_deadLevels > kCheckAfterDeadLevels);
+        const bool refuted = checked && !PositionAlive();
+        // Most branches that pass the check lie on the path to the first solution, where
+        // checking the levels below is wasted (on the grids climbed on time, 60% of the
+        // checks passed there and 28% refuted): deep in the path, each one passed halves
+        // the dead levels counted, so that a run of them stops the checks until the walk
+        // meets dead branches again. Instructions of velmo-solve against not halving:
+        // climbed on time (bench/data) -5.9%, climbed on the work -4.8%, two climbs not
+        // tuned on -5.8% and -3.9%, clue-removed -3.7%, random sparse -2.7%, top1465
+        // +0.06%; the slowest of those sets -5.5%, and the worst of the climbed on time by
+        // ratio unchanged. Halving from depth 18: top1465 +0.8%; 26: a third less saved;
+        // at any depth: top1465 +5%, as a walk near the root that stops its checks passes
+        // its budget sooner and counts, and that worst grid +12%, as the dead branches the
+        // order forces there pass checks high up. Setting the count to 0 or a quarter
+        // instead of halving: climbed on time +2.4% and +1.6%.
+        if (checked && !refuted && depth >= kHalveDeadFromDepth) m_deadLevels /= 2;
         const std::optional<CEngineOutcome> outcome =
             refuted ? CEngineOutcome::kNoSolution : Step(below);
         if (outcome == CEngineOutcome::kSolved) return outcome;
