@@ -287,6 +287,13 @@ constexpr std::array<uint32_t, 27> kPeersInBand = [] {
     return table;
 }();
 
+// The same with 33 entries, the last 32 none: countr_zero of a word without bits.
+constexpr std::array<uint32_t, 33> kPeersInBandOr32 = [] {
+    std::array<uint32_t, 33> table{};
+    for (int x = 0; x < 27; ++x) table[x] = kPeersInBand[x];
+    return table;
+}();
+
 // A set of columns (9 bits) to all their cells in a band.
 constexpr uint32_t ColumnsToCells(uint32_t columns) {
     return columns * 0x40201u;
@@ -539,8 +546,15 @@ class CPropagator {
     // the other digits leave those cells too (naked singles have none to clear). False when
     // two of the cells see each other.
     bool Fix(int d, int b, uint32_t cells, bool clearOthers) {
-        uint32_t peers = 0;
-        for (uint32_t rest = cells; rest; rest &= rest - 1)
+        // The first three cells without a loop, whose count varies and so mispredicts (an
+        // empty rest counts 32 trailing zeros, an entry without peers). Against the loop:
+        // on the forum's hardest 1106 0.96 -> 0.91 s, on 1941 of its 11+ list 1.00 -> 0.93 s,
+        // top1465 0.42 -> 0.41 s (medians of interleaved runs; 0.9% more instructions).
+        const uint32_t second = cells & (cells - 1), third = second & (second - 1);
+        uint32_t peers = kPeersInBandOr32[std::countr_zero(cells)] |
+                         kPeersInBandOr32[std::countr_zero(second)] |
+                         kPeersInBandOr32[std::countr_zero(third)];
+        for (uint32_t rest = third & (third - 1); rest; rest &= rest - 1)
             peers |= kPeersInBand[std::countr_zero(rest)];
         if (peers & cells) return Fail(b, d);
         if (clearOthers) {
