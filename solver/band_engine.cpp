@@ -207,13 +207,20 @@ constexpr std::array<uint16_t, kNineBitSets> kIfSingle = [] {
     return table;
 }();
 
+// Of 27 bits in groups of three, each bit given the next of its group (bit k of a group
+// takes bit k + 1, mod 3) or the one after.
+constexpr uint32_t TurnedDown(uint32_t bits) {
+    return ((bits >> 1) & 0333333333) | ((bits << 2) & 0444444444);
+}
+constexpr uint32_t TurnedUp(uint32_t bits) {
+    return ((bits >> 2) & 0111111111) | ((bits << 1) & 0666666666);
+}
+
 // Of up to 27 bits in groups of three, those alone in their group: each group turned by
 // one bit either way shows a bit the other two. A third of the instructions of asking
 // each group whether it has a single bit: 6.3% fewer in all on the forum's hardest.
 constexpr uint32_t AloneInTriples(uint32_t bits) {
-    const uint32_t turnedDown = ((bits >> 1) & 0333333333) | ((bits << 2) & 0444444444);
-    const uint32_t turnedUp = ((bits >> 2) & 0111111111) | ((bits << 1) & 0666666666);
-    return bits & ~(turnedDown | turnedUp);
+    return bits & ~(TurnedDown(bits) | TurnedUp(bits));
 }
 
 // Of a digit's mini-rows (bit 9 * band + 3 * row + box), those it must take: alone in
@@ -302,15 +309,6 @@ constexpr uint32_t ColumnsToCells(uint32_t columns) {
 // The columns in which a band word has a candidate.
 constexpr uint32_t Columns(uint32_t a) {
     return (a | a >> 9 | a >> 18) & kNineBits;
-}
-
-// Of 27 bits in groups of three, each bit given the next of its group (bit k of a group
-// takes bit k + 1, mod 3) or the one after.
-constexpr uint32_t TurnedDown(uint32_t bits) {
-    return ((bits >> 1) & 0333333333) | ((bits << 2) & 0444444444);
-}
-constexpr uint32_t TurnedUp(uint32_t bits) {
-    return ((bits >> 2) & 0111111111) | ((bits << 1) & 0666666666);
 }
 
 // Of three nine-bit fields, one a band, each given the next band's field or the one after.
@@ -547,9 +545,9 @@ class CPropagator {
     // two of the cells see each other.
     bool Fix(int d, int b, uint32_t cells, bool clearOthers) {
         // The first three cells without a loop, whose count varies and so mispredicts (an
-        // empty rest counts 32 trailing zeros, an entry without peers). Against the loop:
-        // on the forum's hardest 1106 0.96 -> 0.91 s, on 1941 of its 11+ list 1.00 -> 0.93 s,
-        // top1465 0.42 -> 0.41 s (medians of interleaved runs; 0.9% more instructions).
+        // empty rest counts 32 trailing zeros, an entry without peers). Against the loop,
+        // time of Solve in interleaved runs: the forum's hardest 1106 -5%, its 11+ list -7%,
+        // top1465 -2%, with 0.9% more instructions.
         const uint32_t second = cells & (cells - 1), third = second & (second - 1);
         uint32_t peers = kPeersInBandOr32[std::countr_zero(cells)] |
                          kPeersInBandOr32[std::countr_zero(second)] |
