@@ -555,18 +555,23 @@ class CPropagator {
         for (uint32_t rest = third & (third - 1); rest; rest &= rest - 1)
             peers |= kPeersInBand[std::countr_zero(rest)];
         if (peers & cells) return Fail(b, d);
+        uint32_t changed = 0;
         if (clearOthers) {
             // All nine words at once and d's restored: cheaper than skipping d.
             const uint32_t own = Word(d, b);
-            const uint32_t changed = RemoveFromAll(b, cells) & ~(1u << d);
+            changed = RemoveFromAll(b, cells) & ~(1u << d);
             Word(d, b) = own;
-            s.bandDirty |= changed << (9 * b);
-            s.columnDirty |= changed;
         }
-        Remove(d, b, peers);
+        // The three words of d, with the dirty words noted once rather than each Remove
+        // reading and writing them again after the last: time of Solve in interleaved
+        // runs -1% to -2% on the forum's hardest lists, with 1.2% more instructions.
+        const int b1 = kNextBand[b], b2 = kNextBand[b1];
         const uint32_t columns = ColumnsToCells(Columns(cells));
-        Remove(d, kNextBand[b], columns);
-        Remove(d, kNextBand[kNextBand[b]], columns);
+        const uint32_t a0 = Word(d, b), a1 = Word(d, b1), a2 = Word(d, b2);
+        const uint32_t r0 = (a0 & peers) != 0, r1 = (a1 & columns) != 0, r2 = (a2 & columns) != 0;
+        Word(d, b) = a0 & ~peers, Word(d, b1) = a1 & ~columns, Word(d, b2) = a2 & ~columns;
+        s.bandDirty |= changed << (9 * b) | (r0 << (9 * b) | r1 << (9 * b1) | r2 << (9 * b2)) << d;
+        s.columnDirty |= changed | (r0 | r1 | r2) << d;
         s.unsolved[b] &= ~cells;
         return true;
     }
