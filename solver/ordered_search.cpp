@@ -620,18 +620,19 @@ uint32_t COrderedSearch::AddSolution(const PuzzleGrid& solution) {
 }
 
 CEngineOutcome COrderedSearch::RunPruned(uint8_t* grid, const CBandState& root, int choice,
-                                         std::span<const PuzzleGrid> solutions) {
-    return Prune(grid, root, choice, solutions, INT64_MAX, true);
+                                         std::span<const PuzzleGrid> solutions,
+                                         const CConflicts& conflicts) {
+    return Prune(grid, root, choice, solutions, conflicts, INT64_MAX, true);
 }
 
-CEngineOutcome COrderedSearch::TryPruned(uint8_t* grid, const CBandState& root,
-                                         int64_t levelBudget) {
-    return Prune(grid, root, 0, {}, levelBudget, false);
+CEngineOutcome COrderedSearch::TryPruned(uint8_t* grid, const CBandState& root, int64_t levelBudget,
+                                         const CConflicts& conflicts) {
+    return Prune(grid, root, 0, {}, conflicts, levelBudget, false);
 }
 
 CEngineOutcome COrderedSearch::Prune(uint8_t* grid, const CBandState& root, int choice,
-                                     std::span<const PuzzleGrid> solutions, int64_t levelBudget,
-                                     bool tests) {
+                                     std::span<const PuzzleGrid> solutions,
+                                     const CConflicts& conflicts, int64_t levelBudget, bool tests) {
     m_pruning = true;
     m_testing = tests;
     m_counted.reset();
@@ -640,7 +641,11 @@ CEngineOutcome COrderedSearch::Prune(uint8_t* grid, const CBandState& root, int 
     uint32_t through = 0;
     for (const PuzzleGrid& solution : solutions) through |= AddSolution(solution);
     m_choice = choice;
-    m_conflicts = {};
+    // The count's contradictions guide the first test as a test's guide the next: on the
+    // clue-removed grid whose walk tests a dead region at depths 6, 4 and 3, its four tests
+    // took 67 guesses from none and 55 from the count's (Solve's instructions -11.5%);
+    // instructions of velmo-solve on other sets within 0.05% either way.
+    m_conflicts = conflicts;
     m_positions[0] = root;
     m_dead[0] = false;
     std::fill(std::begin(m_known), std::end(m_known), false);
