@@ -92,14 +92,14 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
                                                : fixed <= kWalkAtOnceFixed ? 0
                                                                            : kTryAfterGuesses);
         if (count.aborted && count.guesses > count.maxGuesses) {
-            outcome = ordered.TryPruned(grid, state, empty + kTryLevels);
+            outcome = ordered.TryPruned(grid, state, empty + kTryLevels, count.conflicts);
         } else if (count.aborted) {
             outcome = CEngineOutcome::kExpired;
         } else if (count.found == 1) {
             std::copy(solutions[0].begin(), solutions[0].end(), grid);
             outcome = CEngineOutcome::kSolved;
         } else if (count.found == 2) {
-            outcome = ordered.RunPruned(grid, state, count.Choice(), solutions);
+            outcome = ordered.RunPruned(grid, state, count.Choice(), solutions, count.conflicts);
         }
     }
     if (work) *work = {countGuesses + ordered.m_guesses, ordered.m_tests, ordered.m_levels};

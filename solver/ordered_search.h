@@ -32,19 +32,22 @@ class COrderedSearch {
     // whose branches so far were dead and took the search more than a few dozen levels
     // asks the engine whether any branch left holds a solution, and gives up at once when
     // none does. `root` is the engine's propagated position of `grid`, and `choice` the
-    // engine's way of choosing to begin the tests with (CEngineQuery::firstChoice).
+    // engine's way of choosing to begin the tests with (CEngineQuery::firstChoice), and
+    // `conflicts` the contradictions its count of `grid` met (CEngineQuery::conflicts).
     // `solutions` are solutions of `grid` already known, if any: a level that one of them
     // passes through holds a solution, so it needs no test. The answer is the search's own;
     // kSolved, kNoSolution or kExpired.
     CEngineOutcome RunPruned(uint8_t* grid, const CBandState& root, int choice = 0,
-                             std::span<const PuzzleGrid> solutions = {});
+                             std::span<const PuzzleGrid> solutions = {},
+                             const CConflicts& conflicts = {});
 
     // RunPruned without known solutions, for a grid whose solutions are not counted yet:
     // within `levelBudget` levels and without asking the engine for a solution, and where
     // it would need either, the engine counts the grid's solutions from `root` instead
     // (Count). None or one settles the answer at once; with several the search goes on
     // from where it stands, as RunPruned would with them, rather than starting over.
-    CEngineOutcome TryPruned(uint8_t* grid, const CBandState& root, int64_t levelBudget);
+    CEngineOutcome TryPruned(uint8_t* grid, const CBandState& root, int64_t levelBudget,
+                             const CConflicts& conflicts = {});
 
     // What this object has spent, over all its runs.
     int64_t m_levels = 0;   // levels of the search
@@ -55,7 +58,8 @@ class COrderedSearch {
     // RunPruned and TryPruned: with `tests` false, the first level that would ask the engine
     // for a solution, or pass the budget, counts the solutions instead (Count).
     CEngineOutcome Prune(uint8_t* grid, const CBandState& root, int choice,
-                         std::span<const PuzzleGrid> solutions, int64_t levelBudget, bool tests);
+                         std::span<const PuzzleGrid> solutions, const CConflicts& conflicts,
+                         int64_t levelBudget, bool tests);
     // Counts the grid's solutions from the root position, up to two. With several, they join
     // the known ones, tests are allowed and the budget is lifted: true, and the search goes
     // on. Else false, with the answer in m_counted, and the search unwinds. Deep in the
