@@ -612,10 +612,11 @@ class CPropagator {
             const uint32_t a = s.candidates[i];
             const uint32_t kept = a & kPermutationMask[MiniRows(a)];
             if (kept == 0) return Fail(b, d);
-            if (kept != a) {
-                s.candidates[i] = kept;
-                s.columnDirty |= 1u << d;
-            }
+            // Stored whether changed or not: a quarter of the words change, and the test
+            // mispredicted. On top1465 (AVX2 version, callgrind) mispredicted branches
+            // -14.5%, instructions +1.6%; time of Solve (AVX-512, interleaved) -1.3%.
+            s.candidates[i] = kept;
+            s.columnDirty |= uint32_t(kept != a) << d;
             const uint32_t singles = kIfSingle[kept & kNineBits] |
                                      kIfSingle[(kept >> 9) & kNineBits] << 9 |
                                      kIfSingle[kept >> 18] << 18;
