@@ -675,12 +675,11 @@ class CPropagator {
                 if (const uint32_t empty = rule.emptyStacks[d]) {
                     return Fail(3 + std::countr_zero(empty), d);
                 }
+                // Stored whether changed or not, as in the band pass.
                 for (int b = 0; b < 3; ++b) {
                     const uint32_t kept = rule.kept[b][d];
-                    if (kept != Word(d, b)) {
-                        Word(d, b) = kept;
-                        s.bandDirty |= 1u << (9 * b + d);
-                    }
+                    s.bandDirty |= uint32_t(kept != Word(d, b)) << (9 * b + d);
+                    Word(d, b) = kept;
                 }
                 // A Fix of a column's single in one band leaves the other bands' singles as
                 // they were: they lie in other columns, and rows and boxes are not shared.
