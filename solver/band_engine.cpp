@@ -488,7 +488,19 @@ class CPropagator {
     // Removes `cells` from all nine digits of band b; returns the digits that lost any.
     uint32_t RemoveFromAll(int b, uint32_t cells) {
         uint32_t* words = &s.candidates[9 * b];
-#if defined(VELMO_SSE2)
+#if defined(VELMO_AVX2)
+        // Digits 1-8 in one vector rather than two halves: on top1465 instructions -1.8%
+        // and time -1% (-2% on the forum's hardest).
+        const __m256i mask = _mm256_set1_epi32(static_cast<int>(cells));
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
+        const __m256i kept =
+            _mm256_cmpeq_epi32(_mm256_and_si256(low, mask), _mm256_setzero_si256());
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(words), _mm256_andnot_si256(mask, low));
+        uint32_t changed = ~uint32_t(_mm256_movemask_ps(_mm256_castsi256_ps(kept))) & 0xFF;
+        changed |= uint32_t((words[8] & cells) != 0) << 8;
+        words[8] &= ~cells;
+        return changed;
+#elif defined(VELMO_SSE2)
         const __m128i mask = _mm_set1_epi32(static_cast<int>(cells));
         const __m128i zero = _mm_setzero_si128();
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
