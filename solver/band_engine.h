@@ -55,9 +55,10 @@ struct CEngineQuery {
     // Which way of choosing the first attempt takes: 0 the fewest placements, 1 the pair
     // that sees most; the attempts alternate from it.
     int firstChoice = 0;
-    // The first this many levels split wide; set to 0 by the search where its root is not
-    // open enough for them (band_engine.cpp, kOpenPlacements).
-    int wideLevels = kWideLevels;
+    // The first this many levels split wide (Solve's count of a whole grid asks for
+    // kWideLevels); set to 0 by the search where its root is not open enough for them
+    // (band_engine.cpp, kOpenPlacements), or after a wide attempt ran out of guesses.
+    int wideLevels = 0;
     // The way of choosing of the current attempt; after the search, of the one that ended.
     int Choice() const { return (attempt + firstChoice) % 2; }
     // While searching: which attempt this is, and the guess count at which it gives way to

@@ -543,14 +543,14 @@ std::optional<bool> COrderedSearch::HasSolution() {
     // And the way of choosing that settled the last one starts.
     query.conflicts = m_conflicts;
     query.firstChoice = m_choice;
-    // Without wide splits: they pay where a hard puzzle is counted from its root, but a
-    // test is asked of a position the walk found dead branches in, most often itself dead,
-    // and a dead position that is still open near its root (sparse grids) was refuted
-    // narrow in a fraction of the guesses (the worst clue-removed grid against the peer: a
-    // test at depth 2 took 161 guesses, narrow 1). Instructions of velmo-solve against wide
-    // tests: climbed on time (bench/data) -1.5%, clue-removed -0.7%, climbed on the work 0%,
-    // top1465 0%, 17-clue +0.2%; one wide level instead of none: -1.4% / -0.5% / +0.2%.
-    query.wideLevels = 0;
+    // Without wide splits (the query's default): they pay where a hard puzzle is counted
+    // from its root, but a test is asked of a position the walk found dead branches in,
+    // most often itself dead, and a dead position that is still open near its root (sparse
+    // grids) was refuted narrow in a fraction of the guesses (the worst clue-removed grid
+    // against the peer: a test at depth 2 took 161 guesses, narrow 1). Instructions of
+    // velmo-solve against wide tests: climbed on time (bench/data) -1.5%, clue-removed
+    // -0.7%, climbed on the work 0%, top1465 0%, 17-clue +0.2%; one wide level instead of
+    // none: -1.4% / -0.5% / +0.2%.
     band_engine::FindSolutions(m_positions[m_depth], query);
     m_conflicts = query.conflicts;
     m_choice = query.Choice();
@@ -581,12 +581,11 @@ bool COrderedSearch::Count() {
     query.limit = 2;
     query.solutions = found;
     query.expiry = m_expiry;
-    // Narrow, as the count cut off before the walk: the grids that reach here have at most
-    // 20 givens and an open root, where wide splits seldom pay. Instructions of velmo-solve
-    // against wide: top1465 -1.3%, 17-clue (every 10th) -0.3%, climbed on time (bench/data)
-    // +0.4%, two fresh climbs on time -0.4% and +0.4%, climbed on the work, clue-removed,
-    // random sparse, forum hardest and serg within 0.05%.
-    query.wideLevels = 0;
+    // Narrow (the query's default), as the count cut off before the walk: the grids that
+    // reach here have at most 20 givens and an open root, where wide splits seldom pay.
+    // Instructions of velmo-solve against wide: top1465 -1.3%, 17-clue (every 10th) -0.3%,
+    // climbed on time (bench/data) +0.4%, two fresh climbs on time -0.4% and +0.4%, climbed
+    // on the work, clue-removed, random sparse, forum hardest and serg within 0.05%.
     band_engine::FindSolutions(m_positions[0], query);
     m_guesses += query.guesses;
     if (query.aborted) {
