@@ -277,6 +277,13 @@ TEST(CountSolutions, WithinGivesUpPastItsGuesses) {
     // Settled before any guess.
     const PuzzleGrid conflict = GridFromText("1.......1" + std::string(72, '.'));
     EXPECT_EQ(CountSolutionsWithin(conflict.data(), 0)->count, 0);
+    // A sparse grid without solution that splitting wide near the root trapped for 7,367
+    // guesses, where the narrow count takes 70: the window's marks count it within theirs.
+    const PuzzleGrid trap = GridFromText(
+        "...4291.5..................1.35....64...............299.....8..5........23......7");
+    const std::optional<CSolutionCount> refuted = CountSolutionsWithin(trap.data(), 1024);
+    ASSERT_TRUE(refuted.has_value());
+    EXPECT_EQ(refuted->count, 0);
 }
 
 }  // namespace
