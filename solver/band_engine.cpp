@@ -352,14 +352,17 @@ inline __m256i Lanes(uint32_t bits) {
     return _mm256_set1_epi32(static_cast<int>(bits));
 }
 
+inline __m256i TurnedDown(__m256i bits) {
+    return _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(bits, 1), Lanes(0333333333)),
+                           _mm256_and_si256(_mm256_slli_epi32(bits, 2), Lanes(0444444444)));
+}
+inline __m256i TurnedUp(__m256i bits) {
+    return _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(bits, 2), Lanes(0111111111)),
+                           _mm256_and_si256(_mm256_slli_epi32(bits, 1), Lanes(0666666666)));
+}
+
 inline __m256i AloneInTriples(__m256i bits) {
-    const __m256i turnedDown =
-        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(bits, 1), Lanes(0333333333)),
-                        _mm256_and_si256(_mm256_slli_epi32(bits, 2), Lanes(0444444444)));
-    const __m256i turnedUp =
-        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(bits, 2), Lanes(0111111111)),
-                        _mm256_and_si256(_mm256_slli_epi32(bits, 1), Lanes(0666666666)));
-    return _mm256_andnot_si256(_mm256_or_si256(turnedDown, turnedUp), bits);
+    return _mm256_andnot_si256(_mm256_or_si256(TurnedDown(bits), TurnedUp(bits)), bits);
 }
 
 // MiniRows without pext: each mini-row folded onto its first cell, and those nine bits
@@ -397,25 +400,22 @@ inline __m256i Bands(__m256i b0, __m256i b1, __m256i b2) {
                            _mm256_or_si256(_mm256_slli_epi32(b1, 9), _mm256_slli_epi32(b2, 18)));
 }
 
+inline __m256i NextBands(__m256i bits) {
+    return _mm256_and_si256(
+        _mm256_or_si256(_mm256_srli_epi32(bits, 9), _mm256_slli_epi32(bits, 18)),
+        Lanes(kBandCells));
+}
+inline __m256i LastBands(__m256i bits) {
+    return _mm256_and_si256(
+        _mm256_or_si256(_mm256_srli_epi32(bits, 18), _mm256_slli_epi32(bits, 9)),
+        Lanes(kBandCells));
+}
+
 inline __m256i StackRule(__m256i columns) {
-    const __m256i down =
-        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(columns, 1), Lanes(0333333333)),
-                        _mm256_and_si256(_mm256_slli_epi32(columns, 2), Lanes(0444444444)));
-    const __m256i up =
-        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(columns, 2), Lanes(0111111111)),
-                        _mm256_and_si256(_mm256_slli_epi32(columns, 1), Lanes(0666666666)));
-    const auto next = [](__m256i bits) {
-        return _mm256_and_si256(
-            _mm256_or_si256(_mm256_srli_epi32(bits, 9), _mm256_slli_epi32(bits, 18)),
-            Lanes(kBandCells));
-    };
-    const auto last = [](__m256i bits) {
-        return _mm256_and_si256(
-            _mm256_or_si256(_mm256_srli_epi32(bits, 18), _mm256_slli_epi32(bits, 9)),
-            Lanes(kBandCells));
-    };
-    return _mm256_and_si256(columns, _mm256_or_si256(_mm256_and_si256(next(down), last(up)),
-                                                     _mm256_and_si256(next(up), last(down))));
+    const __m256i down = TurnedDown(columns), up = TurnedUp(columns);
+    return _mm256_and_si256(columns,
+                            _mm256_or_si256(_mm256_and_si256(NextBands(down), LastBands(up)),
+                                            _mm256_and_si256(NextBands(up), LastBands(down))));
 }
 
 inline __m256i ColumnsToCells(__m256i columns) {
