@@ -488,20 +488,19 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
             tested = true;
             m_depth = depth;
             const bool counted = !m_testing && Count();
-            if (!m_testing) {
-                m_depth = depth + 1;
-                return giveUp(std::nullopt);
-            }
-            // The solutions just counted may settle it without a test.
-            through = counted ? SolutionsThroughPath() : 0;
-            if (through == 0) {
-                const std::optional<bool> solvable = HasSolution();
-                m_depth = depth + 1;
-                if (!solvable) return giveUp(CEngineOutcome::kExpired);
-                if (!*solvable) break;
-                through = m_lastFound;
+            std::optional<bool> solvable = true;
+            if (m_testing) {
+                // The solutions just counted may settle it without a test.
+                through = counted ? SolutionsThroughPath() : 0;
+                if (through == 0) {
+                    solvable = HasSolution();
+                    if (solvable.value_or(false)) through = m_lastFound;
+                }
             }
             m_depth = depth + 1;
+            if (!m_testing) return giveUp(std::nullopt);
+            if (!solvable) return giveUp(CEngineOutcome::kExpired);
+            if (!*solvable) break;
         }
     }
     return giveUp(CEngineOutcome::kNoSolution);
