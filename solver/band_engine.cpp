@@ -963,6 +963,17 @@ inline uint32_t StackOccupancy(uint32_t columns, int stack) {
 #endif
 }
 
+// Each digit's occupancy in each band (units 0-2) and stack (3-5).
+using CUnitOccupancies = uint32_t[kBandsAndStacks][kDigits];
+inline void UnitOccupancies(const COccupancy& occupancy, CUnitOccupancies& occupied) {
+    for (int d = 0; d < kDigits; ++d) {
+        for (int unit = 0; unit < 3; ++unit) {
+            occupied[unit][d] = (occupancy.rows[d] >> (9 * unit)) & kNineBits;
+            occupied[3 + unit][d] = StackOccupancy(occupancy.columns[d], unit);
+        }
+    }
+}
+
 CChoice ChooseFirstCell(const CBandState& s) {
     // Counted bit-sliced per band up to three; singles are gone, so two is the fewest.
     CChoice choice;
@@ -1040,13 +1051,8 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
     // (2 levels: -39%, -22%, +9%). So only a root that is open enough splits wide
     // (kOpenPlacements); a first narrow attempt cut off after a few guesses instead lost
     // most of the gain on the hardest lists.
-    uint32_t occupied[kBandsAndStacks][kDigits];
-    for (int d = 0; d < kDigits; ++d) {
-        for (int unit = 0; unit < 3; ++unit) {
-            occupied[unit][d] = (occupancy.rows[d] >> (9 * unit)) & kNineBits;
-            occupied[3 + unit][d] = StackOccupancy(occupancy.columns[d], unit);
-        }
-    }
+    CUnitOccupancies occupied;
+    UnitOccupancies(occupancy, occupied);
     CChoice choice;
     if (wide) {
         // Fewest open digits, then most placements (at most 54), as one key; the digits
@@ -1111,12 +1117,11 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
 constexpr int kOpenPlacements = 150;
 
 bool OpenForWideSplits(const COccupancy& occupancy) {
+    CUnitOccupancies occupied;
+    UnitOccupancies(occupancy, occupied);
     int total = 0;
-    for (int d = 0; d < kDigits; ++d) {
-        for (int unit = 0; unit < 3; ++unit) {
-            total += PlacementCount((occupancy.rows[d] >> (9 * unit)) & kNineBits);
-            total += PlacementCount(StackOccupancy(occupancy.columns[d], unit));
-        }
+    for (const auto& unit : occupied) {
+        for (const uint32_t o : unit) total += PlacementCount(o);
     }
     return total > kOpenPlacements;
 }
