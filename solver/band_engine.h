@@ -59,6 +59,8 @@ struct CEngineQuery {
     // kWideLevels); set to 0 by the search where its root is not open enough for them
     // (band_engine.cpp, kOpenPlacements), or after a wide attempt ran out of guesses.
     int wideLevels = 0;
+    // While searching: whether this is the short narrow attempt that goes before wide splits.
+    bool scouting = false;
     // The way of choosing of the current attempt; after the search, of the one that ended.
     int Choice() const { return (attempt + firstChoice) % 2; }
     // While searching: which attempt this is, and the guess count at which it gives way to

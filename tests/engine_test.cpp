@@ -225,6 +225,20 @@ TEST(Engine, StopsWhenTimeRunsOut) {
     }
 }
 
+TEST(Engine, WideSplitsWaitForAShortNarrowAttempt) {
+    // Without solution, refuted by the narrow count in 3 guesses, with a root open enough for
+    // wide splits, which took 508.
+    const PuzzleGrid trap = GridFromText(
+        ".........6..1..8..1.862..4524....1.93...........9.2................61.23.5.......");
+    for (const CEngine* path : RunnableVersions()) {
+        SCOPED_TRACE(path->name);
+        PuzzleGrid grid = trap;
+        CEngineWork work;
+        EXPECT_EQ(path->solve(grid.data(), {}, &work), CEngineOutcome::kNoSolution);
+        EXPECT_LE(work.guesses, 4);
+    }
+}
+
 TEST(Engine, TheBestVersionIsOneThisProcessorRuns) {
     const CEngine& best = BestEngine();
     bool found = false;
