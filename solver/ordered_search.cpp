@@ -19,7 +19,8 @@
 // 81 levels; at a level of height h at most 8 dead branches of height h - 1 precede the
 // one that leads on, plus one test that finds a solution left, so in all at most
 // 520 * (0 + 1 + ... + 80) = 1,684,800 levels besides the path's own 81, and
-// 8 * 3,240 + 81 = 26,001 tests.
+// 8 * 3,240 + 81 = 26,001 tests. The walk's checks count towards K as levels too
+// (kCheckLevelsTesting), which only brings the tests sooner.
 //
 // What bounds each test: nothing of its own. A test is the band engine searching for one
 // solution (band_engine::FindSolutions), which ends, since its tree is finite, but for
@@ -75,6 +76,34 @@ constexpr int64_t kCheckAfterDeadLevels = 16;
 // (above) do most of the pruning, 64 takes 11% fewer instructions than 32 on the climbed
 // grids, 3% on clue-removed and 1% on sparse ones; more saves little and loosens the bound.
 constexpr int64_t kPruneAfterLevels = 64;
+
+// What a propagation check before a branch costs, in levels, where the walk weighs its work
+// against kPruneAfterLevels: some six levels in instructions, while a test settles a deep
+// dead position, the commonest place for checks, in under a guess. Counted as nothing, a
+// level whose branches the checks refuted one by one never reached its test, and the walk
+// checked a dead subtree node by node (the slowest of four fresh climbs on time: 604 checks,
+// 585 levels, 8 tests). Before tests are allowed, the work brings the count sooner instead.
+// Instructions of velmo-solve against counting checks as nothing: four climbs on time -21%,
+// eight more not tuned on -20%, 17-clue (every 20th) -0.5%, top1465's puzzles of at most 20
+// givens +0.4%, clue-removed +1.1%, random sparse +0.4%, climbed on time (bench/data)
+// +2.4%, whose costlier tests near the root the walk had spared; top1465's other puzzles
+// unchanged. Two levels before tests too: the four climbs -24%, but top1465's of at most 20
+// givens +1.0%; none before tests: the four climbs -15%, the eight -11%; one only at levels
+// near the root (where the count follows): top1465's of at most 20 givens -2.5%, but the
+// eight -12% and climbed on time +4.3%; three or four with tests: no more gain, climbed on
+// time +3% and +6%. A first test of at most four guesses after 32 levels of work, the later
+// one kept: the four climbs -15%, climbed on time +5.5%.
+// Until a solution is known, though, a test must build one, which costs most in the open
+// grids that start the search with tests and no count (fewer than 17 givens), and checks
+// count for nothing: there two levels each had brought tests where the walk would have
+// finished its dead branches within the levels allowed (on 100 grids climbed on the work,
+// 298 more guesses and 66 more tests for 280 fewer levels). Instructions against two levels
+// throughout: those grids -2.9%, climbed on time (bench/data) -1.9%, the four climbs
+// -1.8%, sixteen climbs on time against two levels throughout -2.4% and -3.9%,
+// clue-removed -0.8%, eight climbs on main +0.3%, top1465 and 17-clue unchanged; one level
+// each: half the gain.
+constexpr int64_t kCheckLevelsTesting = 2;
+constexpr int64_t kCheckLevelsWalking = 1;
 
 // Depth of the path (cells placed) from which a branch passing its check halves the dead
 // levels counted (Step says why).
@@ -438,7 +467,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         if (digits == 0) return giveUp(CEngineOutcome::kNoSolution);
     }
 
-    const int64_t start = m_levels;
+    const int64_t start = m_levels + m_checkWork;
     // A level that a known solution passes through holds a solution: a test could only
     // say so.
     bool tested = !m_pruning || through != 0;
@@ -459,7 +488,15 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         // at once; so, once the walk has met dead branches, is any branch.
         const bool checked =
             m_pruning && below == 0 && (through != 0 || m_deadLevels > kCheckAfterDeadLevels);
-        const bool refuted = checked && !PositionAlive();
+        bool refuted = false;
+        if (checked) {
+            if (!m_testing) {
+                m_checkWork += kCheckLevelsWalking;
+            } else if (m_solutionCount > 0) {
+                m_checkWork += kCheckLevelsTesting;
+            }
+            refuted = !PositionAlive();
+        }
         // Most branches that pass the check lie on the path to the first solution, where
         // checking the levels below is wasted (on the grids climbed on time, 60% of the
         // checks passed there and 28% refuted): deep in the path, each one passed halves
@@ -482,7 +519,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         CopyMasks(m_saved[depth], m_candidates);
         // The engine's positions past this point of the path no longer match it.
         for (; m_deepestKnown > depth; --m_deepestKnown) m_known[m_deepestKnown] = false;
-        if (!tested && m_levels - start > kPruneAfterLevels) {
+        if (!tested && m_levels + m_checkWork - start > kPruneAfterLevels) {
             // This level's branches so far were dead and took the search long: the engine
             // decides whether any branch left holds a solution before they are walked too.
             tested = true;

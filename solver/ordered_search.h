@@ -99,6 +99,7 @@ class COrderedSearch {
     alignas(64) uint16_t m_candidates[kMaskLanes];
     alignas(64) uint16_t m_saved[kCellCount][kMaskLanes];
     int64_t m_budget = 0;      // levels the current run may still visit
+    int64_t m_checkWork = 0;   // the propagation checks made, in levels (kCheckLevelsTesting)
     int64_t m_lastAsked = -1;  // the level count, to 64, when the clock was last asked
     int m_depth = 0;           // cells the path has placed, in m_path
     uint8_t m_path[kCellCount] = {};
