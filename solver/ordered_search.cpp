@@ -414,8 +414,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         // -1.2%, 17-clue -0.8%, serg's benchmark -0.2%, forum hardest 1106 unchanged; but
         // random sparse grids +4% (+1.2% without the counting), as they seldom meet a dead
         // branch and the checks it starts are mostly wasted on them.
-        int base = std::min(m_depth, m_deepestKnown);
-        while (!m_known[base]) --base;
+        const int base = KnownBase(m_depth);
         if (m_dead[base]) return giveUp(CEngineOutcome::kNoSolution);
         const uint32_t* words = &m_positions[base].candidates[9 * (cell / 27)];
         const int x = cell % 27;
@@ -481,7 +480,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
         if (digits == 0) break;
         CopyMasks(m_saved[depth], m_candidates);
         // The engine's positions past this point of the path no longer match it.
-        for (; m_deepestKnown > depth; --m_deepestKnown) m_known[m_deepestKnown] = false;
+        ForgetBelow(depth);
         if (!tested && m_levels - start > kPruneAfterLevels) {
             // This level's branches so far were dead and took the search long: the engine
             // decides whether any branch left holds a solution before they are walked too.
@@ -506,6 +505,24 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
     return giveUp(CEngineOutcome::kNoSolution);
 }
 
+int COrderedSearch::KnownBase(int depth) const {
+    if (depth >= 64) {
+        if (const uint64_t high = m_known[1] & (~uint64_t{0} >> (127 - depth)))
+            return 127 - std::countl_zero(high);
+        depth = 63;
+    }
+    return 63 - std::countl_zero(m_known[0] & (~uint64_t{0} >> (63 - depth)));
+}
+
+void COrderedSearch::ForgetBelow(int depth) {
+    if (depth < 64) {
+        m_known[0] &= ~uint64_t{0} >> (63 - depth);
+        m_known[1] = 0;
+    } else {
+        m_known[1] &= ~uint64_t{0} >> (127 - depth);
+    }
+}
+
 bool COrderedSearch::PositionAlive() {
     // From the deepest position known on the path: consecutive tests share most of their
     // path, so this places a few digits instead of the whole path. Only the quick steps of
@@ -514,16 +531,14 @@ bool COrderedSearch::PositionAlive() {
     // / the band step alone: climbed on the work 180 k / 169 k / 163 k / 164 k, climbed on
     // time 195 k / 178 k / 166 k / 175 k, clue-removed with 17 givens or more 127 k / 121 k
     // / 117 k / 120 k, random sparse 42.3 k / 40.8 k / 39.8 k / 39.8 k.
-    if (!m_known[m_depth]) {
-        int base = std::min(m_depth, m_deepestKnown);
-        while (!m_known[base]) --base;
+    if (!(m_known[m_depth / 64] >> (m_depth % 64) & 1)) {
+        const int base = KnownBase(m_depth);
         // The contradictions met here steer the engine's next test towards them.
         m_positions[m_depth] = m_positions[base];
         m_dead[m_depth] =
             m_dead[base] || !band_engine::Place(m_positions[m_depth], m_grid, m_path + base,
                                                 m_depth - base, CPropagation::kQuick, &m_conflicts);
-        m_known[m_depth] = true;
-        m_deepestKnown = std::max(m_deepestKnown, m_depth);
+        m_known[m_depth / 64] |= uint64_t{1} << (m_depth % 64);
     }
     return !m_dead[m_depth];
 }
@@ -652,9 +667,8 @@ CEngineOutcome COrderedSearch::Prune(uint8_t* grid, const CBandState& root, int 
     m_conflicts = conflicts;
     m_positions[0] = root;
     m_dead[0] = false;
-    std::fill(std::begin(m_known), std::end(m_known), false);
-    m_known[0] = true;
-    m_deepestKnown = 0;
+    m_known[0] = 1;
+    m_known[1] = 0;
     Load(grid);
     m_budget = levelBudget;
     m_depth = 0;
