@@ -91,10 +91,15 @@ class COrderedSearch {
     uint32_t AddSolution(const PuzzleGrid& solution);
     // Takes `grid` as the search's: false when its givens repeat a digit in a unit.
     bool Load(uint8_t* grid);
+    // Puts the grid back as Load found it.
+    void Restore();
     // Places digit d in `cell` and takes it from the cell's peers.
     void Set(int cell, int d);
 
     uint8_t* m_grid = nullptr;
+    // The grid as it was loaded. The search leaves the cells of the branches it gave up
+    // in m_grid, and puts the grid back from here when it ends without a solution.
+    uint8_t m_givens[kCellCount];
     // Per cell, its candidates as a digit mask, 0xFFFF when filled; the lanes past the last
     // cell pad it to whole vectors. m_saved[level] holds them as that level of the path
     // began.
