@@ -1266,6 +1266,20 @@ bool Settle(CPropagator& propagator, CPropagation depth, CConflicts* met) {
 // Up to this many cells Place fixes one by one (Place says why).
 constexpr int kFixOneByOne = 6;
 
+// A cell's band and its bit there, by table for Place: dividing by 27 took a multiply and
+// four more instructions a cell (instructions of velmo-solve on the climbed grids -0.4%,
+// on top1465's grids of at most 20 givens -0.2%).
+constexpr std::array<uint8_t, kCellCount> kBandOfCell = [] {
+    std::array<uint8_t, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) table[cell] = uint8_t(cell / 27);
+    return table;
+}();
+constexpr std::array<uint8_t, kCellCount> kCellInBand = [] {
+    std::array<uint8_t, kCellCount> table{};
+    for (int cell = 0; cell < kCellCount; ++cell) table[cell] = uint8_t(cell % 27);
+    return table;
+}();
+
 }  // namespace
 
 namespace band_engine {
@@ -1330,8 +1344,8 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, 
     if (count <= kFixOneByOne) {
         for (int i = 0; i < count; ++i) {
             const int cell = cells[i];
-            const int d = grid[cell] - 1, b = cell / 27;
-            const uint32_t bit = 1u << (cell % 27);
+            const int d = grid[cell] - 1, b = kBandOfCell[cell];
+            const uint32_t bit = 1u << kCellInBand[cell];
             // Ruled out by the givens, the path so far or a cell fixed before it.
             if (!(s.candidates[9 * b + d] & bit)) return false;
             if (s.unsolved[b] & bit) propagator.Fix(d, b, bit, true);
@@ -1343,7 +1357,7 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, 
     uint32_t fresh[3] = {};
     for (int i = 0; i < count; ++i) {
         const int cell = cells[i];
-        const int d = grid[cell] - 1, b = cell / 27, x = cell % 27;
+        const int d = grid[cell] - 1, b = kBandOfCell[cell], x = kCellInBand[cell];
         const uint32_t bit = 1u << x;
         // A digit that the givens or the path so far ruled out: no solution.
         if (!(s.candidates[9 * b + d] & bit)) return false;
