@@ -31,8 +31,10 @@ COutcome EngineSolve(const CEngine& path, const PuzzleGrid& puzzle) {
     PuzzleGrid grid = puzzle;
     const CEngineOutcome outcome = path.solve(grid.data(), {}, nullptr);
     EXPECT_NE(outcome, CEngineOutcome::kExpired) << "no clock was given";
-    return {outcome == CEngineOutcome::kSolved ? 1 : 0,
-            outcome == CEngineOutcome::kSolved ? grid : puzzle};
+    if (outcome != CEngineOutcome::kSolved) {
+        EXPECT_EQ(GridToText(grid), GridToText(puzzle)) << path.name << ": not put back";
+    }
+    return {outcome == CEngineOutcome::kSolved ? 1 : 0, grid};
 }
 
 // The versions of the engine that this processor runs: every test checks each of them,
@@ -219,9 +221,12 @@ TEST(Engine, StopsWhenTimeRunsOut) {
         SCOPED_TRACE(path->name);
         PuzzleGrid hard = HardPuzzle();
         EXPECT_EQ(path->solve(hard.data(), always, nullptr), CEngineOutcome::kExpired);
-        PuzzleGrid sparse = GridFromText(
+        EXPECT_EQ(hard, HardPuzzle());
+        const PuzzleGrid sparse = GridFromText(
             "........2...................1......3...46.......7...6.........5....3............1");
-        EXPECT_EQ(path->solve(sparse.data(), always, nullptr), CEngineOutcome::kExpired);
+        PuzzleGrid grid = sparse;
+        EXPECT_EQ(path->solve(grid.data(), always, nullptr), CEngineOutcome::kExpired);
+        EXPECT_EQ(GridToText(grid), GridToText(sparse));
     }
 }
 
