@@ -1179,14 +1179,11 @@ CChoice ChooseMostSeenPair(const CBandState& s) {
     return choice.cell ? choice : ChooseFirstCell(s);
 }
 
-// Guesses of the first attempt. A grid that traps the first way of choosing costs this many
-// guesses before the other way starts, and climbs on Solve's time find such grids: one of
-// 22 givens took 526 guesses from 512 (the other way settles it in 14), against 3 us for the
-// peer's count. Puzzles of the hardest lists rarely need more than 256 since wide splits:
-// guesses a puzzle from 128 / 256 / 512, forum hardest 1106 91.8 / 73.5 / 73.5, 1905 11+
-// 64.4 / 62.50 / 62.38, top1465 8.12 each; that grid 142 / 270 / 526. (Before wide splits,
-// 1106 took 115.3 from 256 and 110.2 from 512.)
-constexpr int64_t kFirstAttemptGuesses = 256;
+// Guesses of the first attempt: puzzles of the hardest lists rarely need more, so it is
+// seldom cut short where the first way of choosing was right. On the forum's hardest 1106,
+// guesses a puzzle: 109.8 with one way of choosing only; 115.3 from 256; 110.2 from 512.
+// The grid that trapped the first way takes 333 guesses from 256 and 589 from 512.
+constexpr int64_t kFirstAttemptGuesses = 512;
 // Guesses of the narrow attempt that goes before wide splits on an open root. Wide splits
 // ignore the contradiction weights, so where narrow levels would go straight to a small dead
 // corner, every wide branch meets it afresh: a grid of 21 givens without solution, which the
