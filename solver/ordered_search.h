@@ -83,10 +83,11 @@ class COrderedSearch {
     int KnownBase(int depth) const;
     // Forgets the positions deeper than `depth`, which no longer lie on the path.
     void ForgetBelow(int depth);
-    // Whether the grid of the path's first m_depth levels has a solution, by the engine;
-    // nothing when the clock said stop. The solution found joins m_solutions while there
-    // is room, its bit in m_lastFound.
-    std::optional<bool> HasSolution();
+    // Whether the grid of the path's first m_depth levels, its next cell `cell` restricted
+    // to `digits` (bit d for digit d), has a solution, by the engine; nothing when the
+    // clock said stop. The solution found joins m_solutions while there is room, its bit
+    // in m_lastFound.
+    std::optional<bool> HasSolution(int cell, unsigned digits);
     // Adds a solution of the grid to m_solutions; its bit there, or 0 when they are full.
     uint32_t AddSolution(const PuzzleGrid& solution);
     // Takes `grid` as the search's: false when its givens repeat a digit in a unit.
