@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
             sets.push_back({name, ReadGrids(shared + "/" + name)});
         }
         for (const char* name : {"forum-hardest-1106.txt", "forum-hardest-1905-11plus.txt",
-                                 "hostile-climbed-time.txt"}) {
+                                 "hostile-climbed-time.txt", "hostile-climbed-time-3000.txt"}) {
             sets.push_back({name, ReadGrids(hard + "/" + name)});
         }
         const std::vector<PuzzleGrid> unique = ReadGrids(VELMO_TEST_DATA_DIR "/unique.txt");
