@@ -30,6 +30,7 @@
 #include "grid_solver.h"
 #include "hostile_grids.h"
 #include "puzzle_reader.h"
+#include "reference.h"
 #include "unattended_platform.h"
 
 namespace {
@@ -114,16 +115,10 @@ class CRunner {
 std::vector<PuzzleGrid> DeadBranchesBefore(const PuzzleGrid& grid, const PuzzleGrid& answer) {
     std::vector<PuzzleGrid> dead;
     PuzzleGrid path = grid;
-    CandidateSet set;
     for (;;) {
-        int chosen = -1, fewest = kGridSize + 1;
-        for (int cell = 0; cell < kCellCount && fewest > 1; ++cell) {
-            if (path[cell] != 0) continue;
-            const int count = CountCandidates(path.data(), cell / kGridSize, cell % kGridSize, set);
-            if (count < fewest) fewest = count, chosen = cell;
-        }
+        CandidateSet set;
+        const int chosen = SearchChoice(path, set);
         if (chosen < 0) return dead;
-        CountCandidates(path.data(), chosen / kGridSize, chosen % kGridSize, set);
         for (int d = 1; d < answer[chosen]; ++d) {
             if (!set.flags[d]) continue;
             dead.push_back(path);

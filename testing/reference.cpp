@@ -43,19 +43,6 @@ class CBacktracker {
         return found;
     }
 
-    // Search's choice in `grid`: the first cell with the fewest candidates, stopping at
-    // one with a single candidate; -1 when the grid is full. `digits` gets its candidates.
-    static int Choose(const PuzzleGrid& grid, CandidateSet& digits) {
-        int chosen = -1, best = kGridSize + 1;
-        CandidateSet set;
-        for (int cell = 0; cell < kCellCount && best > 1; ++cell) {
-            if (grid[cell] != 0) continue;
-            const int count = CountCandidates(grid.data(), cell / kGridSize, cell % kGridSize, set);
-            if (count < best) best = count, chosen = cell, digits = set;
-        }
-        return chosen;
-    }
-
   private:
     unsigned Candidates(int cell) const {
         const CCellUnits& u = kCellUnits[cell];
@@ -117,6 +104,17 @@ std::optional<int> CountByBacktracking(const PuzzleGrid& grid, int64_t maxLevels
     return CBacktracker(maxLevels).Count(grid, 2);
 }
 
+int SearchChoice(const PuzzleGrid& grid, CandidateSet& digits) {
+    int chosen = -1, best = kGridSize + 1;
+    CandidateSet set;
+    for (int cell = 0; cell < kCellCount && best > 1; ++cell) {
+        if (grid[cell] != 0) continue;
+        const int count = CountCandidates(grid.data(), cell / kGridSize, cell % kGridSize, set);
+        if (count < best) best = count, chosen = cell, digits = set;
+    }
+    return chosen;
+}
+
 std::optional<CReferenceAnswer> WalkToFirstSolution(const PuzzleGrid& grid, int64_t maxLevels) {
     CBacktracker tests(maxLevels);
     const std::optional<int> solvable = tests.Count(grid, 1);
@@ -125,7 +123,7 @@ std::optional<CReferenceAnswer> WalkToFirstSolution(const PuzzleGrid& grid, int6
     PuzzleGrid walked = grid;
     for (;;) {
         CandidateSet digits;
-        const int chosen = CBacktracker::Choose(walked, digits);
+        const int chosen = SearchChoice(walked, digits);
         if (chosen < 0) return CReferenceAnswer{true, walked};
         bool placed = false;
         for (int d = 1; d <= kGridSize && !placed; ++d) {

@@ -23,6 +23,10 @@ std::optional<CReferenceAnswer> PlainSearch(const PuzzleGrid& grid, int64_t maxL
 // `maxLevels` levels.
 std::optional<int> CountByBacktracking(const PuzzleGrid& grid, int64_t maxLevels);
 
+// Search's choice in `grid`: the first cell with the fewest candidates, stopping at one with
+// a single candidate; -1 when the grid is full. `digits` gets its candidates.
+int SearchChoice(const PuzzleGrid& grid, CandidateSet& digits);
+
 // The first solution of `grid` (cells 0-9, givens consistent) in Search's order, reached
 // without that search: Search's own choice of cell at each level, and of its digits the
 // smallest whose grid a plain backtracking count finds solvable. Works where Search would
