@@ -93,6 +93,11 @@ bool Propagate(CBandState& state);
 bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count,
            CPropagation depth = CPropagation::kFull, CConflicts* met = nullptr);
 
+// Takes from `cell` (0-80) every digit not in `digits` (bit d for digit d), for the next
+// propagation to settle (FindSolutions propagates first). False when that leaves no
+// solution: propagation has fixed the cell to a digit not in `digits`.
+bool Keep(CBandState& state, int cell, unsigned digits);
+
 // Searches for solutions of a state propagated at least quickly (its root propagates in full), as
 // `query` asks. Every solution is found exactly once, so `found` below the limit on a search that
 // was not aborted is the number of solutions.
