@@ -49,6 +49,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #if defined(__AVX2__) && !defined(VELMO_SCALAR)
 #define VELMO_AVX2 1
@@ -407,8 +408,17 @@ inline void CopyMasks(const uint16_t* from, uint16_t* to) {
 
 std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
     if (m_budget <= 0) {
-        if (!m_pruning || m_testing || !Count()) return std::nullopt;
-        through = SolutionsThroughPath();
+        if (!m_pruning && m_afterRootCheck > 0) {
+            // Run's root check (Run says why).
+            m_budget = std::exchange(m_afterRootCheck, 0);
+            m_rootBuilt = true;
+            m_rootDead = !band_engine::Build(m_givens, m_positions[0]) ||
+                         !band_engine::Propagate(m_positions[0]);
+            if (m_rootDead) return std::nullopt;
+        } else {
+            if (!m_pruning || m_testing || !Count()) return std::nullopt;
+            through = SolutionsThroughPath();
+        }
     }
     // The clock is asked every 64 levels or so rather than at each: reading it would cost
     // more than the level itself.
@@ -739,13 +749,21 @@ CEngineOutcome COrderedSearch::Prune(uint8_t* grid, const CBandState& root, int 
     return m_counted.value_or(CEngineOutcome::kExpired);
 }
 
-std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget) {
+std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget,
+                                                  int64_t rootCheckAfter) {
     if (!Load(grid)) return CEngineOutcome::kNoSolution;
-    m_budget = levelBudget;
+    // A grid without solution that the engine's propagation refutes at once may still take
+    // the search its whole budget, a dead branch after another: a dense grid of 31 givens
+    // climbed on Solve's time took it 262 levels. The check, made once the search has gone
+    // past what most grids take, bounds what such a grid costs at the levels before it.
+    m_budget = std::min(levelBudget, rootCheckAfter);
+    m_afterRootCheck = levelBudget - m_budget;
+    m_rootBuilt = m_rootDead = false;
     m_depth = 0;
     m_lastAsked = -1;
     const std::optional<CEngineOutcome> outcome = Step(0);
     if (outcome != CEngineOutcome::kSolved) Restore();
+    if (m_rootDead) return CEngineOutcome::kNoSolution;
     return outcome;
 }
 

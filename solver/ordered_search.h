@@ -26,7 +26,13 @@ class COrderedSearch {
     // visiting at most `levelBudget` levels; givens that repeat a digit have no solution.
     // Nothing when the budget ran out first. On kSolved the grid holds the first solution
     // in that order; else it is as it was.
-    std::optional<CEngineOutcome> Run(uint8_t* grid, int64_t levelBudget);
+    // Once it has visited `rootCheckAfter` levels, if fewer than the budget, it asks the
+    // engine's propagation of the givens (Root) first, and ends with kNoSolution where that
+    // finds none.
+    std::optional<CEngineOutcome> Run(uint8_t* grid, int64_t levelBudget,
+                                      int64_t rootCheckAfter = INT64_MAX);
+    // After Run: the engine's propagated position of the givens, when Run built it.
+    const CBandState* Root() const { return m_rootBuilt ? &m_positions[0] : nullptr; }
 
     // The same search with no budget, in which the engine cuts off dead branches: a level
     // whose branches so far were dead and took the search more than a few dozen levels
@@ -108,10 +114,13 @@ class COrderedSearch {
     // on every request would cost more than a dense grid takes to solve.)
     alignas(64) uint16_t m_candidates[kMaskLanes];
     alignas(64) uint16_t m_saved[kCellCount][kMaskLanes];
-    int64_t m_budget = 0;      // levels the current run may still visit
-    int64_t m_checkWork = 0;   // the propagation checks made, in levels (kCheckLevelsTesting)
-    int64_t m_lastAsked = -1;  // the level count, to 64, when the clock was last asked
-    int m_depth = 0;           // cells the path has placed, in m_path
+    int64_t m_budget = 0;          // levels the current run may still visit
+    int64_t m_afterRootCheck = 0;  // Run: levels it may visit past the root's check
+    bool m_rootBuilt = false;      // Run: the root's check was made, into m_positions[0]
+    bool m_rootDead = false;       // Run: and it found no solution
+    int64_t m_checkWork = 0;       // the propagation checks made, in levels (kCheckLevelsTesting)
+    int64_t m_lastAsked = -1;      // the level count, to 64, when the clock was last asked
+    int m_depth = 0;               // cells the path has placed, in m_path
     uint8_t m_path[kCellCount] = {};
 
     // While pruning: the engine's positions of the path's first levels, m_positions[k]

@@ -244,6 +244,21 @@ TEST(Engine, WideSplitsWaitForAShortNarrowAttempt) {
     }
 }
 
+TEST(Engine, ADenseWalkAsksPropagationBeforeItsWholeBudget) {
+    // 31 givens without solution: propagation refutes the givens at once, while the search
+    // in its own order walked 262 levels of dead branches.
+    const PuzzleGrid dead = GridFromText(
+        "....1.....28.9......74.3.9.79..2.1....2............8.9.35.62.7127614.5....175..2.");
+    for (const CEngine* path : RunnableVersions()) {
+        SCOPED_TRACE(path->name);
+        PuzzleGrid grid = dead;
+        CEngineWork work;
+        EXPECT_EQ(path->solve(grid.data(), {}, &work), CEngineOutcome::kNoSolution);
+        EXPECT_EQ(grid, dead);
+        EXPECT_LT(work.levels, 128);
+    }
+}
+
 TEST(Engine, TheBestVersionIsOneThisProcessorRuns) {
     const CEngine& best = BestEngine();
     bool found = false;
