@@ -598,11 +598,10 @@ class CPropagator {
         return true;
     }
 
-    bool Propagate(CPropagation depth = CPropagation::kFull) {
+    bool Propagate() {
         for (;;) {
             if (!BandPass() || !NakedSingles()) return false;
             if (s.bandDirty) continue;
-            if (depth == CPropagation::kQuick) return true;
             if (!ColumnPass()) return false;
             if (s.bandDirty) continue;
             // A grid with every cell fixed that the passes above found sound is a
@@ -1278,8 +1277,8 @@ bool Branch(CBandState& s, CEngineQuery& query, int level) {
 
 // Propagates after Place's placements; false, with where it showed noted into `met`, when
 // no solution is left.
-bool Settle(CPropagator& propagator, CPropagation depth, CConflicts* met) {
-    if (propagator.Propagate(depth)) return true;
+bool Settle(CPropagator& propagator, CConflicts* met) {
+    if (propagator.Propagate()) return true;
     // Counted as several of a search's own: where the search in its own order meets
     // contradictions, a test of a level above it must refute the same branches again.
     // Instructions on the grids climbed on time in bench/data / 80 more climbed so /
@@ -1357,8 +1356,7 @@ bool Propagate(CBandState& s) {
     return CPropagator(s).Propagate();
 }
 
-bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, CPropagation depth,
-           CConflicts* met) {
+bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, CConflicts* met) {
     // The cells at once, as Build takes the givens, rather than fixed one by one: the same
     // position, since the candidates each leaves do not depend on the order. The search in
     // its own order places the path since the last known position here, often dozens of
@@ -1377,7 +1375,7 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, 
             if (!(s.candidates[9 * b + d] & bit)) return false;
             if (s.unsolved[b] & bit) propagator.Fix(d, b, bit, true);
         }
-        return Settle(propagator, depth, met);
+        return Settle(propagator, met);
     }
     // [9 * b + d]: the cells of band b that take digit d, and the band's cells they see.
     uint32_t placed[27] = {}, seen[27] = {};
@@ -1456,7 +1454,7 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, 
         }
     }
 #endif
-    return Settle(propagator, depth, met);
+    return Settle(propagator, met);
 }
 
 bool Keep(CBandState& s, int cell, unsigned digits) {

@@ -30,10 +30,6 @@ struct CBandState {
     uint32_t columnDirty;     // bit d - 1: digit d changed since its column pass
 };
 
-// How far propagation goes: every step, or only steps 1 and 2 (band_engine.cpp), which leave
-// a sound position that is not settled.
-enum class CPropagation { kFull, kQuick };
-
 // Per band or stack (0-2 bands, 3-5 stacks) and digit index (digit - 1), a count.
 inline constexpr int kBandsAndStacks = 6;
 using CConflicts = std::array<std::array<uint32_t, kGridSize>, kBandsAndStacks>;
@@ -87,19 +83,19 @@ bool Build(const uint8_t* grid, CBandState& state);
 bool Propagate(CBandState& state);
 
 // Fixes the digits that `grid` (81 cells, each 0-9) holds in the listed cells and that
-// `state`, a position propagated at least quickly, has not fixed yet, then propagates once,
-// as far as `depth` says. False when that leaves no solution; where propagation showed
-// it, then, is counted into `met` (CEngineQuery::conflicts) when that is not null.
+// `state`, a propagated position, has not fixed yet, then propagates. False when that leaves
+// no solution; where propagation showed it, then, is counted into `met`
+// (CEngineQuery::conflicts) when that is not null.
 bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count,
-           CPropagation depth = CPropagation::kFull, CConflicts* met = nullptr);
+           CConflicts* met = nullptr);
 
 // Takes from `cell` (0-80) every digit not in `digits` (bit d for digit d), for the next
 // propagation to settle (FindSolutions propagates first). False when that leaves no
 // solution: propagation has fixed the cell to a digit not in `digits`.
 bool Keep(CBandState& state, int cell, unsigned digits);
 
-// Searches for solutions of a state propagated at least quickly (its root propagates in full), as
-// `query` asks. Every solution is found exactly once, so `found` below the limit on a search that
+// Searches for solutions of a position that Load, Propagate, Place or Keep left, as `query`
+// asks. Every solution is found exactly once, so `found` below the limit on a search that
 // was not aborted is the number of solutions.
 void FindSolutions(const CBandState& state, CEngineQuery& query);
 

@@ -577,19 +577,26 @@ void COrderedSearch::ForgetBelow(int depth) {
 
 bool COrderedSearch::PositionAlive() {
     // From the deepest position known on the path: consecutive tests share most of their
-    // path, so this places a few digits instead of the whole path. Only the quick steps of
-    // propagation: a dead branch they miss is walked or tested, which is rarer than their
-    // saving. Instructions a grid with full propagation / without the mini-row step / quick
-    // / the band step alone: climbed on the work 180 k / 169 k / 163 k / 164 k, climbed on
-    // time 195 k / 178 k / 166 k / 175 k, clue-removed with 17 givens or more 127 k / 121 k
-    // / 117 k / 120 k, random sparse 42.3 k / 40.8 k / 39.8 k / 39.8 k.
+    // path, so this places a few digits instead of the whole path.
+    // With full propagation, where only its first two steps (the band pass and naked
+    // singles) had once cost fewer instructions: most dead branches that the order meets
+    // before its answer die under full propagation without a guess, and the quick steps
+    // let the walk go on into them, checking level after level. Solve / the peer's count,
+    // quick against full (time, AVX-512, two interleaved runs): top1465's puzzles of at
+    // most 20 givens 1.07-1.08 -> 0.86-0.89, its others 0.79-0.80 either way, grids
+    // climbed on Solve's time against this build (bench/data, 3000 steps) 4.04-4.06 ->
+    // 2.84-2.92, the older such climb 1.59-1.65 -> 1.65, climbed on the work 2.14-2.22 ->
+    // 2.14-2.21, 17-clue (every 20th) 0.62 either way, random sparse 0.62 -> 0.64-0.65,
+    // clue-removed 0.55 -> 0.58. Full propagation where no test is allowed yet or a known
+    // solution passes, quick elsewhere, kept sparse and clue-removed as they were but
+    // gained only half as much on the climb (3.38).
     if (!(m_known[m_depth / 64] >> (m_depth % 64) & 1)) {
         const int base = KnownBase(m_depth);
         // The contradictions met here steer the engine's next test towards them.
         m_positions[m_depth] = m_positions[base];
         m_dead[m_depth] =
             m_dead[base] || !band_engine::Place(m_positions[m_depth], m_grid, m_path + base,
-                                                m_depth - base, CPropagation::kQuick, &m_conflicts);
+                                                m_depth - base, &m_conflicts);
         m_known[m_depth / 64] |= uint64_t{1} << (m_depth % 64);
     }
     return !m_dead[m_depth];
