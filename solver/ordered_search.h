@@ -73,6 +73,9 @@ class COrderedSearch {
     bool Count();
     // The known solutions (a bit each) that agree with the path's first m_depth levels.
     uint32_t SolutionsThroughPath() const;
+    // Where the engine's position of the path's first `base` levels has every cell fixed:
+    // puts that solution in the grid.
+    void Complete(int base);
     // Places every cell with a single candidate, as Search's levels would, adding them to
     // the path and to `placed`; false when a cell is left with none.
     bool PlaceSingles(int64_t& placed);
