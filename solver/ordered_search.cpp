@@ -10,15 +10,15 @@
 // none, the level is given up at once, exactly as the search would have left it empty-
 // handed after walking every branch. The answer is therefore the search's own.
 //
-// Bound, in levels and engine tests, with K = kPruneAfterLevels = 64. Each level tests at
+// Bound, in levels and engine tests, with K = kPruneAfterLevels = 96. Each level tests at
 // most once. A dead branch of height h (cells left) costs at most (K + 1) * h levels and h
 // tests: before its level tests, its dead branches took at most K levels plus the one
 // branch during which the count passed K, itself dead and of height h - 1; the test then
 // finds nothing left and the level gives up. So a grid without solution costs at most
-// 65 * 81 = 5,265 levels and 81 tests. With a solution, the path to the first has at most
+// 97 * 81 = 7,857 levels and 81 tests. With a solution, the path to the first has at most
 // 81 levels; at a level of height h at most 8 dead branches of height h - 1 precede the
 // one that leads on, plus one test that finds a solution left, so in all at most
-// 520 * (0 + 1 + ... + 80) = 1,684,800 levels besides the path's own 81, and
+// 776 * (0 + 1 + ... + 80) = 2,514,240 levels besides the path's own 81, and
 // 8 * 3,240 + 81 = 26,001 tests. The walk's checks count towards K as levels too
 // (kCheckLevelsTesting), which only brings the tests sooner.
 //
@@ -84,7 +84,14 @@ constexpr int64_t kCheckAfterDeadLevelsWalking = 8;
 // 146 k; 512: 505 k / 79 k / 202 k. Since the known solutions and the check before walking
 // (above) do most of the pruning, 64 takes 11% fewer instructions than 32 on the climbed
 // grids, 3% on clue-removed and 1% on sparse ones; more saves little and loosens the bound.
-constexpr int64_t kPruneAfterLevels = 64;
+// Since checks propagate in full and halve the count from depth 12 (kHalveDeadFromDepth),
+// 96 pays: instructions of velmo-solve against 64 (with the halving at 12 against 22),
+// 144 grids climbed on time against this build -12%, 144 more not tuned on -12%, climbed on
+// time (bench/data) -5.6% and -2.9%, climbed on the work -4.5%, clue-removed -4.5%, random
+// sparse -3%, top1465's puzzles of at most 20 givens -2.5%; Solve / the peer's count (time,
+// AVX-512, three interleaved runs) on the first two 2.96-3.09 -> 2.70-2.78 and 3.02-3.12 ->
+// 2.73-2.88, climbed on the work 2.02-2.12 -> 1.91-1.92. 80 or 128 gained less.
+constexpr int64_t kPruneAfterLevels = 96;
 
 // What a propagation check before a branch costs, in levels, where the walk weighs its work
 // against kPruneAfterLevels: some six levels in instructions, while a test settles a deep
@@ -115,8 +122,10 @@ constexpr int64_t kCheckLevelsTesting = 2;
 constexpr int64_t kCheckLevelsWalking = 1;
 
 // Depth of the path (cells placed) from which a branch passing its check halves the dead
-// levels counted (Step says why).
-constexpr int kHalveDeadFromDepth = 22;
+// levels counted (Step says why). 22 before checks propagated in full; from 12 now (see
+// kPruneAfterLevels for the two together), where 16 gained two thirds as much and 8
+// cost top1465's puzzles of at most 20 givens +4% instructions.
+constexpr int kHalveDeadFromDepth = 12;
 
 namespace {
 
