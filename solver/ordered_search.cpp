@@ -812,6 +812,7 @@ CEngineOutcome COrderedSearch::Prune(uint8_t* grid, const CBandState& root, int 
 
 std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBudget,
                                                   int64_t rootCheckAfter) {
+    m_rootBuilt = m_rootDead = false;
     if (!Load(grid)) return CEngineOutcome::kNoSolution;
     // A grid without solution that the engine's propagation refutes at once may still take
     // the search its whole budget, a dead branch after another: a dense grid of 31 givens
@@ -819,7 +820,6 @@ std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBu
     // past what most grids take, bounds what such a grid costs at the levels before it.
     m_budget = std::min(levelBudget, rootCheckAfter);
     m_afterRootCheck = levelBudget - m_budget;
-    m_rootBuilt = m_rootDead = false;
     m_depth = 0;
     m_lastAsked = -1;
     const std::optional<CEngineOutcome> outcome = Step(0);
