@@ -76,12 +76,6 @@ namespace band_engine {
 // the givens break a rule or propagation proves that no solution exists.
 bool Load(const uint8_t* grid, CBandState& state);
 
-// Load in two steps: Build sets `state` to the position of the givens of `grid`, not yet
-// propagated, and is false when two givens break a rule (the state is then of no use);
-// Propagate settles it, false when that proves no solution exists.
-bool Build(const uint8_t* grid, CBandState& state);
-bool Propagate(CBandState& state);
-
 // Fixes the digits that `grid` (81 cells, each 0-9) holds in the listed cells and that
 // `state`, a propagated position, has not fixed yet, then propagates. False when that leaves
 // no solution; where propagation showed it, then, is counted into `met`
@@ -89,12 +83,15 @@ bool Propagate(CBandState& state);
 bool Place(CBandState& state, const uint8_t* grid, const uint8_t* cells, int count,
            CConflicts* met = nullptr);
 
+// Writes the digits of `state`, a position with every cell fixed, into `grid` (81 cells).
+void Fill(const CBandState& state, uint8_t* grid);
+
 // Takes from `cell` (0-80) every digit not in `digits` (bit d for digit d), for the next
 // propagation to settle (FindSolutions propagates first). False when that leaves no
 // solution: propagation has fixed the cell to a digit not in `digits`.
 bool Keep(CBandState& state, int cell, unsigned digits);
 
-// Searches for solutions of a position that Load, Propagate, Place or Keep left, as `query`
+// Searches for solutions of a position that Load, Place or Keep left, as `query`
 // asks. Every solution is found exactly once, so `found` below the limit on a search that
 // was not aborted is the number of solutions.
 void FindSolutions(const CBandState& state, CEngineQuery& query);

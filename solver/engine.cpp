@@ -74,7 +74,7 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
             state = *root;
             return true;
         }
-        return band_engine::Build(grid, state) && band_engine::Propagate(state);
+        return band_engine::Load(grid, state);
     };
     if (empty <= kDenseEmptyCells &&
         (dense = ordered.Run(grid, kDenseLevelBudget, kDenseRootCheckLevels))) {

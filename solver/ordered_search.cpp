@@ -429,8 +429,7 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
             // Run's root check (Run says why).
             m_budget = std::exchange(m_afterRootCheck, 0);
             m_rootBuilt = true;
-            m_rootDead = !band_engine::Build(m_givens, m_positions[0]) ||
-                         !band_engine::Propagate(m_positions[0]);
+            m_rootDead = !band_engine::Load(m_givens, m_positions[0]);
             if (m_rootDead) return std::nullopt;
         } else {
             if (!m_pruning || m_testing || !Count()) return std::nullopt;
@@ -727,15 +726,8 @@ bool COrderedSearch::Count() {
 }
 
 void COrderedSearch::Complete(int base) {
-    const CBandState& known = m_positions[base];
     uint8_t solution[kCellCount];
-    for (int d = 0; d < kGridSize; ++d) {
-        for (int b = 0; b < 3; ++b) {
-            for (uint32_t cells = known.candidates[9 * b + d]; cells; cells &= cells - 1) {
-                solution[27 * b + std::countr_zero(cells)] = uint8_t(d + 1);
-            }
-        }
-    }
+    band_engine::Fill(m_positions[base], solution);
     // The path's levels since that position agree with it: their singles agree with any
     // solution, and every digit chosen since was one the position allowed (Step).
     for (int i = base; i < m_depth; ++i) assert(m_grid[m_path[i]] == solution[m_path[i]]);
