@@ -374,5 +374,6 @@ CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath, std::stop_token st
         if (keepPath) result.path.push_back(std::move(*step));
     }
     result.outcome = CRating::kRated;
+    result.solution = current.values;
     return result;
 }

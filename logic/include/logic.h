@@ -120,6 +120,7 @@ struct CRating {
     int rating = 0;                               // tenths of the scale, when kRated
     CTechnique hardest = CTechnique::kFullHouse;  // the technique of the hardest step
     std::vector<CStep> path;                      // every step, when asked for
+    PuzzleGrid solution{};                        // the grid the path ends on, when kRated
 };
 
 // Rates `grid`. The path is kept when `keepPath`.
