@@ -12,15 +12,11 @@
 // removal leaves the grave.
 #include <vector>
 
-#include "logic_internal.h"
+#include "find_context.h"
 
 namespace logic {
 
 namespace {
-
-CCandidate Cand(int cell, int d) {
-    return {uint8_t(cell), uint8_t(d)};
-}
 
 // The candidates a cell has beyond the grave's: bits set per cell, or nullopt when the grid
 // is no grave with extras. A digit with more than two places in a unit names its extra cell
@@ -75,8 +71,9 @@ std::optional<std::array<uint16_t, kCellCount>> GraveExtras(const CCandidateGrid
 
 }  // namespace
 
-std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
-                                               const CUnitPositions& up) {
+std::optional<CStep> FindBivalueUniversalGrave(CFindContext& ctx) {
+    const CCandidateGrid& grid = ctx.grid;
+    const CUnitPositions& up = ctx.up;
     const auto extras = GraveExtras(grid, up);
     if (!extras) return std::nullopt;
     std::vector<int> cells;
