@@ -64,8 +64,7 @@ std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx) {
     // touches, as for aligned triple exclusion: the others allow every candidate as they
     // did. On the 5.0-9.0 sample this took it from 178 M instructions to 87 M.
     const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
-    const CCells changed =
-        sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
+    const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
     // The two-digit cells both see, from bit sets: cell by cell, with a list allocated for
     // each pair, this took 539 M instructions on the 5.0-9.0 sample, this way 178 M.
     CCells bivalue;
@@ -130,8 +129,7 @@ std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
     // changed cell touches can be the first to find something now. Along the 5.0-9.0
     // sample's paths this took aligned triple exclusion from 785 M instructions to 337 M.
     const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
-    const CCells changed =
-        sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
+    const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
     // For each cell of two or more candidates, the cells of two or three that see it.
     std::array<CCells, kCellCount> excluders;
     CCells small, base;
