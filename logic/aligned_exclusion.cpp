@@ -57,8 +57,7 @@ std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx) {
     // touches, as for aligned triple exclusion: the others allow every candidate as they
     // did.
     const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
-    const CCells changed =
-        sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
+    const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
     // The two-digit cells as a set: those both cells of a pair see are crossed from the
     // peers' sets, with no list made for each pair.
     CCells bivalue;
@@ -125,8 +124,7 @@ std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
     // nothing was found is found the same way, allowing every candidate: only those that a
     // changed cell touches can be the first to find something now.
     const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
-    const CCells changed =
-        sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
+    const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
     // For each cell of two or more candidates, the cells of two or three that see it.
     std::array<CCells, kCellCount> excluders;
     CCells small, base;

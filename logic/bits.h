@@ -151,7 +151,7 @@ inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
 // pattern that puts d in one of `cells` removes. The peers' sets are crossed first, so most
 // calls end without looking at a cell.
 inline std::vector<CCandidate> SeenByAll(const CCandidateGrid& grid, int d,
-                                  std::initializer_list<int> cells) {
+                                         std::initializer_list<int> cells) {
     CCells seen{~uint64_t(0), ~uint64_t(0)};
     for (int cell : cells) seen = seen & kPeerSets[cell];
     std::vector<CCandidate> out;

@@ -26,7 +26,8 @@ constexpr bool TableInOrder() {
     }
     return true;
 }
-static_assert(TableInOrder(), "kTechniqueTable must hold each technique once, in CTechnique's order");
+static_assert(TableInOrder(),
+              "kTechniqueTable must hold each technique once, in CTechnique's order");
 
 }  // namespace
 

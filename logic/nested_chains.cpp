@@ -69,8 +69,7 @@ CNestedResult NestedStage(const CContext& inner, int stage) {
 // stage that finds anything, basic techniques first, then chains as deep as the level
 // allows. Each stage's answer is remembered by grid, so the levels FindNestedForcingChain
 // climbs one after another share it: level 3 walks through the grids level 2 stalled on.
-const CNestedResult& MemoNestedStep(const CContext& ctx, const CCandidateGrid& assumed,
-                                    int level) {
+const CNestedResult& MemoNestedStep(const CContext& ctx, const CCandidateGrid& assumed, int level) {
     static const CNestedResult kNone;
     const int last = level < 2 ? 0 : level < 3 ? 1 : level - 1;
     std::optional<CContext> inner;

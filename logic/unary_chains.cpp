@@ -57,8 +57,7 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, CPathMemo* pathMemo,
         std::vector<int> xCands;
         std::array<Bits, 10> boards{};  // the candidates tried, by digit
         for (int d = 1; d <= 9; ++d) {
-            if (links == kXLinks && pathMemo &&
-                pathMemo->FoundNothing(slot, d, digitCells[d]))
+            if (links == kXLinks && pathMemo && pathMemo->FoundNothing(slot, d, digitCells[d]))
                 continue;
             boards[d] = Bits(digitCells[d].lo) | Bits(digitCells[d].hi) << 64;
         }
@@ -97,8 +96,7 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, CPathMemo* pathMemo,
             }
             asked = std::move(all);
             for (int d = 1; d <= 9; ++d) {
-                if ((chained >> d & 1) == 0)
-                    pathMemo->NoteNothing(slot, d, digitCells[d]);
+                if ((chained >> d & 1) == 0) pathMemo->NoteNothing(slot, d, digitCells[d]);
             }
         }
         for (size_t i = 0; i < tried.size() && waves > 1; ++i) {
@@ -194,8 +192,7 @@ std::optional<CConclusion> Nishio(const CContext& ctx, CPathMemo* pathMemo, int 
     }
     if (pathMemo) {
         for (int d = 1; d <= 9; ++d) {
-            if (((skipped | found) >> d & 1) == 0)
-                pathMemo->NoteNothing(slot, d, digitCells[d]);
+            if (((skipped | found) >> d & 1) == 0) pathMemo->NoteNothing(slot, d, digitCells[d]);
         }
     }
     return best;

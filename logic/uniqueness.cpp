@@ -183,10 +183,10 @@ class CLoopSearch {
             const int d1 = std::countr_zero(pair), d2 = std::countr_zero(pair & (pair - 1));
             uint8_t& decision = decided[9 * d1 + d2];
             if (decision == 0) {
-                decision =
-                    memo && memo->LoopsFoundNothing(d1, d2, ctx_.DigitCells(d1) & ctx_.DigitCells(d2), grid_)
-                        ? 1
-                        : 2;
+                decision = memo && memo->LoopsFoundNothing(
+                                       d1, d2, ctx_.DigitCells(d1) & ctx_.DigitCells(d2), grid_)
+                               ? 1
+                               : 2;
             }
             if (decision == 1) continue;
             if (pair != pair_) {
