@@ -1,9 +1,5 @@
-// Aligned triple exclusion (7.5): three cells, and at least two cells of two or three
-// candidates that see all three. A way of filling the three is ruled out when two of them
-// that share a unit get the same digit, or when it would take every candidate of one of
-// those cells; a candidate of the three that no other way uses goes. As the rated
-// collections' rater looks for them: the third cell has two or three candidates itself and
-// sees one of the other two.
+// Aligned pair and triple exclusion (6.2, 7.5): of the ways to fill two or three cells, those
+// that the cells seeing them all rule out; a candidate that no way left uses goes.
 #include <span>
 
 #include "find_context.h"
@@ -25,10 +21,9 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
         for (unsigned mb = grid.masks[b]; mb != 0; mb &= mb - 1) {
             const unsigned db = mb & -mb;
             if (ab && da == db) continue;
-            // The digits of c that a blocker rules out beside these two, all at once: a
-            // blocker the two take but for one digit rules out that digit, one they take
-            // whole every digit. Digit by digit of c, the fillings' tests took 290 M more
-            // instructions on the 5.0-9.0 sample (6.91 G in all).
+            // The digits of c that a blocker rules out beside these two, all at once rather
+            // than digit by digit of c: a blocker the two take but for one digit rules out
+            // that digit, one they take whole every digit.
             unsigned ruledOut = (ac ? da : 0) | (bc ? db : 0);
             for (unsigned blocker : blockers) {
                 const unsigned rest = blocker & ~(da | db);
@@ -40,9 +35,7 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
             allowed[1] |= db;
             allowed[2] |= dc;
             // Most triples allow every candidate: stop as soon as they do. Once b's and c's
-            // all are, the other digits of b add nothing with this digit of a: trying them
-            // all, aligned triple exclusion took 247 M instructions on the 5.0-9.0 sample, this
-            // way 220 M.
+            // all are, the other digits of b add nothing with this digit of a.
             if (allowed[1] == grid.masks[b] && allowed[2] == grid.masks[c]) {
                 if (allowed[0] == grid.masks[a]) return std::nullopt;
                 break;
@@ -62,11 +55,11 @@ std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx) {
     CPathMemo* memo = ctx.memo;
     // Along the rating's path, only the pairs that a cell changed since it last found nothing
     // touches, as for aligned triple exclusion: the others allow every candidate as they
-    // did. On the 5.0-9.0 sample this took it from 178 M instructions to 87 M.
+    // did.
     const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
     const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
-    // The two-digit cells both see, from bit sets: cell by cell, with a list allocated for
-    // each pair, this took 539 M instructions on the 5.0-9.0 sample, this way 178 M.
+    // The two-digit cells as a set: those both cells of a pair see are crossed from the
+    // peers' sets, with no list made for each pair.
     CCells bivalue;
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (Count(grid.masks[cell]) == 2) bivalue.Set(cell);
@@ -74,8 +67,7 @@ std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx) {
     for (int a = 0; a < kCellCount; ++a) {
         if (Count(grid.masks[a]) < 2) continue;
         // A cell as it was without a changed peer pairs only with cells as they were, seen
-        // by no changed cell: testing those pairs one by one, aligned pair exclusion took
-        // 87 M instructions on the 5.0-9.0 sample, this way 69 M.
+        // by no changed cell: it is passed over whole, not pair by pair.
         if (sinceNothing && !changed[a] && (changed & kPeerSets[a]).None()) continue;
         const CCells seenByA = kPeerSets[a] & bivalue;
         for (uint8_t b : kCellPeers[a]) {
@@ -85,9 +77,8 @@ std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx) {
                 continue;
             }
             // Per digit of a, the digits of b that a two-digit cell both see forbids beside
-            // it, from the blockers' masks: each digit of b tried against every blocker, aligned
-            // pair exclusion took 58 M instructions on the 5.0-9.0 sample, this way 38 M. (The
-            // min is never taken, as in PairCells.)
+            // it, gathered once from the blockers' masks rather than each digit of b tried
+            // against every blocker. (The min is never taken, as in PairCells.)
             std::array<uint16_t, 10> blockedWith{};
             (seenByA & kPeerSets[b]).ForEach([&](int c) {
                 const unsigned m = grid.masks[c];
@@ -121,13 +112,17 @@ std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx) {
     return std::nullopt;
 }
 
+// Aligned triple exclusion: three cells, and at least two cells of two or three candidates
+// that see all three. A way of filling the three is ruled out when two of them that share a
+// unit get the same digit, or when it would take every candidate of one of those cells; a
+// candidate of the three that no other way uses goes. As the rated collections' rater looks
+// for them: the third cell has two or three candidates itself and sees one of the other two.
 std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
     const CCandidateGrid& grid = ctx.grid;
     CPathMemo* memo = ctx.memo;
     // A triple whose cells and the cells seeing all three are as they were on a grid where
     // nothing was found is found the same way, allowing every candidate: only those that a
-    // changed cell touches can be the first to find something now. Along the 5.0-9.0
-    // sample's paths this took aligned triple exclusion from 785 M instructions to 337 M.
+    // changed cell touches can be the first to find something now.
     const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
     const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
     // For each cell of two or more candidates, the cells of two or three that see it.
@@ -147,15 +142,14 @@ std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
         base.Set(cell);
         bases.push_back(cell);
     }
-    // At most the twenty peers of a cell see all three. In an array rather than a vector
-    // (its growth tested at each): aligned triple exclusion 207 M -> 195 M instructions.
+    // At most the twenty peers of a cell see all three: an array, as a vector would test
+    // its growth at each.
     std::array<unsigned, 20> blockers;
     std::optional<CStep> found;
     std::array<uint8_t, kCellCount> partners;
     for (const int a : bases) {
         // The cells after a that see two of the cells seeing a, from the peers' sets: the
-        // only ones that make a pair with it. Trying every later cell, aligned triple
-        // exclusion took 262 M instructions on the 5.0-9.0 sample, this way 247 M.
+        // only ones that make a pair with it.
         CCells seenOnceByA, seenTwiceByA;
         excluders[a].ForEach([&](int e) {
             seenTwiceByA = seenTwiceByA | (seenOnceByA & kPeerSets[e]);
@@ -177,10 +171,8 @@ std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
             tail.Reset(a);
             tail.Reset(b);
             // Of a pair as it was, only the third cells that changed or see a changed cell
-            // seeing the pair, taken from the tail before it is walked: tested cell by cell,
-            // aligned triple exclusion took 337 M instructions on the 5.0-9.0 sample, this
-            // way 308 M. Taken first, a pair without any is left before the cells seeing it
-            // are crossed: crossed for every pair, it took 220 M, this way 207 M.
+            // seeing the pair, taken from the tail as a set before it is walked; so a pair
+            // without any is left before the cells seeing it are crossed.
             if (sinceNothing && !pairChanged) {
                 CCells near = changed;
                 changedSeeingPair.ForEach([&](int e) { near = near | kPeerSets[e]; });
@@ -188,8 +180,7 @@ std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
                 if (tail.None()) continue;
             }
             // The third cell must see two of the cells seeing the pair, whose peers' sets say
-            // which cells do: tested cell by cell of the tail, aligned triple exclusion took
-            // 308 M instructions on the 5.0-9.0 sample, this way 262 M.
+            // which cells do, for the whole tail at once.
             CCells seenOnce, seenTwice;
             pair.ForEach([&](int e) {
                 seenTwice = seenTwice | (seenOnce & kPeerSets[e]);
@@ -197,9 +188,8 @@ std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
             });
             tail = tail & seenTwice;
             // A triple comes from each of its pairs whose tail holds the third cell: it is
-            // taken from the first such pair in the order of this loop only.
-            // By the peers' sets: SameUnit's three comparisons took 30 M more instructions on
-            // the 5.0-9.0 sample.
+            // taken from the first such pair in the order of this loop only. Read from the
+            // peers' sets, cheaper than SameUnit's three comparisons.
             auto tailOf = [&](int p, int q, int r) {
                 return small[r] && (kPeerSets[p][r] || kPeerSets[q][r]);
             };
@@ -209,8 +199,7 @@ std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
                 if (c < a && (tailOf(c, a, b) || tailOf(c, b, a))) return;
                 const CCells common = pair & excluders[c];
                 // A cell with a digit none of the three has can never be left empty by
-                // them: only the others are tried against each filling, which took the
-                // fillings' tests from 205 M instructions on the 5.0-9.0 sample to 133 M.
+                // them: only the others are tried against each filling.
                 const unsigned digits = grid.masks[a] | grid.masks[b] | grid.masks[c];
                 size_t blockerCount = 0;
                 common.ForEach([&](int e) {

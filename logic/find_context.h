@@ -10,8 +10,8 @@
 
 namespace logic {
 
-class CStrongLinkSearch;  // strong_links.h
-struct CChainState;       // chain_context.h
+class CStrongLinkSearch;  // strong_links.cpp
+struct CChainState;       // nested_chains.cpp
 struct CChainMemory;      // nested_chains.cpp
 
 // What the nested chains run on the grids they assume: the techniques up to the XYZ-wing,

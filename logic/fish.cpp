@@ -63,13 +63,13 @@ std::optional<CStep> Fish(CFindContext& ctx, int size) {
     return result;
 }
 
+}  // namespace
+
 // Turbot fish: two units where a digit has only two places, one place of each seeing the
 // other, so one of the two far ends holds the digit and the cells seeing both lose it.
 // Named and valued by the units: two rows or two columns (skyscraper) 4.0, a row and a
 // column (two-string kite) 4.1, a box with either 4.2. The grouped ones (4.3, the empty
-// rectangle among them) are the strong-link chains of two links, below.
-}  // namespace
-
+// rectangle among them) are the strong-link chains of two links (strong_links.cpp).
 std::optional<CStep> FindTurbotFish(CFindContext& ctx) {
     const CCandidateGrid& grid = ctx.grid;
     const CUnitPositions& up = ctx.up;
@@ -77,10 +77,8 @@ std::optional<CStep> FindTurbotFish(CFindContext& ctx) {
     for (int d = 1; d <= 9; ++d) {
         if (ctx.FoundNothing(d)) continue;
         const bool noneBefore = !best;
-        // The units where the digit has two places, listed first: testing every pair of
-        // units, the turbot fish took 58 M instructions on the 5.0-9.0 sample, this way 51 M.
-        // With their two cells, found once for all the pairs they make: found for each
-        // pair, the turbot fish took 51 M instructions on the 5.0-9.0 sample, this way 40 M.
+        // The units where the digit has two places, with their two cells, listed once for
+        // all the pairs they make rather than found for every pair of units.
         std::array<uint8_t, kUnitCount> twoPlaces;
         std::array<std::array<uint8_t, 2>, kUnitCount> twoCells;
         int twoCount = 0;

@@ -67,8 +67,8 @@ CNestedResult NestedStage(const CContext& inner, int stage) {
 
 // What the easier techniques find on an assumed grid for nesting `level` deep: the first
 // stage that finds anything, basic techniques first, then chains as deep as the level
-// allows. Each stage's answer is remembered by grid, so the levels FindChainStep climbs
-// one after another share it: level 3 walks through the grids level 2 stalled on.
+// allows. Each stage's answer is remembered by grid, so the levels FindNestedForcingChain
+// climbs one after another share it: level 3 walks through the grids level 2 stalled on.
 const CNestedResult& MemoNestedStep(const CContext& ctx, const CCandidateGrid& assumed, int level) {
     static const CNestedResult kNone;
     const int last = level < 2 ? 0 : level < 3 ? 1 : level - 1;
@@ -76,8 +76,8 @@ const CNestedResult& MemoNestedStep(const CContext& ctx, const CCandidateGrid& a
     for (int stage = 0; stage <= last; ++stage) {
         const CNestedResult* found = ctx.memo->Find(assumed, stage);
         if (!found) {
-            // The basic techniques need no context: building its unit positions for every
-            // grid took 2 % of the instructions of a puzzle rated 11.5.
+            // The basic techniques need no context, whose unit positions would be built for
+            // every grid.
             if (!inner && stage > 0) {
                 inner.emplace(assumed, ctx.stop, ctx.memo, ctx.nest, ctx.easier);
                 if (stage == 2) inner->closure = ctx.memo->TakeClosure(assumed);

@@ -37,9 +37,8 @@ class CNestedMemo {
     }
 
     // The closure of a grid whose forcing chains found nothing, kept for its cell and region
-    // forcing chains, which the next level of nesting looks for there: built again, it took
-    // a puzzle rated 11.5 from 5.6 G instructions to 6.2 G. At most kClosures at once (some
-    // 20 KB each); taken, it is forgotten.
+    // forcing chains, which the next level of nesting looks for there, rather than built
+    // again. At most kClosures at once (some 20 KB each); taken, it is forgotten.
     void KeepClosure(const CCandidateGrid& grid, std::shared_ptr<CStaticClosure> closure) {
         if (m_closures.size() < kClosures) m_closures.emplace(Key(grid, -1), std::move(closure));
     }

@@ -54,10 +54,8 @@ class CPropagator {
         m_masks = m_ctx.grid.masks;
         m_boards = m_startBoards;
         m_pos = m_startPos;
-        // Grown from nothing as it fills, each queue of the assumptions followed again was
-        // reallocated some eight times: room for 256 nodes saved 12 M instructions of the
-        // 5.0-9.0 sample, and took its minor page faults from 1,650 to 810; room for every
-        // node (2.9 KB a queue, many held at once) took them to 10,700.
+        // Room for 256 nodes: grown from nothing, a queue is reallocated some eight times;
+        // room for every node (2.9 KB a queue, many held at once) costs page faults instead.
         m_queue.clear();
         m_queue.reserve(256);
         m_head = 0;
@@ -92,8 +90,8 @@ class CPropagator {
   private:
     bool Known(int node) const { return m_out->set[node]; }
 
-    // Most nodes a node leads to are set already: that test alone inlined where Expand calls it
-    // saved 36 M instructions on the 5.0-9.0 sample, a call each.
+    // Most nodes a node leads to are set already: that test alone is inlined where Expand
+    // calls it, saving a call each.
     void Set(int node, CCause cause, int from) {
         if (!m_out->contradiction && !m_out->set[node]) Reach(node, cause, from);
     }
@@ -124,8 +122,7 @@ class CPropagator {
                     Set(NodeOf(cell, std::countr_zero(m), false), CCause::kParent, node);
                 }
             }
-            // In ascending order, as kCellPeers has them: by board, not peer by peer, that took
-            // the following with causes from 370 M instructions to 345 M on the 5.0-9.0 sample.
+            // In ascending order, as kCellPeers has them, but by board rather than peer by peer.
             ForEachCell(kPeerBits[cell] & m_boards[d],
                         [&](int c) { Set(NodeOf(c, d, false), CCause::kParent, node); });
             return;
@@ -157,11 +154,9 @@ class CPropagator {
                 Set(NodeOf(cell, std::countr_zero(m_masks[cell]), true), CCause::kCell, cell);
             }
         }
-        // The places left in each unit are kept as masks, not counted over the unit's
-        // cells: that saved 6 % of the instructions on every 30th puzzle of top1465. The
-        // cell's places from a table, and the units where d is placed marked in the masks
-        // themselves, took the following with causes from 149 M instructions to 130 M on the
-        // 5.0-9.0 sample.
+        // The places left in each unit are kept as masks, not counted over the unit's cells;
+        // the cell's places come from a table, and a unit where d is placed is marked in its
+        // mask itself (kPlacedPos), so it needs no test of its own.
         for (const auto& [u, index] : kCellPlaces[cell]) {
             const unsigned left = m_pos[u][d] &= uint16_t(~(1u << index));
             if (left == 0) {
@@ -302,15 +297,12 @@ class CFastPropagator {
             Assign(cell, d);
             placed = true;
         }
-        // A unit where the digit is assigned keeps that one place; skipping those units
-        // saved 3 % of the instructions on every 30th puzzle of top1465.
-        // A digit whose candidates are as they were when its units placed nothing places
-        // nothing again: its units only get fewer, its cells assigned more. Skipping those
-        // saved 20 M of the 5.0-9.0 sample's 3.57 G instructions.
-        // And of those, only the units that lost a place since: the others have places as
-        // they had then, none of them a single not yet assigned. Looking at those units
-        // alone, the grid's own counting as the first such time where its units have two
-        // places or more, took the 5.0-9.0 sample from 3.34 G instructions to 3.28 G.
+        // Hidden singles, passing over what cannot hold a new one: a unit where the digit is
+        // assigned keeps that one place; a digit whose candidates are as they were when its
+        // units placed nothing places nothing again (its units only get fewer, its cells
+        // assigned more); and of another digit, only the units that lost a place since then.
+        // The grid's own candidates are such a time where each of d's units has two places or
+        // more (m_quietStart).
         for (int d = 1; d <= 9; ++d) {
             if (m_cand[d] == m_quiet[d]) continue;
             uint32_t changed = ~0u;

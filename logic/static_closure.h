@@ -7,13 +7,12 @@
 
 namespace logic {
 
-// Which assumptions reach which along the static links: the transitive closure of their
-// implication graph. Nodes are local: 2 * i + on for the i-th of `cands`.
+// The closure of the static links among `cands`. Nodes are local: 2 * i + on for the i-th
+// of `cands`.
 //
 // One closure costs about what following a few dozen assumptions does, and it tells at
 // once which of the several hundred assumptions of a grid can come back to their own
-// opposite at all: on the 5.0-9.0 sample, following every assumption to its end was 41 %
-// of all instructions, most of it for assumptions that reach nothing.
+// opposite at all, where following each to its end would mostly find nothing.
 //
 // A node on leads only to nodes off, and a node off leads on only along a strong link,
 // which most have none of: those lead nowhere and get no row. So the search for strongly
@@ -23,10 +22,7 @@ namespace logic {
 // opposite only through those, so the forcing chains (nested, or where CStrongReach cannot
 // hold the grid) read that from the components' rows; the rows of the nodes on, what they
 // reach directly and the rows of the strong nodes off among those, are made only for the cell
-// and region forcing chains, which read them. With the same answers, that took the 5.0-9.0
-// sample's closures of all links from 304 M instructions to 236 M, and the whole sample from
-// 3.67 G to 3.64 G: the rows of the nodes on that the components need are most of them, so
-// the saving is mostly the search's.
+// and region forcing chains, which read them.
 class CStaticClosure {
   public:
     CStaticClosure(const CContext& ctx, const std::vector<int>& cands, CLinks links);
@@ -41,9 +37,7 @@ class CStaticClosure {
                     1) != 0;
         }
         const int i = from / 2;
-        // Its row, once made, holds what the nodes it turns off reach: asked from those, the
-        // cell and region forcing chains' questions took 18 M instructions of the 5.0-9.0
-        // sample, 4 M so.
+        // Its row, once made, holds what the nodes it turns off reach, and answers at once.
         if (m_complete) return (Row(from)[i / 32] >> (2 * i % 64) & 1) != 0;
         for (int f = m_firstOff[i]; f < m_firstOff[i + 1]; ++f) {
             const uint64_t* row = &m_rows[size_t(m_compOf[m_offs[f]]) * m_words];
@@ -103,8 +97,7 @@ class CStaticClosure {
     std::vector<int> m_firstOff, m_offs;  // per node on, the strong nodes off it leads to
     std::vector<uint8_t> m_direct;        // per node on, whether its row has its direct links
     // The nodes on's rows, then the components'; each cleared as it is first made, as the
-    // X-chains never make most rows of the nodes on: cleared all at once, the closures took
-    // 285 M instructions of the 5.0-9.0 sample (memset 40 M of them), this way 270 M.
+    // X-chains never make most rows of the nodes on.
     std::unique_ptr<uint64_t[]> m_rows;
 };
 
@@ -122,13 +115,11 @@ CStaticClosure& AllLinksClosure(const CContext& ctx, const std::vector<int>& can
 // back to its opposite when the strong candidates it turns off reach one that would turn it
 // off; for the many without a strong link, the reach of all a unit's or a cell's strong
 // candidates is that of those it turns off there. A grid with more strong candidates than
-// fit in two words of bits is left to CStaticClosure (none on the 5.0-9.0 sample).
+// fit in two words of bits, which is rare, is left to CStaticClosure.
 //
-// The X-chains and forcing chains built both closures of CStaticClosure at every step of the
-// path for this alone, the rows of the nodes on included: 269 M instructions of the 5.0-9.0
-// sample's 2.80 G, their questions some 45 M more. This takes 31 M, with cheaper questions,
-// and the cell and region forcing chains build the closure of all links themselves where they
-// run (73 M, on a third of the grids): the sample went to 2.73 G.
+// The X-chains and forcing chains ask this at every step of the path: far cheaper to make
+// and to ask than CStaticClosure with every row of the nodes on, which only the cell and
+// region forcing chains build, where they run.
 class CStrongReach {
   public:
     // `boards` hold, per digit, its candidates whole or none of them.
@@ -162,8 +153,7 @@ class CStrongReach {
     // hold, as nodes on, strong candidates alone, and only the nodes off of strong candidates
     // lead on: the waves of those alone, a bit each, are the same, and the node on comes
     // back to its opposite at the wave after one that holds a strong candidate turning it
-    // off. CFastStatic, on boards of every node, took about 145 M instructions of the 5.0-9.0
-    // sample's 2.67 G for the X-chains and forcing chains; this, 23 M.
+    // off: far fewer bits to spread than CFastStatic's boards of every node.
     int WavesTo(int cand, bool on, int waves) const {
         const int cell = cand / 9, d = cand % 9 + 1;
         const bool strong = Has(m_strong[d], cell);
@@ -208,9 +198,8 @@ class CStrongReach {
     static constexpr Bits Bit(int s) { return Bits(1) << s; }
 
     // The sets a candidate's strong candidates are gathered by: its box's, row's and column's
-    // of its digit, and its cell's (left empty without Y-links).
-    // (A table by candidate: made from its cell's and digit at each call, they cost the
-    // 5.0-9.0 sample 6 M instructions more: 2.170 G, not 2.163 G.)
+    // of its digit, and its cell's (left empty without Y-links); by table, rather than made
+    // from the cell and digit at each call.
     static std::array<uint16_t, 4> CandSets(int cand) { return kCandSets[size_t(cand)]; }
     std::array<uint16_t, 4> Sets(int s) const {
         std::array<uint16_t, 4> sets = CandSets(m_cands[s]);

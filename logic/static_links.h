@@ -7,9 +7,8 @@
 
 namespace logic {
 
-// The static propagation on bit boards, without causes and without order: whether an
-// assumption reaches its own opposite, and everything it reaches. The same closure as
-// CPropagator's static mode, found a wave at a time.
+// Whether an assumption reaches its own opposite, and everything it reaches, without causes
+// and without order: the same closure as CPropagator's static mode, found a wave at a time.
 class CFastStatic {
   public:
     explicit CFastStatic(const CContext& ctx) : m_ctx(ctx) {
@@ -41,9 +40,8 @@ class CFastStatic {
         (IsOn(start) ? out.on : out.off)[d] |= CellBit(cell);
         wave[d] |= CellBit(cell);
         // Weak links lead from on to off, strong ones from off to on, so a wave holds only
-        // nodes on or only nodes off, in turn; X-links keep to the start's digit. Reading
-        // only those boards took the forcing chains' passes from 213 M instructions to
-        // 158 M on the 5.0-9.0 sample.
+        // nodes on or only nodes off, in turn; X-links keep to the start's digit. Only those
+        // boards are read.
         const int low = y ? 1 : d, high = y ? 9 : d;
         for (bool on = IsOn(start), any = true; any && waves-- > 0; on = !on) {
             const std::array<Bits, 10> next = Spread(wave, on, low, high, x, y);
@@ -73,8 +71,8 @@ class CFastStatic {
                 twice |= onCells & wave[e];
                 onCells |= wave[e];
             }
-            // The cells turned off gathered first and masked with the candidates once: a mask
-            // for each cell on took 6 M more of the 5.0-9.0 sample's 2.69 G instructions.
+            // The cells turned off gathered first and masked with the candidates once, not
+            // for each cell on.
             for (int e = low; e <= high; ++e) {
                 Bits off = y ? (onCells & ~wave[e]) | twice : 0;
                 ForEachCell(wave[e], [&](int c) { off |= kPeerBits[c]; });
@@ -112,10 +110,8 @@ class CFastStatic {
     }
 
     // For each digit and cell, the cells that are its only other place in a unit. Set for
-    // the cells of m_paired alone, those with such a place, which are all a wave reads:
-    // clearing the whole table took 13 K instructions a grid, 26 M of the 5.0-9.0 sample's
-    // 3.41 G; clearing it for each digit's candidates, and reading it for every cell off,
-    // 16 M more of its 2.69 G than this.
+    // the cells of m_paired alone, those with such a place, which are all a wave reads, so
+    // the table is never cleared whole.
     std::array<Bits, 10> m_paired{};
     std::array<std::array<Bits, kCellCount>, 10> m_partner;
 };
@@ -169,8 +165,7 @@ class CStaticWaves {
         }
     }
 
-    // Most chains asked for are shorter: growing the waves from one took 11 M instructions
-    // of the 5.0-9.0 sample.
+    // Room for this many waves from the start: most chains asked for are shorter.
     static constexpr size_t kWaves = 16;
 
     const CFastStatic& m_fast;

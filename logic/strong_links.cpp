@@ -1,5 +1,5 @@
-// Chains of two, three or four strong links on one digit, tried after the plain turbot fish,
-// the hidden quad and the bivalue universal grave.
+// Chains of two, three or four strong links on one digit: the grouped turbot fish and the
+// X-chains of three and four links, found among the basic techniques (technique_table.h).
 //
 // d is a digit, u a unit.
 #include <memory>
@@ -11,24 +11,22 @@
 
 namespace logic {
 
-// Chains of two, three or four strong links on one digit (the rated collections' rater
-// tries them after the plain turbot fish, the hidden quad and the bivalue universal grave).
 // A strong link is a unit whose places for the digit split into a near and a far part, one
 // of which holds it: two places; or, grouped, up to six places split by boxes in a line
 // that crosses only two of them with places, by lines in a box whose places lie in one row
 // and one column of it (an empty rectangle, split into those in the row or the column and
-// the rest) or in only two of its rows or columns. Each link's far part is seen whole by every
-// place of the next link's near part, so the first near part or the last far part holds the digit,
-// and a cell seeing both whole loses it. Valued 4.0, 5.4 and 5.8 by the number of links, a tenth
-// more when the links mix a box or the two kinds of line, two when they mix all three, three when
-// one is grouped; named turbot fish with two links, X-chains with more.
+// the rest) or in only two of its rows or columns. Each link's far part is seen whole by
+// every place of the next link's near part, so the first near part or the last far part holds
+// the digit, and a cell seeing both whole loses it. With two links only grouped chains are
+// looked for here (4.3; the plain ones are fish.cpp's turbot fish); three and four links are
+// worth 5.4 and 5.8, a tenth more when the links mix a box or the two kinds of line, two when
+// they mix all three, three when one is grouped.
 class CStrongLinkSearch {
   public:
     explicit CStrongLinkSearch(CFindContext& ctx) : up_(ctx.up), ctx_(ctx) {}
 
     // The easiest chain of `links` links. A digit's links are found when first needed and
-    // kept for the next calls (one allocation): this runs before the chains on every step
-    // that needs them, for two, three and four links.
+    // kept for the calls for two, three and four links on the same grid (one allocation).
     std::optional<CStep> Run(int links) {
         links_ = links;
         if (links == 2) return RunTwo();
@@ -68,9 +66,7 @@ class CStrongLinkSearch {
     void ExtendAll() {
         for (int k = 0; k < t_->linkCount; ++k) {
             // What a chain removes sees its first near part whole: where no candidate
-            // does, no chain from this link removes anything. With the test on the last
-            // link below, the chains of strong links took 1.55 G instructions on the
-            // 5.0-9.0 sample instead of 2.42 G.
+            // does, no chain from this link removes anything.
             if (t_->seenNear[k].None()) continue;
             chain_[0] = uint8_t(k);
             size_ = 1;
@@ -81,10 +77,8 @@ class CStrongLinkSearch {
     // The chains of two links, digit by digit. Each is worth 4.3 (only grouped ones are
     // left), so the easiest is the first that removes the most, and a digit's first depends
     // on its candidates alone. The nested chains ask on thousands of grids they assume,
-    // where most digits' candidates are as on a grid asked before (96 % of them on a puzzle
-    // rated 11.5), so each digit's answer is remembered by its candidates, per thread, up
-    // to kTwoLinkAnswers of them (a few MB). That took the puzzle from 4.88 G instructions
-    // to 3.42 G: finding the links had been a quarter of them.
+    // where most digits' candidates are as on a grid asked before, so each digit's answer is
+    // remembered by its candidates, per thread, up to kTwoLinkAnswers of them (a few MB).
     std::optional<CStep> RunTwo() {
         struct CKey {
             uint64_t lo, hi;  // the digit's candidates, as CCells, with the digit in hi's top bits
@@ -166,7 +160,7 @@ class CStrongLinkSearch {
             starts[first][startCount[first]++] = uint8_t(j);
         }
         // In locals: the links' bytes written may alias the tables' other members, which
-        // were read again for each (finding the links 109 M -> 107 M instructions).
+        // would be read again for each.
         CDigitLinks& t = *t_;
         for (int k = 0; k < t.linkCount; ++k) {
             const CCells seen = t.seen[k];
@@ -193,9 +187,8 @@ class CStrongLinkSearch {
     }
 
     // Both ways round, a link between two parts of the unit's places, the part first
-    // named the near one first. Each part's cells and the cells seeing it whole found once
-    // for both: link by link, finding the links took 128 M instructions on the 5.0-9.0
-    // sample, this way 109 M.
+    // named the near one first; each part's cells and the cells seeing it whole are found
+    // once for both.
     void AddLinks(int u, unsigned part, unsigned rest, bool grouped) {
         const CCells partCells = CellsOf(u, part), restCells = CellsOf(u, rest);
         CCells seenPart = t_->candidates, seenRest = t_->candidates;
@@ -250,11 +243,9 @@ class CStrongLinkSearch {
         }
     }
 
-    // Called with a chain of fewer than links_ links. The search's members are read into
-    // locals once: the chain's bytes written in the loop may alias them, so they were read
-    // again on every pass. With that and the last link offered here rather than through
-    // another call, extending the chains took 143 M instructions on the 5.0-9.0 sample
-    // instead of 168 M.
+    // Called with a chain of fewer than links_ links; the last link is offered here rather
+    // than through another call. The search's members are read into locals once: the chain's
+    // bytes written in the loop may alias them, and would be read again on every pass.
     void Extend() {
         const CDigitLinks& t = *t_;
         const int size = size_;
@@ -265,9 +256,7 @@ class CStrongLinkSearch {
         for (int i = 0; i < count; ++i) {
             const int k = t.next[last][i];
             // The last link's far part must be seen whole by a cell the first near part is;
-            // the link before the last needs a next link for which that holds. The second
-            // test took the chains of three and four links from 1.02 G instructions on the
-            // 5.0-9.0 sample to 0.47 G.
+            // the link before the last needs a next link for which that holds.
             if (remaining == 1 && (firstSeen & t.seen[k]).None()) continue;
             if (remaining == 2 && (firstSeen & t.seenNext[k]).None()) continue;
             if (Uses(k)) continue;
@@ -342,13 +331,9 @@ class CStrongLinkSearch {
     CFindContext& ctx_;
     int links_ = 0;
     int d_ = 0;
-    // Room for the ten digits' links, some 200 KB, allocated for each search. Kept per
-    // thread instead, they took 33 M fewer of the 5.0-9.0 sample's 3.21 G instructions, but
-    // rate_bench rated it a sixth slower: without this large block allocated and freed, the
-    // allocator gave memory back and took it again between the chains' allocations (8,000
-    // page faults instead of 2,500). A digit's links are made in it when first found: made
-    // for all ten with the room, their cell sets' initial values took 33 M of the 5.0-9.0
-    // sample's 2.52 G instructions, this way 7 M (page faults unchanged).
+    // Room for the ten digits' links, some 200 KB, allocated for each search: kept per thread,
+    // the allocator gave memory back and took it again between the chains' allocations. A
+    // digit's links are made in it when first found, so unasked digits' sets stay untouched.
     std::unique_ptr<std::byte[]> linkRoom_;
     std::array<CDigitLinks*, 10> linkTables_{};
     unsigned seenNextFound_ = 0;  // by digit

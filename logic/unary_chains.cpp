@@ -13,17 +13,15 @@ namespace {
 // first; then each chain found bounds how far the others need to be followed.
 std::optional<CConclusion> UnaryChains(const CContext& ctx, CPathMemo* pathMemo, int slot) {
     std::optional<CConclusion> best;
-    // Only where a CStaticClosure stands in for CStrongReach, made at the first assumption
-    // that reaches its opposite: made for every grid, its tables were 8 M of the 5.0-9.0
-    // sample's 2.73 G instructions.
+    // Only where a CStaticClosure stands in for CStrongReach, and made at the first
+    // assumption that reaches its opposite: most grids never need its tables.
     std::unique_ptr<CFastStatic> fast;
     CBoards fastBoards;
     const std::vector<int> cands = Candidates(ctx.grid);
     const std::array<CCells, 10> digitCells = DigitCandidates(ctx.up);
     // After `fast` reached the opposite of `start`. A static node has one cause, a link
     // nearer its assumption, so the chain to the opposite counts a node for each wave and
-    // the assumption: not following it again with causes to count them took the 5.0-9.0
-    // sample from 3.48 G instructions to 3.41 G.
+    // the assumption, without following it again with causes.
     auto conclude = [&](int start, CLinks links, int waves) {
         const int target = start ^ 1;
         CConclusion c;
@@ -55,8 +53,7 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, CPathMemo* pathMemo,
         if (waves <= 1) continue;
         // X-links join only candidates of one digit, so a digit's X-chains read its own
         // candidates alone: along the path, a digit that had none, with the same candidates,
-        // has none still and stays out of the closure. (The X-chains' closure was 6 % of
-        // the 5.0-9.0 sample's instructions.)
+        // has none still and stays out of the closure.
         std::vector<int> xCands;
         std::array<Bits, 10> boards{};  // the candidates tried, by digit
         for (int d = 1; d <= 9; ++d) {
@@ -82,7 +79,7 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, CPathMemo* pathMemo,
                                        : &AllLinksClosure(ctx, cands);
         }
         // Bit 0: the i-th's node off reaches its opposite; bit 1: its node on. Kept where the
-        // memo asks for them all first: asked again, they were 5 M of the 5.0-9.0 sample.
+        // memo asks for them all first, so that the walk below need not ask again.
         std::vector<uint8_t> asked;
         auto opposites = [&](size_t i) -> unsigned {
             if (!asked.empty()) return asked[i];
@@ -128,8 +125,7 @@ std::optional<CConclusion> UnaryChains(const CContext& ctx, CPathMemo* pathMemo,
 // Whether `d` placed in `cell`, followed on its own board (a unit left with one place of
 // d takes it), leaves a unit without a place for d or two placements that see each other:
 // the same closure as CPropagator's nishio mode, which then follows only the few that
-// contradict to count their chains. Following every candidate with causes (with the few
-// forcing chains') was 9 % of the instructions on every 30th puzzle of top1465.
+// contradict to count their chains.
 bool NishioContradicts(const CContext& ctx, Bits board, int cell, int d) {
     // Only a unit that lost a place can have been left with one or none, so the units are
     // looked at as they lose one instead of all 27 again after each placement.

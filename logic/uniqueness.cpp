@@ -81,11 +81,8 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const CUnitPosi
     for (int r1 = 0; r1 < 9; ++r1) {
         for (int r2 = r1 + 1; r2 < 9; ++r2) {
             // Two boxes: the rows in one band and the columns in two stacks, or the other
-            // way round. The first column's two cells are crossed once for all the second
-            // columns: the loops' tests took 105 M more instructions on the 5.0-9.0 sample.
-            // Each column's two cells crossed once, and the columns taken by their bits where
-            // two digits at least are common to both: tested one by one, unique rectangles took
-            // 9 M more instructions on the 5.0-9.0 sample.
+            // way round. Each column's two cells are crossed once for all the pairs of
+            // columns, and only the columns where they share two digits or more are paired.
             const bool sameBand = r1 / 3 == r2 / 3;
             std::array<unsigned, 9> both;
             unsigned columns = 0;
@@ -108,8 +105,7 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const CUnitPosi
                             const unsigned pair = (pa & -pa) | (pb & -pb);
                             // The cells with extra digits, counted before a step is built:
                             // most rectangles of a grid with many candidates have three or
-                            // four; building the step first cost 97 M more instructions on
-                            // the 5.0-9.0 sample (7.01 G in all).
+                            // four, and make no step.
                             std::array<int, 4> extra{};
                             size_t extraCount = 0;
                             for (int cell : cells) {
@@ -174,10 +170,8 @@ class CLoopSearch {
     explicit CLoopSearch(CFindContext& ctx) : grid_(ctx.grid), up_(ctx.up), ctx_(ctx) {}
 
     // Along the rating's path, a pair of digits whose walk found no loop is not walked again
-    // while the cells holding both keep their candidates: on the 5.0-9.0 sample the walk
-    // took 370 M instructions without this, 290 M with it. Nor one whose loops removed
-    // nothing, while the units its types 3 and 4 read are as they were too: 70 % of the walk
-    // went to such pairs, and it took 165 M instructions, this way 134 M.
+    // while the cells holding both keep their candidates; nor one whose loops removed
+    // nothing, while the units its types 3 and 4 read are as they were too.
     std::optional<CStep> Run() {
         CPathMemo* memo = ctx_.memo;
         // Per pair of digits, 1 when it is skipped, 2 when it is walked.
@@ -236,8 +230,7 @@ class CLoopSearch {
     // Each row, column and box of a loop's cell holds another of its cells (IsValid): a cell
     // of both digits without another in one of its units is in no loop, nor then a cell left
     // alone by it. Those taken out of onPair_ until none is left, the walk offers the same
-    // loops in the same order; walking through them, unique rectangles and loops took 313 M
-    // instructions on the 5.0-9.0 sample, this way 278 M.
+    // loops in the same order without walking through them.
     void KeepThoseInLoops() {
         for (bool removed = true; removed;) {
             removed = false;
@@ -263,9 +256,7 @@ class CLoopSearch {
         const int byKind[3] = {units.row, units.column, units.box};
         for (int kind = 0; kind < 3; ++kind) {
             if (kind == lastKind) continue;
-            // Only the unit's places of both digits, from the positions: reading all nine
-            // cells of each unit, the walk took 250 M more instructions on the 5.0-9.0
-            // sample (7.25 G in all).
+            // Only the unit's places of both digits, from the positions, not all nine cells.
             const int u = byKind[kind];
             for (unsigned bits = onPair_[u]; bits != 0; bits &= bits - 1) {
                 const int next = kUnitCells[u][std::countr_zero(bits)];
@@ -276,8 +267,7 @@ class CLoopSearch {
                 if (loop_.size() >= kMaxLength) continue;
                 const unsigned mask = grid_.masks[next];
                 // A cell of only the two digits before the first was a first itself, and
-                // its walk found every loop through it: the walk took 28 % fewer instructions on
-                // the 5.0-9.0 sample.
+                // its walk found every loop through it.
                 if (mask == pair_ && next < loop_[0]) continue;
                 // Cells of one parity never share a unit in a loop: this cuts the walk
                 // short on grids with many candidates.
@@ -324,9 +314,8 @@ class CLoopSearch {
                 extraDigits |= grid_.masks[cell] & ~pair_;
             }
         }
-        // Whether a type can apply, and type 2 remove anything, before the step is built:
-        // building it for every loop found, unique rectangles and loops took 278 M
-        // instructions on the 5.0-9.0 sample, this way 247 M.
+        // Whether a type can apply, and type 2 remove anything, before the step is built,
+        // so that a loop that makes none builds none.
         const bool twoOfAUnit = extraCount == 2 && SameUnit(extra[0], extra[1]);
         if (twoOfAUnit) {
             const CCellUnits &ua = kCellUnits[extra[0]], &ub = kCellUnits[extra[1]];
@@ -390,9 +379,8 @@ class CLoopSearch {
     std::array<CCells, 90> kept_;  // and its cells KeepThoseInLoops kept, once the pair is walked
     std::array<uint16_t, kUnitCount> onPair_{};  // per unit, the places of both of pair_'s digits
     std::array<uint32_t, 2> visited_{};  // the units of the loop's cells at even, odd places
-    // The cells walked so far, in a fixed array: in a vector, pushed and popped at every
-    // step, unique rectangles and loops took 247 M instructions on the 5.0-9.0 sample, this
-    // way 223 M.
+    // The cells walked so far, pushed and popped at every step of the walk: a fixed array
+    // rather than a vector.
     struct CLoop {
         std::array<int, kMaxLength> cells;
         size_t count = 0;
@@ -408,11 +396,11 @@ class CLoopSearch {
     std::optional<CStep> best_;
 };
 
+}  // namespace
+
 // The easiest of the unique rectangles and loops, as the rater that defines the scale
 // sorts them: by value, so a loop of six (4.6) comes before a rectangle of type 3 whose
 // naked set is a triple (4.7).
-}  // namespace
-
 std::optional<CStep> FindUniqueRectangleOrLoop(CFindContext& ctx) {
     std::optional<CStep> rectangle = UniqueRectangle(ctx.grid, ctx.up);
     if (rectangle && rectangle->rating <= 46) return rectangle;

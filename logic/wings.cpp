@@ -32,7 +32,7 @@ struct CSet {
         return false;
     }
     // Whether every cell of the set holding `d` sees `cell`, one not in the set. By the peers'
-    // sets: SameUnit's comparisons took 4 M more of the 5.0-9.0 sample's 2.48 G instructions.
+    // sets, cheaper than SameUnit's comparisons.
     bool AllSee(const CCandidateGrid& grid, int d, int cell) const {
         const CCells& peers = kPeerSets[cell];
         for (int i = 0; i < size; ++i) {
@@ -50,8 +50,7 @@ int WingRating(int size, int largest) {
 
 // Removes `d` from the cells outside the set and the pincer that see every cell of the set
 // holding it, and the pincer too when `withPincer`. Those cells are crossed from the peers'
-// sets first, and most calls end there: cell by cell, this took 100 M more instructions on
-// the 5.0-9.0 sample (5.05 G in all).
+// sets first, and most calls end there.
 void SeenBySet(const CCandidateGrid& grid, const std::array<CCells, 10>& candidates,
                const CSet& als, int pincer, int d, bool withPincer, std::vector<CCandidate>& out) {
     int first = -1;
@@ -80,8 +79,7 @@ std::optional<CStep> Wing(CFindContext& ctx, bool xyz) {
     const CCandidateGrid& grid = ctx.grid;
     CPathMemo* memo = ctx.memo;
     // Along the rating's path, as for the wings of an almost locked set: only the wings with
-    // a cell changed since they last found nothing. On the 5.0-9.0 sample this took them
-    // from 89 M instructions to 56 M.
+    // a cell changed since they last found nothing.
     const int slot = ctx.slot;
     const bool sinceNothing = memo && memo->GridFoundNothing(slot);
     const CCells changed = sinceNothing ? memo->ChangedSince(slot, grid) : CCells{};
@@ -91,11 +89,9 @@ std::optional<CStep> Wing(CFindContext& ctx, bool xyz) {
         if (Count(pm) != pivotSize) continue;
         const bool pivotChanged = !sinceNothing || changed[pivot];
         if (!pivotChanged && (changed & kPeerSets[pivot]).None()) continue;
-        // The pivot's peers of two candidates, listed first in the peers' order: testing
-        // every pair of peers, the XY- and XYZ-wings took 56 M instructions on the 5.0-9.0
-        // sample, this way 38 M. Only those sharing one digit with an XY-wing's pivot, and
-        // none but its digits with an XYZ-wing's, as a pincer must: listing all, the wings
-        // took 35 M, this way 25 M.
+        // The pivot's peers that can be pincers, listed once in the peers' order before the
+        // pairs are tried: two candidates, exactly one of them the pivot's for an XY-wing,
+        // both for an XYZ-wing.
         std::array<uint8_t, kPeerCount> pincers;
         int pincerCount = 0;
         for (uint8_t peer : kCellPeers[pivot]) {
@@ -146,8 +142,7 @@ std::optional<CStep> AlsWing(CFindContext& ctx, int size) {
     static constexpr CTechnique kTechnique[] = {CTechnique::kWXYZWing, CTechnique::kVWXYZWing};
     // Along the rating's path candidates only go: a wing whose set and pincer are as they were
     // on a grid where nothing was found still removes nothing, the cells it would remove
-    // from having at most the candidates they had. On the 5.0-9.0 sample this took the wings
-    // from 406 M instructions to 276 M.
+    // from having at most the candidates they had.
     const int slot = ctx.slot;
     const bool sinceNothing = memo && memo->GridFoundNothing(slot);
     const CCells changed = sinceNothing ? memo->ChangedSince(slot, grid) : CCells{};
@@ -184,8 +179,7 @@ std::optional<CStep> AlsWing(CFindContext& ctx, int size) {
         }
         // A set as it was finds nothing but with a changed pincer, which sees a cell of it
         // (one holding the restricted digit): other sets are not read, nor a unit without
-        // any. Reading every set, the wings took 276 M instructions on the 5.0-9.0 sample,
-        // this way 206 M.
+        // any.
         if (changedUsable == 0 && nearChanged == 0) continue;
         auto trySet = [&](unsigned set) {
             const bool setChanged = (set & changedUsable) != 0;
@@ -213,8 +207,7 @@ std::optional<CStep> AlsWing(CFindContext& ctx, int size) {
             const int* const tried = setChanged ? pincers.data() : changedPincers.data();
             const int triedCount = setChanged ? pincerCount : changedPincerCount;
             // A pincer sees a cell of the set holding its restricted digit: the others are
-            // left before its digits are looked for in the set's cells (the wings 173 M ->
-            // 168 M instructions on the 5.0-9.0 sample).
+            // left before its digits are looked for in the set's cells.
             CCells seeingSet;
             for (int i = 0; i < size; ++i) seeingSet = seeingSet | kPeerSets[als.cells[i]];
             for (int p = 0; p < triedCount; ++p) {
@@ -254,9 +247,7 @@ std::optional<CStep> AlsWing(CFindContext& ctx, int size) {
             }
             return false;
         };
-        // A part already of more digits than the set may hold is not completed: every set
-        // built and counted whole, the wings took 206 M instructions on the 5.0-9.0 sample,
-        // this way 179 M.
+        // A part already of more digits than the set may hold is not completed.
         const auto digitsOf = [&](int i) { return unsigned(grid.masks[kUnitCells[u][i]]); };
         ForSubsetsWithin(usable, size, size + 1, digitsOf, trySet);
     }

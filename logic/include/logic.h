@@ -16,8 +16,9 @@
 
 // The techniques, in the order the path of easiest steps tries them (logic/technique_table.h
 // has a row for each: its name, value and finder). Some names are shared: a hidden single in a
-// box is easier to see than one in a line, and the turbot fish and X-chains found on one digit
-// before the wings come before the X-chains of any length found by the chains.
+// box is easier to see than one in a line, and the grouped turbot fish and the X-chains of
+// three and four strong links, found on one digit among the basic techniques, come before the
+// X-chains of any length found by the chains.
 enum class CTechnique : uint8_t {
     kFullHouse,
     kHiddenSingleBox,
@@ -79,7 +80,7 @@ struct CCandidateGrid {
     PuzzleGrid values{};                       // 0 for an empty cell, else its digit
     std::array<uint16_t, kCellCount> masks{};  // empty cells: bit d set while d is possible
 
-    // The givens of `grid` (cells 0-9), each empty cell's candidates being the digits no
+    // The givens of `grid` (values 0-9), each empty cell's candidates being the digits no
     // cell of its units holds. nullopt when a cell is above 9.
     static std::optional<CCandidateGrid> FromGivens(const PuzzleGrid& grid);
     // A pencil-mark puzzle: a mask of candidates per cell (bits 1-9). Which cells count as
