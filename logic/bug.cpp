@@ -113,7 +113,7 @@ std::optional<CStep> FindBivalueUniversalGrave(CFindContext& ctx) {
     if (Count(allExtras) == 1) {
         const int x = std::countr_zero(allExtras);
         CStep step = base;
-        step.rating = 57;
+        step.rating = BaseRating(CTechnique::kBivalueUniversalGrave) + 1;
         for (int cell = 0; cell < kCellCount; ++cell) {
             if ((grid.masks[cell] >> x & 1) != 0 && seesAll(cell)) {
                 step.eliminations.push_back(Cand(cell, x));
@@ -138,7 +138,7 @@ std::optional<CStep> FindBivalueUniversalGrave(CFindContext& ctx) {
         if (Count(common) == 1 && !shared.empty()) {
             const int v = std::countr_zero(common);
             CStep step = base;
-            step.rating = 57;
+            step.rating = BaseRating(CTechnique::kBivalueUniversalGrave) + 1;
             step.unit = shared[0];
             for (int cell : {a, b}) {
                 for (unsigned m = grid.masks[cell] & ~(*extras)[cell] & ~common; m != 0;
@@ -168,7 +168,7 @@ std::optional<CStep> FindBivalueUniversalGrave(CFindContext& ctx) {
                 }
                 if (Count(digits) != size || (allExtras & ~digits) != 0) return false;
                 CStep step = base;
-                step.rating = 57 + size - 1;
+                step.rating = BaseRating(CTechnique::kBivalueUniversalGrave) + size;
                 step.unit = u;
                 for (unsigned rest = others & ~set; rest != 0; rest &= rest - 1) {
                     const int cell = kUnitCells[u][std::countr_zero(rest)];

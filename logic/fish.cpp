@@ -95,7 +95,9 @@ std::optional<CStep> FindTurbotFish(CFindContext& ctx) {
                 const std::array<uint8_t, 2> b = twoCells[i2];
                 if (a[0] == b[0] || a[0] == b[1] || a[1] == b[0] || a[1] == b[1]) continue;
                 const int k1 = u1 / 9, k2 = u2 / 9;  // row, column or box
-                const int rating = k1 == 2 || k2 == 2 ? 42 : k1 == k2 ? 40 : 41;
+                const int rating = BaseRating(CTechnique::kTurbotFish) + (k1 == 2 || k2 == 2 ? 2
+                                                                          : k1 == k2         ? 0
+                                                                                             : 1);
                 if (best && best->rating <= rating) continue;
                 for (int i = 0; i < 2; ++i) {
                     for (int j = 0; j < 2; ++j) {

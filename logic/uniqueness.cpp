@@ -150,6 +150,9 @@ std::optional<CStep> UniqueRectangle(const CCandidateGrid& grid, const CUnitPosi
     return best;
 }
 
+// The value of the easiest loop, one of six cells: a rectangle worth no more is the easier.
+constexpr int kEasiestLoop = BaseRating(CTechnique::kUniqueLoop) + 1;
+
 // The cells of each unit as a set.
 constexpr std::array<CCells, kUnitCount> kUnitSets = [] {
     std::array<CCells, kUnitCount> sets{};
@@ -177,7 +180,7 @@ class CLoopSearch {
         // Per pair of digits, 1 when it is skipped, 2 when it is walked.
         std::array<uint8_t, 90> decided{};
         int cell = 0;
-        for (; cell < kCellCount && !(best_ && best_->rating <= 46); ++cell) {
+        for (; cell < kCellCount && !(best_ && best_->rating <= kEasiestLoop); ++cell) {
             if (grid_.values[cell] != 0 || Count(grid_.masks[cell]) != 2) continue;
             const unsigned pair = grid_.masks[cell];
             const int d1 = std::countr_zero(pair), d2 = std::countr_zero(pair & (pair - 1));
@@ -304,7 +307,7 @@ class CLoopSearch {
         anyLoop_[pairIndex] = true;
         const int length = int(loop_.size());
         const int bonus = length >= 10 ? 5 : length >= 8 ? 2 : 1;
-        if (best_ && best_->rating <= 45 + bonus) return;
+        if (best_ && best_->rating <= BaseRating(CTechnique::kUniqueLoop) + bonus) return;
         std::array<int, kMaxLength> extra;
         size_t extraCount = 0;
         unsigned extraDigits = 0;
@@ -332,7 +335,7 @@ class CLoopSearch {
         }
         if (extraCount != 1 && typeTwo.None() && !twoOfAUnit) return;
         CStep base = MakeStep(CTechnique::kUniqueLoop);
-        base.rating = 45 + bonus;
+        base.rating = BaseRating(CTechnique::kUniqueLoop) + bonus;
         for (int cell : loop_) base.cells.push_back(uint8_t(cell));
         for (int cell : loop_) {
             for (unsigned m = pair_; m != 0; m &= m - 1) {
@@ -403,7 +406,7 @@ class CLoopSearch {
 // naked set is a triple (4.7).
 std::optional<CStep> FindUniqueRectangleOrLoop(CFindContext& ctx) {
     std::optional<CStep> rectangle = UniqueRectangle(ctx.grid, ctx.up);
-    if (rectangle && rectangle->rating <= 46) return rectangle;
+    if (rectangle && rectangle->rating <= kEasiestLoop) return rectangle;
     std::optional<CStep> loop = CLoopSearch(ctx).Run();
     if (loop && (!rectangle || loop->rating < rectangle->rating)) return loop;
     return rectangle;

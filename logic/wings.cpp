@@ -45,7 +45,8 @@ struct CSet {
 // The wing's value in tenths, by the set's size and the candidates of its largest cell:
 // the sizes at either end of what the set allows are easier to see than the middle ones.
 int WingRating(int size, int largest) {
-    return size == 3 ? 55 + 1 - std::abs(3 - largest) : 62 + 2 - std::abs(3 - largest);
+    return size == 3 ? BaseRating(CTechnique::kWXYZWing) + 1 - std::abs(3 - largest)
+                     : BaseRating(CTechnique::kVWXYZWing) + 2 - std::abs(3 - largest);
 }
 
 // Removes `d` from the cells outside the set and the pincer that see every cell of the set
