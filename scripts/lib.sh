@@ -13,6 +13,12 @@ VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-ba
 VELMO_CLANG_PACKAGES=(clang-19 libclang-rt-19-dev)
 # What the Python module's tests need besides.
 VELMO_PYTHON_TEST_PACKAGES=(python3-pytest python3-dask python3-distributed)
+# The formatter, one version on Debian 12 and 13 (see scripts/format).
+VELMO_FORMAT_PACKAGES=(clang-format-19)
+# What building the Debian packages and checking what they hold need besides.
+VELMO_PACKAGE_PACKAGES=(dpkg-dev file binutils desktop-file-utils appstream)
+# What the window's tests under a Wayland compositor need besides.
+VELMO_WAYLAND_PACKAGES=(weston qt6-wayland)
 
 # Installs whichever of the named Debian packages are missing, as root or through sudo.
 velmo_require_packages() {
@@ -46,8 +52,10 @@ velmo_build() {
     )
 }
 
-# Runs the tests of one preset, as many at once as there are cores.
+# Runs the tests of one preset, as many at once as there are cores; further arguments go to
+# ctest (-LE slow leaves out the tests labelled slow).
 velmo_ctest() {
     local preset=$1
-    (cd "$VELMO_ROOT" && ctest --preset "$preset" -j "$(nproc)")
+    shift
+    (cd "$VELMO_ROOT" && ctest --preset "$preset" -j "$(nproc)" "$@")
 }
