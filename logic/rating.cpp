@@ -14,7 +14,9 @@ constexpr std::array<int, kTechniqueCount> kSlots = [] {
     for (int row = 0; row < kTechniqueCount; ++row) slots[row] = MemoSlot(row);
     return slots;
 }();
-constexpr std::array<bool, kTechniqueCount> kFoundAbove = [] {
+// Made at start-up: under the sanitizers GCC does not compare functions' addresses at compile
+// time.
+const std::array<bool, kTechniqueCount> kFoundAbove = [] {
     std::array<bool, kTechniqueCount> found{};
     for (int row = 0; row < kTechniqueCount; ++row) {
         for (int above = row; above > 0 && kTechniqueTable[above].withAbove; --above) {
