@@ -322,6 +322,19 @@ TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
     }
 }
 
+// The scale adds a tenth for each length a chain passes of 4, 6, 8, 12, 16, 24, 32, 48, ...
+// (by turns half and a third longer than the last), the length being its complexity less two.
+TEST(Logic, ChainsAddATenthForEachPublishedLengthTheyPass) {
+    constexpr int kLongest[] = {4, 6, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 256};
+    for (int complexity = 0; complexity <= kLongest[0] + 2; ++complexity) {
+        EXPECT_EQ(logic::ChainLengthBonus(complexity), 0) << complexity;
+    }
+    for (int bonus = 0; bonus < int(std::size(kLongest)); ++bonus) {
+        EXPECT_EQ(logic::ChainLengthBonus(kLongest[bonus] + 2), bonus) << kLongest[bonus];
+        EXPECT_EQ(logic::ChainLengthBonus(kLongest[bonus] + 3), bonus + 1) << kLongest[bonus];
+    }
+}
+
 // The subsets within a limit are those of ForSubsets whose values have that many bits at
 // most, in the same order, for every set of nine bits, size and limit.
 TEST(Logic, SubsetsWithinALimitAreThoseCountedWhole) {
