@@ -55,4 +55,24 @@ INSTANTIATE_TEST_SUITE_P(
                       CAgreement{"Diabolical", "exchange-diabolical-sample.txt", 160, 141, 143}),
     [](const ::testing::TestParamInfo<CAgreement>& info) { return std::string(info.param.name); });
 
+// The forum's list of hardest puzzles holds only those the scale's own rater put above 11,
+// where every step is a chain nested in chains. velmo values the nesting lower; a twentieth of
+// the list, spread over it, has as many rated 11 or more, and 10 or more, as now.
+TEST(LogicAgreement, RatesTheForumsHardestAsHighAsBefore) {
+    const std::vector<CBenchPuzzle> puzzles =
+        ReadBenchPuzzles("forum-hardest-1905-11plus.txt", 100);
+    ASSERT_EQ(puzzles.size(), 20u);
+    int eleven = 0, ten = 0;
+    for (const CBenchPuzzle& puzzle : puzzles) {
+        const CRating rating = RatePuzzle(*CCandidateGrid::FromGivens(puzzle.grid));
+        ASSERT_EQ(rating.outcome, CRating::kRated) << GridToText(puzzle.grid);
+        eleven += rating.rating >= 110;
+        ten += rating.rating >= 100;
+    }
+    std::printf("forum-hardest-1905-11plus.txt: 11 or more %d, 10 or more %d, of 20\n", eleven,
+                ten);
+    EXPECT_GE(eleven, 6);
+    EXPECT_GE(ten, 11);
+}
+
 }  // namespace
