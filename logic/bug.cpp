@@ -12,15 +12,11 @@
 // removal leaves the grave.
 #include <vector>
 
-#include "logic_internal.h"
+#include "find_context.h"
 
 namespace logic {
 
 namespace {
-
-CCandidate Cand(int cell, int d) {
-    return {uint8_t(cell), uint8_t(d)};
-}
 
 // The candidates a cell has beyond the grave's: bits set per cell, or nullopt when the grid
 // is no grave with extras. A digit with more than two places in a unit names its extra cell
@@ -75,8 +71,9 @@ std::optional<std::array<uint16_t, kCellCount>> GraveExtras(const CCandidateGrid
 
 }  // namespace
 
-std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
-                                               const CUnitPositions& up) {
+std::optional<CStep> FindBivalueUniversalGrave(CFindContext& ctx) {
+    const CCandidateGrid& grid = ctx.grid;
+    const CUnitPositions& up = ctx.up;
     const auto extras = GraveExtras(grid, up);
     if (!extras) return std::nullopt;
     std::vector<int> cells;
@@ -116,7 +113,7 @@ std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
     if (Count(allExtras) == 1) {
         const int x = std::countr_zero(allExtras);
         CStep step = base;
-        step.rating = 57;
+        step.rating = BaseRating(CTechnique::kBivalueUniversalGrave) + 1;
         for (int cell = 0; cell < kCellCount; ++cell) {
             if ((grid.masks[cell] >> x & 1) != 0 && seesAll(cell)) {
                 step.eliminations.push_back(Cand(cell, x));
@@ -141,7 +138,7 @@ std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
         if (Count(common) == 1 && !shared.empty()) {
             const int v = std::countr_zero(common);
             CStep step = base;
-            step.rating = 57;
+            step.rating = BaseRating(CTechnique::kBivalueUniversalGrave) + 1;
             step.unit = shared[0];
             for (int cell : {a, b}) {
                 for (unsigned m = grid.masks[cell] & ~(*extras)[cell] & ~common; m != 0;
@@ -171,7 +168,7 @@ std::optional<CStep> FindBivalueUniversalGrave(const CCandidateGrid& grid,
                 }
                 if (Count(digits) != size || (allExtras & ~digits) != 0) return false;
                 CStep step = base;
-                step.rating = 57 + size - 1;
+                step.rating = BaseRating(CTechnique::kBivalueUniversalGrave) + size;
                 step.unit = u;
                 for (unsigned rest = others & ~set; rest != 0; rest &= rest - 1) {
                     const int cell = kUnitCells[u][std::countr_zero(rest)];

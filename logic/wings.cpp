@@ -14,15 +14,11 @@
 // u is a unit, i a cell's index in its unit, d a digit, als the set's cells.
 #include <vector>
 
-#include "logic_internal.h"
+#include "find_context.h"
 
 namespace logic {
 
 namespace {
-
-CCandidate Cand(int cell, int d) {
-    return {uint8_t(cell), uint8_t(d)};
-}
 
 struct CSet {
     std::array<int, 4> cells{};
@@ -36,7 +32,7 @@ struct CSet {
         return false;
     }
     // Whether every cell of the set holding `d` sees `cell`, one not in the set. By the peers'
-    // sets: SameUnit's comparisons took 4 M more of the 5.0-9.0 sample's 2.48 G instructions.
+    // sets, cheaper than SameUnit's comparisons.
     bool AllSee(const CCandidateGrid& grid, int d, int cell) const {
         const CCells& peers = kPeerSets[cell];
         for (int i = 0; i < size; ++i) {
@@ -49,14 +45,14 @@ struct CSet {
 // The wing's value in tenths, by the set's size and the candidates of its largest cell:
 // the sizes at either end of what the set allows are easier to see than the middle ones.
 int WingRating(int size, int largest) {
-    return size == 3 ? 55 + 1 - std::abs(3 - largest) : 62 + 2 - std::abs(3 - largest);
+    return size == 3 ? BaseRating(CTechnique::kWXYZWing) + 1 - std::abs(3 - largest)
+                     : BaseRating(CTechnique::kVWXYZWing) + 2 - std::abs(3 - largest);
 }
 
 // Removes `d` from the cells outside the set and the pincer that see every cell of the set
 // holding it, and the pincer too when `withPincer`. Those cells are crossed from the peers'
-// sets first, and most calls end there: cell by cell, this took 100 M more instructions on
-// the 5.0-9.0 sample (5.05 G in all).
-void SeenByAll(const CCandidateGrid& grid, const std::array<CCells, 10>& candidates,
+// sets first, and most calls end there.
+void SeenBySet(const CCandidateGrid& grid, const std::array<CCells, 10>& candidates,
                const CSet& als, int pincer, int d, bool withPincer, std::vector<CCandidate>& out) {
     int first = -1;
     CCells seen = candidates[d];
@@ -78,15 +74,77 @@ void SeenByAll(const CCandidateGrid& grid, const std::array<CCells, 10>& candida
     }
 }
 
-}  // namespace
+// XY-wing (a bivalue pivot) and XYZ-wing (a trivalue pivot): two bivalue pincers that see
+// the pivot, between them forcing their shared digit z into one of the cells.
+std::optional<CStep> Wing(CFindContext& ctx, bool xyz) {
+    const CCandidateGrid& grid = ctx.grid;
+    CPathMemo* memo = ctx.memo;
+    // Along the rating's path, as for the wings of an almost locked set: only the wings with
+    // a cell changed since they last found nothing.
+    const int slot = ctx.slot;
+    const bool sinceNothing = memo && memo->GridFoundNothing(slot);
+    const CCells changed = sinceNothing ? memo->ChangedSince(slot, grid) : CCells{};
+    const int pivotSize = xyz ? 3 : 2;
+    for (int pivot = 0; pivot < kCellCount; ++pivot) {
+        const unsigned pm = grid.masks[pivot];
+        if (Count(pm) != pivotSize) continue;
+        const bool pivotChanged = !sinceNothing || changed[pivot];
+        if (!pivotChanged && (changed & kPeerSets[pivot]).None()) continue;
+        // The pivot's peers that can be pincers, listed once in the peers' order before the
+        // pairs are tried: two candidates, exactly one of them the pivot's for an XY-wing,
+        // both for an XYZ-wing.
+        std::array<uint8_t, kPeerCount> pincers;
+        int pincerCount = 0;
+        for (uint8_t peer : kCellPeers[pivot]) {
+            const unsigned m = grid.masks[peer];
+            if (Count(m) == 2 && (xyz ? (m & ~pm) == 0 : Count(m & pm) == 1)) {
+                pincers[pincerCount++] = peer;
+            }
+        }
+        for (int ia = 0; ia < pincerCount; ++ia) {
+            const int a = pincers[ia];
+            const unsigned am = grid.masks[a];
+            for (int ib = ia + 1; ib < pincerCount; ++ib) {
+                const int b = pincers[ib];
+                const unsigned bm = grid.masks[b];
+                if (am == bm) continue;
+                if (!pivotChanged && !changed[a] && !changed[b]) continue;
+                unsigned z;
+                if (xyz) {
+                    if (Count(am & bm) != 1) continue;
+                    z = am & bm;
+                } else {
+                    z = am & bm;
+                    if (Count(z) != 1 || (z & pm) != 0 || (am & pm) == (bm & pm)) continue;
+                }
+                const int d = std::countr_zero(z);
+                std::vector<CCandidate> out =
+                    xyz ? SeenByAll(grid, d, {pivot, a, b}) : SeenByAll(grid, d, {a, b});
+                if (out.empty()) continue;
+                CStep step = MakeStep(xyz ? CTechnique::kXYZWing : CTechnique::kXYWing);
+                step.cells = {uint8_t(pivot), uint8_t(a), uint8_t(b)};
+                for (int cell : {pivot, a, b}) {
+                    for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                        step.pattern.push_back(Cand(cell, std::countr_zero(m)));
+                    }
+                }
+                step.eliminations = std::move(out);
+                return step;
+            }
+        }
+    }
+    if (memo) memo->NoteGridNothing(slot, grid);
+    return std::nullopt;
+}
 
-std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo* memo) {
+std::optional<CStep> AlsWing(CFindContext& ctx, int size) {
+    const CCandidateGrid& grid = ctx.grid;
+    CPathMemo* memo = ctx.memo;
     static constexpr CTechnique kTechnique[] = {CTechnique::kWXYZWing, CTechnique::kVWXYZWing};
     // Along the rating's path candidates only go: a wing whose set and pincer are as they were
     // on a grid where nothing was found still removes nothing, the cells it would remove
-    // from having at most the candidates they had. On the 5.0-9.0 sample this took the wings
-    // from 406 M instructions to 276 M.
-    const int slot = size == 3 ? CPathMemo::kAlsWings3 : CPathMemo::kAlsWings4;
+    // from having at most the candidates they had.
+    const int slot = ctx.slot;
     const bool sinceNothing = memo && memo->GridFoundNothing(slot);
     const CCells changed = sinceNothing ? memo->ChangedSince(slot, grid) : CCells{};
     std::array<int, kCellCount> pincers{};
@@ -122,8 +180,7 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
         }
         // A set as it was finds nothing but with a changed pincer, which sees a cell of it
         // (one holding the restricted digit): other sets are not read, nor a unit without
-        // any. Reading every set, the wings took 276 M instructions on the 5.0-9.0 sample,
-        // this way 206 M.
+        // any.
         if (changedUsable == 0 && nearChanged == 0) continue;
         auto trySet = [&](unsigned set) {
             const bool setChanged = (set & changedUsable) != 0;
@@ -151,8 +208,7 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
             const int* const tried = setChanged ? pincers.data() : changedPincers.data();
             const int triedCount = setChanged ? pincerCount : changedPincerCount;
             // A pincer sees a cell of the set holding its restricted digit: the others are
-            // left before its digits are looked for in the set's cells (the wings 173 M ->
-            // 168 M instructions on the 5.0-9.0 sample).
+            // left before its digits are looked for in the set's cells.
             CCells seeingSet;
             for (int i = 0; i < size; ++i) seeingSet = seeingSet | kPeerSets[als.cells[i]];
             for (int p = 0; p < triedCount; ++p) {
@@ -166,11 +222,11 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
                 const bool bRestricted = als.AllSee(grid, b, pincer);
                 if (!aRestricted && !bRestricted) continue;
                 std::vector<CCandidate> out;
-                if (aRestricted) SeenByAll(grid, candidates, als, pincer, b, true, out);
-                if (bRestricted) SeenByAll(grid, candidates, als, pincer, a, true, out);
+                if (aRestricted) SeenBySet(grid, candidates, als, pincer, b, true, out);
+                if (bRestricted) SeenBySet(grid, candidates, als, pincer, a, true, out);
                 if (aRestricted && bRestricted) {
                     for (unsigned m = als.digits & ~pm; m != 0; m &= m - 1) {
-                        SeenByAll(grid, candidates, als, pincer, std::countr_zero(m), false, out);
+                        SeenBySet(grid, candidates, als, pincer, std::countr_zero(m), false, out);
                     }
                 }
                 if (out.empty()) continue;
@@ -192,14 +248,30 @@ std::optional<CStep> FindAlsWing(const CCandidateGrid& grid, int size, CPathMemo
             }
             return false;
         };
-        // A part already of more digits than the set may hold is not completed: every set
-        // built and counted whole, the wings took 206 M instructions on the 5.0-9.0 sample,
-        // this way 179 M.
+        // A part already of more digits than the set may hold is not completed.
         const auto digitsOf = [&](int i) { return unsigned(grid.masks[kUnitCells[u][i]]); };
         ForSubsetsWithin(usable, size, size + 1, digitsOf, trySet);
     }
     if (!best && memo) memo->NoteGridNothing(slot, grid);
     return best;
+}
+
+}  // namespace
+
+std::optional<CStep> FindXYWing(CFindContext& ctx) {
+    return Wing(ctx, false);
+}
+
+std::optional<CStep> FindXYZWing(CFindContext& ctx) {
+    return Wing(ctx, true);
+}
+
+std::optional<CStep> FindWXYZWing(CFindContext& ctx) {
+    return AlsWing(ctx, 3);
+}
+
+std::optional<CStep> FindVWXYZWing(CFindContext& ctx) {
+    return AlsWing(ctx, 4);
 }
 
 }  // namespace logic

@@ -9,7 +9,7 @@
 // than kMaxCells are left to the chains, which are never worth more by then.
 #include <vector>
 
-#include "logic_internal.h"
+#include "find_context.h"
 
 namespace logic {
 
@@ -120,8 +120,8 @@ class CYCycleSearch {
 
 }  // namespace
 
-std::optional<CStep> FindYCycle(const CCandidateGrid& grid) {
-    return CYCycleSearch(grid).Run();
+std::optional<CStep> FindYCycle(CFindContext& ctx) {
+    return CYCycleSearch(ctx.grid).Run();
 }
 
 }  // namespace logic

@@ -11,12 +11,12 @@
 
 #include "app.h"
 #include "candidate_painting.h"
+#include "explain_text.h"
 #include "grid_solver.h"
 #include "logic.h"
 #include "main_dialog.h"
 #include "puzzle_text.h"
 #include "steps_window.h"
-#include "technique_names.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ class ExplainTest : public QObject {
 
         Press(40, Qt::Key_H);
         // Under load the "working" text may come first; the hint replaces it.
-        const QString fullHouse = TechniqueDisplayName(CTechnique::kFullHouse);
+        const QString fullHouse = CExplainText::TechniqueText(CTechnique::kFullHouse);
         QTRY_VERIFY2(Said().contains(fullHouse) && Said().contains(QStringLiteral("看第")),
                      qPrintable(Said()));
         QCOMPARE(GridText(), grid);
@@ -254,7 +254,8 @@ class ExplainTest : public QObject {
         auto* list = window->findChild<QListWidget*>();
         QTRY_COMPARE(list->count(), int(rating.path.size()));
         for (int n = 0; n < list->count(); ++n) {
-            QVERIFY(list->item(n)->text().contains(TechniqueDisplayName(rating.path[n].technique)));
+            QVERIFY(list->item(n)->text().contains(
+                CExplainText::TechniqueText(rating.path[n].technique)));
         }
         // Choosing a step shows its grid with the step's pattern marked.
         const int last = list->count() - 1;
@@ -278,7 +279,7 @@ class ExplainTest : public QObject {
         QTRY_VERIFY(Said().contains(QStringLiteral("难度")));
         QVERIFY(Said().contains(
             QStringLiteral("%1.%2").arg(rating.rating / 10).arg(rating.rating % 10)));
-        QVERIFY(Said().contains(TechniqueDisplayName(rating.hardest)));
+        QVERIFY(Said().contains(CExplainText::TechniqueText(rating.hardest)));
     }
 
     void saysWhenThereIsNoStep_data() {

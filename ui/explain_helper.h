@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "candidate_painting.h"
-#include "explain_analysis.h"
+#include "hint.h"
 #include "steps_window.h"
 
 class CBackgroundTask;

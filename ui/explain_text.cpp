@@ -4,7 +4,10 @@
 
 #include <QStringList>
 
-#include "technique_names.h"
+QString CExplainText::TechniqueText(CTechnique technique) {
+    const std::string_view name = TechniqueChineseName(technique);
+    return QString::fromUtf8(name.data(), qsizetype(name.size()));
+}
 
 QString CExplainText::CellName(int cell) {
     return QStringLiteral("r%1c%2").arg(cell / 9 + 1).arg(cell % 9 + 1);
@@ -17,7 +20,7 @@ QString CExplainText::UnitName(int unit) {
 }
 
 QString CExplainText::HintTechnique(const CStep& step) {
-    const QString name = TechniqueDisplayName(step.technique);
+    const QString name = TechniqueText(step.technique);
     if (step.unit < 0 || step.unit >= kUnitCount) return tr("提示：试试「%1」。").arg(name);
     return tr("提示：试试「%1」，看%2。").arg(name, UnitName(step.unit));
 }
@@ -67,7 +70,7 @@ QString CExplainText::HintExplanation(const CStep& step) {
     if (pattern.isEmpty()) {
         for (uint8_t cell : step.cells) pattern << CellName(cell);
     }
-    const QString name = TechniqueDisplayName(step.technique);
+    const QString name = TechniqueText(step.technique);
     if (pattern.isEmpty()) return tr("由「%1」可知：%2。").arg(name, changes);
     if (!unit.isEmpty()) {
         return tr("在%1中，%2构成「%3」，所以%4。")
@@ -113,14 +116,14 @@ QString CExplainText::RatingValue(int tenths) {
 QString CExplainText::StepLine(int number, const CStep& step) {
     return tr("%1. %2（%3）：%4")
         .arg(number)
-        .arg(TechniqueDisplayName(step.technique), RatingValue(step.rating), Changes(step));
+        .arg(TechniqueText(step.technique), RatingValue(step.rating), Changes(step));
 }
 
 QString CExplainText::Rating(const CRating& rating) {
     switch (rating.outcome) {
         case CRating::kRated:
             return tr("难度 %1，最难的技巧：%2")
-                .arg(RatingValue(rating.rating), TechniqueDisplayName(rating.hardest));
+                .arg(RatingValue(rating.rating), TechniqueText(rating.hardest));
         case CRating::kNoSolution:
             return tr("无解：这道题没有解，没有难度。");
         case CRating::kSeveralSolutions:

@@ -5,13 +5,14 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include "explain_analysis.h"
+#include "hint.h"
 
 class CExplainText {
     Q_DECLARE_TR_FUNCTIONS(CExplainText)
 
   public:
-    static QString CellName(int cell);  // r4c7
+    static QString TechniqueText(CTechnique technique);  // 宫内排除, X翼
+    static QString CellName(int cell);                   // r4c7
     static QString UnitName(int unit);  // 第4行, 第7列, 第5宫 (grid.h's unit numbering)
     // The hint's first press: the technique, and where to look.
     static QString HintTechnique(const CStep& step);

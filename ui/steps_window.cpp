@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "explain_analysis.h"
 #include "explain_text.h"
+#include "hint.h"
 
 namespace {
 

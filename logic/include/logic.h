@@ -12,8 +12,13 @@
 #include <vector>
 
 #include "grid.h"
+#include "grid_solver.h"
 
-// The techniques, easiest first in the order the scale lists them.
+// The techniques, in the order the path of easiest steps tries them (logic/technique_table.h
+// has a row for each: its name, value and finder). Some names are shared: a hidden single in a
+// box is easier to see than one in a line, and the grouped turbot fish and the X-chains of
+// three and four strong links, found on one digit among the basic techniques, come before the
+// X-chains of any length found by the chains.
 enum class CTechnique : uint8_t {
     kFullHouse,
     kHiddenSingleBox,
@@ -31,6 +36,8 @@ enum class CTechnique : uint8_t {
     kNakedTriple,
     kSwordfish,
     kHiddenTriple,
+    kTurbotFish,         // skyscraper, two-string kite, turbot fish
+    kGroupedTurbotFish,  // the same with a grouped link, empty rectangles among them
     kXYWing,
     kXYZWing,
     kUniqueRectangle,
@@ -38,11 +45,14 @@ enum class CTechnique : uint8_t {
     kNakedQuad,
     kJellyfish,
     kHiddenQuad,
+    kThreeLinkXChain,  // three strong links on one digit
+    kWXYZWing,         // the larger wings: a two-candidate cell and an almost locked set
     kBivalueUniversalGrave,
+    kFourLinkXChain,
+    kVWXYZWing,
     kAlignedPairExclusion,
     kXChain,
     kYCycle,
-    kBidirectionalCycle,
     kForcingChain,
     kAlignedTripleExclusion,
     kNishio,
@@ -50,18 +60,13 @@ enum class CTechnique : uint8_t {
     kRegionForcingChain,
     kDynamicForcingChain,
     kNestedForcingChain,  // dynamic forcing chains that nest further chains, to any depth
-    // Added later, so placed here to keep the values above; tried between the hidden
-    // triple and the XY-wing, as the rated collections' rater does.
-    kTurbotFish,  // skyscraper, two-string kite, turbot fish: 4.0 - 4.2
-    // The larger wings: a two-candidate cell and an almost locked set of three or four cells
-    // in one unit, as the rated collections' rater has them (5.5 - 6.4).
-    kWXYZWing,
-    kVWXYZWing,
 };
-inline constexpr int kTechniqueCount = int(CTechnique::kVWXYZWing) + 1;
+inline constexpr int kTechniqueCount = int(CTechnique::kNestedForcingChain) + 1;
 
 // The technique's name as the community writes it ("Hidden Single", "X-Wing", ...).
 std::string_view TechniqueName(CTechnique technique);
+// Its name in the window's language, Chinese, in UTF-8 ("宫内排除", "X翼", ...).
+std::string_view TechniqueChineseName(CTechnique technique);
 
 // One candidate: digit `digit` (1-9) in cell `cell` (0-80).
 struct CCandidate {
@@ -75,7 +80,7 @@ struct CCandidateGrid {
     PuzzleGrid values{};                       // 0 for an empty cell, else its digit
     std::array<uint16_t, kCellCount> masks{};  // empty cells: bit d set while d is possible
 
-    // The givens of `grid` (cells 0-9), each empty cell's candidates being the digits no
+    // The givens of `grid` (values 0-9), each empty cell's candidates being the digits no
     // cell of its units holds. nullopt when a cell is above 9.
     static std::optional<CCandidateGrid> FromGivens(const PuzzleGrid& grid);
     // A pencil-mark puzzle: a mask of candidates per cell (bits 1-9). Which cells count as
@@ -125,3 +130,8 @@ struct CRating {
 
 // Rates `grid`. The path is kept when `keepPath`.
 CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath = false, std::stop_token stop = {});
+
+// The solutions of `grid` within its candidates, counted up to two, with the first two found;
+// for a grid of givens alone, what the exact solver counts. When `stop` is requested, stops
+// early with what it found so far.
+CSolutionCount CountCandidateSolutions(const CCandidateGrid& grid, std::stop_token stop = {});

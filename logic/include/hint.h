@@ -1,6 +1,7 @@
-// What the window's help answers, without Qt: the grid a person works on (the puzzle, the
-// digits they entered, the candidates they or applied hints struck out), checked against the
-// puzzle's solution before a step is looked for, so that no hint builds on a mistake.
+// A hint for a person solving by hand: the grid they work on (the puzzle, the digits they
+// entered, the candidates they or applied hints struck out) is checked against the puzzle's
+// solution before a step is looked for, so that no hint builds on a mistake. Every front end
+// (the window, the C library, the Python module) asks this.
 #pragma once
 
 #include <array>
@@ -9,7 +10,6 @@
 #include <stop_token>
 #include <vector>
 
-#include "grid_solver.h"
 #include "logic.h"
 
 using CandidateMasks = std::array<uint16_t, kCellCount>;  // bit d: digit d, as in CCandidateGrid
@@ -24,11 +24,6 @@ CCandidateGrid WorkingGrid(const CCandidateGrid& puzzle, const PuzzleGrid& cells
 // cells the logic counts as placed, and the candidates of the others. A cell without any
 // candidate stays empty with none, so that the help answers 无解 rather than refusing it.
 CCandidateGrid PencilMarkPuzzle(const CandidateMasks& masks);
-
-// The solutions of `grid` within its candidates, counted up to two; what the exact solver
-// counts for a grid of givens alone. Stops early, with what it found, when `stop` is
-// requested.
-CSolutionCount CountCandidateSolutions(const CCandidateGrid& grid, std::stop_token stop = {});
 
 struct CHint {
     enum Outcome : uint8_t {
@@ -48,9 +43,9 @@ struct CHint {
 };
 
 // The next step for `working`, a grid made by WorkingGrid from `puzzle`. The puzzle's
-// solution, found by the exact solver (within its candidates for a pencil-mark puzzle),
-// decides whether the puzzle has exactly one and whether the person's digits and
-// strike-outs agree with it; it never chooses the step.
+// solution (within its candidates for a pencil-mark puzzle) decides whether the puzzle has
+// exactly one and whether the person's digits and strike-outs agree with it; it never
+// chooses the step.
 CHint FindHint(const CCandidateGrid& puzzle, const CCandidateGrid& working,
                std::stop_token stop = {});
 

@@ -1,9 +1,7 @@
-// The help's checks and the working grid.
+// The hint's checks of a person's work, and the grid they work on.
 //
 // Short names: i is a cell index, d a digit 1-9.
-#include "explain_analysis.h"
-
-#include <bit>
+#include "hint.h"
 
 CCandidateGrid WorkingGrid(const CCandidateGrid& puzzle, const PuzzleGrid& cells,
                            const CandidateMasks& struck) {
@@ -28,76 +26,9 @@ CCandidateGrid PencilMarkPuzzle(const CandidateMasks& masks) {
     return grid;
 }
 
-namespace {
-
-// Depth-first over the candidates, the cell with the fewest first. Pencil-mark puzzles come
-// with most candidates already gone, so this stays small beside the exact solver's work.
-class CCandidateSearch {
-  public:
-    CCandidateSearch(const CCandidateGrid& grid, std::stop_token stop)
-        : m_values(grid.values), m_masks(grid.masks), m_stop(stop) {}
-
-    CSolutionCount Run() {
-        for (int i = 0; i < kCellCount; ++i) {
-            if (m_values[i] > 9) return m_count;
-            if (m_values[i] == 0) continue;
-            for (uint8_t peer : kCellPeers[i]) {
-                if (m_values[peer] == m_values[i]) return m_count;
-            }
-        }
-        Search();
-        return m_count;
-    }
-
-  private:
-    void Search() {
-        if (m_count.count == 2 || m_stop.stop_requested()) return;
-        int best = -1;
-        unsigned bestMask = 0;
-        for (int i = 0; i < kCellCount; ++i) {
-            if (m_values[i] != 0) continue;
-            unsigned mask = m_masks[i];
-            for (uint8_t peer : kCellPeers[i]) mask &= ~(1u << m_values[peer]);
-            if (best < 0 || std::popcount(mask) < std::popcount(bestMask)) {
-                best = i;
-                bestMask = mask;
-                if (mask == 0) return;
-            }
-        }
-        if (best < 0) {
-            m_count.solutions[m_count.count++] = m_values;
-            return;
-        }
-        for (unsigned mask = bestMask; mask != 0; mask &= mask - 1) {
-            m_values[best] = uint8_t(std::countr_zero(mask));
-            Search();
-        }
-        m_values[best] = 0;
-    }
-
-    PuzzleGrid m_values;
-    CandidateMasks m_masks;
-    std::stop_token m_stop;
-    CSolutionCount m_count;
-};
-
-// Whether `grid` holds no candidates besides those its placed digits leave: a puzzle of
-// givens alone, which the exact solver answers.
-bool OnlyGivens(const CCandidateGrid& grid) {
-    const std::optional<CCandidateGrid> plain = CCandidateGrid::FromGivens(grid.values);
-    return plain && plain->masks == grid.masks;
-}
-
-}  // namespace
-
-CSolutionCount CountCandidateSolutions(const CCandidateGrid& grid, std::stop_token stop) {
-    return CCandidateSearch(grid, stop).Run();
-}
-
 CHint FindHint(const CCandidateGrid& puzzle, const CCandidateGrid& working, std::stop_token stop) {
     CHint hint;
-    const CSolutionCount count = OnlyGivens(puzzle) ? CountSolutions(puzzle.values.data())
-                                                    : CountCandidateSolutions(puzzle, stop);
+    const CSolutionCount count = CountCandidateSolutions(puzzle, stop);
     if (stop.stop_requested()) {
         hint.outcome = CHint::kStopped;
         return hint;

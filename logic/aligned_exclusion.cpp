@@ -1,12 +1,8 @@
-// Aligned triple exclusion (7.5): three cells, and at least two cells of two or three
-// candidates that see all three. A way of filling the three is ruled out when two of them
-// that share a unit get the same digit, or when it would take every candidate of one of
-// those cells; a candidate of the three that no other way uses goes. As the rated
-// collections' rater looks for them: the third cell has two or three candidates itself and
-// sees one of the other two.
+// Aligned pair and triple exclusion (6.2, 7.5): of the ways to fill two or three cells, those
+// that the cells seeing them all rule out; a candidate that no way left uses goes.
 #include <span>
 
-#include "logic_internal.h"
+#include "find_context.h"
 
 namespace logic {
 
@@ -25,10 +21,9 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
         for (unsigned mb = grid.masks[b]; mb != 0; mb &= mb - 1) {
             const unsigned db = mb & -mb;
             if (ab && da == db) continue;
-            // The digits of c that a blocker rules out beside these two, all at once: a
-            // blocker the two take but for one digit rules out that digit, one they take
-            // whole every digit. Digit by digit of c, the fillings' tests took 290 M more
-            // instructions on the 5.0-9.0 sample (6.91 G in all).
+            // The digits of c that a blocker rules out beside these two, all at once rather
+            // than digit by digit of c: a blocker the two take but for one digit rules out
+            // that digit, one they take whole every digit.
             unsigned ruledOut = (ac ? da : 0) | (bc ? db : 0);
             for (unsigned blocker : blockers) {
                 const unsigned rest = blocker & ~(da | db);
@@ -40,9 +35,7 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
             allowed[1] |= db;
             allowed[2] |= dc;
             // Most triples allow every candidate: stop as soon as they do. Once b's and c's
-            // all are, the other digits of b add nothing with this digit of a: trying them
-            // all, aligned triple exclusion took 247 M instructions on the 5.0-9.0 sample, this
-            // way 220 M.
+            // all are, the other digits of b add nothing with this digit of a.
             if (allowed[1] == grid.masks[b] && allowed[2] == grid.masks[c]) {
                 if (allowed[0] == grid.masks[a]) return std::nullopt;
                 break;
@@ -54,14 +47,84 @@ std::optional<std::array<unsigned, 3>> Allowed(const CCandidateGrid& grid,
 
 }  // namespace
 
-std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPathMemo* memo) {
+// Aligned pair exclusion: two cells that share a unit; a digit of one goes when every digit
+// of the other beside it either repeats it in their unit or leaves a cell both see with no
+// candidate.
+std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx) {
+    const CCandidateGrid& grid = ctx.grid;
+    CPathMemo* memo = ctx.memo;
+    // Along the rating's path, only the pairs that a cell changed since it last found nothing
+    // touches, as for aligned triple exclusion: the others allow every candidate as they
+    // did.
+    const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
+    const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
+    // The two-digit cells as a set: those both cells of a pair see are crossed from the
+    // peers' sets, with no list made for each pair.
+    CCells bivalue;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (Count(grid.masks[cell]) == 2) bivalue.Set(cell);
+    }
+    for (int a = 0; a < kCellCount; ++a) {
+        if (Count(grid.masks[a]) < 2) continue;
+        // A cell as it was without a changed peer pairs only with cells as they were, seen
+        // by no changed cell: it is passed over whole, not pair by pair.
+        if (sinceNothing && !changed[a] && (changed & kPeerSets[a]).None()) continue;
+        const CCells seenByA = kPeerSets[a] & bivalue;
+        for (uint8_t b : kCellPeers[a]) {
+            if (b < a || Count(grid.masks[b]) < 2) continue;
+            if (sinceNothing && !changed[a] && !changed[b] &&
+                (changed & kPeerSets[a] & kPeerSets[b]).None()) {
+                continue;
+            }
+            // Per digit of a, the digits of b that a two-digit cell both see forbids beside
+            // it, gathered once from the blockers' masks rather than each digit of b tried
+            // against every blocker. (The min is never taken, as in PairCells.)
+            std::array<uint16_t, 10> blockedWith{};
+            (seenByA & kPeerSets[b]).ForEach([&](int c) {
+                const unsigned m = grid.masks[c];
+                const int x = std::countr_zero(m), y = std::min(std::countr_zero(m & (m - 1)), 9);
+                blockedWith[x] |= uint16_t(1u << y);
+                blockedWith[y] |= uint16_t(1u << x);
+            });
+            unsigned allowedA = 0, allowedB = 0;
+            for (unsigned ma = grid.masks[a]; ma != 0; ma &= ma - 1) {
+                const int da = std::countr_zero(ma);
+                const unsigned withB = grid.masks[b] & ~(1u << da) & ~unsigned(blockedWith[da]);
+                if (withB == 0) continue;
+                allowedA |= 1u << da;
+                allowedB |= withB;
+            }
+            if (allowedA == grid.masks[a] && allowedB == grid.masks[b]) continue;
+            CStep step = MakeStep(CTechnique::kAlignedPairExclusion);
+            step.cells = {uint8_t(a), uint8_t(b)};
+            for (int cell : {a, int(b)}) {
+                const unsigned allowed = cell == a ? allowedA : allowedB;
+                for (unsigned m = grid.masks[cell]; m != 0; m &= m - 1) {
+                    const int d = std::countr_zero(m);
+                    ((allowed >> d & 1) != 0 ? step.pattern : step.eliminations)
+                        .push_back(Cand(cell, d));
+                }
+            }
+            return step;
+        }
+    }
+    if (memo) memo->NoteGridNothing(ctx.slot, grid);
+    return std::nullopt;
+}
+
+// Aligned triple exclusion: three cells, and at least two cells of two or three candidates
+// that see all three. A way of filling the three is ruled out when two of them that share a
+// unit get the same digit, or when it would take every candidate of one of those cells; a
+// candidate of the three that no other way uses goes. As the rated collections' rater looks
+// for them: the third cell has two or three candidates itself and sees one of the other two.
+std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx) {
+    const CCandidateGrid& grid = ctx.grid;
+    CPathMemo* memo = ctx.memo;
     // A triple whose cells and the cells seeing all three are as they were on a grid where
     // nothing was found is found the same way, allowing every candidate: only those that a
-    // changed cell touches can be the first to find something now. Along the 5.0-9.0
-    // sample's paths this took aligned triple exclusion from 785 M instructions to 337 M.
-    const bool sinceNothing = memo && memo->GridFoundNothing(CPathMemo::kAlignedTriples);
-    const CCells changed =
-        sinceNothing ? memo->ChangedSince(CPathMemo::kAlignedTriples, grid) : CCells{};
+    // changed cell touches can be the first to find something now.
+    const bool sinceNothing = memo && memo->GridFoundNothing(ctx.slot);
+    const CCells changed = sinceNothing ? memo->ChangedSince(ctx.slot, grid) : CCells{};
     // For each cell of two or more candidates, the cells of two or three that see it.
     std::array<CCells, kCellCount> excluders;
     CCells small, base;
@@ -79,15 +142,14 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
         base.Set(cell);
         bases.push_back(cell);
     }
-    // At most the twenty peers of a cell see all three. In an array rather than a vector
-    // (its growth tested at each): aligned triple exclusion 207 M -> 195 M instructions.
+    // At most the twenty peers of a cell see all three: an array, as a vector would test
+    // its growth at each.
     std::array<unsigned, 20> blockers;
     std::optional<CStep> found;
     std::array<uint8_t, kCellCount> partners;
     for (const int a : bases) {
         // The cells after a that see two of the cells seeing a, from the peers' sets: the
-        // only ones that make a pair with it. Trying every later cell, aligned triple
-        // exclusion took 262 M instructions on the 5.0-9.0 sample, this way 247 M.
+        // only ones that make a pair with it.
         CCells seenOnceByA, seenTwiceByA;
         excluders[a].ForEach([&](int e) {
             seenTwiceByA = seenTwiceByA | (seenOnceByA & kPeerSets[e]);
@@ -109,10 +171,8 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
             tail.Reset(a);
             tail.Reset(b);
             // Of a pair as it was, only the third cells that changed or see a changed cell
-            // seeing the pair, taken from the tail before it is walked: tested cell by cell,
-            // aligned triple exclusion took 337 M instructions on the 5.0-9.0 sample, this
-            // way 308 M. Taken first, a pair without any is left before the cells seeing it
-            // are crossed: crossed for every pair, it took 220 M, this way 207 M.
+            // seeing the pair, taken from the tail as a set before it is walked; so a pair
+            // without any is left before the cells seeing it are crossed.
             if (sinceNothing && !pairChanged) {
                 CCells near = changed;
                 changedSeeingPair.ForEach([&](int e) { near = near | kPeerSets[e]; });
@@ -120,8 +180,7 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
                 if (tail.None()) continue;
             }
             // The third cell must see two of the cells seeing the pair, whose peers' sets say
-            // which cells do: tested cell by cell of the tail, aligned triple exclusion took
-            // 308 M instructions on the 5.0-9.0 sample, this way 262 M.
+            // which cells do, for the whole tail at once.
             CCells seenOnce, seenTwice;
             pair.ForEach([&](int e) {
                 seenTwice = seenTwice | (seenOnce & kPeerSets[e]);
@@ -129,9 +188,8 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
             });
             tail = tail & seenTwice;
             // A triple comes from each of its pairs whose tail holds the third cell: it is
-            // taken from the first such pair in the order of this loop only.
-            // By the peers' sets: SameUnit's three comparisons took 30 M more instructions on
-            // the 5.0-9.0 sample.
+            // taken from the first such pair in the order of this loop only. Read from the
+            // peers' sets, cheaper than SameUnit's three comparisons.
             auto tailOf = [&](int p, int q, int r) {
                 return small[r] && (kPeerSets[p][r] || kPeerSets[q][r]);
             };
@@ -141,8 +199,7 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
                 if (c < a && (tailOf(c, a, b) || tailOf(c, b, a))) return;
                 const CCells common = pair & excluders[c];
                 // A cell with a digit none of the three has can never be left empty by
-                // them: only the others are tried against each filling, which took the
-                // fillings' tests from 205 M instructions on the 5.0-9.0 sample to 133 M.
+                // them: only the others are tried against each filling.
                 const unsigned digits = grid.masks[a] | grid.masks[b] | grid.masks[c];
                 size_t blockerCount = 0;
                 common.ForEach([&](int e) {
@@ -169,7 +226,7 @@ std::optional<CStep> FindAlignedTripleExclusion(const CCandidateGrid& grid, CPat
             if (found) return found;
         }
     }
-    if (memo) memo->NoteGridNothing(CPathMemo::kAlignedTriples, grid);
+    if (memo) memo->NoteGridNothing(ctx.slot, grid);
     return std::nullopt;
 }
 
