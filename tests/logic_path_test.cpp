@@ -14,19 +14,8 @@
 
 namespace {
 
-// The chains run some fifteen times slower under the sanitizers, where a quarter of each
-// sample is followed.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr size_t kSanitizerStride = 4;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr size_t kSanitizerStride = 4;
-#else
-constexpr size_t kSanitizerStride = 1;
-#endif
-#else
-constexpr size_t kSanitizerStride = 1;
-#endif
+// Under the sanitizers a quarter of each sample is followed.
+constexpr size_t kSanitizerStride = kSanitized ? 4 : 1;
 
 // All a step says, so that two steps compare whole and a difference shows.
 std::string Describe(const CStep& step) {
