@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <string>
 #include <thread>
 
 #include "logic.h"
+#include "technique_table.h"
 #include "test_support.h"
 #include "unit_positions.h"
 
@@ -42,9 +44,7 @@ struct CTechniqueCase {
     int rating;
 };
 
-// Each technique where the path of easiest steps first needs it. The direct claiming has
-// none: on candidates that follow from givens, the band that holds one always holds a
-// direct pointing first. The puzzles are from the
+// Each technique where the path of easiest steps first needs it. The puzzles are from the
 // public domain puzzle bank sampled in bench/data; each step was checked by hand on the
 // candidates of its grid.
 const CTechniqueCase kTechniqueCases[] = {
@@ -84,11 +84,30 @@ const CTechniqueCase kTechniqueCases[] = {
      "Swordfish: r4c2<>7, r6c3<>7, r9c3<>7, r6c8<>7 (r2c2#7 r2c3#7 r5c2#7 r5c3#7 r5c8#7 "
      "r8c3#7 r8c8#7)",
      38},
+    {"024009030000600974000080020001040000207050809000060700070090000539006000080100290",
+     CTechnique::kHiddenTriple,
+     "Hidden Triple: r6c2<>9, r6c9<>2, r6c9<>3 (r6c2#4 r6c2#5 r6c8#1 r6c8#4 r6c8#5 r6c9#1 r6c9#5)",
+     40},
     {"000693000064000380020000050001902700000507000030000090006070500070208060082060470",
      CTechnique::kXYWing, "XY-Wing: r4c8<>4 (r1c2#1 r1c2#5 r1c8#1 r1c8#4 r4c2#4 r4c2#5)", 42},
     {"200060908007400000801023540002000080608050104070000600086310409000009800109040003",
      CTechnique::kXYZWing, "XYZ-Wing: r4c4<>7 (r5c4#2 r5c4#7 r5c4#9 r3c4#7 r3c4#9 r5c6#2 r5c6#7)",
      44},
+    {"040000090000050000806000407000080000005020700002165900007603500609070302000000000",
+     CTechnique::kNakedQuad,
+     "Naked Quad: r1c4<>2, r1c6<>2, r2c4<>2, r2c4<>9, r2c6<>1, r2c6<>2, r2c6<>9 (r1c5#1 r1c5#3 "
+     "r3c4#2 r3c4#9 r3c5#1 r3c5#3 r3c5#9 r3c6#1 r3c6#2 r3c6#9)",
+     50},
+    {"058062300320087650700000000000090003000238000800050000000000009083520014006870530",
+     CTechnique::kJellyfish,
+     "Jellyfish: r1c4<>4, r6c7<>4 (r2c3#4 r2c4#4 r3c3#4 r3c5#4 r3c7#4 r5c3#4 r5c7#4 r7c4#4 "
+     "r7c5#4)",
+     52},
+    {"000006000050870090007250800500000180063000940021000007005021700010093050000500000",
+     CTechnique::kHiddenQuad,
+     "Hidden Quad: r6c5<>8 (r4c4#3 r4c4#6 r4c4#9 r4c5#3 r4c5#4 r4c5#6 r6c4#3 r6c4#4 r6c4#6 "
+     "r6c4#9 r6c5#3 r6c5#4 r6c5#6)",
+     54},
     {"650000020008107036020000000000700809000030000906008000000000010310504900070000064",
      CTechnique::kBivalueUniversalGrave, "Bivalue Universal Grave: r5c3=1", 56},
     {"000000407702000090059700030000186002004090600300254000030001920090000704801000000",
@@ -97,17 +116,46 @@ const CTechniqueCase kTechniqueCases[] = {
     {"087600010000078300000200400504000690000000000029000504005002000002130000070005830",
      CTechnique::kBivalueUniversalGrave,
      "Bivalue Universal Grave: r1c9<>5, r3c9<>7 (r2c9#5 r5c9#7 r8c9#5 r8c9#7)", 58},
+    {"500000201000930500000008090006000100800702003002000700060300000005019000401000006",
+     CTechnique::kAlignedPairExclusion,
+     "Aligned Pair Exclusion: r6c6<>5 (r6c5#4 r6c5#6 r6c5#8 r6c5#9 r6c6#4 r6c6#6)", 62},
     {"800010007020000040000503000030107080009602300600050001005030800001405900000000000",
      CTechnique::kTurbotFish, "Turbot Fish: r2c6<>9 (r6c6#9 r6c8#9 r2c9#9 r4c9#9)", 41},
+    {"002009010900027500050800009270000300030000090008000062400002050006470001020300800",
+     CTechnique::kTurbotFish,
+     "Turbot Fish: r4c3<>9, r7c2<>9, r8c2<>9 (r6c2#9 r6c5#9 r9c3#9 r9c5#9)", 40},
+    {"500340082600001400040005000024000008300000009800000310000700020001500004760018005",
+     CTechnique::kTurbotFish, "Turbot Fish: r3c9<>6 (r3c4#6 r4c4#6 r4c8#6 r6c9#6)", 42},
     {"089020040006097001040100000001000050470000016050000200000008060900650300060070120",
      CTechnique::kGroupedTurbotFish, "Turbot Fish: r4c6<>4 (r4c5#4 r6c5#4 r7c5#4 r7c7#4 r4c7#4)",
      43},
     {"300009002040076080001800600690000800030000010008000037003005400010630050500700008",
      CTechnique::kUniqueRectangle,
      "Unique Rectangle: r7c1<>7 (r7c2#2 r7c2#6 r7c8#2 r7c8#6 r9c2#2 r9c2#6 r9c8#2 r9c8#6)", 45},
+    {"890600000020700006070039800050000042700060005140000090005490060300006050000005019",
+     CTechnique::kUniqueLoop,
+     "Unique Loop: r1c5<>1, r1c5<>4 (r1c9#1 r1c9#4 r1c5#1 r1c5#4 r2c5#1 r2c5#4 r2c3#1 r2c3#4 "
+     "r3c3#1 r3c3#4 r3c9#1 r3c9#4)",
+     46},
+    {"001204500000639000009000600870192045100000006400308007900000004020070050000501000",
+     CTechnique::kUniqueLoop,
+     "Unique Loop: r9c8<>3, r9c8<>6 (r1c1#3 r1c1#6 r1c2#3 r1c2#6 r9c2#3 r9c2#6 r9c8#3 r9c8#6 "
+     "r7c8#3 r7c8#6 r7c6#3 r7c6#6 r8c6#3 r8c6#6 r8c1#3 r8c1#6)",
+     47},
+    {"700000004054003060600480000000100030008607900030004000000012007040300850500000009",
+     CTechnique::kUniqueLoop,
+     "Unique Loop: r6c1<>1, r6c1<>2 (r2c7#1 r2c7#2 r2c9#1 r2c9#2 r8c9#1 r8c9#2 r8c1#1 r8c1#2 "
+     "r6c1#1 r6c1#2 r5c2#1 r5c2#2 r3c2#1 r3c2#2 r3c3#1 r3c3#2 r9c3#1 r9c3#2 r9c8#1 r9c8#2 "
+     "r5c8#1 r5c8#2 r6c7#1 r6c7#2)",
+     50},
     {"000000000150000068000925000020090040000407000003102500002000100007060300300701002",
      CTechnique::kWXYZWing,
      "WXYZ-Wing: r9c7<>4 (r8c9#4 r8c9#9 r7c4#5 r7c4#8 r8c6#8 r8c6#9 r9c5#4 r9c5#5)", 55},
+    {"870040019003000400000000000007203900001000200000706000390864057080105090010000060",
+     CTechnique::kWXYZWing,
+     "WXYZ-Wing: r4c5<>5, r5c2<>5 (r5c5#5 r5c5#9 r4c1#4 r4c1#6 r4c2#4 r4c2#5 r4c2#6 r5c1#6 "
+     "r5c1#9)",
+     56},
     {"000700910300050000000009006001037400930526081006810300800100000000070004057003000",
      CTechnique::kVWXYZWing,
      "VWXYZ-Wing: r7c7<>2 (r9c8#2 r9c8#9 r7c3#2 r7c3#3 r7c6#2 r7c6#5 r7c8#2 r7c8#3 r7c8#5 "
@@ -124,6 +172,9 @@ const CTechniqueCase kTechniqueCases[] = {
     {"000005009000680000045307060016800074000000000370004950030706540000031000600500000",
      CTechnique::kThreeLinkXChain,
      "X-Chain: r5c3<>8 (r6c3#8 r6c9#8 r7c9#8 r7c1#8 r7c3#8 r8c2#8 r5c2#8)", 57},
+    {"100800402070000010405007800007409008000000000600208100002100605090000040306004001",
+     CTechnique::kFourLinkXChain,
+     "X-Chain: r2c3<>9 (r1c3#9 r1c5#9 r7c5#9 r7c8#9 r9c7#9 r5c7#9 r5c1#9 r2c1#9)", 59},
     {"200060908007400000801023540002000080608050104070000600086310409000009800109040003",
      CTechnique::kForcingChain, "Forcing Chain: r1c8<>3 (r1c8#3)", 71},
     {"060900500000700009700060104300400021090000040120003008603040007900006000001007030",
@@ -156,6 +207,22 @@ TEST(Logic, EachTechniqueFindsItsStep) {
         EXPECT_EQ(FormatStep(*step), test.step);
         EXPECT_EQ(step->rating, test.rating);
         EXPECT_EQ(CheckStep(*step, solution), "");
+    }
+}
+
+// A technique without a case above is one whose finder nothing checks.
+TEST(Logic, EveryTechniqueHasACase) {
+    std::array<bool, kTechniqueCount> covered{};
+    for (const CTechniqueCase& test : kTechniqueCases) covered[int(test.technique)] = true;
+    // X-chains of five strong links or more: none is the easiest step on any grid of the
+    // collections, nor on pencil marks made from them by striking candidates.
+    covered[int(CTechnique::kXChain)] = true;
+    // Never the easiest step: where a line's digit lies in one box and striking it from the
+    // box's other lines leaves a hidden single in one of them, the band's third box holds the
+    // digit in its third line alone, so a hidden single or a direct pointing comes first.
+    covered[int(CTechnique::kDirectClaiming)] = true;
+    for (int t = 0; t < kTechniqueCount; ++t) {
+        EXPECT_TRUE(covered[t]) << TechniqueName(CTechnique(t)) << " (" << t << ") has no case";
     }
 }
 
@@ -273,6 +340,19 @@ TEST(Logic, GridsWithoutOneSolutionHaveNoRating) {
             EXPECT_EQ(rating.outcome,
                       entry.count == 0 ? CRating::kNoSolution : CRating::kSeveralSolutions);
         }
+    }
+}
+
+// The scale adds a tenth for each length a chain passes of 4, 6, 8, 12, 16, 24, 32, 48, ...
+// (by turns half and a third longer than the last), the length being its complexity less two.
+TEST(Logic, ChainsAddATenthForEachPublishedLengthTheyPass) {
+    constexpr int kLongest[] = {4, 6, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 256};
+    for (int complexity = 0; complexity <= kLongest[0] + 2; ++complexity) {
+        EXPECT_EQ(logic::ChainLengthBonus(complexity), 0) << complexity;
+    }
+    for (int bonus = 0; bonus < int(std::size(kLongest)); ++bonus) {
+        EXPECT_EQ(logic::ChainLengthBonus(kLongest[bonus] + 2), bonus) << kLongest[bonus];
+        EXPECT_EQ(logic::ChainLengthBonus(kLongest[bonus] + 3), bonus + 1) << kLongest[bonus];
     }
 }
 
