@@ -16,9 +16,6 @@ bool Settle(CPropagator& propagator, CConflicts* met) {
     if (propagator.Propagate()) return true;
     // Counted as several of a search's own: where the search in its own order meets
     // contradictions, a test of a level above it must refute the same branches again.
-    // Instructions on the grids climbed on time in bench/data / 80 more climbed so /
-    // climbed on the work, against not counting them: weight 1 -8% / - / +0.2%; 4 -15% /
-    // -6% / +0.3%; 16 and 64 -15% / - / +0.3%.
     constexpr uint32_t kPlaceConflictWeight = 4;
     if (met) NoteConflict(propagator, *met, kPlaceConflictWeight);
     return false;
@@ -27,9 +24,8 @@ bool Settle(CPropagator& propagator, CConflicts* met) {
 // Up to this many cells Place fixes one by one (Place says why).
 constexpr int kFixOneByOne = 6;
 
-// A cell's band and its bit there, by table for Place: dividing by 27 took a multiply and
-// four more instructions a cell (instructions of velmo-solve on the climbed grids -0.4%,
-// on top1465's grids of at most 20 givens -0.2%).
+// A cell's band and its bit there, by table for Place: dividing by 27 takes a multiply and
+// four more instructions a cell.
 constexpr std::array<uint8_t, kCellCount> kBandOfCell = [] {
     std::array<uint8_t, kCellCount> table{};
     for (int cell = 0; cell < kCellCount; ++cell) table[cell] = uint8_t(cell / 27);
@@ -48,9 +44,8 @@ namespace band_engine {
 bool Load(const uint8_t* grid, CBandState& s) {
     // All givens at once rather than fixed one by one (Place): the same position before
     // propagation, since each word is what no given of its digit sees and no other given
-    // fills, whatever the order. On the consistent grids without solution, which
-    // propagation mostly refutes at once, Solve went from 7,600 instructions a grid to
-    // 4,250 (with the consistency check over the givens alone) and from 1.05 to 0.42 us.
+    // fills, whatever the order; and much cheaper on the grids that propagation refutes at
+    // once, where the set-up is most of the work.
     const auto [low, high] = NonZeroCells(grid);
     const uint32_t filled[3] = {uint32_t(low) & kBandCells, uint32_t(low >> 27) & kBandCells,
                                 uint32_t(low >> 54 | high << 10) & kBandCells};
@@ -87,11 +82,8 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, 
     // The cells at once, as Load takes the givens, rather than fixed one by one: the same
     // position, since the candidates each leaves do not depend on the order. The search in
     // its own order places the path since the last known position here, often dozens of
-    // cells: on the climbed grids 3% fewer instructions, and 3% less time. But most of its
-    // checks place a few cells, for which the batch's tables over all digits cost more
-    // than fixing each: from up to 6 cells one by one, instructions on the grids climbed
-    // on time in bench/data -3.2%, top1465 -2.1%, 17-clue -0.3% (up to 2: -2.7% / -1.7%,
-    // 4: -3.1% / -2.1%, 8: -3.1% / -2.1%, all: +1.1% / -0.7%).
+    // cells. But most of its checks place a few cells, for which the batch's tables over
+    // all digits cost more than fixing each (kFixOneByOne).
     CPropagator propagator(s);
     if (count <= kFixOneByOne) {
         for (int i = 0; i < count; ++i) {
@@ -132,9 +124,7 @@ bool Place(CBandState& s, const uint8_t* grid, const uint8_t* cells, int count, 
     // Each band in one pass, digits 1-8 in vector lanes: every digit leaves the cells,
     // each cell's own digit is put back, and the digit leaves the cells' peers and columns
     // (the steps below, with the same candidates and dirty words as they leave, where a
-    // Remove for each digit and band read and wrote the dirty words). Instructions of
-    // velmo-solve on the climbed grids -1.5%, on top1465's grids of at most 20 givens
-    // -0.8%; Solve's time on both -1.1% (AVX-512, four interleaved pairs on one core).
+    // Remove for each digit and band read and wrote the dirty words).
     const auto at = [](const uint32_t* words) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
     };
@@ -199,8 +189,8 @@ bool Keep(CBandState& s, int cell, unsigned digits) {
     const uint32_t bit = 1u << kCellInBand[cell];
     if (!(s.unsolved[b] & bit)) {
         // Its digit taken out, a fixed cell would be left empty, which propagation checks
-        // only in cells not fixed: the search in its own order met 134 such cells in its
-        // tests over 191,000 climbed and reviewed grids, refuted all the same, but by a search.
+        // only in cells not fixed: the search in its own order meets such cells in its
+        // tests, and they are refuted here rather than by a search.
         for (int d = 0; d < kDigits; ++d) {
             if ((s.candidates[9 * b + d] & bit) && !(digits >> (d + 1) & 1u)) return false;
         }

@@ -13,8 +13,8 @@
 //      three can go, each of them must be there (and leaves the rest of its row and box);
 //      where three are already bound to it, no other digit can be. The same for
 //      mini-columns. This is the reasoning a per-digit engine lacks: without it hard
-//      puzzles need about 40% more guesses, and some consistent grids without solution,
-//      which it refutes at once, take a per-digit engine millions of guesses.
+//      puzzles need many more guesses, and some consistent grids without solution, which
+//      it refutes at once, take a per-digit engine millions.
 // Steps 3 and 4 run only once the cheaper steps before them are settled.
 #pragma once
 
@@ -72,8 +72,7 @@ class CPropagator {
     uint32_t RemoveFromAll(int b, uint32_t cells) {
         uint32_t* words = &s.candidates[9 * b];
 #if defined(VELMO_AVX2)
-        // Digits 1-8 in one vector rather than two halves: on top1465 instructions -1.8%
-        // and time -1% (-2% on the forum's hardest).
+        // Digits 1-8 in one vector rather than two halves.
         const __m256i mask = _mm256_set1_epi32(static_cast<int>(cells));
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
         const __m256i kept =
@@ -111,10 +110,9 @@ class CPropagator {
     // Cells of band b with at least one candidate (`once`) and at least two (`twice`).
     void CellsWithCandidates(int b, uint32_t& once, uint32_t& twice) const {
         const uint32_t* words = &s.candidates[9 * b];
-        // Not in the AVX2 and AVX-512 versions, where counting a word at a time took 1%
-        // less time on top1465 (interleaved runs) for 1.4% more instructions: the band
-        // pass and Fix have just written these words one at a time, which vector loads
-        // likely wait on. The SSE4 version was as fast either way.
+        // Vector loads only in the SSE4 version: the band pass and Fix have just written
+        // these words one at a time, and in the AVX2 and AVX-512 versions a word at a time
+        // ran faster than vector loads, which likely wait on those stores.
 #if defined(VELMO_SSE2) && !defined(VELMO_AVX2)
         // Lanes k hold digits k and k + 4; the lanes are then merged pairwise, where two
         // partial counts (o1, t1) and (o2, t2) make (o1 | o2, t1 | t2 | (o1 & o2)).
@@ -148,9 +146,8 @@ class CPropagator {
     // two of the cells see each other.
     bool Fix(int d, int b, uint32_t cells, bool clearOthers) {
         // The first three cells without a loop, whose count varies and so mispredicts (an
-        // empty rest counts 32 trailing zeros, an entry without peers). Against the loop,
-        // time of Solve in interleaved runs: the forum's hardest 1106 -5%, its 11+ list -7%,
-        // top1465 -2%, with 0.9% more instructions.
+        // empty rest counts 32 trailing zeros, an entry without peers): faster, though it
+        // takes a few more instructions.
         const uint32_t second = cells & (cells - 1), third = second & (second - 1);
         uint32_t peers = kPeersInBandOr32[std::countr_zero(cells)] |
                          kPeersInBandOr32[std::countr_zero(second)] |
@@ -166,8 +163,7 @@ class CPropagator {
             Word(d, b) = own;
         }
         // The three words of d, with the dirty words noted once rather than each Remove
-        // reading and writing them again after the last: time of Solve in interleaved
-        // runs -1% to -2% on the forum's hardest lists, with 1.2% more instructions.
+        // reading and writing them again after the last.
         const int b1 = kNextBand[b], b2 = kNextBand[b1];
         const uint32_t columns = ColumnsToCells(Columns(cells));
         const uint32_t a0 = Word(d, b), a1 = Word(d, b1), a2 = Word(d, b2);
@@ -211,8 +207,7 @@ class CPropagator {
             const uint32_t kept = a & kPermutationMask[MiniRows(a)];
             if (kept == 0) return Fail(b, d);
             // Stored whether changed or not: a quarter of the words change, and the test
-            // mispredicted. On top1465 (AVX2 version, callgrind) mispredicted branches
-            // -14.5%, instructions +1.6%; time of Solve (AVX-512, interleaved) -1.3%.
+            // mispredicted.
             s.candidates[i] = kept;
             s.columnDirty |= uint32_t(kept != a) << d;
             const uint32_t singles = kIfSingle[kept & kNineBits] |
@@ -403,15 +398,12 @@ class CPropagator {
         uint32_t* const columns = m_occupancy.columns;
         uint32_t boundRows[kDigits], boundColumns[kDigits];
         // Mini-rows in the low half of each count, mini-columns in the high half: one
-        // 64-bit operation counts both, 8 operations a digit instead of 16. It took 3.7%
-        // of the instructions off the forum's hardest, and 4-5% of the time.
+        // 64-bit operation counts both, 8 operations a digit instead of 16.
         int first = 0;  // the first digit left to the scalar steps
 #if defined(VELMO_AVX2)
         {
-            // Digits 1-8 in the lanes, band by band. With the bound mini-rows found on all
-            // bands at once rather than by a table a band, the forum's hardest took 12%
-            // fewer instructions than a digit at a time (the SSE4 version, which has only
-            // the latter, 8.5% fewer).
+            // Digits 1-8 in the lanes, band by band, the bound mini-rows found on all bands
+            // at once rather than by a table a band.
             const auto band = [this](int b) {
                 return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&s.candidates[9 * b]));
             };

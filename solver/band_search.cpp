@@ -12,9 +12,8 @@
 //   - Wide splits near the root. Where the query asks for them and the root is open
 //     (kOpenPlacements), the first levels (CEngineQuery::wideLevels) of the first attempt
 //     take instead the band or stack with the fewest digits still open and its digit with
-//     the most placements, which took 44% of the instructions off the forum's hardest 1106
-//     and 24% off its 1905 11+. Only Solve's count of a whole grid asks, and a short
-//     narrow attempt goes first (kScoutGuesses).
+//     the most placements, which pays on the hardest puzzles. Only Solve's count of a whole
+//     grid asks, and a short narrow attempt goes first (kScoutGuesses).
 //   - Attempts with doubling allowances. The first attempt may make kFirstAttemptGuesses
 //     guesses; then the search starts afresh from the root with the other way of choosing
 //     and twice the allowance, and so on, alternating. A grid that traps one way in a vast
@@ -68,7 +67,7 @@ inline int PlacementCount(uint32_t occupancy) {
 // A digit's mini-column occupancy (bit 9 * band + column) to its occupancy in one stack,
 // bit 3 * band + column of the stack's three.
 inline uint32_t StackOccupancy(uint32_t columns, int stack) {
-    // One instruction where BMI2 has it: 1.8% fewer instructions on the forum's hardest.
+    // One instruction where BMI2 has it.
 #if defined(__BMI2__) && !defined(VELMO_SCALAR)
     return _pext_u32(columns, ColumnsToCells(7u << (3 * stack)));
 #else
@@ -112,29 +111,17 @@ CChoice ChooseFirstCell(const CBandState& s) {
 }
 
 // How much the contradictions met weigh against a unit's placements: the choice follows
-// the placements until a unit or digit has met this many. 256 keeps hard puzzles at their
-// unweighted guesses and still refutes a small corner quickly. Guesses a puzzle (top1465 /
-// forum hardest 1106 / its 11+ list) and on two grids whose contradiction sits in a small
-// corner of a sparse grid:
-//
-//     unweighted      8.9 / 111 / 63    1,087 and 19,486
-//     weight 1        9.7 / 139 / 88       39 and 44
-//     weight 64       8.5 / 116 / 67       79 and 64
-//     weight 256      8.6 / 110 / 62      187 and 135
+// the placements until a unit or digit has met this many. So much keeps hard puzzles at
+// their unweighted guesses and still refutes a small corner of a sparse grid quickly; a
+// lighter weight costs the hard puzzles guesses.
 constexpr uint64_t kConflictScale = 256;
 
 CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
                                const CConflicts& conflicts, bool wide) {
     // Of the six bands and stacks, the one with the fewest placements left over all digits,
     // then its digit with the fewest (two or more). Where placements are few the grid is
-    // most constrained, so each branch settles much at once. Measured against other choices,
-    // before the weighting below (guesses a puzzle when counting to two):
-    //
-    //                                  top1465   forum hardest 1106   1905 11+
-    //   bands and stacks (this)          8.9           111               63
-    //   bands only                       9.4           121               76
-    //   two-candidate cell seeing most   8.6           148               84
-    //   first two-candidate cell        13.4           289              134
+    // most constrained, so each branch settles much at once; on the hardest puzzles it took
+    // fewer guesses than bands alone or a cell of two candidates.
     //
     // Placements are weighed against the contradictions met in each unit and digit so
     // far: a grid whose contradiction sits in a small corner, with free cells around it,
@@ -144,34 +131,15 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
     // the band or stack with the fewest digits still open (ties: the most placements),
     // and in it the digit with the most placements, up to six branches. A split near the
     // root divides the whole tree, and on the hardest puzzles the fewest placements split
-    // it into halves each nearly as hard as the whole; the gain came from roots where
-    // every band and stack still had five or more digits open (wide splits only where
-    // some had at most four gained nothing). Deeper, the fewest placements do better
-    // again. Nodes of the search (propagations) a puzzle, wide on none / 1 / 2 / 3 / 4
-    // levels / all:
-    //
-    //                          forum hardest 1106   1905 11+ (every 4th)   top1465
-    //   none                         220                 124                  15.4
-    //   1                            182                 119                  16.4
-    //   2                            128                  97                  16.9
-    //   3 (this)                     110                  89                  17.6
-    //   4                            111                  91                  18.4
-    //   all                          115                  93                  19.1
-    //
-    // With the digit of fewest placements in the wide unit: 3 levels 172 / 120 / 17.0;
-    // the unit of fewest placements and its digit of most: 347 / 229 / 33.8. Puzzles of
-    // top1465 pay for it: the engine's instructions (callgrind, AVX2) on 3 levels
-    // against none, forum hardest 1106 -46%, every 4th of 1905 11+ -27%, top1465 +12%
-    // (2 levels: -39%, -22%, +9%). So only a root that is open enough splits wide
-    // (kOpenPlacements); a first narrow attempt cut off after a few guesses instead lost
-    // most of the gain on the hardest lists.
+    // it into halves each nearly as hard as the whole. Deeper, the fewest placements do
+    // better again (kWideLevels is where the gain stopped). Easier puzzles pay for wide
+    // splits, so only a root that is open enough splits wide (kOpenPlacements).
     CUnitOccupancies occupied;
     UnitOccupancies(occupancy, occupied);
     CChoice choice;
     if (wide) {
         // Fewest open digits, then most placements (at most 54), as one key; the digits
-        // open are counted only here: counted at every choice they cost top1465 1.8% of
-        // its instructions.
+        // open are counted only here, as counting them at every choice costs.
         int bestKey = 0;
         for (int unit = 0; unit < kBandsAndStacks; ++unit) {
             int total = 0, open = 0;
@@ -221,13 +189,8 @@ CChoice ChooseFewestPlacements(const CBandState& s, const COccupancy& occupancy,
 
 // Whether a position is open enough for wide splits near the root: more than this many
 // placements left over all digits in all six bands and stacks (54 when solved). Wide splits
-// pay on the hardest puzzles and cost the easier ones (ChooseFewestPlacements), and this
-// total at the root told them apart best of the signs tried (open digits, unsolved cells,
-// digits with two placements): three quarters of the puzzles of the forum's hardest lists
-// have more than 155, three quarters of top1465's at most 139. The engine's instructions
-// against wide splits at every root: forum hardest 1106 +0.8%, every 4th of 1905 11+
-// +0.2%, top1465 -7.6% (+3.2% against no wide splits), 3,000 of 17-clue +0.9%; a limit of
-// 148 or 152 changed the nodes of the search by under 1%.
+// pay on the hardest puzzles and cost the easier ones (ChooseFewestPlacements), and of the
+// signs tried this total at the root told them apart best.
 constexpr int kOpenPlacements = 150;
 
 bool OpenForWideSplits(const COccupancy& occupancy) {
@@ -283,23 +246,13 @@ CChoice ChooseMostSeenPair(const CBandState& s) {
 }
 
 // Guesses of the first attempt: puzzles of the hardest lists rarely need more, so it is
-// seldom cut short where the first way of choosing was right. On the forum's hardest 1106,
-// guesses a puzzle: 109.8 with one way of choosing only; 115.3 from 256; 110.2 from 512.
-// The grid that trapped the first way takes 333 guesses from 256 and 589 from 512. Since
-// wide splits, 256 costs the hardest lists nothing and halves what a trap of the first way
-// costs (a climbed grid 526 -> 270 guesses), but as often cuts short a count that 512 would
-// finish: of 851 grids climbed on the count's guesses, 187 took Solve twice as long, 67 half,
-// and one of a climb on the work 517 us -> 1.5 ms.
+// seldom cut short where the first way of choosing was right. Half as many would halve what
+// a grid that traps the first way costs, but as often cut short a count this many finishes.
 constexpr int64_t kFirstAttemptGuesses = 512;
 // Guesses of the narrow attempt that goes before wide splits on an open root. Wide splits
 // ignore the contradiction weights, so where narrow levels would go straight to a small dead
-// corner, every wide branch meets it afresh: a grid of 21 givens without solution, which the
-// narrow count refutes in 3 guesses, took 508 wide (a climb on Solve's time found it, at
-// 100 x the peer's count). A short narrow attempt first settles such grids; the rest pay its
-// guesses once. Instructions of velmo-solve against none: forum hardest 1106 +3.8%, 1905 11+
-// +5.2%, top1465 +0.3%; guesses a puzzle on 1106 69.6 -> 73.5 (8: 77.5, 16: 85.1). Fresh climbs
-// on time (24 x 3000 steps, three seeds) topped at 15 x the peer's count, against 18-125 x
-// without it.
+// corner, every wide branch meets it afresh. A short narrow attempt first settles such grids;
+// the rest pay its guesses once, and more of them cost the hardest puzzles more.
 constexpr int64_t kScoutGuesses = 4;
 
 // Counts a guess; false, and the search abandoned, when it is one more than allowed.
@@ -385,9 +338,8 @@ namespace band_engine {
 
 void FindSolutions(const CBandState& state, CEngineQuery& query) {
     // Attempts with two ways of choosing, each given twice the guesses of the one before:
-    // a grid that traps one choice in a vast dead branch (a satisfiable grid took one
-    // 33,015 guesses where the other needs 21) is settled by the other, and the doubling
-    // keeps the waste to at most that of the attempt that succeeds.
+    // a grid that traps one choice in a vast dead branch is settled by the other, and the
+    // doubling keeps the waste to at most that of the attempt that succeeds.
     query.guesses = 0;
     query.aborted = false;
     int64_t allowance = kFirstAttemptGuesses;
@@ -410,9 +362,7 @@ void FindSolutions(const CBandState& state, CEngineQuery& query) {
         }
         // A wide first attempt that ran out of guesses is an extra one: the attempts start
         // again narrow, as they would without it. Wide splits trap some open grids that
-        // the narrow ones settle at once (a sparse grid without solution: 70 guesses
-        // narrow, 7,367 when every other attempt split wide), so they cost at most one
-        // allowance more than before them.
+        // the narrow ones settle at once, so they cost at most one allowance more.
         if (query.wideLevels > 0 && query.Choice() == 0) {
             query.wideLevels = 0;
             query.attempt = -1;
