@@ -1,6 +1,8 @@
 // The solution engine: candidate bit sets band by band, constraint propagation, and a
 // search that counts solutions from any position. Compiled once per instruction set, each
-// in its own namespace VELMO_ISA; private to the solver library.
+// in its own namespace VELMO_ISA; private to the solver library. Its parts: the layout and
+// its tables (band_bits.h), propagation (band_propagator.h), the search (band_search.cpp),
+// and setting up and reading positions (band_positions.cpp).
 #pragma once
 
 #include <array>
@@ -34,7 +36,7 @@ struct CBandState {
 inline constexpr int kBandsAndStacks = 6;
 using CConflicts = std::array<std::array<uint32_t, kGridSize>, kBandsAndStacks>;
 
-// Levels of the search, from the root, that split wide (band_engine.cpp,
+// Levels of the search, from the root, that split wide (band_search.cpp,
 // ChooseFewestPlacements, says why).
 inline constexpr int kWideLevels = 3;
 
@@ -53,7 +55,7 @@ struct CEngineQuery {
     int firstChoice = 0;
     // The first this many levels split wide (Solve's count of a whole grid asks for
     // kWideLevels); set to 0 by the search where its root is not open enough for them
-    // (band_engine.cpp, kOpenPlacements), or after a wide attempt ran out of guesses.
+    // (band_search.cpp, kOpenPlacements), or after a wide attempt ran out of guesses.
     int wideLevels = 0;
     // While searching: whether this is the short narrow attempt that goes before wide splits.
     bool scouting = false;

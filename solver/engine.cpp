@@ -13,16 +13,14 @@ namespace {
 
 CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
     // With most cells given the search in its own order seldom backtracks far, and it is
-    // then quicker than counting: on the shared list of such grids (several solutions
-    // each) the median run visits 48 levels, 99% within 150. Its answer is by definition
-    // the right one; past the budget the grid is as it was and the engine takes over.
+    // then quicker than counting: it mostly finishes in a few dozen levels. Its answer is
+    // by definition the right one; past the budget the grid is as it was and the engine
+    // takes over.
     constexpr int kDenseEmptyCells = 50;
     constexpr int64_t kDenseLevelBudget = 256;
     // Levels after which the engine's propagation of the givens is asked whether the grid
-    // has a solution at all (COrderedSearch::Run). A dense grid without solution took 262
-    // levels, 4.9 us against the peer's 0.50; 2.2 us from 96 (1.6 from 64, 2.7 from 128).
-    // Instructions of velmo-solve on every fifth grid of serg's benchmark: 96 +0.6%, 64 +2.1%,
-    // 128 +0.3% (of its grids, 10% walk past 64 levels, 2.5% past 96).
+    // has a solution at all (COrderedSearch::Run says why): past what most dense grids
+    // walk, so that few pay for it.
     constexpr int64_t kDenseRootCheckLevels = 96;
     // Fewer than 17 givens never fix a single solution, so counting would only tell
     // several from none: the pruned search decides both alone.
@@ -33,29 +31,13 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
     // one, where it is given up. So a count that takes more than kTryAfterGuesses on a
     // grid of at most kTryGivens givens gives way to the search in its own order, within
     // as many levels as the grid has empty cells and kTryLevels more and without tests;
-    // failing that, it counts from where it stands (TryPruned). Instructions a grid
-    // before / after, grids climbed on the work 158 k / 77 k, climbed on time 167 k /
-    // 138 k, clue-removed with 17 givens or more 117 k / 73 k, random sparse 39.5 k /
-    // 32.0 k; 17-clue 21.9 k / 23.1 k, top1465 89 k / 96 k, forum hardest 1106 and 1905
-    // 11+ unchanged (over 20 givens).
-    // With up to 22 givens clue-removed took 63 k, but top1465 101 k and forum hardest
-    // 1106 778 k (+12%); trying after 4 or 8 guesses saved less; more than 96 levels
-    // changed nothing. Going on from where the count stopped the walk, rather than
-    // counting and walking again from the start once it found several solutions:
-    // instructions of velmo-solve on grids climbed on the work -5.8%, climbed on time
-    // (bench/data) -5.9%, 300 each of top1465 and 17-clue +0.3% and +0.1%.
+    // failing that, it counts from where it stands and goes on from there (TryPruned).
+    // Grids of more givens are mostly puzzles with one solution, where trying only costs.
     constexpr int64_t kTryAfterGuesses = 2;
     constexpr int kTryGivens = 20;
     constexpr int64_t kTryLevels = 96;
     // Where the givens' propagation fixes at most kWalkAtOnceFixed cells, the count's two
-    // guesses seldom settle the grid: of the grids of at most 20 givens so, none of the 18
-    // of the grids climbed on time (bench/data), the 15 of two climbs on the work or the
-    // 401 clue-removed, but 3 of top1465's 29 and the one among 3,000 17-clue puzzles. The
-    // walk then starts at once. Instructions of velmo-solve: climbed on time -3.0%,
-    // clue-removed -3.2%, random sparse -1.2%, climbed on the work -0.6% and -0.7%,
-    // top1465 +0.01%, 17-clue +0.2% (that one puzzle; +0.44% on all 49,158). With none fixed:
-    // climbed on time -1.2%, top1465 +0.24%; one guess instead of none: half the gains; up to 3:
-    // climbed on time -4.3%, but 17-clue +0.6%, top1465 +0.3%.
+    // guesses seldom settle the grid, so the walk starts at once.
     constexpr int kWalkAtOnceFixed = 1;
 
     const int empty = int(std::count(grid, grid + kCellCount, 0));
@@ -65,10 +47,9 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
     std::optional<CEngineOutcome> dense;
     CBandState state;
     int64_t countGuesses = 0;
-    // The search in its own order refuses givens that repeat a digit as it loads them, so
-    // a dense grid it settles needs no engine position: building one first cost the shared
-    // list of such grids 3.5% more instructions.
     // The givens' propagated position, which the search in its own order may have built.
+    // Built only when needed: the search in its own order refuses givens that repeat a
+    // digit as it loads them, so a dense grid it settles needs none.
     const auto propagated = [&] {
         if (const CBandState* root = ordered.Root()) {
             state = *root;
@@ -93,8 +74,7 @@ CEngineOutcome Solve(uint8_t* grid, CExpiry expiry, CEngineWork* work) {
             count.expiry = expiry;
             count.maxGuesses = maxGuesses;
             // Cut off after a few guesses, it splits narrow: wide splits spend guesses
-            // fast and sent more grids to the walk (the engine's instructions with them,
-            // two samples of 3,000 of 17-clue +1.5% and +3.2%, top1465 +0.7%).
+            // fast and would send more grids to the walk.
             count.wideLevels = maxGuesses < INT64_MAX ? 0 : kWideLevels;
             band_engine::FindSolutions(state, count);
             countGuesses += count.guesses;

@@ -10,7 +10,7 @@
 //     all its candidates, and a solution's digit there is one of them), and every leaf it
 //     reaches is a solution. So Search succeeds exactly when the grid has a solution, and
 //     then returns the first solution in its order.
-//   - The band engine (band_engine.cpp) counts the solutions up to two. None: Search
+//   - The band engine (band_engine.h) counts the solutions up to two. None: Search
 //     fails, and so does Solve. Exactly one: it is the first, whichever engine finds it.
 //   - Several, or fewer than 17 givens (never a single solution), or a count that takes
 //     long on a grid of few givens: COrderedSearch runs Search's own order and rule, and

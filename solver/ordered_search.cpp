@@ -25,20 +25,12 @@
 // What bounds each test: nothing of its own. A test is the band engine searching for one
 // solution (band_engine::FindSolutions), which ends, since its tree is finite, but for
 // which no bound better than exponential is shown; only the clock, asked at its first
-// guess and every 256th, stops it. Measured instead: on 3,400 grids hill-climbed on the
-// solver's own work (hostile-hunt), a grid took at most 192 tests, most settled by placing
-// the path's digits alone, and 0.17 ms.
+// guess and every 256th, stops it. What tests take in practice is measured
+// (docs/performance.md).
 //
 // The solutions met on the way are kept: the two the count found, and each one a test
 // finds. A level that one of them passes through holds a solution, so it is never tested,
-// and the search below it knows which branch leads on. On 100 grids climbed on the work
-// (hostile-hunt climb 100 300 4, as made before this), tests fell from 30.2 to 28.3 a
-// grid, the engine's guesses from 48.5 to 29.0, and Solve from 35.8 to 27.7 us.
-// Two other uses of them measured worse on the same grids: asking the engine about every
-// digit below the one a known solution takes, without walking, 47 us (its tests of live
-// branches must each build a solution: 79 us a grid on random sparse ones); and testing
-// first the root of each subtree that leaves the known solutions, 50 us, as a shallow
-// position costs the engine three times the guesses of the deep ones tested here.
+// and the search below it knows which branch leads on.
 //
 // Search's rule is kept exactly (first cell in row-major order with the fewest candidates,
 // stopping at a single), on a mask of candidates per cell kept up to date as digits are
@@ -64,67 +56,33 @@
 namespace VELMO_ISA {
 
 // Levels of dead branches the pruned search walks before the engine's propagation checks
-// each branch before it is walked. In instructions on the grids climbed on the work /
-// climbed on time (bench/data) / clue-removed / random sparse, against no such check:
-// after 4: -37% / -34% / +4% / +27%; after 8: -34% / -30% / +1% / +7%; after 16:
-// -31% / -25% / 0% / +4%. Random sparse grids seldom backtrack, and their branches are
-// mostly alive, where the check is wasted.
+// each branch before it is walked. Not from the start: random sparse grids seldom
+// backtrack, and their branches are mostly alive, where the check is wasted.
 constexpr int64_t kCheckAfterDeadLevels = 16;
 // The same before tests are allowed, where the walk goes on before a count (TryPruned), on
-// grids of at most 20 givens. Since checks propagate in full, sooner pays there: Solve /
-// the peer's count from 8 against 16, top1465's puzzles of at most 20 givens 0.81 -> 0.77,
-// grids climbed on time against this build (bench/data, 3000 steps) 2.79-2.87 -> 2.64-2.78,
-// the older climb 1.56-1.57 -> 1.55-1.61, random sparse 0.62 -> 0.63-0.64 (time, AVX-512,
-// two interleaved runs); from 0, instructions of the first -1% more, random sparse +3%.
+// grids of at most 20 givens: since checks propagate in full, sooner pays there.
 constexpr int64_t kCheckAfterDeadLevelsWalking = 8;
 
-// Dead levels a level may spend before the engine tests it. In instructions a grid, on
-// hill-climbed grids / random sparse ones / clue-removed 17-clue puzzles: 8: 390 k /
-// 76 k / 139 k; 16: 383 k / 75 k / 139 k; 32: 380 k / 74 k / 141 k; 64: 391 k / 74 k /
-// 146 k; 512: 505 k / 79 k / 202 k. Since the known solutions and the check before walking
-// (above) do most of the pruning, 64 takes 11% fewer instructions than 32 on the climbed
-// grids, 3% on clue-removed and 1% on sparse ones; more saves little and loosens the bound.
-// Since checks propagate in full and halve the count from depth 12 (kHalveDeadFromDepth),
-// 96 pays: instructions of velmo-solve against 64 (with the halving at 12 against 22),
-// 144 grids climbed on time against this build -12%, 144 more not tuned on -12%, climbed on
-// time (bench/data) -5.6% and -2.9%, climbed on the work -4.5%, clue-removed -4.5%, random
-// sparse -3%, top1465's puzzles of at most 20 givens -2.5%; Solve / the peer's count (time,
-// AVX-512, three interleaved runs) on the first two 2.96-3.09 -> 2.70-2.78 and 3.02-3.12 ->
-// 2.73-2.88, climbed on the work 2.02-2.12 -> 1.91-1.92. 80 or 128 gained less.
+// Dead levels a level may spend before the engine tests it. The known solutions and the
+// checks before walking do most of the pruning, so tests can wait this long; longer saves
+// little and loosens the bound above.
 constexpr int64_t kPruneAfterLevels = 96;
 
 // What a propagation check before a branch costs, in levels, where the walk weighs its work
 // against kPruneAfterLevels: some six levels in instructions, while a test settles a deep
 // dead position, the commonest place for checks, in under a guess. Counted as nothing, a
 // level whose branches the checks refuted one by one never reached its test, and the walk
-// checked a dead subtree node by node (the slowest of four fresh climbs on time: 604 checks,
-// 585 levels, 8 tests). Before tests are allowed, the work brings the count sooner instead.
-// Instructions of velmo-solve against counting checks as nothing: four climbs on time -21%,
-// eight more not tuned on -20%, 17-clue (every 20th) -0.5%, top1465's puzzles of at most 20
-// givens +0.4%, clue-removed +1.1%, random sparse +0.4%, climbed on time (bench/data)
-// +2.4%, whose costlier tests near the root the walk had spared; top1465's other puzzles
-// unchanged. Two levels before tests too: the four climbs -24%, but top1465's of at most 20
-// givens +1.0%; none before tests: the four climbs -15%, the eight -11%; one only at levels
-// near the root (where the count follows): top1465's of at most 20 givens -2.5%, but the
-// eight -12% and climbed on time +4.3%; three or four with tests: no more gain, climbed on
-// time +3% and +6%. A first test of at most four guesses after 32 levels of work, the later
-// one kept: the four climbs -15%, climbed on time +5.5%.
-// Until a solution is known, though, a test must build one, which costs most in the open
-// grids that start the search with tests and no count (fewer than 17 givens), and checks
-// count for nothing: there two levels each had brought tests where the walk would have
-// finished its dead branches within the levels allowed (on 100 grids climbed on the work,
-// 298 more guesses and 66 more tests for 280 fewer levels). Instructions against two levels
-// throughout: those grids -2.9%, climbed on time (bench/data) -1.9%, the four climbs
-// -1.8%, sixteen climbs on time against two levels throughout -2.4% and -3.9%,
-// clue-removed -0.8%, eight climbs on main +0.3%, top1465 and 17-clue unchanged; one level
-// each: half the gain.
+// checked a dead subtree node by node. Before tests are allowed, the work brings the count
+// sooner instead. Until a solution is known, though, a test must build one, which costs
+// most in the open grids that start the search with tests and no count (fewer than 17
+// givens), so checks count for nothing there: counted, they brought tests where the walk
+// would have finished its dead branches within the levels allowed.
 constexpr int64_t kCheckLevelsTesting = 2;
 constexpr int64_t kCheckLevelsWalking = 1;
 
 // Depth of the path (cells placed) from which a branch passing its check halves the dead
-// levels counted (Step says why). 22 before checks propagated in full; from 12 now (see
-// kPruneAfterLevels for the two together), where 16 gained two thirds as much and 8
-// cost top1465's puzzles of at most 20 givens +4% instructions.
+// levels counted (Step says why); from shallower depths it cost top1465's puzzles of few
+// givens more than it saved.
 constexpr int kHalveDeadFromDepth = 12;
 
 namespace {
@@ -134,10 +92,9 @@ constexpr uint16_t kFilled = 0xFFFF;
 
 #if defined(VELMO_AVX2)
 // Lanes of each cell's peers, for taking a digit from them with vector operations: one
-// row to read where the rows of its three units took three and two merges, 2.9% fewer
-// instructions on the grids climbed on time in bench/data. Read with aligned loads, so
-// aligned to the widest vector: without alignas a compiler may give it the 2 bytes of its
-// element type (clang does).
+// row to read where the rows of its three units take three and two merges. Read with
+// aligned loads, so aligned to the widest vector: without alignas a compiler may give it
+// the 2 bytes of its element type (clang does).
 alignas(64) constexpr auto kPeerLanes = [] {
     std::array<std::array<uint16_t, kMaskLanes>, kCellCount> lanes{};
     for (int cell = 0; cell < kCellCount; ++cell) {
@@ -165,8 +122,7 @@ bool COrderedSearch::Load(uint8_t* grid) {
 #if defined(VELMO_AVX2)
     // A row at a time, sixteen lanes from its first cell: lanes past its nine fall on the
     // next row, which is stored after it, and past the last row on padding, which the
-    // padding of `cells` marks filled. Instructions against a cell at a time: random
-    // sparse grids -2.5%, 1,000 of serg's benchmark -5%, clue-removed 17-clue -2.7%.
+    // padding of `cells` marks filled. Cheaper than a cell at a time.
     uint8_t cells[kCellCount + 16];
     std::memcpy(cells, grid, kCellCount);
     std::memset(cells + kCellCount, 1, 16);
@@ -222,9 +178,8 @@ void COrderedSearch::Set(int cell, int d) {
         const __m256i peers =
             _mm256_load_si256(reinterpret_cast<const __m256i*>(&kPeerLanes[cell][k]));
         __m256i* masks = reinterpret_cast<__m256i*>(&m_candidates[k]);
-        // Filled peers lose the digit too: the bits above the digits, which they keep,
-        // mark them (see Counts), for 1.3% fewer instructions on the climbed grids than sparing
-        // them.
+        // Filled peers lose the digit too, cheaper than sparing them: the bits above the
+        // digits, which they keep, mark them (see Counts).
         _mm256_store_si256(
             masks, _mm256_andnot_si256(_mm256_and_si256(peers, digit), _mm256_load_si256(masks)));
     }
@@ -281,8 +236,7 @@ bool COrderedSearch::PlaceSingles(int64_t& placed) {
 #elif defined(VELMO_AVX2)
         for (int k = 0; k < kMaskLanes; k += 16) {
             // At most one candidate: no bit left once the lowest is cleared (a filled
-            // cell's mask keeps many). Three operations where counting them took nine:
-            // 6% fewer instructions on clue-removed grids, 8% on random sparse ones.
+            // cell's mask keeps many). Three operations where counting them takes nine.
             const __m256i masks =
                 _mm256_load_si256(reinterpret_cast<const __m256i*>(&m_candidates[k]));
             const __m256i rest =
@@ -358,7 +312,6 @@ int COrderedSearch::SelectBranch(int& cell, unsigned& digits) const {
 #elif defined(VELMO_AVX2)
     // Two, the fewest possible, is the commonest: a cell with two candidates has no bit
     // left once its lowest two are cleared, which costs less than counting.
-    // 2.5% fewer instructions on clue-removed and random sparse grids, 2% on climbed ones.
     for (int k = 0; k < kMaskLanes; k += 16) {
         const __m256i masks = _mm256_load_si256(reinterpret_cast<const __m256i*>(&m_candidates[k]));
         const __m256i one = _mm256_set1_epi16(1);
@@ -446,9 +399,8 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
     // Undoes this level's placements on the way back up: the path is as it was, and the
     // masks the level above puts back from its own copy. The grid's cells are left as
     // they are: only the path's are read, and the run puts the grid back once at its end
-    // (Restore). Clearing them a level at a time was a loop of varying length: on the
-    // grids of at most 20 givens of top1465, 130,000 instructions and 4,700 of the 271,000
-    // mispredicted branches of callgrind's model.
+    // (Restore). Clearing them a level at a time was a loop of varying length, which
+    // mispredicted.
     const int pathStart = m_depth;
     const auto giveUp = [this, pathStart](std::optional<CEngineOutcome> outcome) {
         if (outcome == CEngineOutcome::kNoSolution) m_deadLevels += m_depth - pathStart + 1;
@@ -468,19 +420,13 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
     if (m_pruning) {
         // A digit the engine's deepest position on the path has ruled out for the cell
         // leads to no solution, so its branch is one the search would walk in vain; the
-        // root's full propagation alone rules out many before any check is made. Solve's
-        // instructions with the counting below, against walking them: climbed on time
-        // (bench/data) 4.47 M -> 4.16 M (-7%), 30 grids climbed on the work -13%, top1465
-        // -1.2%, 17-clue -0.8%, serg's benchmark -0.2%, forum hardest 1106 unchanged; but
-        // random sparse grids +4% (+1.2% without the counting), as they seldom meet a dead
-        // branch and the checks it starts are mostly wasted on them.
+        // root's full propagation alone rules out many before any check is made. (Random
+        // sparse grids pay a little: they seldom meet a dead branch, and the checks that
+        // the counting below starts are mostly wasted on them.)
         const int base = KnownBase(m_depth);
         if (m_dead[base]) return giveUp(CEngineOutcome::kNoSolution);
         // A position propagation has settled has one solution, the only one below it: the
         // walk down to it would only confirm it, a level and a check at a time.
-        // Instructions of velmo-solve: top1465's puzzles of at most 20 givens -4%, 17-clue
-        // (every 20th) -2%, the climbed and random sets within 0.3%; Solve / the peer's
-        // count on the first 0.86 -> 0.81 (time, AVX-512, two interleaved runs).
         const CBandState& known = m_positions[base];
         if ((known.unsolved[0] | known.unsolved[1] | known.unsolved[2]) == 0) {
             Complete(base);
@@ -500,8 +446,6 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
 #endif
         // Where propagation rules out digits that the masks allow, checking each branch
         // pays: counted as that many dead levels each, checks begin after two of them.
-        // Instructions against not counting them: climbed on time -4.7%, top1465 -1.1%,
-        // 17-clue -0.8%; as one level each +0.1% / -0.2% / 0%, as 32 +1.3% / -2.5% / -1.0%.
         m_deadLevels += kCheckAfterDeadLevels * std::popcount(digits & ~possible);
         digits &= possible;
         if (digits == 0) return giveUp(CEngineOutcome::kNoSolution);
@@ -540,18 +484,11 @@ std::optional<CEngineOutcome> COrderedSearch::Step(uint32_t through) {
             refuted = !PositionAlive();
         }
         // Most branches that pass the check lie on the path to the first solution, where
-        // checking the levels below is wasted (on the grids climbed on time, 60% of the
-        // checks passed there and 28% refuted): deep in the path, each one passed halves
+        // checking the levels below is wasted: deep in the path, each one passed halves
         // the dead levels counted, so that a run of them stops the checks until the walk
-        // meets dead branches again. Instructions of velmo-solve against not halving:
-        // climbed on time (bench/data) -5.9%, climbed on the work -4.8%, two climbs not
-        // tuned on -5.8% and -3.9%, clue-removed -3.7%, random sparse -2.7%, top1465
-        // +0.06%; the slowest of those sets -5.5%, and the worst of the climbed on time by
-        // ratio unchanged. Halving from depth 18: top1465 +0.8%; 26: a third less saved;
-        // at any depth: top1465 +5%, as a walk near the root that stops its checks passes
-        // its budget sooner and counts, and that worst grid +12%, as the dead branches the
-        // order forces there pass checks high up. Setting the count to 0 or a quarter
-        // instead of halving: climbed on time +2.4% and +1.6%.
+        // meets dead branches again. Not near the root, where a walk that stops its checks
+        // passes its budget sooner and counts, and the dead branches the order forces pass
+        // checks high up.
         if (checked && !refuted && depth >= kHalveDeadFromDepth) m_deadLevels /= 2;
         const std::optional<CEngineOutcome> outcome =
             refuted ? CEngineOutcome::kNoSolution : Step(below);
@@ -606,18 +543,9 @@ void COrderedSearch::ForgetBelow(int depth) {
 bool COrderedSearch::PositionAlive() {
     // From the deepest position known on the path: consecutive tests share most of their
     // path, so this places a few digits instead of the whole path.
-    // With full propagation, where only its first two steps (the band pass and naked
-    // singles) had once cost fewer instructions: most dead branches that the order meets
-    // before its answer die under full propagation without a guess, and the quick steps
-    // let the walk go on into them, checking level after level. Solve / the peer's count,
-    // quick against full (time, AVX-512, two interleaved runs): top1465's puzzles of at
-    // most 20 givens 1.07-1.08 -> 0.86-0.89, its others 0.79-0.80 either way, grids
-    // climbed on Solve's time against this build (bench/data, 3000 steps) 4.04-4.06 ->
-    // 2.84-2.92, the older such climb 1.59-1.65 -> 1.65, climbed on the work 2.14-2.22 ->
-    // 2.14-2.21, 17-clue (every 20th) 0.62 either way, random sparse 0.62 -> 0.64-0.65,
-    // clue-removed 0.55 -> 0.58. Full propagation where no test is allowed yet or a known
-    // solution passes, quick elsewhere, kept sparse and clue-removed as they were but
-    // gained only half as much on the climb (3.38).
+    // With full propagation, not only its cheaper first steps: most dead branches that the
+    // order meets before its answer die under full propagation without a guess, and the
+    // quick steps let the walk go on into them, checking level after level.
     if (!(m_known[m_depth / 64] >> (m_depth % 64) & 1)) {
         const int base = KnownBase(m_depth);
         // The contradictions met here steer the engine's next test towards them.
@@ -635,11 +563,8 @@ std::optional<bool> COrderedSearch::HasSolution(int cell, unsigned digits) {
     if (!PositionAlive()) return false;
     // Only the digits the walk has not yet refuted: their branches were walked or
     // checked dead, and left in they made the engine refute the same subtrees again, the
-    // deeper tests' among them. On a grid climbed on Solve's time, its ten tests took
-    // 5,386 guesses with them and 1,937 without (Solve 1.64 -> 0.73 ms); instructions of
-    // velmo-solve: the climbed sets (ct80-83, m93-96, bench/data) -4.5%, top1465 -0.55%,
-    // serg +0.2% (the copy), forum hardest 1106 and 1905 11+ and 17-clue within 0.03%.
-    // Where propagation has fixed the cell to a refuted digit, nothing is left.
+    // deeper tests' among them. Where propagation has fixed the cell to a refuted digit,
+    // nothing is left.
     CBandState position = m_positions[m_depth];
     if (!band_engine::Keep(position, cell, digits)) return false;
     PuzzleGrid found;
@@ -647,20 +572,14 @@ std::optional<bool> COrderedSearch::HasSolution(int cell, unsigned digits) {
     query.limit = 1;
     query.solutions = &found;
     query.expiry = m_expiry;
-    // Tests refute related grids, so the contradictions one met guide the next: on the
-    // worst hill-climbed grid found, 13 refutations took 951 guesses in all on their own and
-    // 103 together.
-    // And the way of choosing that settled the last one starts.
+    // Tests refute related grids, so the contradictions one met guide the next, and the
+    // way of choosing that settled the last one starts.
     query.conflicts = m_conflicts;
     query.firstChoice = m_choice;
     // Without wide splits (the query's default): they pay where a hard puzzle is counted
     // from its root, but a test is asked of a position the walk found dead branches in,
     // most often itself dead, and a dead position that is still open near its root (sparse
-    // grids) was refuted narrow in a fraction of the guesses (the worst clue-removed grid
-    // against the peer: a test at depth 2 took 161 guesses, narrow 1). Instructions of
-    // velmo-solve against wide tests: climbed on time (bench/data) -1.5%, clue-removed
-    // -0.7%, climbed on the work 0%, top1465 0%, 17-clue +0.2%; one wide level instead of
-    // none: -1.4% / -0.5% / +0.2%.
+    // grids) was refuted narrow in a fraction of the guesses.
     band_engine::FindSolutions(position, query);
     m_conflicts = query.conflicts;
     m_choice = query.Choice();
@@ -674,12 +593,8 @@ bool COrderedSearch::Count() {
     // Where the walk stops deep in its path, the dead branch that stopped it is small, and
     // testing it and the levels above it costs less than counting the whole grid; where it
     // stops near the root, the grid is more often a hard puzzle with one solution, which
-    // tests would settle only after refuting the rest one level at a time. The stops of
-    // top1465's puzzles fell at depths 0-9, those of climbed grids at 6-21. Instructions of
-    // velmo-solve against always counting: testing from depth 10, grids climbed on the work
-    // -3.1%, two other climbs -0.8% and -1.9%, 300 of top1465 -0.2%, climbed on time,
-    // 17-clue, clue-removed and random sparse unchanged; testing at any depth, climbed on
-    // the work -3.4%, climbed on time -3.3%, but top1465's puzzles whose walk stopped +25%.
+    // tests would settle only after refuting the rest one level at a time. The walks of
+    // hard puzzles mostly stop shallower than this, those of climbed grids deeper.
     constexpr int kTestFromDepth = 10;
     if (m_depth >= kTestFromDepth) {
         m_testing = true;
@@ -693,15 +608,9 @@ bool COrderedSearch::Count() {
     query.expiry = m_expiry;
     // Narrow (the query's default), as the count cut off before the walk: the grids that
     // reach here have at most 20 givens and an open root, where wide splits seldom pay.
-    // Instructions of velmo-solve against wide: top1465 -1.3%, 17-clue (every 10th) -0.3%,
-    // climbed on time (bench/data) +0.4%, two fresh climbs on time -0.4% and +0.4%, climbed
-    // on the work, clue-removed, random sparse, forum hardest and serg within 0.05%.
     // But wide where the grid has at most 17 givens, the fewest of a puzzle with one
     // solution: those that get here are mostly open grids without solution, whose narrow
-    // count can be long. One of 17 givens, climbed on the count's guesses, took 2,935
-    // guesses narrow, 1.17-1.19 ms, and 712 wide; top1465, 17-clue (every 20th), the
-    // climbed and the random sets unchanged in instructions (wide up to 18 givens:
-    // top1465's puzzles of at most 20 givens +4%).
+    // count can be long.
     constexpr int kWideCountGivens = 17;
     if (kCellCount - std::count(m_givens, m_givens + kCellCount, 0) <= kWideCountGivens)
         query.wideLevels = kWideLevels;
@@ -774,10 +683,7 @@ CEngineOutcome COrderedSearch::Prune(uint8_t* grid, const CBandState& root, int 
     uint32_t through = 0;
     for (const PuzzleGrid& solution : solutions) through |= AddSolution(solution);
     m_choice = choice;
-    // The count's contradictions guide the first test as a test's guide the next: on the
-    // clue-removed grid whose walk tests a dead region at depths 6, 4 and 3, its four tests
-    // took 67 guesses from none and 55 from the count's (Solve's instructions -11.5%);
-    // instructions of velmo-solve on other sets within 0.05% either way.
+    // The count's contradictions guide the first test as a test's guide the next.
     m_conflicts = conflicts;
     m_positions[0] = root;
     m_dead[0] = false;
@@ -807,9 +713,9 @@ std::optional<CEngineOutcome> COrderedSearch::Run(uint8_t* grid, int64_t levelBu
     m_rootBuilt = m_rootDead = false;
     if (!Load(grid)) return CEngineOutcome::kNoSolution;
     // A grid without solution that the engine's propagation refutes at once may still take
-    // the search its whole budget, a dead branch after another: a dense grid of 31 givens
-    // climbed on Solve's time took it 262 levels. The check, made once the search has gone
-    // past what most grids take, bounds what such a grid costs at the levels before it.
+    // the search its whole budget, a dead branch after another. The check, made once the
+    // search has gone past what most grids take, bounds what such a grid costs at the levels
+    // before it.
     m_budget = std::min(levelBudget, rootCheckAfter);
     m_afterRootCheck = levelBudget - m_budget;
     m_depth = 0;
