@@ -800,6 +800,21 @@ TEST_F(CliTest, RatesStepsAndFiltersByRating) {
     EXPECT_EQ(filtered.out, within);
     EXPECT_FALSE(within.empty());
 
+    // A mark short, written a cell a group: no puzzle of its first 81 marks, in any mode.
+    const std::string shortOne = pencil.substr(0, pencil.size() - 1);
+    std::string grouped;
+    for (size_t i = 0; i < shortOne.size(); i += 9) grouped += shortOne.substr(i, 9) + " ";
+    for (const char* args : {"", "--count", "--rate", "--steps"}) {
+        const CRun run = Run(args, grouped + "\n");
+        EXPECT_EQ(run.status, 1) << args;
+        EXPECT_EQ(run.out, std::string_view(args) == "--steps" ? "invalid\n\n" : "invalid\n")
+            << args;
+        EXPECT_EQ(run.err,
+                  "velmo-solve: -:1: expected 81 cells, or 729 in a pencil-mark puzzle, found "
+                  "728\n")
+            << args;
+    }
+
     // Other answers are defined on 81 values.
     const CRun solved = Run("", pencil + "\n");
     EXPECT_EQ(solved.status, 1);

@@ -181,8 +181,51 @@ TEST(ParsePuzzleLine, ReadsPencilMarks) {
     misplaced[9 * 4 + 1] = '3';
     EXPECT_EQ(ParsePuzzleLine(misplaced).error,
               "pencil marks: cell 5 has '3' in place 2, where only 2 or . may stand");
-    EXPECT_EQ(ParsePuzzleLine(marks + "1").error, "expected 81 cells, found 730");
-    EXPECT_EQ(ParsePuzzleLine(marks.substr(1)).error, "expected 81 cells, found 728");
+}
+
+// A pencil-mark puzzle with a mark too few or too many is refused whatever its grouping,
+// never read as a puzzle of its first 81 marks with the rest as a comment.
+TEST(ParsePuzzleLine, RefusesPencilMarksOfTheWrongCount) {
+    const std::string marks = PencilMarksOf(kDots);
+    // Grouped as cells (9 marks) and as rows (81): the 81st mark ends a group either way.
+    const auto grouped = [](const std::string& text, size_t group) {
+        std::string spaced;
+        for (size_t i = 0; i < text.size(); i += group) spaced += text.substr(i, group) + " ";
+        return spaced;
+    };
+    std::string shortCell = marks, longCell = marks;
+    shortCell.erase(9 * 40, 1);
+    longCell.insert(9 * 80, ".");
+    for (size_t group : {size_t(9), size_t(81)}) {
+        const std::string cases[][2] = {
+            {grouped(marks.substr(0, 9 * 80), group) + marks.substr(9 * 80, 8), "728"},
+            {grouped(marks, group) + "1", "730"},
+            {grouped(shortCell, group), "728"},
+            {grouped(longCell, group) + "# 9.0", "730"},
+            {grouped(marks.substr(0, 9 * 27), group), "243"},
+        };
+        for (const auto& [text, found] : cases) {
+            const CPuzzleLine parsed = ParsePuzzleLine(text);
+            EXPECT_EQ(parsed.kind, CPuzzleLine::kInvalid) << text;
+            EXPECT_EQ(parsed.error, "expected 81 cells, or 729 in a pencil-mark puzzle, found " +
+                                        std::string(found))
+                << text;
+        }
+    }
+    EXPECT_EQ(ParsePuzzleLine(marks + "1").error,
+              "expected 81 cells, or 729 in a pencil-mark puzzle, found 730");
+    EXPECT_EQ(ParsePuzzleLine(marks.substr(1)).error,
+              "expected 81 cells, or 729 in a pencil-mark puzzle, found 728");
+
+    // Shorter runs of cells after a puzzle stay its comment: a solution with a count, as
+    // velmo-solve --format=tsv writes them, or with a rating.
+    const std::string solution(kEmptyGridSolution);
+    for (const std::string& comment :
+         {"\t1\t" + solution, " " + solution + " " + solution.substr(0, 80)}) {
+        const CPuzzleLine parsed = ParsePuzzleLine(kDots + comment);
+        ASSERT_EQ(parsed.kind, CPuzzleLine::kPuzzle) << comment << ": " << parsed.error;
+        EXPECT_EQ(parsed.comment, comment);
+    }
 }
 
 // Feeds `text` to a reader in pieces of `piece` bytes (0: all at once) and returns its entries.
