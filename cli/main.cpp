@@ -1,12 +1,14 @@
 // velmo-solve: a filter that solves every puzzle of its input with the window's solver.
 //
 // The input streams through in chunks: the main thread reads and parses, a pool of threads
-// solves, and a writer thread writes the answers of each chunk in input order as soon as the
-// chunks before it are written. A bounded number of chunks is in flight, so memory stays the
-// same whatever the size of the input, and a pipe sees answers while the input still flows.
+// solves the chunks' pieces, and a writer thread writes the answers of each piece in input
+// order as soon as the pieces before it are written. A bounded number of chunks is in flight,
+// so memory stays the same whatever the size of the input, and a pipe sees answers while the
+// input still flows.
 #include <fcntl.h>
 #include <getopt.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,10 +80,15 @@ constexpr std::string_view kUsage =
 constexpr size_t kReadBlock = 16 * 1024;
 // A chunk is handed on once it holds this many puzzles or this many bytes of them. Rating
 // takes a thousand times longer than solving, and some puzzles far longer than others: its
-// chunks are small, so that every thread has work and one slow puzzle holds up few answers.
+// chunks are small, and each of their puzzles goes to a thread of its own, so that every
+// thread has work on a short file of hard puzzles and each answer is written once those
+// before it are.
 constexpr size_t kChunkEntries = 2048;
 constexpr size_t kRatingChunkEntries = 16;
+constexpr size_t kRatingPieceEntries = 1;
 constexpr size_t kChunkBytes = 256 * 1024;
+// How often a writer with nothing to write looks whether the reader of its pipe has gone.
+constexpr std::chrono::milliseconds kReaderCheck{50};
 
 struct COptions {
     CAnswerOptions answers;
@@ -91,15 +98,8 @@ struct COptions {
     std::vector<std::string> files;
 };
 
-// A run of consecutive puzzles of one file, and then what is written for them.
-struct CChunk {
-    std::string_view file;
-    std::vector<CPuzzleEntry> entries;
-    size_t bytes = 0;    // the size of `entries`, roughly
-    std::string notice;  // a message that follows the answers: the file cannot be read on
-    int noticeStatus = 0;
-
-    // Filled in by the solving thread.
+// The answers to consecutive puzzles of a chunk, filled in by one solving thread.
+struct CPiece {
     std::string out;
     std::string err;
     // Where the messages go between the answers: out[..outEnd) comes before err[..errEnd).
@@ -110,6 +110,20 @@ struct CChunk {
     std::vector<CMark> marks;
     CTally tally;
     bool done = false;
+};
+
+// A run of consecutive puzzles of one file, and then what is written for them.
+struct CChunk {
+    std::string_view file;
+    std::vector<CPuzzleEntry> entries;
+    size_t bytes = 0;    // the size of `entries`, roughly
+    std::string notice;  // a message that follows the answers: the file cannot be read on
+    int noticeStatus = 0;
+
+    std::vector<CPiece> pieces;  // entries [i * piece size, ...) answered in pieces[i]
+    size_t taken = 0;            // pieces handed to solving threads
+    size_t finished = 0;         // pieces done
+    size_t written = 0;          // pieces written
 };
 
 // Writes all of `data` to `fd`; returns 0 or the errno of the failure. An output that whoever
@@ -156,28 +170,41 @@ bool OutputsShareAFile() {
     return out.st_dev == err.st_dev && out.st_ino == err.st_ino;
 }
 
+// True when standard output is a pipe, whose reader may go before the run ends.
+bool OutputIsAPipe() {
+    struct stat out;
+    return ::fstat(STDOUT_FILENO, &out) == 0 && S_ISFIFO(out.st_mode);
+}
+
 // Solves chunks on a pool of threads and writes them in order from one more.
 class CPipeline {
   public:
     explicit CPipeline(const COptions& options)
         : m_options(options),
           m_interleave(OutputsShareAFile()),
-          m_maxInFlight((options.answers.Rating() ? 8 : 2) * options.threads + 2) {
+          m_watchReader(OutputIsAPipe()),
+          m_maxInFlight((options.answers.Rating() ? 8 : 2) * options.threads + 2),
+          m_pieceEntries(options.answers.Rating() ? kRatingPieceEntries : kChunkEntries) {
         for (unsigned t = 0; t < options.threads; ++t) m_solvers.emplace_back([this] { Solve(); });
         m_writer = std::thread([this] { Write(); });
     }
 
     // Queues `chunk` for solving, waiting while too many are in flight.
     void Push(std::unique_ptr<CChunk> chunk) {
+        chunk->pieces.resize((chunk->entries.size() + m_pieceEntries - 1) / m_pieceEntries);
         std::unique_lock lock(m_mutex);
         m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight; });
-        if (chunk->entries.empty()) chunk->done = true;
         m_order.push_back(std::move(chunk));
-        if (!m_order.back()->done) {
-            m_todo.push_back(m_order.back().get());
-            m_workReady.notify_one();
-        } else {
+        const size_t pieces = m_order.back()->pieces.size();
+        if (pieces == 0) {
             m_chunkDone.notify_all();
+        } else {
+            m_todo.push_back(m_order.back().get());
+            if (pieces == 1) {
+                m_workReady.notify_one();
+            } else {
+                m_workReady.notify_all();
+            }
         }
     }
 
@@ -201,26 +228,40 @@ class CPipeline {
         CPuzzleAnswerer answerer(m_options.answers);
         for (;;) {
             CChunk* chunk;
+            size_t index;
             {
                 std::unique_lock lock(m_mutex);
                 m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed; });
                 if (m_todo.empty()) return;
                 chunk = m_todo.front();
-                m_todo.pop_front();
+                index = chunk->taken++;
+                if (chunk->taken == chunk->pieces.size()) m_todo.pop_front();
             }
-            for (const CPuzzleEntry& entry : chunk->entries) {
-                const size_t errBefore = chunk->err.size();
-                const size_t outBefore = chunk->out.size();
-                answerer.Answer(entry, chunk->file, chunk->out, chunk->err, chunk->tally);
-                if (chunk->err.size() != errBefore) {
-                    chunk->marks.push_back({outBefore, chunk->err.size()});
+            CPiece& piece = chunk->pieces[index];
+            const size_t first = index * m_pieceEntries;
+            const size_t end = std::min(first + m_pieceEntries, chunk->entries.size());
+            for (size_t i = first; i < end; ++i) {
+                const size_t errBefore = piece.err.size();
+                const size_t outBefore = piece.out.size();
+                answerer.Answer(chunk->entries[i], chunk->file, piece.out, piece.err, piece.tally);
+                if (piece.err.size() != errBefore) {
+                    piece.marks.push_back({outBefore, piece.err.size()});
                 }
             }
-            chunk->entries = {};
+            std::vector<CPuzzleEntry> answered;  // freed once no thread reads them
             std::lock_guard lock(m_mutex);
-            chunk->done = true;
-            m_chunkDone.notify_all();
+            piece.done = true;
+            if (++chunk->finished == chunk->pieces.size()) answered.swap(chunk->entries);
+            // The writer waits only for the next piece in input order.
+            if (chunk == m_order.front().get() && index == chunk->written) m_chunkDone.notify_all();
         }
+    }
+
+    // True when the next piece to write is done, or the front chunk is all written.
+    bool Writable() const {
+        if (m_order.empty()) return m_closed;
+        const CChunk& front = *m_order.front();
+        return front.written == front.pieces.size() || front.pieces[front.written].done;
     }
 
     void Write() {
@@ -228,31 +269,52 @@ class CPipeline {
             Fail(error);
         }
         for (;;) {
-            std::unique_ptr<CChunk> chunk;
+            CChunk* chunk;
+            size_t from, to;
             {
                 std::unique_lock lock(m_mutex);
-                m_chunkDone.wait(lock, [this] {
-                    return (!m_order.empty() && m_order.front()->done) ||
-                           (m_closed && m_order.empty());
-                });
+                while (!Writable()) {
+                    if (!m_watchReader) {
+                        m_chunkDone.wait(lock);
+                    } else if (m_chunkDone.wait_for(lock, kReaderCheck) ==
+                                   std::cv_status::timeout &&
+                               ReaderHasGone()) {
+                        ReaderGone();
+                    }
+                }
                 if (m_order.empty()) return;
-                chunk = std::move(m_order.front());
-                m_order.pop_front();
+                chunk = m_order.front().get();
+                from = to = chunk->written;
+                while (to < chunk->pieces.size() && chunk->pieces[to].done) ++to;
             }
-            m_roomFree.notify_one();
-            if (const int error = WriteChunk(*chunk)) Fail(error);
+            for (size_t i = from; i < to; ++i) {
+                if (const int error = WritePiece(chunk->pieces[i])) Fail(error);
+            }
+            std::unique_ptr<CChunk> written;  // freed outside the lock
+            {
+                std::lock_guard lock(m_mutex);
+                chunk->written = to;
+                if (to == chunk->pieces.size()) {
+                    written = std::move(m_order.front());
+                    m_order.pop_front();
+                }
+            }
+            if (written) {
+                m_roomFree.notify_one();
+                m_status = std::max(m_status, written->noticeStatus);
+                if (!written->notice.empty()) Complain(written->notice);
+            }
         }
     }
 
-    int WriteChunk(const CChunk& chunk) {
-        m_tally.Add(chunk.tally);
-        if (chunk.tally.invalid != 0) m_status = std::max(m_status, 1);
-        m_status = std::max(m_status, chunk.noticeStatus);
-        std::string_view out = chunk.out;
-        std::string_view err = chunk.err;
+    int WritePiece(const CPiece& piece) {
+        m_tally.Add(piece.tally);
+        if (piece.tally.invalid != 0) m_status = std::max(m_status, 1);
+        std::string_view out = piece.out;
+        std::string_view err = piece.err;
         if (m_interleave) {
             size_t outDone = 0, errDone = 0;
-            for (const CChunk::CMark& mark : chunk.marks) {
+            for (const CPiece::CMark& mark : piece.marks) {
                 if (const int error =
                         WriteAll(STDOUT_FILENO, out.substr(outDone, mark.outEnd - outDone))) {
                     return error;
@@ -265,8 +327,21 @@ class CPipeline {
         }
         if (const int error = WriteAll(STDOUT_FILENO, out)) return error;
         WriteAll(STDERR_FILENO, m_interleave ? std::string_view() : err);
-        if (!chunk.notice.empty()) Complain(chunk.notice);
         return 0;
+    }
+
+    // True when standard output is a pipe whose reader has closed it: every write to it
+    // would fail, and waiting for one could take as long as the slowest puzzle.
+    static bool ReaderHasGone() {
+        pollfd output{STDOUT_FILENO, 0, 0};
+        return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+    }
+
+    // Ends the run as a write to the pipe would have: by SIGPIPE, unless it is ignored or
+    // blocked, and else as a failed write.
+    [[noreturn]] static void ReaderGone() {
+        ::raise(SIGPIPE);
+        Fail(EPIPE);
     }
 
     // A failed write ends the run at once, whatever the other threads are doing: the reading
@@ -279,14 +354,16 @@ class CPipeline {
 
     const COptions& m_options;
     const bool m_interleave;
+    const bool m_watchReader;  // standard output is a pipe, whose reader may go
     const size_t m_maxInFlight;
+    const size_t m_pieceEntries;  // puzzles a solving thread takes at a time
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;          // m_todo has a chunk, or the input has ended
-    std::condition_variable m_chunkDone;          // a chunk is solved, or the input has ended
+    std::condition_variable m_chunkDone;          // a piece is done, or the input has ended
     std::condition_variable m_roomFree;           // a chunk left m_order
     std::deque<std::unique_ptr<CChunk>> m_order;  // in flight, in input order
-    std::deque<CChunk*> m_todo;                   // of those, the ones not yet taken
+    std::deque<CChunk*> m_todo;                   // of those, the ones with pieces not yet taken
     bool m_closed = false;
 
     // The writer's alone, until Finish.
