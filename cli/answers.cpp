@@ -3,13 +3,11 @@
 
 #include <algorithm>
 
+#include "answer_words.h"
 #include "logic.h"
 
 namespace {
 
-constexpr std::string_view kCounts[] = {"0", "1", "2+"};
-constexpr std::string_view kInvalid = "invalid";
-constexpr std::string_view kNoSolution = "no solution";
 constexpr std::string_view kPencilMarksRefused =
     "a pencil-mark puzzle: only --rate, --steps, --min-rating and --max-rating read it";
 
@@ -76,14 +74,17 @@ void CPuzzleAnswerer::WritePuzzle(const CPuzzleLine& parsed, std::string& out) c
 void CPuzzleAnswerer::WriteInvalid(std::string_view reason, std::string& out) const {
     switch (m_options.format) {
         case COutputFormat::kLine:
-            out.append(kInvalid).push_back('\n');
+            out.append(kAnswerInvalid).push_back('\n');
             break;
         case COutputFormat::kGrid:
         case COutputFormat::kSteps:
-            out.append(kInvalid).append("\n\n");
+            out.append(kAnswerInvalid).append("\n\n");
             break;
         case COutputFormat::kTsv:
-            out.append("\tinvalid\t\t").append(m_options.Rating() ? "\t\t" : "");
+            out.append("\t")
+                .append(kAnswerInvalid)
+                .append("\t\t")
+                .append(m_options.Rating() ? "\t\t" : "");
             out.append(reason).push_back('\n');
             break;
     }
@@ -135,11 +136,11 @@ void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, s
             if (m_options.kinds != 0) {
                 out.append(cells, kCellCount);
             } else if (m_options.count) {
-                out.append(kCounts[count]);
+                out.append(CountAnswer(count));
             } else if (solved) {
                 out.append(solution, kCellCount);
             } else {
-                out.append(kNoSolution);
+                out.append(kAnswerNoSolution);
             }
             out.append(parsed.comment).push_back('\n');
             break;
@@ -148,17 +149,17 @@ void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, s
             if (m_options.kinds != 0) {
                 WriteGrid(cells, out);
             } else if (m_options.count) {
-                out.append(kCounts[count]).push_back('\n');
+                out.append(CountAnswer(count)).push_back('\n');
             } else if (solved) {
                 WriteGrid(solution, out);
             } else {
-                out.append(kNoSolution).push_back('\n');
+                out.append(kAnswerNoSolution).push_back('\n');
             }
             out.push_back('\n');
             break;
         case COutputFormat::kTsv:
             out.append(cells, kCellCount).push_back('\t');
-            out.append(kCounts[count]).push_back('\t');
+            out.append(CountAnswer(count)).push_back('\t');
             if (solved) out.append(solution, kCellCount);
             out.push_back('\t');
             out.append(TableComment(parsed.comment)).push_back('\n');
@@ -217,7 +218,7 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
     if (rated) {
         answer = RatingText(rating.rating) + "\t" + std::string(TechniqueName(rating.hardest));
     } else {
-        answer = kCounts[count];
+        answer = CountAnswer(count);
     }
     switch (m_options.format) {
         case COutputFormat::kLine:
@@ -242,7 +243,7 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
         case COutputFormat::kTsv:
             WritePuzzle(parsed, out);
             out.push_back('\t');
-            out.append(kCounts[count]).push_back('\t');
+            out.append(CountAnswer(count)).push_back('\t');
             if (solved) out.append(solution, kCellCount);
             out.push_back('\t');
             if (rated) out.append(answer);

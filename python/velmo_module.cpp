@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "answer_words.h"
 #include "grid_solver.h"
 #include "logic.h"
 #include "puzzle_input.h"
@@ -294,7 +295,7 @@ py::bytes WriteLines(const CPuzzleFile& file, py::ssize_t answers, Answer answer
     for (size_t i = 0; i < file.entries.size(); ++i) {
         const CPuzzleLine& parsed = file.entries[i].parsed;
         if (!IsGrid(file.entries[i]) || !answer(i, out)) {
-            out.append("invalid\n");
+            out.append(kAnswerInvalid).push_back('\n');
             continue;
         }
         out.append(parsed.comment).push_back('\n');
@@ -313,7 +314,7 @@ py::bytes WriteSolutions(const CPuzzleFile& file, const py::array_t<uint8_t>& so
     return WriteLines(file, status.size(), [&](size_t i, std::string& out) {
         if (outcome(i) < 0) return false;
         if (outcome(i) == 0) {
-            out.append("no solution");
+            out.append(kAnswerNoSolution);
         } else {
             PuzzleGrid grid;
             std::memcpy(grid.data(), grids.data(i, 0), kCellCount);
@@ -329,7 +330,7 @@ py::bytes WriteCounts(const CPuzzleFile& file, const py::array_t<int8_t>& counts
     const auto count = counts.unchecked<1>();
     return WriteLines(file, counts.size(), [&](size_t i, std::string& out) {
         if (count(i) < 0 || count(i) > 2) return false;
-        out.append(count(i) == 2 ? "2+" : count(i) == 1 ? "1" : "0");
+        out.append(CountAnswer(count(i)));
         return true;
     });
 }
