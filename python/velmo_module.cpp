@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "answer_words.h"
+#include "grid_cells.h"
 #include "grid_solver.h"
 #include "logic.h"
-#include "puzzle_input.h"
 #include "puzzle_reader.h"
 #include "puzzle_text.h"
 #include "unattended_platform.h"
@@ -70,7 +70,7 @@ std::string_view Utf8(const py::str& text) {
 PuzzleGrid ReadOne(const py::str& puzzle) {
     const std::string_view text = Utf8(puzzle);
     PuzzleGrid grid;
-    if (ReadGridText(text.data(), text.size(), grid).status != VELMO_OK) ThrowTextError(text);
+    if (!ReadGridText(text.data(), text.size(), grid).Ok()) ThrowTextError(text);
     return grid;
 }
 
@@ -140,7 +140,7 @@ CBatch ReadBatch(const py::handle& puzzles) {
         batch.cells.assign(rows.data(), rows.data() + n * kCellCount);
         batch.valid.resize(n);
         for (size_t i = 0; i < n; ++i) {
-            batch.valid[i] = CheckGrid(batch.Grid(i), kCellCount).status == VELMO_OK;
+            batch.valid[i] = CheckGrid(batch.Grid(i), kCellCount).Ok();
         }
         return batch;
     }
@@ -156,7 +156,7 @@ CBatch ReadBatch(const py::handle& puzzles) {
         const py::object item = sequence[i];
         if (!py::isinstance<py::str>(item)) continue;
         const std::string_view text = Utf8(item);
-        if (ReadGridText(text.data(), text.size(), grid).status != VELMO_OK) continue;
+        if (!ReadGridText(text.data(), text.size(), grid).Ok()) continue;
         std::memcpy(batch.cells.data() + i * kCellCount, grid.data(), kCellCount);
         batch.valid[i] = 1;
     }

@@ -1,6 +1,7 @@
 // Reading puzzle text: ParsePuzzleLine on single lines (pencil marks too), CPuzzleReader on
 // streams cut anywhere (line ends, byte-order mark, 9-line grids, over-long lines, binary
-// data), whole puzzles as the clipboard holds them, and files.
+// data), whole puzzles as the clipboard holds them, files, and the strict 81 cells of the
+// C interface and the Python module.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "grid_cells.h"
 #include "puzzle_line.h"
 #include "puzzle_reader.h"
 #include "puzzle_text.h"
@@ -423,6 +425,51 @@ TEST(PuzzleToLine, WritesDotsAndDigitsOrNothing) {
     EXPECT_EQ(ReadPuzzleText(*PuzzleToLine(grid))->values, grid);
     grid[40] = 10;
     EXPECT_FALSE(PuzzleToLine(grid).has_value());
+}
+
+// The strict form of the C interface and the Python module: 81 cells and nothing else.
+TEST(GridCells, ReadExactly81CellsAndNameTheFirstThatIsNot) {
+    std::string zeros = kDots;
+    std::replace(zeros.begin(), zeros.end(), '.', '0');
+    PuzzleGrid grid{};
+    for (const std::string& text : {kDots, zeros}) {
+        EXPECT_TRUE(ReadGridText(text.data(), text.size(), grid).Ok()) << text;
+        EXPECT_EQ(GridToText(grid), kDots);
+    }
+    char written[kCellCount];
+    WriteGridText(grid.data(), written);
+    EXPECT_EQ(std::string(written, kCellCount), zeros);
+
+    struct Case {
+        std::string text;
+        CCellsCheck::Error error;
+        int cell;
+    };
+    const Case cases[] = {
+        {kDots.substr(0, 80), CCellsCheck::kLength, 0},
+        {kDots + "1", CCellsCheck::kLength, 0},
+        {kDots.substr(0, 40) + "x" + kDots.substr(41), CCellsCheck::kCharacter, 40},
+        {kDots.substr(0, 80) + " ", CCellsCheck::kCharacter, 80},
+        {"|" + kDots.substr(1), CCellsCheck::kCharacter, 0},
+    };
+    for (const Case& test : cases) {
+        const CCellsCheck check = ReadGridText(test.text.data(), test.text.size(), grid);
+        EXPECT_EQ(check.error, test.error) << test.text;
+        EXPECT_EQ(check.cell, test.cell) << test.text;
+    }
+
+    const PuzzleGrid given = GridFromText(kDots);
+    PuzzleGrid copy{};
+    EXPECT_TRUE(ReadGridBytes(given.data(), kCellCount, copy).Ok());
+    EXPECT_EQ(copy, given);
+    PuzzleGrid above = given;
+    above[7] = 10;
+    const PuzzleGrid before = copy;
+    const CCellsCheck check = ReadGridBytes(above.data(), kCellCount, copy);
+    EXPECT_EQ(check.error, CCellsCheck::kValue);
+    EXPECT_EQ(check.cell, 7);
+    EXPECT_EQ(copy, before) << "left untouched";
+    EXPECT_EQ(CheckGrid(given.data(), 80).error, CCellsCheck::kLength);
 }
 
 TEST(LoadPuzzleFile, ReadsUpToTheLimitAndSaysWhyNot) {
