@@ -169,42 +169,23 @@ void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, s
     }
 }
 
-// A grid of givens is counted by the exact solver first, so that "0" and "2+" are what
-// --count says, and only a puzzle with one solution is rated. A pencil-mark puzzle has no
-// exact count of its own: the logic's outcome says it.
+// The rating counts the solutions exactly before it walks, so "0" and "2+" are what --count
+// says, and only a puzzle with one solution is rated.
 void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, CTally& tally) {
-    const bool table = m_options.format == COutputFormat::kTsv;
     const bool steps = m_options.format == COutputFormat::kSteps;
     const bool pencilMarks = parsed.IsPencilMarks();
-    int count = 0;
-    char solution[kCellCount];
-    CRating rating;
-    std::optional<CCandidateGrid> start;
-    if (pencilMarks) {
-        start = CCandidateGrid::FromPencilMarks(PencilMarkMasks(parsed.pencilMarks));
-    } else {
-        const CSolutionCount counted = CountSolutions(parsed.grid.data());
-        count = counted.count;
-        if (count == 1) {
-            AppendDigits(counted.solutions[0], solution);
-            start = CCandidateGrid::FromGivens(parsed.grid);
-        }
-    }
-    if (start) {
-        rating = RatePuzzle(*start, steps || (table && pencilMarks));
-        if (pencilMarks) {
-            count = rating.outcome == CRating::kRated              ? 1
-                    : rating.outcome == CRating::kSeveralSolutions ? 2
-                                                                   : 0;
-        }
-    }
+    const std::optional<CCandidateGrid> start =
+        pencilMarks ? CCandidateGrid::FromPencilMarks(PencilMarkMasks(parsed.pencilMarks))
+                    : CCandidateGrid::FromGivens(parsed.grid);
+    CRating rating;  // no solution, for pencil marks that leave a cell without a candidate
+    if (start) rating = RatePuzzle(*start, steps);
+    // Only a grid with one solution is walked, so a walk stopped short still had one.
+    const int count = rating.outcome == CRating::kNoSolution         ? 0
+                      : rating.outcome == CRating::kSeveralSolutions ? 2
+                                                                     : 1;
     const bool rated = rating.outcome == CRating::kRated;
-    const bool solved = pencilMarks ? rated : count == 1;  // `solution` holds the solution
-    if (pencilMarks && rated && table) {
-        CCandidateGrid end = *start;
-        for (const CStep& step : rating.path) ApplyStep(end, step);
-        AppendDigits(end.values, solution);
-    }
+    char solution[kCellCount];
+    if (rated) AppendDigits(rating.solution, solution);
     tally.solved += count > 0;
     tally.rated += rated;
 
@@ -244,7 +225,7 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
             WritePuzzle(parsed, out);
             out.push_back('\t');
             out.append(CountAnswer(count)).push_back('\t');
-            if (solved) out.append(solution, kCellCount);
+            if (rated) out.append(solution, kCellCount);
             out.push_back('\t');
             if (rated) out.append(answer);
             if (!rated) out.push_back('\t');
