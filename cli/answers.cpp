@@ -170,7 +170,8 @@ void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, s
 }
 
 // The rating counts the solutions exactly before it walks, so "0" and "2+" are what --count
-// says, and only a puzzle with one solution is rated.
+// says, and only a puzzle with one solution is rated; a grid with every cell placed has
+// nothing to rate, and is answered as solved.
 void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, CTally& tally) {
     const bool steps = m_options.format == COutputFormat::kSteps;
     const bool pencilMarks = parsed.IsPencilMarks();
@@ -183,9 +184,11 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
     const int count = rating.outcome == CRating::kNoSolution         ? 0
                       : rating.outcome == CRating::kSeveralSolutions ? 2
                                                                      : 1;
-    const bool rated = rating.outcome == CRating::kRated;
+    const bool walked = rating.outcome == CRating::kRated;
+    const bool solved = walked && std::ranges::find(start->values, 0) == start->values.end();
+    const bool rated = walked && !solved;
     char solution[kCellCount];
-    if (rated) AppendDigits(rating.solution, solution);
+    if (walked) AppendDigits(rating.solution, solution);
     tally.solved += count > 0;
     tally.rated += rated;
 
@@ -195,11 +198,11 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
         if (!within) return;
     }
     const bool filter = m_options.RatingFilter();
-    std::string answer;  // the rating and the technique, or the count when there is none
+    std::string answer;  // the rating and the technique, or the word for there being none
     if (rated) {
         answer = RatingText(rating.rating) + "\t" + std::string(TechniqueName(rating.hardest));
     } else {
-        answer = CountAnswer(count);
+        answer = solved ? kAnswerSolved : CountAnswer(count);
     }
     switch (m_options.format) {
         case COutputFormat::kLine:
@@ -222,12 +225,13 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
             out.push_back('\n');
             break;
         case COutputFormat::kTsv:
+            // The columns rating and technique: a solved grid's word stands for the rating.
             WritePuzzle(parsed, out);
             out.push_back('\t');
             out.append(CountAnswer(count)).push_back('\t');
-            if (rated) out.append(solution, kCellCount);
+            if (walked) out.append(solution, kCellCount);
             out.push_back('\t');
-            if (rated) out.append(answer);
+            if (rated || solved) out.append(answer);
             if (!rated) out.push_back('\t');
             out.push_back('\t');
             out.append(TableComment(parsed.comment)).push_back('\n');

@@ -59,7 +59,7 @@ constexpr std::string_view kUsage =
     "                     (these three write the puzzles themselves and may be combined)\n"
     "      --rate         answer with the rating on the difficulty scale and the\n"
     "                     hardest technique, separated by a tab (0 or 2+ for a grid\n"
-    "                     without exactly one solution)\n"
+    "                     without exactly one solution, solved for a full grid)\n"
     "      --steps        write each puzzle's line, its logical steps one a line, and\n"
     "                     a blank line\n"
     "      --min-rating=X, --max-rating=Y  write only the puzzles rated from X to Y\n"

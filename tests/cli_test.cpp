@@ -888,4 +888,21 @@ TEST_F(CliTest, RatesStepsAndFiltersByRating) {
               "--min-rating and --max-rating read it\n");
 }
 
+// A grid with every cell placed has no step to rate: the rating options say so in its place.
+TEST_F(CliTest, AFullGridIsSolvedNotRated) {
+    const std::string input = kSolution + " # full\n" + PencilMarksOf(kSolution) + "\n";
+    const CRun rated = Run("--rate", input);
+    EXPECT_EQ(rated.status, 0) << rated.err;
+    EXPECT_EQ(rated.out, "solved # full\nsolved\n");
+    EXPECT_EQ(Run("--steps", input).out,
+              kSolution + " # full\nsolved\n\n" + PencilMarksOf(kSolution) + "\nsolved\n\n");
+    EXPECT_EQ(Run("--rate --format=grid", kSolution + "\n").out, "solved\n\n");
+    EXPECT_EQ(Lines(Run("--rate --format=tsv", kSolution + "\n").out).back(),
+              kSolution + "\t1\t" + kSolution + "\tsolved\t\t");
+    EXPECT_EQ(Run("--min-rating=0", input).out, "") << "no rating, so not within any bounds";
+    // Answers that are not ratings stay as they were.
+    EXPECT_EQ(Run("--count", kSolution + "\n").out, "1\n");
+    EXPECT_EQ(Run("", kSolution + "\n").out, kSolution + "\n");
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 inline constexpr std::string_view kAnswerInvalid = "invalid";  // not a puzzle
 inline constexpr std::string_view kAnswerNoSolution = "no solution";
+inline constexpr std::string_view kAnswerSolved = "solved";  // rating a grid with no empty cell
 
 // The count of solutions, counted up to two: "0", "1" or "2+" for `count` 0, 1 or 2.
 constexpr std::string_view CountAnswer(int count) {
