@@ -80,15 +80,20 @@ constexpr std::string_view kUsage =
 constexpr size_t kReadBlock = 16 * 1024;
 // A chunk is handed on once it holds this many puzzles or this many bytes of them. Rating
 // takes a thousand times longer than solving, and some puzzles far longer than others: its
-// chunks are small, and each of their puzzles goes to a thread of its own, so that every
-// thread has work on a short file of hard puzzles and each answer is written once those
-// before it are.
+// chunks are small, so that one slow puzzle holds up few answers.
 constexpr size_t kChunkEntries = 2048;
 constexpr size_t kRatingChunkEntries = 16;
-constexpr size_t kRatingPieceEntries = 1;
 constexpr size_t kChunkBytes = 256 * 1024;
-// How often a writer with nothing to write looks whether the reader of its pipe has gone.
-constexpr std::chrono::milliseconds kReaderCheck{50};
+// When solving, a thread takes a whole chunk. When rating, it takes as many puzzles as it
+// rated in about this time at the pace it last saw, from one to kRatingMostTaken: hard
+// puzzles go one a thread, so that every thread has work on a short file of them and each
+// answer is written as soon as those before it are, and easy ones a few at a time, so that
+// handing them over costs little.
+constexpr std::chrono::microseconds kRatingPieceTime{500};
+constexpr size_t kRatingMostTaken = 4;
+// How often a writer with nothing to write looks whether the reader of its pipe has gone, and,
+// when rating, whether quick answers are waiting: those do not wake it one by one.
+constexpr std::chrono::milliseconds kWriterCheck{50};
 
 struct COptions {
     CAnswerOptions answers;
@@ -100,6 +105,8 @@ struct COptions {
 
 // The answers to consecutive puzzles of a chunk, filled in by one solving thread.
 struct CPiece {
+    size_t first = 0;  // the entries answered: [first, first + count)
+    size_t count = 0;
     std::string out;
     std::string err;
     // Where the messages go between the answers: out[..outEnd) comes before err[..errEnd).
@@ -120,10 +127,11 @@ struct CChunk {
     std::string notice;  // a message that follows the answers: the file cannot be read on
     int noticeStatus = 0;
 
-    std::vector<CPiece> pieces;  // entries [i * piece size, ...) answered in pieces[i]
-    size_t taken = 0;            // pieces handed to solving threads
-    size_t finished = 0;         // pieces done
-    size_t written = 0;          // pieces written
+    size_t size = 0;            // of `entries`, which are freed once all are answered
+    std::deque<CPiece> pieces;  // in input order, as threads take them
+    size_t taken = 0;           // entries handed to solving threads
+    size_t finished = 0;        // entries answered
+    size_t written = 0;         // pieces written
 };
 
 // Writes all of `data` to `fd`; returns 0 or the errno of the failure. An output that whoever
@@ -184,26 +192,25 @@ class CPipeline {
           m_interleave(OutputsShareAFile()),
           m_watchReader(OutputIsAPipe()),
           m_maxInFlight((options.answers.Rating() ? 8 : 2) * options.threads + 2),
-          m_pieceEntries(options.answers.Rating() ? kRatingPieceEntries : kChunkEntries) {
+          m_rating(options.answers.Rating()) {
         for (unsigned t = 0; t < options.threads; ++t) m_solvers.emplace_back([this] { Solve(); });
         m_writer = std::thread([this] { Write(); });
     }
 
     // Queues `chunk` for solving, waiting while too many are in flight.
     void Push(std::unique_ptr<CChunk> chunk) {
-        chunk->pieces.resize((chunk->entries.size() + m_pieceEntries - 1) / m_pieceEntries);
+        chunk->size = chunk->entries.size();
         std::unique_lock lock(m_mutex);
         m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight; });
         m_order.push_back(std::move(chunk));
-        const size_t pieces = m_order.back()->pieces.size();
-        if (pieces == 0) {
+        if (m_order.back()->size == 0) {
             m_chunkDone.notify_all();
         } else {
             m_todo.push_back(m_order.back().get());
-            if (pieces == 1) {
-                m_workReady.notify_one();
-            } else {
+            if (m_rating) {
                 m_workReady.notify_all();
+            } else {
+                m_workReady.notify_one();
             }
         }
     }
@@ -226,90 +233,133 @@ class CPipeline {
   private:
     void Solve() {
         CPuzzleAnswerer answerer(m_options.answers);
+        size_t take = m_rating ? 1 : SIZE_MAX;  // entries to take next
         for (;;) {
             CChunk* chunk;
-            size_t index;
+            CPiece* piece;
             {
                 std::unique_lock lock(m_mutex);
                 m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed; });
                 if (m_todo.empty()) return;
                 chunk = m_todo.front();
-                index = chunk->taken++;
-                if (chunk->taken == chunk->pieces.size()) m_todo.pop_front();
+                piece = &chunk->pieces.emplace_back();
+                piece->first = chunk->taken;
+                piece->count = std::min(take, chunk->size - chunk->taken);
+                chunk->taken += piece->count;
+                if (chunk->taken == chunk->size) m_todo.pop_front();
             }
-            CPiece& piece = chunk->pieces[index];
-            const size_t first = index * m_pieceEntries;
-            const size_t end = std::min(first + m_pieceEntries, chunk->entries.size());
-            for (size_t i = first; i < end; ++i) {
-                const size_t errBefore = piece.err.size();
-                const size_t outBefore = piece.out.size();
-                answerer.Answer(chunk->entries[i], chunk->file, piece.out, piece.err, piece.tally);
-                if (piece.err.size() != errBefore) {
-                    piece.marks.push_back({outBefore, piece.err.size()});
+            const auto start = std::chrono::steady_clock::now();
+            for (size_t i = piece->first; i < piece->first + piece->count; ++i) {
+                const size_t errBefore = piece->err.size();
+                const size_t outBefore = piece->out.size();
+                answerer.Answer(chunk->entries[i], chunk->file, piece->out, piece->err,
+                                piece->tally);
+                if (piece->err.size() != errBefore) {
+                    piece->marks.push_back({outBefore, piece->err.size()});
                 }
             }
+            const auto spent = std::chrono::steady_clock::now() - start;
+            if (m_rating) take = NextTake(piece->count, spent);
             std::vector<CPuzzleEntry> answered;  // freed once no thread reads them
             std::lock_guard lock(m_mutex);
-            piece.done = true;
-            if (++chunk->finished == chunk->pieces.size()) answered.swap(chunk->entries);
-            // The writer waits only for the next piece in input order.
-            if (chunk == m_order.front().get() && index == chunk->written) m_chunkDone.notify_all();
+            piece->done = true;
+            chunk->finished += piece->count;
+            if (chunk->finished == chunk->size) answered.swap(chunk->entries);
+            // The writer is woken when it can write, for a slow piece or a whole chunk; quick
+            // answers wait for its next look, so that easy puzzles cost it no wake-up each.
+            const bool slow = m_rating && spent >= kRatingPieceTime;
+            if (chunk == m_order.front().get() && chunk->pieces[chunk->written].done &&
+                (slow || chunk->finished == chunk->size)) {
+                m_chunkDone.notify_all();
+            }
         }
+    }
+
+    // How many puzzles a rating thread takes after rating `count` in `spent`.
+    static size_t NextTake(size_t count, std::chrono::nanoseconds spent) {
+        const auto pace = std::max(spent, std::chrono::nanoseconds(1));
+        const int64_t fit = std::chrono::nanoseconds(kRatingPieceTime) * int64_t(count) / pace;
+        return std::clamp<size_t>(size_t(fit), 1, kRatingMostTaken);
     }
 
     // True when the next piece to write is done, or the front chunk is all written.
     bool Writable() const {
         if (m_order.empty()) return m_closed;
         const CChunk& front = *m_order.front();
-        return front.written == front.pieces.size() || front.pieces[front.written].done;
+        if (front.written < front.pieces.size()) return front.pieces[front.written].done;
+        return front.taken == front.size;
     }
 
     void Write() {
         if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers))) {
             Fail(error);
         }
+        std::vector<const CPiece*> ready;  // done, in order, after those written
         for (;;) {
             CChunk* chunk;
-            size_t from, to;
+            size_t written;
+            bool complete;
             {
                 std::unique_lock lock(m_mutex);
                 while (!Writable()) {
-                    if (!m_watchReader) {
+                    if (!m_watchReader && !m_rating) {
                         m_chunkDone.wait(lock);
-                    } else if (m_chunkDone.wait_for(lock, kReaderCheck) ==
+                    } else if (m_chunkDone.wait_for(lock, kWriterCheck) ==
                                    std::cv_status::timeout &&
-                               ReaderHasGone()) {
+                               m_watchReader && ReaderHasGone()) {
                         ReaderGone();
                     }
                 }
                 if (m_order.empty()) return;
                 chunk = m_order.front().get();
-                from = to = chunk->written;
-                while (to < chunk->pieces.size() && chunk->pieces[to].done) ++to;
+                ready.clear();
+                for (written = chunk->written;
+                     written < chunk->pieces.size() && chunk->pieces[written].done; ++written) {
+                    ready.push_back(&chunk->pieces[written]);
+                }
+                complete = written == chunk->pieces.size() && chunk->taken == chunk->size;
             }
-            for (size_t i = from; i < to; ++i) {
-                if (const int error = WritePiece(chunk->pieces[i])) Fail(error);
-            }
-            std::unique_ptr<CChunk> written;  // freed outside the lock
+            if (const int error = WritePieces(ready)) Fail(error);
+            std::unique_ptr<CChunk> done;  // freed outside the lock
             {
                 std::lock_guard lock(m_mutex);
-                chunk->written = to;
-                if (to == chunk->pieces.size()) {
-                    written = std::move(m_order.front());
+                chunk->written = written;
+                if (complete) {
+                    done = std::move(m_order.front());
                     m_order.pop_front();
                 }
             }
-            if (written) {
+            if (done) {
                 m_roomFree.notify_one();
-                m_status = std::max(m_status, written->noticeStatus);
-                if (!written->notice.empty()) Complain(written->notice);
+                m_status = std::max(m_status, done->noticeStatus);
+                if (!done->notice.empty()) Complain(done->notice);
             }
         }
     }
 
+    int WritePieces(const std::vector<const CPiece*>& pieces) {
+        for (const CPiece* piece : pieces) {
+            m_tally.Add(piece->tally);
+            if (piece->tally.invalid != 0) m_status = std::max(m_status, 1);
+        }
+        if (m_interleave || pieces.size() == 1) {
+            for (const CPiece* piece : pieces) {
+                if (const int error = WritePiece(*piece)) return error;
+            }
+            return 0;
+        }
+        // The answers in one write and the messages in another, where they go apart.
+        std::string out, err;
+        for (const CPiece* piece : pieces) {
+            out.append(piece->out);
+            err.append(piece->err);
+        }
+        if (const int error = WriteAll(STDOUT_FILENO, out)) return error;
+        WriteAll(STDERR_FILENO, err);
+        return 0;
+    }
+
     int WritePiece(const CPiece& piece) {
-        m_tally.Add(piece.tally);
-        if (piece.tally.invalid != 0) m_status = std::max(m_status, 1);
         std::string_view out = piece.out;
         std::string_view err = piece.err;
         if (m_interleave) {
@@ -356,14 +406,14 @@ class CPipeline {
     const bool m_interleave;
     const bool m_watchReader;  // standard output is a pipe, whose reader may go
     const size_t m_maxInFlight;
-    const size_t m_pieceEntries;  // puzzles a solving thread takes at a time
+    const bool m_rating;  // threads take pieces by their cost, not whole chunks
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;          // m_todo has a chunk, or the input has ended
     std::condition_variable m_chunkDone;          // a piece is done, or the input has ended
     std::condition_variable m_roomFree;           // a chunk left m_order
     std::deque<std::unique_ptr<CChunk>> m_order;  // in flight, in input order
-    std::deque<CChunk*> m_todo;                   // of those, the ones with pieces not yet taken
+    std::deque<CChunk*> m_todo;                   // of those, the ones with entries not taken
     bool m_closed = false;
 
     // The writer's alone, until Finish.
