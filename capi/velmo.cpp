@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "grid_cells.h"
 #include "grid_solver.h"
 #include "logic.h"
-#include "puzzle_input.h"
 #include "unattended_platform.h"
 
 namespace {
@@ -23,6 +23,21 @@ int SolveGrid(PuzzleGrid& grid) {
     CUnattendedPlatform platform;
     CGridSolver solver(platform);
     return solver.Solve(grid.data(), kCellCount) == 1 ? 1 : 0;
+}
+
+// The status that velmo.h gives for what a check of the input found.
+int Status(const CCellsCheck& check) {
+    switch (check.error) {
+        case CCellsCheck::kNone:
+            return VELMO_OK;
+        case CCellsCheck::kLength:
+            return VELMO_ERROR_LENGTH;
+        case CCellsCheck::kCharacter:
+            return VELMO_ERROR_CHARACTER;
+        case CCellsCheck::kValue:
+            return VELMO_ERROR_VALUE;
+    }
+    return VELMO_ERROR_INTERNAL;
 }
 
 // Nothing below is known to throw; a failure to allocate, should the solver ever
@@ -98,8 +113,8 @@ int velmo_solve(const unsigned char* grid, size_t length, unsigned char* solutio
     if (grid == nullptr || solution == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
         PuzzleGrid work;
-        const CInputCheck check = ReadGridBytes(grid, length, work);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(ReadGridBytes(grid, length, work)); status != VELMO_OK)
+            return status;
         const int solved = SolveGrid(work);
         if (solved) std::memcpy(solution, work.data(), kCellCount);
         return solved;
@@ -110,8 +125,8 @@ int velmo_solve_text(const char* text, size_t length, char* solution) {
     if (text == nullptr || solution == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
         PuzzleGrid work;
-        const CInputCheck check = ReadGridText(text, length, work);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(ReadGridText(text, length, work)); status != VELMO_OK)
+            return status;
         const int solved = SolveGrid(work);
         if (solved) {
             WriteGridText(work.data(), solution);
@@ -124,8 +139,7 @@ int velmo_solve_text(const char* text, size_t length, char* solution) {
 int velmo_count(const unsigned char* grid, size_t length, unsigned char* solutions) {
     if (grid == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
-        const CInputCheck check = CheckGrid(grid, length);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(CheckGrid(grid, length)); status != VELMO_OK) return status;
         const CSolutionCount counted = CountSolutions(grid);
         if (solutions != nullptr) {
             for (int i = 0; i < counted.count; ++i) {
@@ -140,8 +154,8 @@ int velmo_count_text(const char* text, size_t length, char* solutions) {
     if (text == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
         PuzzleGrid grid;
-        const CInputCheck check = ReadGridText(text, length, grid);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(ReadGridText(text, length, grid)); status != VELMO_OK)
+            return status;
         const CSolutionCount counted = CountSolutions(grid.data());
         if (solutions != nullptr) {
             for (int i = 0; i < counted.count; ++i) {
@@ -156,16 +170,15 @@ int velmo_count_text(const char* text, size_t length, char* solutions) {
 
 int velmo_is_consistent(const unsigned char* grid, size_t length) {
     if (grid == nullptr) return VELMO_ERROR_NULL;
-    const CInputCheck check = CheckGrid(grid, length);
-    if (check.status != VELMO_OK) return check.status;
+    if (const int status = Status(CheckGrid(grid, length)); status != VELMO_OK) return status;
     return IsConsistent(grid);
 }
 
 int velmo_is_consistent_text(const char* text, size_t length) {
     if (text == nullptr) return VELMO_ERROR_NULL;
     PuzzleGrid grid;
-    const CInputCheck check = ReadGridText(text, length, grid);
-    if (check.status != VELMO_OK) return check.status;
+    if (const int status = Status(ReadGridText(text, length, grid)); status != VELMO_OK)
+        return status;
     return IsConsistent(grid.data());
 }
 
@@ -173,8 +186,8 @@ int velmo_rate(const unsigned char* grid, size_t length, int* rating, const char
     if (grid == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
         PuzzleGrid work;
-        const CInputCheck check = ReadGridBytes(grid, length, work);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(ReadGridBytes(grid, length, work)); status != VELMO_OK)
+            return status;
         return RateGrid(work, rating, technique);
     });
 }
@@ -183,8 +196,8 @@ int velmo_rate_text(const char* text, size_t length, int* rating, const char** t
     if (text == nullptr) return VELMO_ERROR_NULL;
     return Guarded([&] {
         PuzzleGrid work;
-        const CInputCheck check = ReadGridText(text, length, work);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(ReadGridText(text, length, work)); status != VELMO_OK)
+            return status;
         return RateGrid(work, rating, technique);
     });
 }
@@ -193,8 +206,8 @@ int velmo_steps(const unsigned char* grid, size_t length, char* buffer, size_t s
     if (grid == nullptr || (buffer == nullptr && size > 0)) return VELMO_ERROR_NULL;
     return Guarded([&] {
         PuzzleGrid work;
-        const CInputCheck check = ReadGridBytes(grid, length, work);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(ReadGridBytes(grid, length, work)); status != VELMO_OK)
+            return status;
         return WriteSteps(work, buffer, size);
     });
 }
@@ -203,8 +216,8 @@ int velmo_steps_text(const char* text, size_t length, char* buffer, size_t size)
     if (text == nullptr || (buffer == nullptr && size > 0)) return VELMO_ERROR_NULL;
     return Guarded([&] {
         PuzzleGrid work;
-        const CInputCheck check = ReadGridText(text, length, work);
-        if (check.status != VELMO_OK) return check.status;
+        if (const int status = Status(ReadGridText(text, length, work)); status != VELMO_OK)
+            return status;
         return WriteSteps(work, buffer, size);
     });
 }

@@ -3,13 +3,11 @@
 
 #include <algorithm>
 
+#include "answer_words.h"
 #include "logic.h"
 
 namespace {
 
-constexpr std::string_view kCounts[] = {"0", "1", "2+"};
-constexpr std::string_view kInvalid = "invalid";
-constexpr std::string_view kNoSolution = "no solution";
 constexpr std::string_view kPencilMarksRefused =
     "a pencil-mark puzzle: only --rate, --steps, --min-rating and --max-rating read it";
 
@@ -76,14 +74,17 @@ void CPuzzleAnswerer::WritePuzzle(const CPuzzleLine& parsed, std::string& out) c
 void CPuzzleAnswerer::WriteInvalid(std::string_view reason, std::string& out) const {
     switch (m_options.format) {
         case COutputFormat::kLine:
-            out.append(kInvalid).push_back('\n');
+            out.append(kAnswerInvalid).push_back('\n');
             break;
         case COutputFormat::kGrid:
         case COutputFormat::kSteps:
-            out.append(kInvalid).append("\n\n");
+            out.append(kAnswerInvalid).append("\n\n");
             break;
         case COutputFormat::kTsv:
-            out.append("\tinvalid\t\t").append(m_options.Rating() ? "\t\t" : "");
+            out.append("\t")
+                .append(kAnswerInvalid)
+                .append("\t\t")
+                .append(m_options.Rating() ? "\t\t" : "");
             out.append(reason).push_back('\n');
             break;
     }
@@ -135,11 +136,11 @@ void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, s
             if (m_options.kinds != 0) {
                 out.append(cells, kCellCount);
             } else if (m_options.count) {
-                out.append(kCounts[count]);
+                out.append(CountAnswer(count));
             } else if (solved) {
                 out.append(solution, kCellCount);
             } else {
-                out.append(kNoSolution);
+                out.append(kAnswerNoSolution);
             }
             out.append(parsed.comment).push_back('\n');
             break;
@@ -148,17 +149,17 @@ void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, s
             if (m_options.kinds != 0) {
                 WriteGrid(cells, out);
             } else if (m_options.count) {
-                out.append(kCounts[count]).push_back('\n');
+                out.append(CountAnswer(count)).push_back('\n');
             } else if (solved) {
                 WriteGrid(solution, out);
             } else {
-                out.append(kNoSolution).push_back('\n');
+                out.append(kAnswerNoSolution).push_back('\n');
             }
             out.push_back('\n');
             break;
         case COutputFormat::kTsv:
             out.append(cells, kCellCount).push_back('\t');
-            out.append(kCounts[count]).push_back('\t');
+            out.append(CountAnswer(count)).push_back('\t');
             if (solved) out.append(solution, kCellCount);
             out.push_back('\t');
             out.append(TableComment(parsed.comment)).push_back('\n');
@@ -168,42 +169,26 @@ void CPuzzleAnswerer::Answer(const CPuzzleEntry& entry, std::string_view file, s
     }
 }
 
-// A grid of givens is counted by the exact solver first, so that "0" and "2+" are what
-// --count says, and only a puzzle with one solution is rated. A pencil-mark puzzle has no
-// exact count of its own: the logic's outcome says it.
+// The rating counts the solutions exactly before it walks, so "0" and "2+" are what --count
+// says, and only a puzzle with one solution is rated; a grid with every cell placed has
+// nothing to rate, and is answered as solved.
 void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, CTally& tally) {
-    const bool table = m_options.format == COutputFormat::kTsv;
     const bool steps = m_options.format == COutputFormat::kSteps;
     const bool pencilMarks = parsed.IsPencilMarks();
-    int count = 0;
+    const std::optional<CCandidateGrid> start =
+        pencilMarks ? CCandidateGrid::FromPencilMarks(PencilMarkMasks(parsed.pencilMarks))
+                    : CCandidateGrid::FromGivens(parsed.grid);
+    CRating rating;  // no solution, for pencil marks that leave a cell without a candidate
+    if (start) rating = RatePuzzle(*start, steps);
+    // Only a grid with one solution is walked, so a walk stopped short still had one.
+    const int count = rating.outcome == CRating::kNoSolution         ? 0
+                      : rating.outcome == CRating::kSeveralSolutions ? 2
+                                                                     : 1;
+    const bool walked = rating.outcome == CRating::kRated;
+    const bool solved = walked && std::ranges::find(start->values, 0) == start->values.end();
+    const bool rated = walked && !solved;
     char solution[kCellCount];
-    CRating rating;
-    std::optional<CCandidateGrid> start;
-    if (pencilMarks) {
-        start = CCandidateGrid::FromPencilMarks(PencilMarkMasks(parsed.pencilMarks));
-    } else {
-        const CSolutionCount counted = CountSolutions(parsed.grid.data());
-        count = counted.count;
-        if (count == 1) {
-            AppendDigits(counted.solutions[0], solution);
-            start = CCandidateGrid::FromGivens(parsed.grid);
-        }
-    }
-    if (start) {
-        rating = RatePuzzle(*start, steps || (table && pencilMarks));
-        if (pencilMarks) {
-            count = rating.outcome == CRating::kRated              ? 1
-                    : rating.outcome == CRating::kSeveralSolutions ? 2
-                                                                   : 0;
-        }
-    }
-    const bool rated = rating.outcome == CRating::kRated;
-    const bool solved = pencilMarks ? rated : count == 1;  // `solution` holds the solution
-    if (pencilMarks && rated && table) {
-        CCandidateGrid end = *start;
-        for (const CStep& step : rating.path) ApplyStep(end, step);
-        AppendDigits(end.values, solution);
-    }
+    if (walked) AppendDigits(rating.solution, solution);
     tally.solved += count > 0;
     tally.rated += rated;
 
@@ -213,11 +198,11 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
         if (!within) return;
     }
     const bool filter = m_options.RatingFilter();
-    std::string answer;  // the rating and the technique, or the count when there is none
+    std::string answer;  // the rating and the technique, or the word for there being none
     if (rated) {
         answer = RatingText(rating.rating) + "\t" + std::string(TechniqueName(rating.hardest));
     } else {
-        answer = kCounts[count];
+        answer = solved ? kAnswerSolved : CountAnswer(count);
     }
     switch (m_options.format) {
         case COutputFormat::kLine:
@@ -240,12 +225,13 @@ void CPuzzleAnswerer::AnswerRated(const CPuzzleLine& parsed, std::string& out, C
             out.push_back('\n');
             break;
         case COutputFormat::kTsv:
+            // The columns rating and technique: a solved grid's word stands for the rating.
             WritePuzzle(parsed, out);
             out.push_back('\t');
-            out.append(kCounts[count]).push_back('\t');
-            if (solved) out.append(solution, kCellCount);
+            out.append(CountAnswer(count)).push_back('\t');
+            if (walked) out.append(solution, kCellCount);
             out.push_back('\t');
-            if (rated) out.append(answer);
+            if (rated || solved) out.append(answer);
             if (!rated) out.push_back('\t');
             out.push_back('\t');
             out.append(TableComment(parsed.comment)).push_back('\n');

@@ -1,12 +1,14 @@
 // velmo-solve: a filter that solves every puzzle of its input with the window's solver.
 //
 // The input streams through in chunks: the main thread reads and parses, a pool of threads
-// solves, and a writer thread writes the answers of each chunk in input order as soon as the
-// chunks before it are written. A bounded number of chunks is in flight, so memory stays the
-// same whatever the size of the input, and a pipe sees answers while the input still flows.
+// solves the chunks' pieces, and a writer thread writes the answers of each piece in input
+// order as soon as the pieces before it are written. A bounded number of chunks is in flight,
+// so memory stays the same whatever the size of the input, and a pipe sees answers while the
+// input still flows.
 #include <fcntl.h>
 #include <getopt.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,7 +59,7 @@ constexpr std::string_view kUsage =
     "                     (these three write the puzzles themselves and may be combined)\n"
     "      --rate         answer with the rating on the difficulty scale and the\n"
     "                     hardest technique, separated by a tab (0 or 2+ for a grid\n"
-    "                     without exactly one solution)\n"
+    "                     without exactly one solution, solved for a full grid)\n"
     "      --steps        write each puzzle's line, its logical steps one a line, and\n"
     "                     a blank line\n"
     "      --min-rating=X, --max-rating=Y  write only the puzzles rated from X to Y\n"
@@ -78,10 +80,20 @@ constexpr std::string_view kUsage =
 constexpr size_t kReadBlock = 16 * 1024;
 // A chunk is handed on once it holds this many puzzles or this many bytes of them. Rating
 // takes a thousand times longer than solving, and some puzzles far longer than others: its
-// chunks are small, so that every thread has work and one slow puzzle holds up few answers.
+// chunks are small, so that one slow puzzle holds up few answers.
 constexpr size_t kChunkEntries = 2048;
 constexpr size_t kRatingChunkEntries = 16;
 constexpr size_t kChunkBytes = 256 * 1024;
+// When solving, a thread takes a whole chunk. When rating, it takes as many puzzles as it
+// rated in about this time at the pace it last saw, from one to kRatingMostTaken: hard
+// puzzles go one a thread, so that every thread has work on a short file of them and each
+// answer is written as soon as those before it are, and easy ones a few at a time, so that
+// handing them over costs little.
+constexpr std::chrono::microseconds kRatingPieceTime{500};
+constexpr size_t kRatingMostTaken = 4;
+// How often a writer with nothing to write looks whether the reader of its pipe has gone, and,
+// when rating, whether quick answers are waiting: those do not wake it one by one.
+constexpr std::chrono::milliseconds kWriterCheck{50};
 
 struct COptions {
     CAnswerOptions answers;
@@ -91,15 +103,10 @@ struct COptions {
     std::vector<std::string> files;
 };
 
-// A run of consecutive puzzles of one file, and then what is written for them.
-struct CChunk {
-    std::string_view file;
-    std::vector<CPuzzleEntry> entries;
-    size_t bytes = 0;    // the size of `entries`, roughly
-    std::string notice;  // a message that follows the answers: the file cannot be read on
-    int noticeStatus = 0;
-
-    // Filled in by the solving thread.
+// The answers to consecutive puzzles of a chunk, filled in by one solving thread.
+struct CPiece {
+    size_t first = 0;  // the entries answered: [first, first + count)
+    size_t count = 0;
     std::string out;
     std::string err;
     // Where the messages go between the answers: out[..outEnd) comes before err[..errEnd).
@@ -110,6 +117,21 @@ struct CChunk {
     std::vector<CMark> marks;
     CTally tally;
     bool done = false;
+};
+
+// A run of consecutive puzzles of one file, and then what is written for them.
+struct CChunk {
+    std::string_view file;
+    std::vector<CPuzzleEntry> entries;
+    size_t bytes = 0;    // the size of `entries`, roughly
+    std::string notice;  // a message that follows the answers: the file cannot be read on
+    int noticeStatus = 0;
+
+    size_t size = 0;            // of `entries`, which are freed once all are answered
+    std::deque<CPiece> pieces;  // in input order, as threads take them
+    size_t taken = 0;           // entries handed to solving threads
+    size_t finished = 0;        // entries answered
+    size_t written = 0;         // pieces written
 };
 
 // Writes all of `data` to `fd`; returns 0 or the errno of the failure. An output that whoever
@@ -156,28 +178,40 @@ bool OutputsShareAFile() {
     return out.st_dev == err.st_dev && out.st_ino == err.st_ino;
 }
 
+// True when standard output is a pipe, whose reader may go before the run ends.
+bool OutputIsAPipe() {
+    struct stat out;
+    return ::fstat(STDOUT_FILENO, &out) == 0 && S_ISFIFO(out.st_mode);
+}
+
 // Solves chunks on a pool of threads and writes them in order from one more.
 class CPipeline {
   public:
     explicit CPipeline(const COptions& options)
         : m_options(options),
           m_interleave(OutputsShareAFile()),
-          m_maxInFlight((options.answers.Rating() ? 8 : 2) * options.threads + 2) {
+          m_watchReader(OutputIsAPipe()),
+          m_maxInFlight((options.answers.Rating() ? 8 : 2) * options.threads + 2),
+          m_rating(options.answers.Rating()) {
         for (unsigned t = 0; t < options.threads; ++t) m_solvers.emplace_back([this] { Solve(); });
         m_writer = std::thread([this] { Write(); });
     }
 
     // Queues `chunk` for solving, waiting while too many are in flight.
     void Push(std::unique_ptr<CChunk> chunk) {
+        chunk->size = chunk->entries.size();
         std::unique_lock lock(m_mutex);
         m_roomFree.wait(lock, [this] { return m_order.size() < m_maxInFlight; });
-        if (chunk->entries.empty()) chunk->done = true;
         m_order.push_back(std::move(chunk));
-        if (!m_order.back()->done) {
-            m_todo.push_back(m_order.back().get());
-            m_workReady.notify_one();
-        } else {
+        if (m_order.back()->size == 0) {
             m_chunkDone.notify_all();
+        } else {
+            m_todo.push_back(m_order.back().get());
+            if (m_rating) {
+                m_workReady.notify_all();
+            } else {
+                m_workReady.notify_one();
+            }
         }
     }
 
@@ -199,60 +233,138 @@ class CPipeline {
   private:
     void Solve() {
         CPuzzleAnswerer answerer(m_options.answers);
+        size_t take = m_rating ? 1 : SIZE_MAX;  // entries to take next
         for (;;) {
             CChunk* chunk;
+            CPiece* piece;
             {
                 std::unique_lock lock(m_mutex);
                 m_workReady.wait(lock, [this] { return !m_todo.empty() || m_closed; });
                 if (m_todo.empty()) return;
                 chunk = m_todo.front();
-                m_todo.pop_front();
+                piece = &chunk->pieces.emplace_back();
+                piece->first = chunk->taken;
+                piece->count = std::min(take, chunk->size - chunk->taken);
+                chunk->taken += piece->count;
+                if (chunk->taken == chunk->size) m_todo.pop_front();
             }
-            for (const CPuzzleEntry& entry : chunk->entries) {
-                const size_t errBefore = chunk->err.size();
-                const size_t outBefore = chunk->out.size();
-                answerer.Answer(entry, chunk->file, chunk->out, chunk->err, chunk->tally);
-                if (chunk->err.size() != errBefore) {
-                    chunk->marks.push_back({outBefore, chunk->err.size()});
+            const auto start = std::chrono::steady_clock::now();
+            for (size_t i = piece->first; i < piece->first + piece->count; ++i) {
+                const size_t errBefore = piece->err.size();
+                const size_t outBefore = piece->out.size();
+                answerer.Answer(chunk->entries[i], chunk->file, piece->out, piece->err,
+                                piece->tally);
+                if (piece->err.size() != errBefore) {
+                    piece->marks.push_back({outBefore, piece->err.size()});
                 }
             }
-            chunk->entries = {};
+            const auto spent = std::chrono::steady_clock::now() - start;
+            if (m_rating) take = NextTake(piece->count, spent);
+            std::vector<CPuzzleEntry> answered;  // freed once no thread reads them
             std::lock_guard lock(m_mutex);
-            chunk->done = true;
-            m_chunkDone.notify_all();
+            piece->done = true;
+            chunk->finished += piece->count;
+            if (chunk->finished == chunk->size) answered.swap(chunk->entries);
+            // The writer is woken when it can write, for a slow piece or a whole chunk; quick
+            // answers wait for its next look, so that easy puzzles cost it no wake-up each.
+            const bool slow = m_rating && spent >= kRatingPieceTime;
+            if (chunk == m_order.front().get() && chunk->pieces[chunk->written].done &&
+                (slow || chunk->finished == chunk->size)) {
+                m_chunkDone.notify_all();
+            }
         }
+    }
+
+    // How many puzzles a rating thread takes after rating `count` in `spent`.
+    static size_t NextTake(size_t count, std::chrono::nanoseconds spent) {
+        const auto pace = std::max(spent, std::chrono::nanoseconds(1));
+        const int64_t fit = std::chrono::nanoseconds(kRatingPieceTime) * int64_t(count) / pace;
+        return std::clamp<size_t>(size_t(fit), 1, kRatingMostTaken);
+    }
+
+    // True when the next piece to write is done, or the front chunk is all written.
+    bool Writable() const {
+        if (m_order.empty()) return m_closed;
+        const CChunk& front = *m_order.front();
+        if (front.written < front.pieces.size()) return front.pieces[front.written].done;
+        return front.taken == front.size;
     }
 
     void Write() {
         if (const int error = WriteAll(STDOUT_FILENO, FormatHeader(m_options.answers))) {
             Fail(error);
         }
+        std::vector<const CPiece*> ready;  // done, in order, after those written
         for (;;) {
-            std::unique_ptr<CChunk> chunk;
+            CChunk* chunk;
+            size_t written;
+            bool complete;
             {
                 std::unique_lock lock(m_mutex);
-                m_chunkDone.wait(lock, [this] {
-                    return (!m_order.empty() && m_order.front()->done) ||
-                           (m_closed && m_order.empty());
-                });
+                while (!Writable()) {
+                    if (!m_watchReader && !m_rating) {
+                        m_chunkDone.wait(lock);
+                    } else if (m_chunkDone.wait_for(lock, kWriterCheck) ==
+                                   std::cv_status::timeout &&
+                               m_watchReader && ReaderHasGone()) {
+                        ReaderGone();
+                    }
+                }
                 if (m_order.empty()) return;
-                chunk = std::move(m_order.front());
-                m_order.pop_front();
+                chunk = m_order.front().get();
+                ready.clear();
+                for (written = chunk->written;
+                     written < chunk->pieces.size() && chunk->pieces[written].done; ++written) {
+                    ready.push_back(&chunk->pieces[written]);
+                }
+                complete = written == chunk->pieces.size() && chunk->taken == chunk->size;
             }
-            m_roomFree.notify_one();
-            if (const int error = WriteChunk(*chunk)) Fail(error);
+            if (const int error = WritePieces(ready)) Fail(error);
+            std::unique_ptr<CChunk> done;  // freed outside the lock
+            {
+                std::lock_guard lock(m_mutex);
+                chunk->written = written;
+                if (complete) {
+                    done = std::move(m_order.front());
+                    m_order.pop_front();
+                }
+            }
+            if (done) {
+                m_roomFree.notify_one();
+                m_status = std::max(m_status, done->noticeStatus);
+                if (!done->notice.empty()) Complain(done->notice);
+            }
         }
     }
 
-    int WriteChunk(const CChunk& chunk) {
-        m_tally.Add(chunk.tally);
-        if (chunk.tally.invalid != 0) m_status = std::max(m_status, 1);
-        m_status = std::max(m_status, chunk.noticeStatus);
-        std::string_view out = chunk.out;
-        std::string_view err = chunk.err;
+    int WritePieces(const std::vector<const CPiece*>& pieces) {
+        for (const CPiece* piece : pieces) {
+            m_tally.Add(piece->tally);
+            if (piece->tally.invalid != 0) m_status = std::max(m_status, 1);
+        }
+        if (m_interleave || pieces.size() == 1) {
+            for (const CPiece* piece : pieces) {
+                if (const int error = WritePiece(*piece)) return error;
+            }
+            return 0;
+        }
+        // The answers in one write and the messages in another, where they go apart.
+        std::string out, err;
+        for (const CPiece* piece : pieces) {
+            out.append(piece->out);
+            err.append(piece->err);
+        }
+        if (const int error = WriteAll(STDOUT_FILENO, out)) return error;
+        WriteAll(STDERR_FILENO, err);
+        return 0;
+    }
+
+    int WritePiece(const CPiece& piece) {
+        std::string_view out = piece.out;
+        std::string_view err = piece.err;
         if (m_interleave) {
             size_t outDone = 0, errDone = 0;
-            for (const CChunk::CMark& mark : chunk.marks) {
+            for (const CPiece::CMark& mark : piece.marks) {
                 if (const int error =
                         WriteAll(STDOUT_FILENO, out.substr(outDone, mark.outEnd - outDone))) {
                     return error;
@@ -265,8 +377,21 @@ class CPipeline {
         }
         if (const int error = WriteAll(STDOUT_FILENO, out)) return error;
         WriteAll(STDERR_FILENO, m_interleave ? std::string_view() : err);
-        if (!chunk.notice.empty()) Complain(chunk.notice);
         return 0;
+    }
+
+    // True when standard output is a pipe whose reader has closed it: every write to it
+    // would fail, and waiting for one could take as long as the slowest puzzle.
+    static bool ReaderHasGone() {
+        pollfd output{STDOUT_FILENO, 0, 0};
+        return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+    }
+
+    // Ends the run as a write to the pipe would have: by SIGPIPE, unless it is ignored or
+    // blocked, and else as a failed write.
+    [[noreturn]] static void ReaderGone() {
+        ::raise(SIGPIPE);
+        Fail(EPIPE);
     }
 
     // A failed write ends the run at once, whatever the other threads are doing: the reading
@@ -279,14 +404,16 @@ class CPipeline {
 
     const COptions& m_options;
     const bool m_interleave;
+    const bool m_watchReader;  // standard output is a pipe, whose reader may go
     const size_t m_maxInFlight;
+    const bool m_rating;  // threads take pieces by their cost, not whole chunks
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;          // m_todo has a chunk, or the input has ended
-    std::condition_variable m_chunkDone;          // a chunk is solved, or the input has ended
+    std::condition_variable m_chunkDone;          // a piece is done, or the input has ended
     std::condition_variable m_roomFree;           // a chunk left m_order
     std::deque<std::unique_ptr<CChunk>> m_order;  // in flight, in input order
-    std::deque<CChunk*> m_todo;                   // of those, the ones not yet taken
+    std::deque<CChunk*> m_todo;                   // of those, the ones with entries not taken
     bool m_closed = false;
 
     // The writer's alone, until Finish.

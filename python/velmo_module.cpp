@@ -3,7 +3,8 @@
 // puzzles that run on every core without the GIL, and the puzzle-file reader and answer
 // writer of velmo-solve, so that Python programs read and write puzzle text as it does.
 //
-// One puzzle string is 81 cells as velmo.h reads them ('1'-'9', '0' or '.'). A batch is a
+// One puzzle string is 81 cells as velmo.h reads them ('1'-'9', '0' or '.'); the rating calls
+// also take a pencil-mark puzzle of 729 characters, as velmo-solve --rate does. A batch is a
 // sequence of such strings or a numpy uint8 array of shape (N, 81) holding 0-9 per cell;
 // an invalid puzzle in a batch gets the answer -1 in its place and the others go on.
 #include <pybind11/numpy.h>
@@ -18,11 +19,13 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
+#include "answer_words.h"
+#include "grid_cells.h"
 #include "grid_solver.h"
 #include "logic.h"
-#include "puzzle_input.h"
 #include "puzzle_reader.h"
 #include "puzzle_text.h"
 #include "unattended_platform.h"
@@ -33,11 +36,13 @@ namespace {
 
 // Raised by the single calls: a ValueError whose message names the reason.
 PyObject* g_invalidPuzzle = nullptr;
-// Raised by rate and steps for a puzzle that has no one solution to reach by logic: the
-// base, and one class for each count, so that callers catch what they expect.
+// Raised by rate and steps for a puzzle that has no path of steps to rate: the base, and one
+// class for each reason (no solution, several, every cell already placed), so that callers
+// catch what they expect.
 PyObject* g_notRated = nullptr;
 PyObject* g_noSolution = nullptr;
 PyObject* g_severalSolutions = nullptr;
+PyObject* g_solved = nullptr;
 
 std::string_view Utf8(const py::str& text) {
     Py_ssize_t size = 0;
@@ -69,8 +74,53 @@ std::string_view Utf8(const py::str& text) {
 PuzzleGrid ReadOne(const py::str& puzzle) {
     const std::string_view text = Utf8(puzzle);
     PuzzleGrid grid;
-    if (ReadGridText(text.data(), text.size(), grid).status != VELMO_OK) ThrowTextError(text);
+    if (!ReadGridText(text.data(), text.size(), grid).Ok()) ThrowTextError(text);
     return grid;
+}
+
+// The candidates of a pencil-mark puzzle of exactly 729 characters, nothing between them, as
+// velmo-solve writes one; nullopt for any other text.
+std::optional<CandidateMasks> ReadPencilMarks(std::string_view text) {
+    if (text.size() != size_t(kPencilMarkCount)) return std::nullopt;
+    const CPuzzleLine parsed = ParsePuzzleLine(text);
+    if (!parsed.IsPencilMarks() || parsed.pencilMarks != text) return std::nullopt;
+    return PencilMarkMasks(text);
+}
+
+// Why a text of 729 bytes is not a pencil-mark puzzle.
+[[noreturn]] void ThrowPencilMarkError(std::string_view text) {
+    const size_t other = text.find_first_not_of("0123456789.");
+    const std::string reason = other != std::string_view::npos
+                                   ? "unexpected " + DescribeCharacter(text.substr(other)) +
+                                         " at pencil mark " + std::to_string(other + 1) +
+                                         ": a mark is its digit, or 0 or . for none"
+                                   : ParsePuzzleLine(text).error;
+    PyErr_SetString(g_invalidPuzzle, reason.c_str());
+    throw py::error_already_set();
+}
+
+// The grid the rating calls start from: 81 cells, or 729 pencil marks. nullopt for pencil
+// marks that leave a cell without a candidate: a puzzle without solution.
+std::optional<CCandidateGrid> ReadStart(const py::str& puzzle) {
+    const std::string_view text = Utf8(puzzle);
+    if (text.size() != size_t(kPencilMarkCount)) return CCandidateGrid::FromGivens(ReadOne(puzzle));
+    const std::optional<CandidateMasks> masks = ReadPencilMarks(text);
+    if (!masks) ThrowPencilMarkError(text);
+    return CCandidateGrid::FromPencilMarks(*masks);
+}
+
+// A grid with every cell placed: nothing to rate, as velmo-solve answers "solved".
+bool IsFull(const CCandidateGrid& grid) {
+    return std::ranges::find(grid.values, 0) == grid.values.end();
+}
+
+// The threads of a batch call: `threads`, or one a core for 0.
+size_t ThreadCount(int threads) {
+    if (threads < 0) {
+        throw py::value_error("threads must be 0 (one a core) or more, not " +
+                              std::to_string(threads));
+    }
+    return threads > 0 ? size_t(threads) : std::max(1u, std::thread::hardware_concurrency());
 }
 
 py::str GridText(const PuzzleGrid& grid) {
@@ -87,22 +137,19 @@ bool SolveGrid(PuzzleGrid& grid) {
     return solver.Solve(grid.data(), kCellCount) == 1;
 }
 
-// The logic solver's rating of a valid grid, with its path when `keepPath`.
-CRating RateGrid(const PuzzleGrid& grid, bool keepPath) {
-    return RatePuzzle(*CCandidateGrid::FromGivens(grid), keepPath);
-}
-
 // The rating of one puzzle, or the exception that says why there is none.
 CRating RateOne(const py::str& puzzle, bool keepPath) {
-    const PuzzleGrid grid = ReadOne(puzzle);
-    CRating rating;
-    {
+    const std::optional<CCandidateGrid> start = ReadStart(puzzle);
+    CRating rating;  // no solution when there is no start
+    if (start) {
         py::gil_scoped_release release;
-        rating = RateGrid(grid, keepPath);
+        rating = RatePuzzle(*start, keepPath);
     }
     switch (rating.outcome) {
         case CRating::kRated:
-            return rating;
+            if (!IsFull(*start)) return rating;
+            PyErr_SetString(g_solved, "the puzzle is already solved: no step to rate");
+            break;
         case CRating::kNoSolution:
             PyErr_SetString(g_noSolution, "the puzzle has no solution");
             break;
@@ -120,11 +167,14 @@ CRating RateOne(const py::str& puzzle, bool keepPath) {
 struct CBatch {
     std::vector<uint8_t> cells;  // 81 a puzzle
     std::vector<uint8_t> valid;  // 1 for a puzzle the solver may be given
+    // The pencil-mark puzzles, by their place in the batch, when the call reads them; their
+    // rows of `cells` are 0.
+    std::unordered_map<size_t, CandidateMasks> pencilMarks;
     size_t size() const { return valid.size(); }
     const uint8_t* Grid(size_t i) const { return cells.data() + i * kCellCount; }
 };
 
-CBatch ReadBatch(const py::handle& puzzles) {
+CBatch ReadBatch(const py::handle& puzzles, bool readPencilMarks = false) {
     CBatch batch;
     if (py::isinstance<py::array>(puzzles)) {
         const auto array = py::reinterpret_borrow<py::array>(puzzles);
@@ -139,7 +189,7 @@ CBatch ReadBatch(const py::handle& puzzles) {
         batch.cells.assign(rows.data(), rows.data() + n * kCellCount);
         batch.valid.resize(n);
         for (size_t i = 0; i < n; ++i) {
-            batch.valid[i] = CheckGrid(batch.Grid(i), kCellCount).status == VELMO_OK;
+            batch.valid[i] = CheckGrid(batch.Grid(i), kCellCount).Ok();
         }
         return batch;
     }
@@ -155,29 +205,39 @@ CBatch ReadBatch(const py::handle& puzzles) {
         const py::object item = sequence[i];
         if (!py::isinstance<py::str>(item)) continue;
         const std::string_view text = Utf8(item);
-        if (ReadGridText(text.data(), text.size(), grid).status != VELMO_OK) continue;
+        if (readPencilMarks) {
+            if (const std::optional<CandidateMasks> masks = ReadPencilMarks(text)) {
+                batch.pencilMarks.emplace(i, *masks);
+                batch.valid[i] = 1;
+                continue;
+            }
+        }
+        if (!ReadGridText(text.data(), text.size(), grid).Ok()) continue;
         std::memcpy(batch.cells.data() + i * kCellCount, grid.data(), kCellCount);
         batch.valid[i] = 1;
     }
     return batch;
 }
 
-// Runs `answer(i)` for every valid puzzle i of the batch on `threads` threads (0: one a
-// core), without the GIL. Threads take blocks of puzzles in turn, so a slow block holds
-// up no other thread.
+// Puzzles a thread takes at a time: many when each takes microseconds, so that taking them
+// costs nothing; one when rating, which takes up to seconds, so that every thread has work
+// on a short batch of hard puzzles.
+constexpr size_t kSolvingBlock = 64;
+constexpr size_t kRatingBlock = 1;
+
+// Runs `answer(i)` for every valid puzzle i of the batch on `threads` threads (ThreadCount),
+// without the GIL. Threads take blocks of `block` puzzles in turn, so a slow block holds up
+// no other thread.
 template <typename Answer>
-void ForEachPuzzle(const CBatch& batch, int threads, Answer answer) {
-    constexpr size_t kBlock = 64;
+void ForEachPuzzle(const CBatch& batch, size_t threads, size_t block, Answer answer) {
     const size_t n = batch.size();
-    const size_t blocks = (n + kBlock - 1) / kBlock;
-    size_t count =
-        threads > 0 ? size_t(threads) : std::max(1u, std::thread::hardware_concurrency());
-    count = std::min(count, blocks);
+    const size_t blocks = (n + block - 1) / block;
+    const size_t count = std::min(threads, blocks);
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t block; (block = next.fetch_add(1)) < blocks;) {
-            const size_t end = std::min(n, (block + 1) * kBlock);
-            for (size_t i = block * kBlock; i < end; ++i) {
+        for (size_t taken; (taken = next.fetch_add(1)) < blocks;) {
+            const size_t end = std::min(n, (taken + 1) * block);
+            for (size_t i = taken * block; i < end; ++i) {
                 if (batch.valid[i]) answer(i);
             }
         }
@@ -190,6 +250,7 @@ void ForEachPuzzle(const CBatch& batch, int threads, Answer answer) {
 }
 
 py::tuple SolveMany(const py::handle& puzzles, int threads) {
+    const size_t threadCount = ThreadCount(threads);
     const CBatch batch = ReadBatch(puzzles);
     const py::ssize_t n = py::ssize_t(batch.size());
     py::array_t<uint8_t> solutions({n, py::ssize_t(kCellCount)});
@@ -198,7 +259,7 @@ py::tuple SolveMany(const py::handle& puzzles, int threads) {
     int8_t* outcome = status.mutable_data();
     std::memset(out, 0, size_t(n) * kCellCount);
     for (py::ssize_t i = 0; i < n; ++i) outcome[i] = batch.valid[i] ? 0 : -1;
-    ForEachPuzzle(batch, threads, [&](size_t i) {
+    ForEachPuzzle(batch, threadCount, kSolvingBlock, [&](size_t i) {
         PuzzleGrid grid;
         std::memcpy(grid.data(), batch.Grid(i), kCellCount);
         if (SolveGrid(grid)) {
@@ -210,25 +271,35 @@ py::tuple SolveMany(const py::handle& puzzles, int threads) {
 }
 
 py::array_t<int8_t> CountMany(const py::handle& puzzles, int threads) {
+    const size_t threadCount = ThreadCount(threads);
     const CBatch batch = ReadBatch(puzzles);
     py::array_t<int8_t> counts(py::ssize_t(batch.size()));
     int8_t* out = counts.mutable_data();
     std::fill(out, out + batch.size(), int8_t{-1});
-    ForEachPuzzle(batch, threads,
+    ForEachPuzzle(batch, threadCount, kSolvingBlock,
                   [&](size_t i) { out[i] = int8_t(CountSolutions(batch.Grid(i)).count); });
     return counts;
 }
 
 py::array_t<double> RateMany(const py::handle& puzzles, int threads) {
-    const CBatch batch = ReadBatch(puzzles);
+    const size_t threadCount = ThreadCount(threads);
+    const CBatch batch = ReadBatch(puzzles, true);
     py::array_t<double> ratings(py::ssize_t(batch.size()));
     double* out = ratings.mutable_data();
     std::fill(out, out + batch.size(), -1.0);
-    ForEachPuzzle(batch, threads, [&](size_t i) {
-        PuzzleGrid grid;
-        std::memcpy(grid.data(), batch.Grid(i), kCellCount);
-        const CRating rating = RateGrid(grid, false);
-        out[i] = rating.outcome == CRating::kRated ? rating.rating / 10.0 : std::nan("");
+    ForEachPuzzle(batch, threadCount, kRatingBlock, [&](size_t i) {
+        std::optional<CCandidateGrid> start;
+        if (const auto marks = batch.pencilMarks.find(i); marks != batch.pencilMarks.end()) {
+            start = CCandidateGrid::FromPencilMarks(marks->second);
+        } else {
+            PuzzleGrid grid;
+            std::memcpy(grid.data(), batch.Grid(i), kCellCount);
+            start = CCandidateGrid::FromGivens(grid);
+        }
+        out[i] = std::nan("");
+        if (!start || IsFull(*start)) return;
+        const CRating rating = RatePuzzle(*start);
+        if (rating.outcome == CRating::kRated) out[i] = rating.rating / 10.0;
     });
     return ratings;
 }
@@ -294,7 +365,7 @@ py::bytes WriteLines(const CPuzzleFile& file, py::ssize_t answers, Answer answer
     for (size_t i = 0; i < file.entries.size(); ++i) {
         const CPuzzleLine& parsed = file.entries[i].parsed;
         if (!IsGrid(file.entries[i]) || !answer(i, out)) {
-            out.append("invalid\n");
+            out.append(kAnswerInvalid).push_back('\n');
             continue;
         }
         out.append(parsed.comment).push_back('\n');
@@ -313,7 +384,7 @@ py::bytes WriteSolutions(const CPuzzleFile& file, const py::array_t<uint8_t>& so
     return WriteLines(file, status.size(), [&](size_t i, std::string& out) {
         if (outcome(i) < 0) return false;
         if (outcome(i) == 0) {
-            out.append("no solution");
+            out.append(kAnswerNoSolution);
         } else {
             PuzzleGrid grid;
             std::memcpy(grid.data(), grids.data(i, 0), kCellCount);
@@ -329,7 +400,7 @@ py::bytes WriteCounts(const CPuzzleFile& file, const py::array_t<int8_t>& counts
     const auto count = counts.unchecked<1>();
     return WriteLines(file, counts.size(), [&](size_t i, std::string& out) {
         if (count(i) < 0 || count(i) > 2) return false;
-        out.append(count(i) == 2 ? "2+" : count(i) == 1 ? "1" : "0");
+        out.append(CountAnswer(count(i)));
         return true;
     });
 }
@@ -344,15 +415,21 @@ PYBIND11_MODULE(velmo, m) {
                                                 PyExc_ValueError, nullptr);
     m.attr("InvalidPuzzle") = py::handle(g_invalidPuzzle);
     g_notRated = PyErr_NewExceptionWithDoc(
-        "velmo.NotRated", "A puzzle that rate and steps cannot walk: no one solution.",
+        "velmo.NotRated", "A puzzle that rate and steps have no path of steps for.",
         PyExc_ValueError, nullptr);
     g_noSolution = PyErr_NewExceptionWithDoc("velmo.NoSolution", "A puzzle with no solution.",
                                              g_notRated, nullptr);
     g_severalSolutions = PyErr_NewExceptionWithDoc(
         "velmo.SeveralSolutions", "A puzzle with several solutions.", g_notRated, nullptr);
+    g_solved = PyErr_NewExceptionWithDoc(
+        "velmo.Solved",
+        "A grid with every cell placed, which velmo-solve --rate answers 'solved': no step to "
+        "rate.",
+        g_notRated, nullptr);
     m.attr("NotRated") = py::handle(g_notRated);
     m.attr("NoSolution") = py::handle(g_noSolution);
     m.attr("SeveralSolutions") = py::handle(g_severalSolutions);
+    m.attr("Solved") = py::handle(g_solved);
 
     m.def(
         "solve",
@@ -389,8 +466,10 @@ PYBIND11_MODULE(velmo, m) {
         },
         py::arg("puzzle"),
         "The rating on the difficulty scale and the hardest technique, as velmo-solve --rate: "
-        "(3.0, 'Naked Pair'). Raises InvalidPuzzle, and NoSolution or SeveralSolutions "
-        "(both NotRated) for a puzzle without one solution.");
+        "(3.0, 'Naked Pair'). The puzzle is 81 cells, or a pencil-mark puzzle of 729 "
+        "characters: for each cell, for each digit d, d while it is a candidate, else . or 0. "
+        "Raises InvalidPuzzle, NoSolution or SeveralSolutions for a puzzle without one "
+        "solution, and Solved for a grid with no empty cell (all three NotRated).");
     m.def(
         "steps",
         [](const py::str& puzzle) {
@@ -401,17 +480,19 @@ PYBIND11_MODULE(velmo, m) {
         },
         py::arg("puzzle"),
         "The path of easiest logical steps the rating walks, one string a step as "
-        "velmo-solve --steps writes them. Raises as rate does.");
+        "velmo-solve --steps writes them, for a puzzle as rate takes it. Raises as rate does.");
 
     m.def("solve_many", &SolveMany, py::arg("puzzles"), py::arg("threads") = 0,
-          "Solves a batch on `threads` threads (0: one a core). Returns (solutions, status): "
-          "uint8 (N, 81) and int8 (N,), status 1 solved, 0 no solution, -1 invalid; the "
-          "rows of the unsolved are 0.");
+          "Solves a batch on `threads` threads (0: one a core; below 0 raises ValueError). "
+          "Returns (solutions, status): uint8 (N, 81) and int8 (N,), status 1 solved, 0 no "
+          "solution, -1 invalid; the rows of the unsolved are 0.");
     m.def("count_many", &CountMany, py::arg("puzzles"), py::arg("threads") = 0,
-          "The number of solutions of each puzzle, up to two, as int8 (N,); -1 for invalid.");
+          "The number of solutions of each puzzle, up to two, as int8 (N,); -1 for invalid. "
+          "Raises ValueError for threads below 0.");
     m.def("rate_many", &RateMany, py::arg("puzzles"), py::arg("threads") = 0,
-          "The rating of each puzzle as float64 (N,): NaN for a puzzle without one solution, "
-          "-1 for invalid.");
+          "The rating of each puzzle, 81 cells or 729 pencil marks as rate takes them, as "
+          "float64 (N,): NaN for a puzzle without a rating (no solution, several, or no empty "
+          "cell), -1 for invalid. Raises ValueError for threads below 0.");
     m.def("is_consistent_many", &IsConsistentMany, py::arg("puzzles"),
           "1 or 0 for each puzzle as int8 (N,); -1 for invalid.");
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -557,12 +558,14 @@ TEST_F(CliTest, ClosedPipeEndsQuietly) {
 // velmo-solve started with pipes to its standard input and output.
 class CChild {
   public:
-    explicit CChild(const std::vector<std::string>& args, const fs::path& err) {
+    explicit CChild(const std::vector<std::string>& args, const fs::path& err,
+                    bool ignorePipeSignal = false) {
         int in[2], out[2];
         EXPECT_EQ(::pipe2(in, O_CLOEXEC), 0);
         EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
         m_pid = ::fork();
         if (m_pid == 0) {
+            if (ignorePipeSignal) ::signal(SIGPIPE, SIG_IGN);
             // AddressSanitizer holds freed memory back for a while (256 MB by default), which
             // would hide what the program itself keeps.
             const char* asan = std::getenv("ASAN_OPTIONS");
@@ -600,6 +603,10 @@ class CChild {
     void CloseInput() {
         if (m_in >= 0) ::close(m_in);
         m_in = -1;
+    }
+    void CloseOutput() {
+        if (m_out >= 0) ::close(m_out);
+        m_out = -1;
     }
 
     // Reads one line of output, waiting at most `seconds`; empty when none came.
@@ -641,6 +648,23 @@ class CChild {
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
 
+    // Waits at most `seconds` for the end; returns the wait status, or nullopt when the run
+    // was still going and had to be killed.
+    std::optional<int> WaitAtMost(int seconds) {
+        int raw = 0;
+        for (int waited = 0; waited < seconds * 100; ++waited) {
+            if (::waitpid(m_pid, &raw, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return raw;
+            }
+            ::usleep(10000);
+        }
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &raw, 0);
+        m_pid = -1;
+        return std::nullopt;
+    }
+
   private:
     pid_t m_pid = -1;
     int m_in = -1;
@@ -658,6 +682,46 @@ TEST_F(CliTest, AnswersWhileTheInputStillFlows) {
     child.CloseInput();
     EXPECT_EQ(child.ReadAll(), "");
     EXPECT_EQ(child.Wait(), 1);
+}
+
+// The reader of the output goes while the run waits on input that is still open: nothing
+// is left to write, and still the run ends, as a write to the closed pipe would end it.
+TEST_F(CliTest, ClosedPipeEndsTheRunThoughNothingIsLeftToWrite) {
+    for (const bool ignored : {false, true}) {
+        CChild child({}, m_dir / "stderr", ignored);
+        ASSERT_TRUE(child.Send(kPuzzle + "\n"));
+        EXPECT_EQ(child.ReadLine(60), kSolution);
+        child.CloseOutput();
+        // A minute is far beyond what it takes, and keeps a failing test from hanging.
+        const std::optional<int> raw = child.WaitAtMost(60);
+        ASSERT_TRUE(raw.has_value()) << "still running after its reader went";
+        if (ignored) {
+            EXPECT_TRUE(WIFEXITED(*raw) && WEXITSTATUS(*raw) == 2) << *raw;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(*raw) && WTERMSIG(*raw) == SIGPIPE) << *raw;
+        }
+        EXPECT_EQ(Slurp(m_dir / "stderr"), "");
+    }
+}
+
+// Each rating is written as soon as those before it are, not once every puzzle read with it
+// is rated, and a reader that has what it wanted ends the run while the rest are rated.
+TEST_F(CliTest, RatingWritesEachAnswerWhenItsTurnComes) {
+    // Among the slowest of the hardest to rate, well over a tenth of a second each.
+    const std::string slow =
+        "........6..5..18...9...8.7....8.2.....3.1.2..4..5.3....6.....9...83..1..7.......4";
+    std::string input = kPuzzle + "\n";
+    for (int i = 0; i < 15; ++i) input += slow + "\n";
+    const fs::path file = Write("input.txt", input);
+    CChild child({"--rate", "-j2", file.string()}, m_dir / "stderr");
+    EXPECT_EQ(child.ReadLine(600), RatingOf(CCandidateGrid::FromGivens(GridFromText(kPuzzle))));
+    int ready = 0;  // answers out at once after the first
+    while (!child.ReadLine(0).empty()) ++ready;
+    EXPECT_LT(ready, 15) << "the first answer waited for the last";
+    child.CloseOutput();
+    const std::optional<int> raw = child.WaitAtMost(60);
+    ASSERT_TRUE(raw.has_value()) << "still running after its reader went";
+    EXPECT_TRUE(WIFSIGNALED(*raw) && WTERMSIG(*raw) == SIGPIPE) << *raw;
 }
 
 // Sends `repeat` copies of `block` (then `tail`) from a thread of its own and returns the
@@ -800,6 +864,21 @@ TEST_F(CliTest, RatesStepsAndFiltersByRating) {
     EXPECT_EQ(filtered.out, within);
     EXPECT_FALSE(within.empty());
 
+    // A mark short, written a cell a group: no puzzle of its first 81 marks, in any mode.
+    const std::string shortOne = pencil.substr(0, pencil.size() - 1);
+    std::string grouped;
+    for (size_t i = 0; i < shortOne.size(); i += 9) grouped += shortOne.substr(i, 9) + " ";
+    for (const char* args : {"", "--count", "--rate", "--steps"}) {
+        const CRun run = Run(args, grouped + "\n");
+        EXPECT_EQ(run.status, 1) << args;
+        EXPECT_EQ(run.out, std::string_view(args) == "--steps" ? "invalid\n\n" : "invalid\n")
+            << args;
+        EXPECT_EQ(run.err,
+                  "velmo-solve: -:1: expected 81 cells, or 729 in a pencil-mark puzzle, found "
+                  "728\n")
+            << args;
+    }
+
     // Other answers are defined on 81 values.
     const CRun solved = Run("", pencil + "\n");
     EXPECT_EQ(solved.status, 1);
@@ -807,6 +886,23 @@ TEST_F(CliTest, RatesStepsAndFiltersByRating) {
     EXPECT_EQ(solved.err,
               "velmo-solve: -:1: a pencil-mark puzzle: only --rate, --steps, "
               "--min-rating and --max-rating read it\n");
+}
+
+// A grid with every cell placed has no step to rate: the rating options say so in its place.
+TEST_F(CliTest, AFullGridIsSolvedNotRated) {
+    const std::string input = kSolution + " # full\n" + PencilMarksOf(kSolution) + "\n";
+    const CRun rated = Run("--rate", input);
+    EXPECT_EQ(rated.status, 0) << rated.err;
+    EXPECT_EQ(rated.out, "solved # full\nsolved\n");
+    EXPECT_EQ(Run("--steps", input).out,
+              kSolution + " # full\nsolved\n\n" + PencilMarksOf(kSolution) + "\nsolved\n\n");
+    EXPECT_EQ(Run("--rate --format=grid", kSolution + "\n").out, "solved\n\n");
+    EXPECT_EQ(Lines(Run("--rate --format=tsv", kSolution + "\n").out).back(),
+              kSolution + "\t1\t" + kSolution + "\tsolved\t\t");
+    EXPECT_EQ(Run("--min-rating=0", input).out, "") << "no rating, so not within any bounds";
+    // Answers that are not ratings stay as they were.
+    EXPECT_EQ(Run("--count", kSolution + "\n").out, "1\n");
+    EXPECT_EQ(Run("", kSolution + "\n").out, kSolution + "\n");
 }
 
 }  // namespace

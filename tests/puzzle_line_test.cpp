@@ -1,6 +1,7 @@
 // Reading puzzle text: ParsePuzzleLine on single lines (pencil marks too), CPuzzleReader on
 // streams cut anywhere (line ends, byte-order mark, 9-line grids, over-long lines, binary
-// data), whole puzzles as the clipboard holds them, and files.
+// data), whole puzzles as the clipboard holds them, files, and the strict 81 cells of the
+// C interface and the Python module.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "grid_cells.h"
 #include "puzzle_line.h"
 #include "puzzle_reader.h"
 #include "puzzle_text.h"
@@ -181,8 +183,51 @@ TEST(ParsePuzzleLine, ReadsPencilMarks) {
     misplaced[9 * 4 + 1] = '3';
     EXPECT_EQ(ParsePuzzleLine(misplaced).error,
               "pencil marks: cell 5 has '3' in place 2, where only 2 or . may stand");
-    EXPECT_EQ(ParsePuzzleLine(marks + "1").error, "expected 81 cells, found 730");
-    EXPECT_EQ(ParsePuzzleLine(marks.substr(1)).error, "expected 81 cells, found 728");
+}
+
+// A pencil-mark puzzle with a mark too few or too many is refused whatever its grouping,
+// never read as a puzzle of its first 81 marks with the rest as a comment.
+TEST(ParsePuzzleLine, RefusesPencilMarksOfTheWrongCount) {
+    const std::string marks = PencilMarksOf(kDots);
+    // Grouped as cells (9 marks) and as rows (81): the 81st mark ends a group either way.
+    const auto grouped = [](const std::string& text, size_t group) {
+        std::string spaced;
+        for (size_t i = 0; i < text.size(); i += group) spaced += text.substr(i, group) + " ";
+        return spaced;
+    };
+    std::string shortCell = marks, longCell = marks;
+    shortCell.erase(9 * 40, 1);
+    longCell.insert(9 * 80, ".");
+    for (size_t group : {size_t(9), size_t(81)}) {
+        const std::string cases[][2] = {
+            {grouped(marks.substr(0, 9 * 80), group) + marks.substr(9 * 80, 8), "728"},
+            {grouped(marks, group) + "1", "730"},
+            {grouped(shortCell, group), "728"},
+            {grouped(longCell, group) + "# 9.0", "730"},
+            {grouped(marks.substr(0, 9 * 27), group), "243"},
+        };
+        for (const auto& [text, found] : cases) {
+            const CPuzzleLine parsed = ParsePuzzleLine(text);
+            EXPECT_EQ(parsed.kind, CPuzzleLine::kInvalid) << text;
+            EXPECT_EQ(parsed.error, "expected 81 cells, or 729 in a pencil-mark puzzle, found " +
+                                        std::string(found))
+                << text;
+        }
+    }
+    EXPECT_EQ(ParsePuzzleLine(marks + "1").error,
+              "expected 81 cells, or 729 in a pencil-mark puzzle, found 730");
+    EXPECT_EQ(ParsePuzzleLine(marks.substr(1)).error,
+              "expected 81 cells, or 729 in a pencil-mark puzzle, found 728");
+
+    // Shorter runs of cells after a puzzle stay its comment: a solution with a count, as
+    // velmo-solve --format=tsv writes them, or with a rating.
+    const std::string solution(kEmptyGridSolution);
+    for (const std::string& comment :
+         {"\t1\t" + solution, " " + solution + " " + solution.substr(0, 80)}) {
+        const CPuzzleLine parsed = ParsePuzzleLine(kDots + comment);
+        ASSERT_EQ(parsed.kind, CPuzzleLine::kPuzzle) << comment << ": " << parsed.error;
+        EXPECT_EQ(parsed.comment, comment);
+    }
 }
 
 // Feeds `text` to a reader in pieces of `piece` bytes (0: all at once) and returns its entries.
@@ -380,6 +425,51 @@ TEST(PuzzleToLine, WritesDotsAndDigitsOrNothing) {
     EXPECT_EQ(ReadPuzzleText(*PuzzleToLine(grid))->values, grid);
     grid[40] = 10;
     EXPECT_FALSE(PuzzleToLine(grid).has_value());
+}
+
+// The strict form of the C interface and the Python module: 81 cells and nothing else.
+TEST(GridCells, ReadExactly81CellsAndNameTheFirstThatIsNot) {
+    std::string zeros = kDots;
+    std::replace(zeros.begin(), zeros.end(), '.', '0');
+    PuzzleGrid grid{};
+    for (const std::string& text : {kDots, zeros}) {
+        EXPECT_TRUE(ReadGridText(text.data(), text.size(), grid).Ok()) << text;
+        EXPECT_EQ(GridToText(grid), kDots);
+    }
+    char written[kCellCount];
+    WriteGridText(grid.data(), written);
+    EXPECT_EQ(std::string(written, kCellCount), zeros);
+
+    struct Case {
+        std::string text;
+        CCellsCheck::Error error;
+        int cell;
+    };
+    const Case cases[] = {
+        {kDots.substr(0, 80), CCellsCheck::kLength, 0},
+        {kDots + "1", CCellsCheck::kLength, 0},
+        {kDots.substr(0, 40) + "x" + kDots.substr(41), CCellsCheck::kCharacter, 40},
+        {kDots.substr(0, 80) + " ", CCellsCheck::kCharacter, 80},
+        {"|" + kDots.substr(1), CCellsCheck::kCharacter, 0},
+    };
+    for (const Case& test : cases) {
+        const CCellsCheck check = ReadGridText(test.text.data(), test.text.size(), grid);
+        EXPECT_EQ(check.error, test.error) << test.text;
+        EXPECT_EQ(check.cell, test.cell) << test.text;
+    }
+
+    const PuzzleGrid given = GridFromText(kDots);
+    PuzzleGrid copy{};
+    EXPECT_TRUE(ReadGridBytes(given.data(), kCellCount, copy).Ok());
+    EXPECT_EQ(copy, given);
+    PuzzleGrid above = given;
+    above[7] = 10;
+    const PuzzleGrid before = copy;
+    const CCellsCheck check = ReadGridBytes(above.data(), kCellCount, copy);
+    EXPECT_EQ(check.error, CCellsCheck::kValue);
+    EXPECT_EQ(check.cell, 7);
+    EXPECT_EQ(copy, before) << "left untouched";
+    EXPECT_EQ(CheckGrid(given.data(), 80).error, CCellsCheck::kLength);
 }
 
 TEST(LoadPuzzleFile, ReadsUpToTheLimitAndSaysWhyNot) {

@@ -151,7 +151,15 @@ CPuzzleLine ParsePuzzleLine(std::string_view line) {
             break;
         }
     }
-    if (cells == kPencilMarkCount && CountCells(text.substr(i)) == 0) {
+    // A pencil-mark puzzle written in groups, one mark short or over, would otherwise read
+    // as a puzzle of its first 81 marks and a comment of the rest.
+    const size_t runCells =
+        size_t(cells) + (cells == kPencilMarkCount ? CountCells(text.substr(i)) : 0);
+    if (runCells >= kMiscountedPencilMarks && runCells != size_t(kPencilMarkCount)) {
+        return Invalid("expected 81 cells, or 729 in a pencil-mark puzzle, found " +
+                       std::to_string(runCells));
+    }
+    if (runCells == size_t(kPencilMarkCount)) {
         CPuzzleLine result = PencilMarkPuzzle(std::string_view(gathered.data(), gathered.size()));
         const std::string_view rest = text.substr(i);
         if (result.kind == CPuzzleLine::kPuzzle &&

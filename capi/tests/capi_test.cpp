@@ -115,6 +115,18 @@ TEST(CApi, RatesAndWritesStepsAsTheLogicSolver) {
     }
 }
 
+// velmo.h gives an already solved grid the rating 0, with no steps, where velmo-solve --rate
+// answers "solved": a program that links the library keeps the answer it was written for.
+TEST(CApi, ASolvedGridIsRatedZero) {
+    const std::string solution = ReadCorpus("unique.txt").front().solution;
+    int rating = -1;
+    EXPECT_EQ(velmo_rate_text(solution.data(), solution.size(), &rating, nullptr), 1);
+    EXPECT_EQ(rating, 0);
+    char steps[16] = "unchanged";
+    EXPECT_EQ(velmo_steps_text(solution.data(), solution.size(), steps, sizeof steps), 0);
+    EXPECT_STREQ(steps, "");
+}
+
 TEST(CApi, EachBadInputHasItsErrorAndWritesNothing) {
     std::string text(kCellCount, '.');
     char solution[VELMO_CELLS + 1] = "unchanged";

@@ -117,3 +117,66 @@ def test_rating_and_steps_are_velmo_solves(velmo_solve):
     assert np.isnan(ratings[len(rated):-1]).all() and ratings[-1] == -1
     with pytest.raises(velmo.InvalidPuzzle):
         velmo.rate(PUZZLE[:80])
+
+
+def pencil_marks(puzzle):
+    """The 729 pencil marks of a puzzle's givens: a given alone, every digit elsewhere."""
+    return "".join("".join(d if c in ".0" or c == d else "." for d in "123456789")
+                   for c in puzzle)
+
+
+def test_rating_reads_pencil_marks_as_velmo_solve_does(velmo_solve):
+    unique = [e for e in corpus() if e[1] == 1][:6]
+    marks = [pencil_marks(e[0]) for e in unique]
+    # A candidate that is not the solution's struck from an empty cell: the pencil marks are
+    # read as they stand, not as the givens would have them.
+    puzzle, _, solution, _ = unique[0]
+    cell = puzzle.index("0")
+    digit = next(d for d in "123456789" if d != solution[cell])
+    place = cell * 9 + int(digit) - 1
+    marks.append(marks[0][:place] + "." + marks[0][place + 1:])
+    data = "".join(m + "\n" for m in marks).encode()
+    lines = subprocess.run([velmo_solve, "--rate"], input=data, capture_output=True,
+                           check=True).stdout.decode().splitlines()
+    steps = subprocess.run([velmo_solve, "--steps"], input=data, capture_output=True,
+                           check=True).stdout.decode().split("\n\n")
+    ratings = velmo.rate_many(marks + [marks[0][:-1], marks[0][:-1] + "x"], threads=2)
+    for i, puzzle in enumerate(marks):
+        rating, technique = velmo.rate(puzzle)
+        assert f"{rating:.1f}\t{technique}" == lines[i], puzzle
+        assert ratings[i] == rating, puzzle
+        assert velmo.steps(puzzle) == steps[i].splitlines()[1:], puzzle
+    assert list(ratings[-2:]) == [-1, -1]
+    # The batch calls that solve and count answer pencil marks as invalid, as velmo-solve.
+    assert velmo.count_many(marks[:1])[0] == -1 and velmo.solve_many(marks[:1])[1][0] == -1
+
+
+@pytest.mark.parametrize("marks, reason", [
+    ("2" + pencil_marks(PUZZLE)[1:], "pencil marks: cell 1 has '2' in place 1"),
+    (pencil_marks(PUZZLE)[:100] + "x" + pencil_marks(PUZZLE)[101:],
+     "unexpected 'x' at pencil mark 101"),
+], ids=["misplaced mark", "not a mark"])
+def test_rating_names_what_is_wrong_with_pencil_marks(marks, reason):
+    for call in (velmo.rate, velmo.steps):
+        with pytest.raises(velmo.InvalidPuzzle, match=re.escape(reason)):
+            call(marks)
+
+
+def test_a_full_grid_is_solved_not_rated(velmo_solve):
+    solution = next(e[2] for e in corpus() if e[1] == 1)
+    for puzzle in (solution, pencil_marks(solution)):
+        for call in (velmo.rate, velmo.steps):
+            with pytest.raises(velmo.Solved):
+                call(puzzle)
+        assert np.isnan(velmo.rate_many([puzzle])[0])
+        answer = subprocess.run([velmo_solve, "--rate"], input=(puzzle + "\n").encode(),
+                                capture_output=True, check=True).stdout
+        assert answer == b"solved\n"
+    assert issubclass(velmo.Solved, velmo.NotRated)
+
+
+def test_batch_calls_refuse_a_negative_thread_count():
+    for call in (velmo.solve_many, velmo.count_many, velmo.rate_many):
+        with pytest.raises(ValueError, match="threads"):
+            call([PUZZLE], threads=-1)
+        assert len(call([PUZZLE], threads=0)) > 0

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@
 // when it is still a candidate there, else '.' (or '0').
 inline constexpr int kPencilMarkCount = kCellCount * kGridSize;
 using CandidateMasks = std::array<uint16_t, kCellCount>;  // bit d set: digit d is a candidate
+// Cells in a run, separators allowed between them, that make no puzzle with a comment (the
+// longest such comments, a solution with a count or a rating, stay far below): exactly
+// kPencilMarkCount are a pencil-mark puzzle, any other count from here on a miscounted one.
+inline constexpr size_t kMiscountedPencilMarks = 3 * kCellCount;
 
 struct CPuzzleLine {
     enum Kind {
@@ -44,6 +49,7 @@ struct CPuzzleLine {
 // is its comment. A line of separators and exactly 9 cells is a grid row. A line whose cells,
 // separators allowed between them, number exactly 729 is a pencil-mark puzzle, its comment
 // starting after the 729th cell; its place p of a cell (from 1) holds the digit p or '.' or '0'.
+// A line whose cells so counted number kMiscountedPencilMarks or more, but not 729, is invalid.
 // Never fails on any input: a malformed line comes back as kInvalid with a reason that counts
 // characters, not bytes.
 CPuzzleLine ParsePuzzleLine(std::string_view line);
