@@ -1,17 +1,20 @@
 // The C interface: velmo.h's functions on the solver's own Solve, CountSolutions and
-// IsConsistent, and the logic solver's RatePuzzle. Each call builds what it needs on its
-// stack, so calls never share state.
+// IsConsistent, and the logic solver's RatePuzzle and FindHint. Each call builds what it needs on
+// its stack, so calls never share state.
 #include "velmo.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "grid_cells.h"
 #include "grid_solver.h"
+#include "hint.h"
 #include "logic.h"
 #include "unattended_platform.h"
 
@@ -104,6 +107,68 @@ int WriteSteps(const PuzzleGrid& grid, char* buffer, size_t size) {
     }
     return int(text.size());
 }
+
+velmo_candidate CandidateOf(const CCandidate& c) {
+    return {c.cell, c.digit};
+}
+
+template <size_t N>
+size_t CopyCandidates(const std::vector<CCandidate>& from, velmo_candidate (&to)[N]) {
+    const size_t count = std::min(from.size(), N);
+    std::transform(from.begin(), from.begin() + std::ptrdiff_t(count), to, CandidateOf);
+    return count;
+}
+
+// FindHint's answer in velmo.h's terms; false for an outcome velmo.h has none for.
+bool FillHint(const CHint& hint, velmo_hint_result& out) {
+    switch (hint.outcome) {
+        case CHint::kStep: {
+            const CStep& step = *hint.step;
+            out.outcome = VELMO_HINT_STEP;
+            out.technique = TechniqueName(step.technique).data();
+            out.rating = step.rating;
+            out.unit = step.unit;
+            out.cell_count = std::min(step.cells.size(), size_t(VELMO_CELLS));
+            std::copy_n(step.cells.begin(), out.cell_count, out.cells);
+            out.pattern_count = CopyCandidates(step.pattern, out.pattern);
+            out.placement_count = CopyCandidates(step.placements, out.placements);
+            out.elimination_count = CopyCandidates(step.eliminations, out.eliminations);
+            const std::string notation = FormatStep(step);
+            const size_t length = std::min(notation.size(), sizeof(out.notation) - 1);
+            std::memcpy(out.notation, notation.data(), length);
+            out.notation[length] = '\0';
+            return true;
+        }
+        case CHint::kSolved:
+            out.outcome = VELMO_HINT_SOLVED;
+            return true;
+        case CHint::kNoSolution:
+            out.outcome = VELMO_HINT_NO_SOLUTION;
+            return true;
+        case CHint::kSeveralSolutions:
+            out.outcome = VELMO_HINT_SEVERAL_SOLUTIONS;
+            return true;
+        case CHint::kWrongEntries:
+            out.outcome = VELMO_HINT_WRONG_ENTRIES;
+            out.wrong_cell_count = std::min(hint.wrongCells.size(), size_t(VELMO_CELLS));
+            std::copy_n(hint.wrongCells.begin(), out.wrong_cell_count, out.wrong_cells);
+            return true;
+        case CHint::kWrongStrikeOuts:
+            out.outcome = VELMO_HINT_WRONG_STRIKE_OUTS;
+            out.wrong_candidate_count = CopyCandidates(hint.wrongCandidates, out.wrong_candidates);
+            return true;
+        case CHint::kNoStep:
+            out.outcome = VELMO_HINT_NO_STEP;
+            return true;
+        case CHint::kStopped:
+            break;
+    }
+    return false;
+}
+
+// The smallest result a caller may give: the struct as this version has it. A later version
+// that adds fields keeps this one's size as its least.
+constexpr size_t kHintResultSize = sizeof(velmo_hint_result);
 
 }  // namespace
 
@@ -222,6 +287,37 @@ int velmo_steps_text(const char* text, size_t length, char* buffer, size_t size)
     });
 }
 
+int velmo_hint(const unsigned char* givens, const unsigned char* entries,
+               const unsigned short* struck, velmo_hint_result* out) {
+    if (givens == nullptr || out == nullptr) return VELMO_ERROR_NULL;
+    if (out->size < kHintResultSize) return VELMO_ERROR_SIZE;
+    return Guarded([&]() -> int {
+        PuzzleGrid puzzle, cells{};
+        if (const int status = Status(ReadGridBytes(givens, kCellCount, puzzle));
+            status != VELMO_OK)
+            return status;
+        if (entries != nullptr) {
+            if (const int status = Status(ReadGridBytes(entries, kCellCount, cells));
+                status != VELMO_OK)
+                return status;
+        }
+        CandidateMasks masks{};
+        for (int cell = 0; struck != nullptr && cell < kCellCount; ++cell) {
+            if ((struck[cell] & ~kAllDigits) != 0) return VELMO_ERROR_VALUE;
+            masks[cell] = struck[cell];
+        }
+        const CCandidateGrid start = *CCandidateGrid::FromGivens(puzzle);
+        const CHint hint = FindHint(start, WorkingGrid(start, cells, masks));
+        // Some 20 KB: on the heap, not on a caller's thread stack that may be small.
+        auto result = std::make_unique<velmo_hint_result>();
+        std::memset(result.get(), 0, sizeof(*result));
+        if (!FillHint(hint, *result)) return VELMO_ERROR_INTERNAL;
+        result->size = out->size;
+        std::memcpy(out, result.get(), kHintResultSize);
+        return VELMO_OK;
+    });
+}
+
 const char* velmo_error_message(int status) {
     switch (status) {
         case VELMO_ERROR_LENGTH:
@@ -238,6 +334,8 @@ const char* velmo_error_message(int status) {
             return "the puzzle has no solution, so no logical steps";
         case VELMO_ERROR_SEVERAL_SOLUTIONS:
             return "the puzzle has several solutions, so no logical steps";
+        case VELMO_ERROR_SIZE:
+            return "the result's size is not set, or smaller than this library's";
         default:
             return status >= 0 ? "no error" : "unknown error";
     }

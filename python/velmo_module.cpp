@@ -25,6 +25,7 @@
 #include "answer_words.h"
 #include "grid_cells.h"
 #include "grid_solver.h"
+#include "hint.h"
 #include "logic.h"
 #include "puzzle_reader.h"
 #include "puzzle_text.h"
@@ -161,6 +162,77 @@ CRating RateOne(const py::str& puzzle, bool keepPath) {
             break;
     }
     throw py::error_already_set();
+}
+
+// A candidate as Python reads one: (cell, digit).
+py::list CandidateList(const std::vector<CCandidate>& candidates) {
+    py::list list;
+    for (const CCandidate& c : candidates) list.append(py::make_tuple(c.cell, c.digit));
+    return list;
+}
+
+// The hint for a person's work on `puzzle`: their digits `entries` (81 cells, or None) and
+// the candidates they struck out (`struck`, pairs (cell, digit), or None), as a dict.
+py::dict Hint(const py::str& puzzle, const py::object& entries, const py::object& struck) {
+    const std::optional<CCandidateGrid> start = ReadStart(puzzle);
+    PuzzleGrid cells{};
+    if (!entries.is_none()) cells = ReadOne(entries.cast<py::str>());
+    CandidateMasks masks{};
+    if (!struck.is_none()) {
+        for (const py::handle& item : struck) {
+            const auto [cell, digit] = item.cast<std::pair<int, int>>();
+            if (cell < 0 || cell >= kCellCount || digit < 1 || digit > 9) {
+                throw py::value_error("a struck-out candidate is (cell 0-80, digit 1-9), not (" +
+                                      std::to_string(cell) + ", " + std::to_string(digit) + ")");
+            }
+            masks[size_t(cell)] |= uint16_t(1u << digit);
+        }
+    }
+    CHint hint;
+    hint.outcome = CHint::kNoSolution;  // pencil marks that leave a cell without a candidate
+    if (start) {
+        py::gil_scoped_release release;
+        hint = FindHint(*start, WorkingGrid(*start, cells, masks));
+    }
+    py::dict answer;
+    switch (hint.outcome) {
+        case CHint::kStep: {
+            const CStep& step = *hint.step;
+            answer["outcome"] = "step";
+            answer["technique"] = std::string(TechniqueName(step.technique));
+            answer["rating"] = step.rating / 10.0;
+            answer["unit"] = step.unit >= 0 ? py::object(py::int_(step.unit)) : py::none();
+            answer["cells"] = std::vector<int>(step.cells.begin(), step.cells.end());
+            answer["pattern"] = CandidateList(step.pattern);
+            answer["placements"] = CandidateList(step.placements);
+            answer["eliminations"] = CandidateList(step.eliminations);
+            answer["notation"] = FormatStep(step);
+            break;
+        }
+        case CHint::kSolved:
+            answer["outcome"] = std::string(kAnswerSolved);
+            break;
+        case CHint::kNoSolution:
+            answer["outcome"] = std::string(kAnswerNoSolution);
+            break;
+        case CHint::kSeveralSolutions:
+            answer["outcome"] = "several solutions";
+            break;
+        case CHint::kWrongEntries:
+            answer["outcome"] = "wrong entries";
+            answer["wrong_cells"] =
+                std::vector<int>(hint.wrongCells.begin(), hint.wrongCells.end());
+            break;
+        case CHint::kWrongStrikeOuts:
+            answer["outcome"] = "wrong strike-outs";
+            answer["wrong_candidates"] = CandidateList(hint.wrongCandidates);
+            break;
+        case CHint::kNoStep:
+        case CHint::kStopped:
+            answer["outcome"] = "no step";
+            break;
+    }
+    return answer;
 }
 
 // A batch's puzzles as rows of 81 cells, and which of them were valid.
@@ -482,6 +554,17 @@ PYBIND11_MODULE(velmo, m) {
         "The path of easiest logical steps the rating walks, one string a step as "
         "velmo-solve --steps writes them, for a puzzle as rate takes it. Raises as rate does.");
 
+    m.def("hint", &Hint, py::arg("givens"), py::arg("entries") = py::none(),
+          py::arg("struck") = py::none(),
+          "The next step for a person solving `givens` (a puzzle as rate takes it) by hand: "
+          "`entries` their digits (81 cells, '.' or '0' for none), `struck` the candidates they "
+          "struck out, pairs (cell 0-80, digit 1-9). Their work is checked against the "
+          "solution first. Returns a dict whose 'outcome' is 'step' (with 'technique', "
+          "'rating', 'unit' (0-8 rows, 9-17 columns, 18-26 boxes, or None), 'cells', "
+          "'pattern', 'placements' and 'eliminations' as (cell, digit) pairs, and 'notation' "
+          "as velmo-solve --steps writes it), 'wrong entries' (with 'wrong_cells'), 'wrong "
+          "strike-outs' (with 'wrong_candidates'), 'solved', 'no solution', 'several "
+          "solutions' or 'no step'. Raises InvalidPuzzle, or ValueError for a bad pair.");
     m.def("solve_many", &SolveMany, py::arg("puzzles"), py::arg("threads") = 0,
           "Solves a batch on `threads` threads (0: one a core; below 0 raises ValueError). "
           "Returns (solutions, status): uint8 (N, 81) and int8 (N,), status 1 solved, 0 no "

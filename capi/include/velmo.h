@@ -1,6 +1,6 @@
 /* velmo's solver for programs in C, C++ and any language that calls C: the answer the
- * window gives, the count of solutions, the consistency check, and the rating and logical
- * steps of a 9 x 9 grid.
+ * window gives, the count of solutions, the consistency check, the rating and logical
+ * steps of a 9 x 9 grid, and a hint for a person solving one by hand.
  *
  * A grid is 81 bytes, row-major (cell = 9 * row + column, both 0-8 from the top left):
  * 0 for an empty cell, 1-9 for a digit. A puzzle text is 81 characters in the same order:
@@ -29,7 +29,9 @@ enum velmo_status {
     VELMO_ERROR_INTERNAL = -5,  /* the solver failed (out of memory); not seen so far */
     /* velmo_steps only: the puzzle has no path of steps, having no solution or several */
     VELMO_ERROR_NO_SOLUTION = -6,
-    VELMO_ERROR_SEVERAL_SOLUTIONS = -7
+    VELMO_ERROR_SEVERAL_SOLUTIONS = -7,
+    /* velmo_hint only: `size` of the result is smaller than any this library knows */
+    VELMO_ERROR_SIZE = -8
 };
 
 /* The first solution in the search's order: with several solutions, the same one the velmo
@@ -77,6 +79,65 @@ int velmo_rate_text(const char* text, size_t length, int* rating, const char** t
  * error of the input; `buffer` is then left as it was. */
 int velmo_steps(const unsigned char* grid, size_t length, char* buffer, size_t size);
 int velmo_steps_text(const char* text, size_t length, char* buffer, size_t size);
+
+/* One candidate: digit `digit` (1-9) in cell `cell` (0-80). */
+typedef struct velmo_candidate {
+    unsigned char cell;
+    unsigned char digit;
+} velmo_candidate;
+
+/* The candidates of a grid, at most: 81 cells of 9 digits. */
+#define VELMO_CANDIDATES 729
+/* Room for a step's notation: its longest possible line and the '\0'. */
+#define VELMO_NOTATION_SIZE 16384
+
+/* What velmo_hint found, in velmo_hint_result.outcome. */
+enum velmo_hint_outcome {
+    VELMO_HINT_STEP = 0,              /* the step's fields hold the next step */
+    VELMO_HINT_SOLVED = 1,            /* every cell holds the solution's digit */
+    VELMO_HINT_NO_SOLUTION = 2,       /* the givens have no solution */
+    VELMO_HINT_SEVERAL_SOLUTIONS = 3, /* the givens have several */
+    VELMO_HINT_WRONG_ENTRIES = 4,     /* `wrong_cells` hold digits the solution has not there */
+    VELMO_HINT_WRONG_STRIKE_OUTS = 5, /* `wrong_candidates` are the solution's, struck out */
+    VELMO_HINT_NO_STEP = 6            /* no technique applies; not seen with one solution */
+};
+
+/* A hint. The caller sets `size` to sizeof(velmo_hint_result) before the call; later
+ * versions of the library add fields only at the end, and write no more than `size` bytes. */
+typedef struct velmo_hint_result {
+    size_t size;
+    int outcome; /* an enum velmo_hint_outcome */
+    /* VELMO_HINT_STEP: the step, as velmo-solve --steps finds it on this grid. */
+    const char* technique; /* its name, such as "X-Wing": static, never to be freed */
+    int rating;            /* its value in tenths (32 for 3.2) */
+    int unit;              /* the unit to look at: row 0-8, column 9-17, box 18-26; or -1 */
+    size_t cell_count;     /* the pattern's cells */
+    unsigned char cells[VELMO_CELLS];
+    size_t pattern_count; /* the pattern's candidates that prove the step */
+    velmo_candidate pattern[VELMO_CANDIDATES];
+    size_t placement_count; /* the digits it places */
+    velmo_candidate placements[VELMO_CELLS];
+    size_t elimination_count; /* the candidates it removes */
+    velmo_candidate eliminations[VELMO_CANDIDATES];
+    char notation[VELMO_NOTATION_SIZE]; /* the line velmo-solve --steps writes, '\0'-ended */
+    /* VELMO_HINT_WRONG_ENTRIES: the cells whose entry differs from the solution. */
+    size_t wrong_cell_count;
+    unsigned char wrong_cells[VELMO_CELLS];
+    /* VELMO_HINT_WRONG_STRIKE_OUTS: the solution's candidates that were struck out. */
+    size_t wrong_candidate_count;
+    velmo_candidate wrong_candidates[VELMO_CANDIDATES];
+} velmo_hint_result;
+
+/* The next step for a person solving `givens` (81 bytes, 0-9) by hand: `entries` (81 bytes,
+ * 0 for none, or null for no entries) are the digits they have placed, read only in the
+ * cells the givens leave empty; `struck` (81 masks, bit d set for each digit d 1-9 they
+ * struck out of the cell's candidates, or null for none) the candidates they ruled out. The
+ * entries and strike-outs are checked against the puzzle's solution first, so that no hint
+ * builds on a mistake: a wrong entry or strike-out is answered, not a step. Returns VELMO_OK
+ * with `out` filled (the fields of other outcomes than its own are zero), or an error of the
+ * input, VELMO_ERROR_SIZE or VELMO_ERROR_NULL, with `out` left as it was. */
+int velmo_hint(const unsigned char* givens, const unsigned char* entries,
+               const unsigned short* struck, velmo_hint_result* out);
 
 /* A sentence that says what a status means, in English, for messages; never null, and
  * valid for as long as the library is loaded. */

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -174,3 +176,126 @@ TEST(CApi, EachBadInputHasItsErrorAndWritesNothing) {
 }
 
 }  // namespace
+
+// A hint for a person solving by hand: the step the logic solver finds on their grid, once
+// their entries and strike-outs agree with the solution; what is wrong, where one does not.
+class CApiHint : public ::testing::Test {
+  protected:
+    static constexpr std::string_view kPuzzle =
+        "002000100415000638700000004600050009080030070007901800000020000308070405000403000";
+
+    void SetUp() override {
+        puzzle = GridFromText(kPuzzle);
+        const CSolutionCount count = CountSolutions(puzzle.data());
+        ASSERT_EQ(count.count, 1);
+        solution = count.solutions[0];
+        result = std::make_unique<velmo_hint_result>();
+        result->size = sizeof(velmo_hint_result);
+    }
+
+    int Hint(const unsigned char* entries = nullptr, const unsigned short* struck = nullptr) {
+        return velmo_hint(puzzle.data(), entries, struck, result.get());
+    }
+
+    // The first empty cell of the puzzle.
+    int FirstEmpty() const { return int(std::ranges::find(puzzle, 0) - puzzle.begin()); }
+
+    PuzzleGrid puzzle, solution;
+    std::unique_ptr<velmo_hint_result> result;
+};
+
+TEST_F(CApiHint, GivesTheStepOfTheLogicSolverAlongThePath) {
+    // The person places each step's digits and strikes out its eliminations.
+    PuzzleGrid entries{};
+    std::array<unsigned short, kCellCount> struck{};
+    CCandidateGrid grid = *CCandidateGrid::FromGivens(puzzle);
+    int steps = 0;
+    while (std::optional<CStep> step = FindEasiestStep(grid)) {
+        SCOPED_TRACE(FormatStep(*step));
+        ASSERT_EQ(Hint(entries.data(), struck.data()), VELMO_OK);
+        ASSERT_EQ(result->outcome, VELMO_HINT_STEP);
+        EXPECT_STREQ(result->technique, std::string(TechniqueName(step->technique)).c_str());
+        EXPECT_EQ(result->rating, step->rating);
+        EXPECT_EQ(result->unit, step->unit);
+        EXPECT_EQ(result->notation, FormatStep(*step));
+        ASSERT_EQ(result->cell_count, step->cells.size());
+        EXPECT_TRUE(std::equal(step->cells.begin(), step->cells.end(), result->cells));
+        ASSERT_EQ(result->pattern_count, step->pattern.size());
+        ASSERT_EQ(result->placement_count, step->placements.size());
+        for (size_t k = 0; k < step->placements.size(); ++k) {
+            EXPECT_EQ(result->placements[k].cell, step->placements[k].cell);
+            EXPECT_EQ(result->placements[k].digit, step->placements[k].digit);
+        }
+        ASSERT_EQ(result->elimination_count, step->eliminations.size());
+        for (size_t k = 0; k < step->eliminations.size(); ++k) {
+            EXPECT_EQ(result->eliminations[k].cell, step->eliminations[k].cell);
+            EXPECT_EQ(result->eliminations[k].digit, step->eliminations[k].digit);
+        }
+        EXPECT_EQ(result->wrong_cell_count, 0u);
+        ApplyStep(grid, *step);
+        for (const CCandidate& c : step->placements) entries[c.cell] = c.digit;
+        for (const CCandidate& c : step->eliminations) struck[c.cell] |= uint16_t(1u << c.digit);
+        ++steps;
+    }
+    EXPECT_GT(steps, 40);
+    ASSERT_EQ(Hint(entries.data(), struck.data()), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_SOLVED);
+}
+
+TEST_F(CApiHint, NamesWrongEntriesAndStrikeOutsAndASolvedGrid) {
+    const int cell = FirstEmpty();
+    PuzzleGrid entries{};
+    entries[cell] = uint8_t(solution[cell] % 9 + 1);  // any digit but the solution's
+    ASSERT_EQ(Hint(entries.data()), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_WRONG_ENTRIES);
+    ASSERT_EQ(result->wrong_cell_count, 1u);
+    EXPECT_EQ(result->wrong_cells[0], cell);
+    EXPECT_EQ(result->technique, nullptr);
+
+    // An entry over a given is not the person's: it is read as no entry.
+    entries = {};
+    entries[std::ranges::find_if(puzzle, [](uint8_t v) { return v != 0; }) - puzzle.begin()] = 9;
+    ASSERT_EQ(Hint(entries.data()), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_STEP);
+
+    std::array<unsigned short, kCellCount> struck{};
+    struck[cell] = uint16_t(1u << solution[cell]);
+    ASSERT_EQ(Hint(nullptr, struck.data()), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_WRONG_STRIKE_OUTS);
+    ASSERT_EQ(result->wrong_candidate_count, 1u);
+    EXPECT_EQ(result->wrong_candidates[0].cell, cell);
+    EXPECT_EQ(result->wrong_candidates[0].digit, solution[cell]);
+
+    ASSERT_EQ(Hint(solution.data()), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_SOLVED);
+}
+
+TEST_F(CApiHint, SaysWhenThePuzzleHasNoSolutionOrSeveral) {
+    puzzle = {};
+    ASSERT_EQ(Hint(), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_SEVERAL_SOLUTIONS);
+    puzzle[0] = puzzle[1] = 5;
+    ASSERT_EQ(Hint(), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_NO_SOLUTION);
+}
+
+TEST_F(CApiHint, RefusesBadInputAndLeavesTheResult) {
+    velmo_hint_result& out = *result;
+    out.outcome = -42;
+    EXPECT_EQ(velmo_hint(nullptr, nullptr, nullptr, &out), VELMO_ERROR_NULL);
+    EXPECT_EQ(velmo_hint(puzzle.data(), nullptr, nullptr, nullptr), VELMO_ERROR_NULL);
+    out.size = sizeof(velmo_hint_result) - 1;
+    EXPECT_EQ(Hint(), VELMO_ERROR_SIZE);
+    out.size = sizeof(velmo_hint_result);
+    PuzzleGrid bad = puzzle;
+    bad[40] = 10;
+    EXPECT_EQ(velmo_hint(bad.data(), nullptr, nullptr, &out), VELMO_ERROR_VALUE);
+    EXPECT_EQ(Hint(bad.data()), VELMO_ERROR_VALUE);
+    std::array<unsigned short, kCellCount> struck{};
+    struck[3] = 1;  // bit 0 is no digit
+    EXPECT_EQ(Hint(nullptr, struck.data()), VELMO_ERROR_VALUE);
+    struck[3] = 1u << 10;
+    EXPECT_EQ(Hint(nullptr, struck.data()), VELMO_ERROR_VALUE);
+    EXPECT_EQ(out.outcome, -42);
+    EXPECT_STRNE(velmo_error_message(VELMO_ERROR_SIZE), "unknown error");
+}

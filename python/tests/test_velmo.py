@@ -180,3 +180,39 @@ def test_batch_calls_refuse_a_negative_thread_count():
         with pytest.raises(ValueError, match="threads"):
             call([PUZZLE], threads=-1)
         assert len(call([PUZZLE], threads=0)) > 0
+
+
+def test_hint_walks_the_path_of_steps_as_velmo_solve_writes_it(velmo_solve):
+    """Placing each hinted step's digits and striking out its eliminations, the hints are the
+    steps velmo-solve --steps writes, and the grid ends solved."""
+    steps = velmo.steps(PUZZLE)
+    entries = list(PUZZLE.replace(".", "0"))
+    struck = []
+    for expected in steps:
+        hint = velmo.hint(PUZZLE, "".join(entries), struck)
+        assert hint["outcome"] == "step"
+        assert hint["notation"] == expected
+        assert hint["technique"] == expected.split(":")[0]
+        for cell, digit in hint["placements"]:
+            entries[cell] = str(digit)
+        struck += hint["eliminations"]
+    assert velmo.hint(PUZZLE, "".join(entries), struck) == {"outcome": "solved"}
+
+
+def test_hint_names_what_is_wrong_in_a_persons_work():
+    solution = velmo.solve(PUZZLE)
+    cell = PUZZLE.index(".")
+    wrong = str(int(solution[cell]) % 9 + 1)
+    entries = "." * cell + wrong + "." * (80 - cell)
+    assert velmo.hint(PUZZLE, entries) == {"outcome": "wrong entries", "wrong_cells": [cell]}
+    struck = [(cell, int(solution[cell]))]
+    assert velmo.hint(PUZZLE, struck=struck) == {
+        "outcome": "wrong strike-outs",
+        "wrong_candidates": struck,
+    }
+    assert velmo.hint("." * 81)["outcome"] == "several solutions"
+    assert velmo.hint("11" + "." * 79)["outcome"] == "no solution"
+    with pytest.raises(ValueError, match="struck-out candidate"):
+        velmo.hint(PUZZLE, struck=[(81, 1)])
+    with pytest.raises(velmo.InvalidPuzzle):
+        velmo.hint(PUZZLE, entries="12x")
