@@ -101,8 +101,8 @@ TEST_F(LogicHint, APuzzleWithoutOneSolutionHasNoHintAndAStopIsNoAnswer) {
     const CCandidateGrid open = *CCandidateGrid::FromGivens({});
     EXPECT_EQ(FindHint(open, open).outcome, CHint::kSeveralSolutions);
     PuzzleGrid clash = puzzle.values;
-    clash[FirstEmpty()] = clash[std::ranges::find_if(clash, [](uint8_t v) { return v; }) -
-                                clash.begin()];
+    clash[FirstEmpty()] =
+        clash[std::ranges::find_if(clash, [](uint8_t v) { return v; }) - clash.begin()];
     const CCandidateGrid broken = *CCandidateGrid::FromGivens(clash);
     EXPECT_EQ(FindHint(broken, broken).outcome, CHint::kNoSolution);
 
@@ -110,7 +110,8 @@ TEST_F(LogicHint, APuzzleWithoutOneSolutionHasNoHintAndAStopIsNoAnswer) {
     // the help keeps the grid, and answers that it has no solution.
     CandidateMasks marks{};
     for (int cell = 0; cell < kCellCount; ++cell) {
-        marks[cell] = puzzle.values[cell] ? uint16_t(1u << puzzle.values[cell]) : puzzle.masks[cell];
+        marks[cell] =
+            puzzle.values[cell] ? uint16_t(1u << puzzle.values[cell]) : puzzle.masks[cell];
     }
     marks[FirstEmpty()] = 0;
     const CCandidateGrid marked = PencilMarkPuzzle(marks);
