@@ -19,16 +19,6 @@ std::string CandidateText(const CCandidate& c, std::string_view relation) {
     return text;
 }
 
-// Every technique has its row, in the enum's order.
-constexpr bool TableInOrder() {
-    for (int i = 0; i < kTechniqueCount; ++i) {
-        if (int(kTechniqueTable[i].technique) != i) return false;
-    }
-    return true;
-}
-static_assert(TableInOrder(),
-              "kTechniqueTable must hold each technique once, in CTechnique's order");
-
 }  // namespace
 
 }  // namespace logic

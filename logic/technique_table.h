@@ -1,6 +1,5 @@
-// The techniques, one row each, in the order the path of easiest steps tries them: what each
-// is called, what it is worth and which function finds it. Adding a technique is a row here,
-// its value in logic.h's CTechnique at the same place, and its finder.
+// The table of techniques that the path of easiest steps walks, made of technique_rows.inc's
+// rows: what each is called, what it is worth, which function finds it, what its memo keeps.
 #pragma once
 
 #include <array>
@@ -28,110 +27,27 @@ struct CTechniqueRow {
     int value;                     // tenths of the scale; the base where the finder adds to it
     CFinder find;
     CMemo memo;
-    // Tried in one turn with the row above: the walk takes the easiest step the turn's
-    // finders give (the one found first on a tie), each finder called once, in row order.
-    // Rows found together name the same finder.
-    bool withAbove = false;
+    bool withAbove = false;  // kWithAbove: tried in one turn with the row above
 };
 
 // The finders, by family: singles.cpp, locked_candidates.cpp, subsets.cpp, fish.cpp,
 // strong_links.cpp, wings.cpp, uniqueness.cpp, bug.cpp, aligned_exclusion.cpp, y_cycles.cpp,
-// unary_chains.cpp, nested_chains.cpp.
-std::optional<CStep> FindFullHouse(CFindContext& ctx);
-std::optional<CStep> FindHiddenSingleBox(CFindContext& ctx);
-std::optional<CStep> FindHiddenSingleLine(CFindContext& ctx);
-std::optional<CStep> FindDirectPointing(CFindContext& ctx);
-std::optional<CStep> FindDirectClaiming(CFindContext& ctx);
-std::optional<CStep> FindDirectHiddenPair(CFindContext& ctx);
-std::optional<CStep> FindNakedSingle(CFindContext& ctx);
-std::optional<CStep> FindDirectHiddenTriple(CFindContext& ctx);
-std::optional<CStep> FindPointing(CFindContext& ctx);
-std::optional<CStep> FindClaiming(CFindContext& ctx);
-std::optional<CStep> FindNakedPair(CFindContext& ctx);
-std::optional<CStep> FindXWing(CFindContext& ctx);
-std::optional<CStep> FindHiddenPair(CFindContext& ctx);
-std::optional<CStep> FindNakedTriple(CFindContext& ctx);
-std::optional<CStep> FindSwordfish(CFindContext& ctx);
-std::optional<CStep> FindHiddenTriple(CFindContext& ctx);
-std::optional<CStep> FindTurbotFish(CFindContext& ctx);
-std::optional<CStep> FindGroupedTurbotFish(CFindContext& ctx);
-std::optional<CStep> FindXYWing(CFindContext& ctx);
-std::optional<CStep> FindXYZWing(CFindContext& ctx);
-std::optional<CStep> FindUniqueRectangleOrLoop(CFindContext& ctx);
-std::optional<CStep> FindNakedQuad(CFindContext& ctx);
-std::optional<CStep> FindJellyfish(CFindContext& ctx);
-std::optional<CStep> FindHiddenQuad(CFindContext& ctx);
-std::optional<CStep> FindThreeLinkXChain(CFindContext& ctx);
-std::optional<CStep> FindWXYZWing(CFindContext& ctx);
-std::optional<CStep> FindBivalueUniversalGrave(CFindContext& ctx);
-std::optional<CStep> FindFourLinkXChain(CFindContext& ctx);
-std::optional<CStep> FindVWXYZWing(CFindContext& ctx);
-std::optional<CStep> FindAlignedPairExclusion(CFindContext& ctx);
-std::optional<CStep> FindOneAssumptionChain(CFindContext& ctx);
-std::optional<CStep> FindYCycle(CFindContext& ctx);
-std::optional<CStep> FindAlignedTripleExclusion(CFindContext& ctx);
-std::optional<CStep> FindNishio(CFindContext& ctx);
-std::optional<CStep> FindCellOrRegionForcingChain(CFindContext& ctx);
-std::optional<CStep> FindDynamicForcingChain(CFindContext& ctx);
-std::optional<CStep> FindNestedForcingChain(CFindContext& ctx);
+// unary_chains.cpp, nested_chains.cpp. Rows found together declare their finder again.
+#define VELMO_TECHNIQUE(id, name, chineseName, value, finder, ...) \
+    std::optional<CStep> finder(CFindContext& ctx);
+#include "technique_rows.inc"
+#undef VELMO_TECHNIQUE
 
-// The order and the values are those of the rater that rated the community's collections.
+inline constexpr bool kAlone = false, kWithAbove = true;
+
 inline constexpr std::array<CTechniqueRow, kTechniqueCount> kTechniqueTable = [] {
     using enum CMemo;
-    using T = CTechnique;
-    // clang-format off
     return std::array<CTechniqueRow, kTechniqueCount>{{
-    {T::kFullHouse,             "Full House",               "唯一空格",             10, FindFullHouse,             kNone},
-    {T::kHiddenSingleBox,       "Hidden Single",            "宫内排除",             12, FindHiddenSingleBox,       kNone},
-    {T::kHiddenSingleLine,      "Hidden Single",            "行列排除",             15, FindHiddenSingleLine,      kNone},
-    {T::kDirectPointing,        "Direct Pointing",          "直观区块摒除（宫）",   17, FindDirectPointing,        kByDigit},
-    {T::kDirectClaiming,        "Direct Claiming",          "直观区块摒除（行列）", 19, FindDirectClaiming,        kByDigit},
-    {T::kDirectHiddenPair,      "Direct Hidden Pair",       "直观隐性数对",         20, FindDirectHiddenPair,      kByUnit},
-    {T::kNakedSingle,           "Naked Single",             "唯余法",               23, FindNakedSingle,           kNone},
-    {T::kDirectHiddenTriple,    "Direct Hidden Triple",     "直观隐性三数组",       25, FindDirectHiddenTriple,    kByUnit},
-    {T::kPointing,              "Pointing",                 "区块摒除（宫）",       26, FindPointing,              kByDigit},
-    {T::kClaiming,              "Claiming",                 "区块摒除（行列）",     28, FindClaiming,              kByDigit},
-    {T::kNakedPair,             "Naked Pair",               "显性数对",             30, FindNakedPair,             kByUnit},
-    {T::kXWing,                 "X-Wing",                   "X翼",                  32, FindXWing,                 kByDigit},
-    {T::kHiddenPair,            "Hidden Pair",              "隐性数对",             34, FindHiddenPair,            kByUnit},
-    {T::kNakedTriple,           "Naked Triple",             "显性三数组",           36, FindNakedTriple,           kByUnit},
-    {T::kSwordfish,             "Swordfish",                "剑鱼",                 38, FindSwordfish,             kByDigit},
-    {T::kHiddenTriple,          "Hidden Triple",            "隐性三数组",           40, FindHiddenTriple,          kByUnit},
-    // Two rows or columns (skyscraper) 4.0, a row and a column (two-string kite) 4.1, a box 4.2.
-    {T::kTurbotFish,            "Turbot Fish",              "多宝鱼",               40, FindTurbotFish,            kByDigit},
-    {T::kGroupedTurbotFish,     "Turbot Fish",              "多宝鱼",               43, FindGroupedTurbotFish,     kByDigit},
-    {T::kXYWing,                "XY-Wing",                  "XY翼",                 42, FindXYWing,                kByGrid},
-    {T::kXYZWing,               "XYZ-Wing",                 "XYZ翼",                44, FindXYZWing,               kByGrid},
-    // A tenth more for each digit of a type 3's naked set beyond one.
-    {T::kUniqueRectangle,       "Unique Rectangle",         "唯一矩形",             45, FindUniqueRectangleOrLoop, kNone},
-    // A tenth more for six cells, two for eight, five from ten.
-    {T::kUniqueLoop,            "Unique Loop",              "唯一环",               45, FindUniqueRectangleOrLoop, kByDigitPair, true},
-    {T::kNakedQuad,             "Naked Quad",               "显性四数组",           50, FindNakedQuad,             kByUnit},
-    {T::kJellyfish,             "Jellyfish",                "水母",                 52, FindJellyfish,             kByDigit},
-    {T::kHiddenQuad,            "Hidden Quad",              "隐性四数组",           54, FindHiddenQuad,            kByUnit},
-    // A tenth more when the links mix a box or both kinds of line, two for all three, three
-    // when one is grouped (strong_links.cpp); the same for four links.
-    {T::kThreeLinkXChain,       "X-Chain",                  "X链",                  54, FindThreeLinkXChain,       kByDigit},
-    // A tenth less or more by the candidates of the set's largest cell.
-    {T::kWXYZWing,              "WXYZ-Wing",                "WXYZ翼",               55, FindWXYZWing,              kByGrid},
-    // Types 2 to 4 a tenth more, and type 3 a tenth for each digit of its naked set beyond one.
-    {T::kBivalueUniversalGrave, "Bivalue Universal Grave",  "全双值坟墓",           56, FindBivalueUniversalGrave, kNone},
-    {T::kFourLinkXChain,        "X-Chain",                  "X链",                  58, FindFourLinkXChain,        kByDigit},
-    {T::kVWXYZWing,             "VWXYZ-Wing",               "VWXYZ翼",              62, FindVWXYZWing,             kByGrid},
-    {T::kAlignedPairExclusion,  "Aligned Pair Exclusion",   "数对排除",             62, FindAlignedPairExclusion,  kByGrid},
-    // From here on, ChainLengthBonus is added for the length of the chain.
-    {T::kXChain,                "X-Chain",                  "X链",                  66, FindOneAssumptionChain,    kByDigit},
-    {T::kYCycle,                "Y-Cycle",                  "Y环",                  66, FindYCycle,                kNone,   true},
-    {T::kForcingChain,          "Forcing Chain",            "强制链",               70, FindOneAssumptionChain,    kNone,   true},
-    {T::kAlignedTripleExclusion,"Aligned Triple Exclusion", "三数组排除",           75, FindAlignedTripleExclusion, kByGrid},
-    {T::kNishio,                "Nishio Forcing Chain",     "单数试探",             75, FindNishio,                kByDigit},
-    {T::kCellForcingChain,      "Cell Forcing Chain",       "单元格强制链",         82, FindCellOrRegionForcingChain, kNone},
-    {T::kRegionForcingChain,    "Region Forcing Chain",     "区域强制链",           82, FindCellOrRegionForcingChain, kNone, true},
-    {T::kDynamicForcingChain,   "Dynamic Forcing Chain",    "动态强制链",           85, FindDynamicForcingChain,   kNone},
-    // Nesting one deep; five tenths more for each level deeper.
-    {T::kNestedForcingChain,    "Nested Forcing Chain",     "嵌套强制链",           90, FindNestedForcingChain,    kNone},
+#define VELMO_TECHNIQUE(id, name, chineseName, value, finder, memo, turn) \
+    {CTechnique::id, name, chineseName, value, finder, memo, turn},
+#include "technique_rows.inc"
+#undef VELMO_TECHNIQUE
     }};
-    // clang-format on
 }();
 
 constexpr const CTechniqueRow& RowOf(CTechnique technique) {

@@ -14,54 +14,20 @@
 #include "grid.h"
 #include "grid_solver.h"
 
-// The techniques, in the order the path of easiest steps tries them (logic/technique_table.h
-// has a row for each: its name, value and finder). Some names are shared: a hidden single in a
-// box is easier to see than one in a line, and the grouped turbot fish and the X-chains of
-// three and four strong links, found on one digit among the basic techniques, come before the
-// X-chains of any length found by the chains.
+// The techniques, in the order the path of easiest steps tries them: the ids of
+// technique_rows.inc's rows.
 enum class CTechnique : uint8_t {
-    kFullHouse,
-    kHiddenSingleBox,
-    kHiddenSingleLine,
-    kDirectPointing,
-    kDirectClaiming,
-    kDirectHiddenPair,
-    kNakedSingle,
-    kDirectHiddenTriple,
-    kPointing,
-    kClaiming,
-    kNakedPair,
-    kXWing,
-    kHiddenPair,
-    kNakedTriple,
-    kSwordfish,
-    kHiddenTriple,
-    kTurbotFish,         // skyscraper, two-string kite, turbot fish
-    kGroupedTurbotFish,  // the same with a grouped link, empty rectangles among them
-    kXYWing,
-    kXYZWing,
-    kUniqueRectangle,
-    kUniqueLoop,
-    kNakedQuad,
-    kJellyfish,
-    kHiddenQuad,
-    kThreeLinkXChain,  // three strong links on one digit
-    kWXYZWing,         // the larger wings: a two-candidate cell and an almost locked set
-    kBivalueUniversalGrave,
-    kFourLinkXChain,
-    kVWXYZWing,
-    kAlignedPairExclusion,
-    kXChain,
-    kYCycle,
-    kForcingChain,
-    kAlignedTripleExclusion,
-    kNishio,
-    kCellForcingChain,
-    kRegionForcingChain,
-    kDynamicForcingChain,
-    kNestedForcingChain,  // dynamic forcing chains that nest further chains, to any depth
+#define VELMO_TECHNIQUE(id, ...) id,
+#include "technique_rows.inc"
+#undef VELMO_TECHNIQUE
 };
-inline constexpr int kTechniqueCount = int(CTechnique::kNestedForcingChain) + 1;
+// Every technique, in that order.
+inline constexpr CTechnique kTechniques[] = {
+#define VELMO_TECHNIQUE(id, ...) CTechnique::id,
+#include "technique_rows.inc"
+#undef VELMO_TECHNIQUE
+};
+inline constexpr int kTechniqueCount = int(std::size(kTechniques));
 
 // The technique's name as the community writes it ("Hidden Single", "X-Wing", ...).
 std::string_view TechniqueName(CTechnique technique);
