@@ -311,6 +311,22 @@ TEST(Generator, CanonicalFormsAgreeExactlyOnDisguisedPuzzles) {
     EXPECT_EQ(forms.size(), made.size());
 }
 
+// The band's test gives up on a path once it steps above the band: at a puzzle's own rating it
+// must still give the whole rating, a tenth below it nothing.
+TEST(Generator, TheRatingUpToABoundAgreesAtItsEdge) {
+    CGeneratorOptions options;
+    options.seed = 61;
+    for (const CGeneratedPuzzle& made : Generate(options, 60)) {
+        const CCandidateGrid grid = *CCandidateGrid::FromGivens(made.puzzle);
+        const std::optional<CRating> within = RatePuzzleUpTo(grid, made.rating);
+        ASSERT_TRUE(within.has_value()) << GridToText(made.puzzle);
+        EXPECT_EQ(within->rating, made.rating);
+        EXPECT_EQ(within->hardest, made.hardest);
+        EXPECT_EQ(within->solution, made.solution);
+        EXPECT_FALSE(RatePuzzleUpTo(grid, made.rating - 1).has_value()) << GridToText(made.puzzle);
+    }
+}
+
 TEST(Generator, ARunEndsWhenTheCallerOrTheClockSays) {
     CGeneratorOptions options;
     options.seed = 4;
