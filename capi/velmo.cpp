@@ -4,6 +4,7 @@
 #include "velmo.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "generator.h"
 #include "grid_cells.h"
 #include "grid_solver.h"
 #include "hint.h"
@@ -318,6 +320,54 @@ int velmo_hint(const unsigned char* givens, const unsigned char* entries,
     });
 }
 
+int velmo_generate(const velmo_generate_options* options, velmo_generated* puzzles, size_t count) {
+    if (options == nullptr || puzzles == nullptr) return VELMO_ERROR_NULL;
+    if (options->size < sizeof(velmo_generate_options)) return VELMO_ERROR_SIZE;
+    if (count == 0 || count > size_t(INT_MAX)) return VELMO_ERROR_OPTIONS;
+    return Guarded([&]() -> int {
+        const velmo_generate_options& o = *options;
+        if (o.symmetry < 0 || o.symmetry >= kSymmetryCount || o.threads < 0 || o.threads > 1024 ||
+            !(o.time_limit >= 0) || o.time_limit > 1e9) {
+            return VELMO_ERROR_OPTIONS;
+        }
+        CGeneratorOptions g;
+        g.minRating = o.min_rating;
+        g.maxRating = o.max_rating == 0 ? kScaleTop : o.max_rating;
+        if (o.technique != nullptr) {
+            g.techniques = TechniqueByName(o.technique).mask;
+            if (g.techniques == 0) return VELMO_ERROR_OPTIONS;
+        }
+        g.symmetry = CSymmetry(o.symmetry);
+        g.minGivens = o.min_givens;
+        g.maxGivens = o.max_givens;
+        g.minimal = o.not_minimal == 0;
+        g.seed = o.seed;
+        if (!CheckOptions(g).empty()) return VELMO_ERROR_OPTIONS;
+        CGenerator generator(std::move(g));
+        std::stop_source stop;
+        int made = 0;
+        const auto deliver = [&](const CGeneratedPuzzle& p) {
+            velmo_generated& out = puzzles[made++];
+            for (int cell = 0; cell < kCellCount; ++cell) {
+                out.puzzle[cell] = p.puzzle[cell] == 0 ? '.' : char('0' + p.puzzle[cell]);
+                out.solution[cell] = char('0' + p.solution[cell]);
+            }
+            out.puzzle[kCellCount] = out.solution[kCellCount] = '\0';
+            out.rating = p.rating;
+            out.technique = TechniqueName(p.hardest).data();
+            out.givens = p.givens;
+            return true;
+        };
+        const auto poll = [&](const CRunProgress&) {
+            if (o.cancel != nullptr && *o.cancel != 0) stop.request_stop();
+        };
+        generator.Run(int(count), unsigned(std::max(1, o.threads)),
+                      std::chrono::nanoseconds(int64_t(o.time_limit * 1e9)), stop.get_token(),
+                      deliver, poll, std::chrono::milliseconds(10));
+        return made;
+    });
+}
+
 const char* velmo_error_message(int status) {
     switch (status) {
         case VELMO_ERROR_LENGTH:
@@ -336,6 +386,8 @@ const char* velmo_error_message(int status) {
             return "the puzzle has several solutions, so no logical steps";
         case VELMO_ERROR_SIZE:
             return "the result's size is not set, or smaller than this library's";
+        case VELMO_ERROR_OPTIONS:
+            return "the options cannot be met by any puzzle";
         default:
             return status >= 0 ? "no error" : "unknown error";
     }

@@ -13,9 +13,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "answer_words.h"
+#include "generator.h"
 #include "grid_cells.h"
 #include "grid_solver.h"
 #include "hint.h"
@@ -477,6 +480,81 @@ py::bytes WriteCounts(const CPuzzleFile& file, const py::array_t<int8_t>& counts
     });
 }
 
+// The tenths of a rating given as a number of the scale, 7.2 for 72.
+int Tenths(double rating) {
+    if (!(rating >= 0) || rating > 100) throw py::value_error("a rating is from 1.0 to 12.0");
+    return int(std::lround(rating * 10));
+}
+
+// New puzzles, as velmo-generate makes them: a list of (puzzle, rating, technique). The run
+// goes on without the GIL; Ctrl+C is looked for a few times a second and ends it by raising
+// KeyboardInterrupt.
+py::list Generate(int count, const py::object& minRating, const py::object& maxRating,
+                  const py::object& technique, const std::string& symmetry,
+                  const py::object& givens, bool minimal, const py::object& seed, int threads,
+                  const py::object& timeLimit) {
+    if (count < 1) throw py::value_error("count is 1 or more");
+    if (threads < 0 || threads > 1024) throw py::value_error("threads is from 0 to 1024");
+    if (threads == 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    CGeneratorOptions options;
+    if (!minRating.is_none()) options.minRating = Tenths(minRating.cast<double>());
+    if (!maxRating.is_none()) options.maxRating = Tenths(maxRating.cast<double>());
+    if (!technique.is_none()) {
+        const CTechniqueChoice choice = TechniqueByName(technique.cast<std::string>());
+        if (choice.mask == 0) throw py::value_error(choice.error);
+        options.techniques = choice.mask;
+    }
+    const std::optional<CSymmetry> named = SymmetryByName(symmetry);
+    if (!named) throw py::value_error("no symmetry is called '" + symmetry + "'");
+    options.symmetry = *named;
+    if (!givens.is_none()) {
+        const auto [least, most] = givens.cast<std::pair<int, int>>();
+        options.minGivens = least;
+        options.maxGivens = most;
+    }
+    options.minimal = minimal;
+    options.seed = seed.is_none() ? uint64_t(std::random_device{}()) << 32 | std::random_device{}()
+                                  : seed.cast<uint64_t>();
+    double seconds = 0;
+    if (!timeLimit.is_none()) {
+        seconds = timeLimit.cast<double>();
+        if (!(seconds > 0) || seconds > 1e9) throw py::value_error("time_limit is seconds above 0");
+    }
+    if (const std::string why = CheckOptions(options); !why.empty()) throw py::value_error(why);
+
+    std::vector<CGeneratedPuzzle> made;
+    bool interrupted = false;
+    {
+        CGenerator generator(std::move(options));
+        std::stop_source stop;
+        py::gil_scoped_release release;
+        const auto deliver = [&](const CGeneratedPuzzle& puzzle) {
+            made.push_back(puzzle);
+            return true;
+        };
+        const auto poll = [&](const CRunProgress&) {
+            py::gil_scoped_acquire acquire;
+            if (PyErr_CheckSignals() != 0) {
+                interrupted = true;
+                stop.request_stop();
+            }
+        };
+        generator.Run(count, unsigned(threads), std::chrono::nanoseconds(int64_t(seconds * 1e9)),
+                      stop.get_token(), deliver, poll, std::chrono::milliseconds(100));
+    }
+    if (interrupted) throw py::error_already_set();
+    py::list answer;
+    for (const CGeneratedPuzzle& puzzle : made) {
+        std::string cells(kCellCount, '.');
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (puzzle.puzzle[cell] != 0) cells[size_t(cell)] = char('0' + puzzle.puzzle[cell]);
+        }
+        answer.append(py::make_tuple(cells, puzzle.rating / 10.0,
+                                     std::string(TechniqueName(puzzle.hardest))));
+    }
+    return answer;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(velmo, m) {
@@ -554,6 +632,20 @@ PYBIND11_MODULE(velmo, m) {
         "The path of easiest logical steps the rating walks, one string a step as "
         "velmo-solve --steps writes them, for a puzzle as rate takes it. Raises as rate does.");
 
+    m.def("generate", &Generate, py::arg("count") = 1, py::arg("min_rating") = py::none(),
+          py::arg("max_rating") = py::none(), py::arg("technique") = py::none(),
+          py::arg("symmetry") = "none", py::arg("givens") = py::none(), py::arg("minimal") = true,
+          py::arg("seed") = py::none(), py::arg("threads") = 0, py::arg("time_limit") = py::none(),
+          "New puzzles as velmo-generate makes them, each with one solution: a list of "
+          "(puzzle, rating, technique), such as ('..3.1...', 7.2, 'X-Chain'). min_rating and "
+          "max_rating bound the rating (1.0 to 12.0); technique names the hardest step's as "
+          "rate does; symmetry is none, rotate180, rotate90, left-right, top-bottom, "
+          "both-mirrors, diagonal, anti-diagonal or both-diagonals; givens a pair (least, "
+          "most); minimal=False lets givens that could go stay. The same seed and options "
+          "give the same puzzles on any number of threads (0: one per core). time_limit (seconds) "
+          "ends a run "
+          "with fewer than count; Ctrl+C raises KeyboardInterrupt. Raises ValueError for "
+          "options that no puzzle can meet.");
     m.def("hint", &Hint, py::arg("givens"), py::arg("entries") = py::none(),
           py::arg("struck") = py::none(),
           "The next step for a person solving `givens` (a puzzle as rate takes it) by hand: "

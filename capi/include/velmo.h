@@ -6,7 +6,8 @@
  * 0 for an empty cell, 1-9 for a digit. A puzzle text is 81 characters in the same order:
  * '1'-'9' for a digit, '0' or '.' for an empty cell, nothing else (no separators, no line
  * end). Every function is safe to call from any number of threads at once: none keeps state
- * between calls, none throws, none asks the user anything or gives up after a time.
+ * between calls, none throws, none asks the user anything or gives up after a time (but
+ * velmo_generate, when asked to).
  */
 #ifndef VELMO_H
 #define VELMO_H
@@ -31,7 +32,9 @@ enum velmo_status {
     VELMO_ERROR_NO_SOLUTION = -6,
     VELMO_ERROR_SEVERAL_SOLUTIONS = -7,
     /* velmo_hint only: `size` of the result is smaller than any this library knows */
-    VELMO_ERROR_SIZE = -8
+    VELMO_ERROR_SIZE = -8,
+    /* velmo_generate only: options that no puzzle can meet */
+    VELMO_ERROR_OPTIONS = -9
 };
 
 /* The first solution in the search's order: with several solutions, the same one the velmo
@@ -138,6 +141,59 @@ typedef struct velmo_hint_result {
  * input, VELMO_ERROR_SIZE or VELMO_ERROR_NULL, with `out` left as it was. */
 int velmo_hint(const unsigned char* givens, const unsigned char* entries,
                const unsigned short* struck, velmo_hint_result* out);
+
+/* The symmetries of the givens velmo_generate may be asked for. */
+enum velmo_symmetry {
+    VELMO_SYMMETRY_NONE = 0,
+    VELMO_SYMMETRY_ROTATE180 = 1, /* half a turn about the centre */
+    VELMO_SYMMETRY_ROTATE90 = 2,  /* a quarter turn */
+    VELMO_SYMMETRY_LEFT_RIGHT = 3,
+    VELMO_SYMMETRY_TOP_BOTTOM = 4,
+    VELMO_SYMMETRY_BOTH_MIRRORS = 5,
+    VELMO_SYMMETRY_DIAGONAL = 6, /* the diagonal from top left to bottom right */
+    VELMO_SYMMETRY_ANTI_DIAGONAL = 7,
+    VELMO_SYMMETRY_BOTH_DIAGONALS = 8
+};
+
+/* What velmo_generate makes. Zeroed, it asks for minimal puzzles of any rating, without
+ * symmetry, seed 0, on one thread, with no time limit. The caller sets `size` to
+ * sizeof(velmo_generate_options); later versions of the library add fields only at the end,
+ * and read no more than `size` bytes. */
+typedef struct velmo_generate_options {
+    size_t size;
+    int min_rating;          /* tenths (50 for 5.0); 0 for no least rating */
+    int max_rating;          /* tenths; 0 for the top of the scale, 12.0 */
+    const char* technique;   /* null, or the hardest step's technique as velmo_rate names it */
+    int symmetry;            /* an enum velmo_symmetry */
+    int min_givens;          /* 0 for no least number of givens */
+    int max_givens;          /* 0 for no most */
+    int not_minimal;         /* non-zero: givens that could go may stay */
+    unsigned long long seed; /* the same seed and options give the same puzzles, in order */
+    int threads;             /* threads that make puzzles, 1 to 1024; 0 for one */
+    double time_limit;       /* seconds; 0 for none */
+    /* Null, or a flag that another thread sets non-zero to end the run; it is read a hundred
+     * times a second. */
+    const volatile int* cancel;
+} velmo_generate_options;
+
+/* One puzzle that velmo_generate made. */
+typedef struct velmo_generated {
+    char puzzle[VELMO_CELLS + 1];   /* '1'-'9' for a given, '.' for an empty cell, '\0' */
+    char solution[VELMO_CELLS + 1]; /* its one solution, 81 digits and '\0' */
+    int rating;                     /* tenths, as velmo_rate gives it */
+    const char* technique;          /* the hardest step's: static, never to be freed */
+    int givens;
+} velmo_generated;
+
+/* Makes up to `count` new puzzles as `options` asks, each with one solution (proved by the
+ * exact solver), minimal unless asked otherwise, no two the same up to the grid's symmetries
+ * and relabelling, into `puzzles` (room for `count`) in the order of the run, which is the
+ * same on any number of threads. Unlike the other calls it may take long: a rare band is
+ * searched until the time limit or the cancel flag ends it. Returns the number made (fewer
+ * than `count` when the time limit or the flag ended the run), or VELMO_ERROR_NULL,
+ * VELMO_ERROR_SIZE (options' `size` too small), VELMO_ERROR_OPTIONS (options no puzzle can
+ * meet, an unknown technique, a count of 0 or above INT_MAX) or VELMO_ERROR_INTERNAL. */
+int velmo_generate(const velmo_generate_options* options, velmo_generated* puzzles, size_t count);
 
 /* A sentence that says what a status means, in English, for messages; never null, and
  * valid for as long as the library is loaded. */

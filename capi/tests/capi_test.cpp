@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -298,4 +299,77 @@ TEST_F(CApiHint, RefusesBadInputAndLeavesTheResult) {
     EXPECT_EQ(Hint(nullptr, struck.data()), VELMO_ERROR_VALUE);
     EXPECT_EQ(out.outcome, -42);
     EXPECT_STRNE(velmo_error_message(VELMO_ERROR_SIZE), "unknown error");
+}
+
+// What velmo_generate writes is what the other calls say of it: one solution, the rating and
+// technique velmo_rate gives, within the band; the same seed, the same puzzles on any thread
+// count; a run that cannot finish ends by its time limit or the caller's flag.
+TEST(CApiGenerate, PuzzlesAreWhatTheOtherCallsSayAndTheSameOnAnyThreads) {
+    velmo_generate_options options{};
+    options.size = sizeof options;
+    options.min_rating = 26;
+    options.max_rating = 45;
+    options.symmetry = VELMO_SYMMETRY_ROTATE180;
+    options.seed = 12;
+    std::vector<velmo_generated> one(6), two(6);
+    ASSERT_EQ(velmo_generate(&options, one.data(), one.size()), 6);
+    options.threads = 2;
+    ASSERT_EQ(velmo_generate(&options, two.data(), two.size()), 6);
+    for (size_t k = 0; k < one.size(); ++k) {
+        const velmo_generated& p = one[k];
+        EXPECT_STREQ(p.puzzle, two[k].puzzle);
+        char solutions[2 * (VELMO_CELLS + 1)] = {};
+        ASSERT_EQ(velmo_count_text(p.puzzle, VELMO_CELLS, solutions), 1) << p.puzzle;
+        EXPECT_STREQ(solutions, p.solution);
+        int rating = 0;
+        const char* technique = nullptr;
+        ASSERT_EQ(velmo_rate_text(p.puzzle, VELMO_CELLS, &rating, &technique), 1);
+        EXPECT_EQ(rating, p.rating);
+        EXPECT_STREQ(technique, p.technique);
+        EXPECT_GE(rating, 26);
+        EXPECT_LE(rating, 45);
+        EXPECT_EQ(p.givens, int(std::count_if(p.puzzle, p.puzzle + VELMO_CELLS,
+                                              [](char ch) { return ch != '.'; })));
+        for (int cell = 0; cell < VELMO_CELLS; ++cell)
+            EXPECT_EQ(p.puzzle[cell] == '.', p.puzzle[80 - cell] == '.') << p.puzzle;
+    }
+}
+
+TEST(CApiGenerate, EndsByTheTimeLimitOrTheFlagAndRefusesWhatCannotBe) {
+    velmo_generate_options options{};
+    options.size = sizeof options;
+    options.min_rating = 115;  // few puzzles rate so high
+    options.time_limit = 0.2;
+    std::vector<velmo_generated> out(100);
+    const int made = velmo_generate(&options, out.data(), out.size());
+    EXPECT_GE(made, 0);
+    EXPECT_LT(made, 100);
+
+    volatile int cancel = 0;
+    options.time_limit = 0;
+    options.cancel = &cancel;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancel = 1;
+    });
+    EXPECT_LT(velmo_generate(&options, out.data(), out.size()), 100);
+    canceller.join();
+
+    velmo_generate_options bad = options;
+    bad.cancel = nullptr;
+    bad.min_rating = 130;
+    EXPECT_EQ(velmo_generate(&bad, out.data(), out.size()), VELMO_ERROR_OPTIONS);
+    bad = options;
+    bad.technique = "no such technique";
+    EXPECT_EQ(velmo_generate(&bad, out.data(), out.size()), VELMO_ERROR_OPTIONS);
+    bad = options;
+    bad.symmetry = 9;
+    EXPECT_EQ(velmo_generate(&bad, out.data(), out.size()), VELMO_ERROR_OPTIONS);
+    EXPECT_EQ(velmo_generate(&options, out.data(), 0), VELMO_ERROR_OPTIONS);
+    bad = options;
+    bad.size = sizeof bad - 1;
+    EXPECT_EQ(velmo_generate(&bad, out.data(), out.size()), VELMO_ERROR_SIZE);
+    EXPECT_EQ(velmo_generate(nullptr, out.data(), out.size()), VELMO_ERROR_NULL);
+    EXPECT_STREQ(velmo_error_message(VELMO_ERROR_OPTIONS),
+                 "the options cannot be met by any puzzle");
 }

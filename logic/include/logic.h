@@ -97,6 +97,13 @@ struct CRating {
 // Rates `grid`. The path is kept when `keepPath`.
 CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath = false, std::stop_token stop = {});
 
+// RatePuzzle for a caller that wants only ratings up to `maxRating` (tenths): nullopt as soon
+// as the path takes a step rated above it, without walking the rest, and without trying the
+// techniques whose every step is rated above it. Otherwise what RatePuzzle gives (the path
+// not kept), the same rating and hardest technique.
+std::optional<CRating> RatePuzzleUpTo(const CCandidateGrid& grid, int maxRating,
+                                      std::stop_token stop = {});
+
 // The solutions of `grid` within its candidates, counted up to two, with the first two found;
 // for a grid of givens alone, what the exact solver counts. When `stop` is requested, stops
 // early with what it found so far.

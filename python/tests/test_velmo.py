@@ -2,7 +2,10 @@
 # grid's count and velmo's solution ("puzzle:count:solution"), and its reader and writer
 # against velmo-solve.
 import re
+import signal
 import subprocess
+import sys
+import time
 
 import numpy as np
 import pytest
@@ -216,3 +219,34 @@ def test_hint_names_what_is_wrong_in_a_persons_work():
         velmo.hint(PUZZLE, struck=[(81, 1)])
     with pytest.raises(velmo.InvalidPuzzle):
         velmo.hint(PUZZLE, entries="12x")
+
+
+def test_generate_makes_puzzles_that_the_other_calls_agree_with():
+    made = velmo.generate(6, min_rating=2.6, max_rating=4.5, symmetry="rotate180", seed=3,
+                          threads=1)
+    assert len(made) == 6
+    assert made == velmo.generate(6, min_rating=2.6, max_rating=4.5, symmetry="rotate180",
+                                  seed=3, threads=2)
+    for puzzle, rating, technique in made:
+        assert velmo.count(puzzle) == 1
+        assert velmo.rate(puzzle) == (rating, technique)
+        assert 2.6 <= rating <= 4.5
+        assert all((puzzle[c] == ".") == (puzzle[80 - c] == ".") for c in range(81))
+    assert len(velmo.generate(100, min_rating=11.5, time_limit=0.2)) < 100
+    for bad in [dict(min_rating=13), dict(min_rating=5, max_rating=4), dict(technique="nope"),
+                dict(symmetry="spiral"), dict(givens=(40, 30)), dict(count=0)]:
+        with pytest.raises(ValueError):
+            velmo.generate(**{"count": 1, **bad})
+
+
+def test_ctrl_c_ends_a_generate_run():
+    # A band few puzzles reach: only the interrupt can end this run in time.
+    child = subprocess.Popen(
+        [sys.executable, "-c",
+         "import velmo, sys; print('ready', flush=True); velmo.generate(1000, min_rating=11.5)"],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    assert child.stdout.readline() == "ready\n"
+    time.sleep(0.5)
+    child.send_signal(signal.SIGINT)
+    _, err = child.communicate(timeout=60)
+    assert "KeyboardInterrupt" in err

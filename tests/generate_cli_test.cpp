@@ -1,0 +1,255 @@
+// velmo-generate, run as a user runs it: what it writes and that velmo-solve reads it, the
+// same output on any thread count, refusals of options no puzzle can meet, and the ends of a
+// run by the time limit, Ctrl+C and a reader that goes away.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CRun {
+    int status = -1;  // the exit status, or 128 + the signal that ended it
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string Quote(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+const std::string kGenerate = "'" VELMO_GENERATE_PATH "'";
+const std::string kSolve = "'" VELMO_SOLVE_PATH "'";
+
+class GenerateCliTest : public ::testing::Test {
+  protected:
+    fs::path m_dir;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                ("velmo-generate-test-" + std::to_string(::getpid()) + "-" + info->name());
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    fs::path Write(const std::string& name, const std::string& text) {
+        const fs::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+
+    // Runs `command` in the shell, its output captured; the status is that of its last
+    // command, with 128 + the signal as the shell reports one.
+    CRun Shell(const std::string& command) {
+        const std::string full = "( " + command + " ) > " + Quote(m_dir / "stdout") + " 2> " +
+                                 Quote(m_dir / "stderr") + "; exit $?";
+        const int raw = std::system(full.c_str());
+        CRun run;
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = Slurp(m_dir / "stdout");
+        run.err = Slurp(m_dir / "stderr");
+        return run;
+    }
+
+    CRun Generate(const std::string& args) {
+        return Shell(kGenerate + " " + args + " < /dev/null");
+    }
+};
+
+// A line of ours: 81 cells, then " # " the rating and the hardest technique.
+bool IsPuzzleLine(const std::string& line) {
+    return line.size() > 87 && line.find_first_not_of(".123456789") == 81 &&
+           line.compare(81, 3, " # ") == 0;
+}
+
+TEST_F(GenerateCliTest, WritesPuzzlesThatVelmoSolveReadsAndRatesAlike) {
+    const CRun run = Generate("-n 6 --seed=3 -j2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 6u);
+    for (const std::string& line : lines) EXPECT_TRUE(IsPuzzleLine(line)) << line;
+
+    const fs::path made = Write("made.txt", run.out);
+    const CRun counted = Shell(kSolve + " --count " + Quote(made));
+    // Each answer is followed by the puzzle's comment.
+    const std::vector<std::string> counts = Lines(counted.out);
+    EXPECT_EQ(counts.size(), 6u);
+    for (const std::string& count : counts) EXPECT_EQ(count.rfind("1 # ", 0), 0u) << count;
+    // --rate writes the rating, a tab, the technique, then the comment: ours says the same.
+    const CRun rated = Shell(kSolve + " --rate " + Quote(made));
+    ASSERT_EQ(rated.status, 0);
+    const std::vector<std::string> ratings = Lines(rated.out);
+    ASSERT_EQ(ratings.size(), 6u);
+    for (const std::string& rating : ratings) {
+        const size_t comment = rating.find(" # ");
+        ASSERT_NE(comment, std::string::npos) << rating;
+        std::string said = rating.substr(comment + 3);
+        std::string found = rating.substr(0, comment);
+        std::replace(found.begin(), found.end(), '\t', ' ');
+        EXPECT_EQ(found, said);
+    }
+
+    const CRun steps = Shell(kGenerate + " -n 10 --seed=4 | " + kSolve + " --steps");
+    EXPECT_EQ(steps.status, 0) << steps.err;
+    const std::vector<std::string> stepLines = Lines(steps.out);
+    EXPECT_EQ(std::count_if(stepLines.begin(), stepLines.end(), IsPuzzleLine), 10);
+    EXPECT_EQ(std::count(stepLines.begin(), stepLines.end(), ""), 10);
+    EXPECT_GT(stepLines.size(), 100u);  // each puzzle's steps, not an answer a line
+    EXPECT_EQ(steps.out.find("invalid"), std::string::npos);
+}
+
+TEST_F(GenerateCliTest, TheSameSeedWritesTheSameOnAnyThreadCountInEveryFormat) {
+    const std::string args = " -n 12 --seed=77 --min-rating=2.6 --max-rating=4.5";
+    const CRun one = Generate("-j1" + args);
+    const CRun two = Generate("--threads=2" + args);
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, two.out);
+    EXPECT_EQ(Lines(one.out).size(), 12u);
+    EXPECT_NE(Generate("-j1 -n 12 --seed=78 --min-rating=2.6 --max-rating=4.5").out, one.out);
+
+    const std::vector<std::string> lines = Lines(one.out);
+    const CRun tsv = Generate("-j2 -f tsv" + args);
+    const std::vector<std::string> rows = Lines(tsv.out);
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows[0], "puzzle\trating\ttechnique\tgivens\tsolution");
+    const CRun grid = Generate("-j2 --format=grid" + args);
+    const std::vector<std::string> gridLines = Lines(grid.out);
+    ASSERT_EQ(gridLines.size(), 12u * 11);
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const std::string cells = lines[k].substr(0, 81);
+        std::string row = cells + "\t" + lines[k].substr(84);
+        row.replace(row.find(' ', 82), 1, "\t");
+        EXPECT_EQ(rows[k + 1].substr(0, row.size()), row);
+        const int givens = int(81 - std::count(cells.begin(), cells.end(), '.'));
+        EXPECT_NE(rows[k + 1].find("\t" + std::to_string(givens) + "\t"), std::string::npos);
+        EXPECT_EQ(gridLines[11 * k], "# " + lines[k].substr(84));
+        for (int r = 0; r < 9; ++r) EXPECT_EQ(gridLines[11 * k + 1 + r], cells.substr(9 * r, 9));
+        EXPECT_EQ(gridLines[11 * k + 10], "");
+        const std::string rating = lines[k].substr(84, 3);
+        EXPECT_GE(rating, "2.6");
+        EXPECT_LE(rating, "4.5");
+    }
+}
+
+TEST_F(GenerateCliTest, SymmetryAndPatternShowInTheGivens) {
+    const std::string pattern =
+        "x...x...x.x..x..x...x...x.....x.x...xx.....xx...x.x.....x...x...x..x..x.x...x...x";
+    const CRun run = Generate("-n 2 --seed=5 --symmetry=rotate180 --pattern=" + pattern);
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const std::string& line : Lines(run.out)) {
+        for (size_t cell = 0; cell < 81; ++cell) {
+            EXPECT_EQ(line[cell] != '.', pattern[cell] == 'x') << line;
+            EXPECT_EQ(line[cell] != '.', line[80 - cell] != '.') << line;
+        }
+    }
+    const fs::path file = Write("pattern.txt", pattern.substr(0, 40) + "\n" + pattern.substr(40));
+    EXPECT_EQ(Generate("-n 2 --seed=5 --symmetry=rotate180 --pattern=" + Quote(file)).out, run.out);
+}
+
+TEST_F(GenerateCliTest, OptionsNoPuzzleCanMeetAreRefusedAtOnce) {
+    const fs::path twoSolutions = Write("two.txt", std::string(81, '.') + "\n");
+    const fs::path notAPuzzle = Write("bad.txt", "# seeds\n12345\n");
+    const std::string lopsided = std::string(30, 'x') + std::string(51, '.');
+    const std::pair<std::string, std::string> refusals[] = {
+        {"--min-rating=13", "no puzzle is rated above 12.0"},
+        {"--min-rating=5 --max-rating=4", "is above the most"},
+        {"--technique=frobnicate", "no technique is called 'frobnicate'"},
+        {"--technique=X", "could be"},
+        {"--technique=X-Wing --min-rating=8", "outside the ratings asked"},
+        {"--pattern=xx..", "81 characters x or ."},
+        {"--symmetry=rotate180 --pattern=" + lopsided, "not symmetric"},
+        {"--givens=40-30", "is above the most"},
+        {"--givens=12-16", "at least 17"},
+        {"--symmetry=rotate90 --givens=18-19", "cannot number"},
+        {"-n 0", "--count"},
+        {"--from=" + Quote(twoSolutions), "two.txt:1: not a puzzle with one solution"},
+        {"--from=" + Quote(notAPuzzle), "bad.txt:2: not a puzzle"},
+        {"--from=" + Quote(m_dir / "missing.txt"), "cannot read"},
+        {"--symmetry=spiral", "--symmetry takes"},
+        {"--format=xml", "--format takes line, grid or tsv"},
+        {"--threads=0", "--threads"},
+        {"--seed=x", "--seed"},
+        {"--time-limit=-1", "--time-limit"},
+        {"--frobnicate", "unknown option '--frobnicate'"},
+        {"--m=3", "ambiguous"},
+        {"puzzles.txt", "reads no file"},
+    };
+    for (const auto& [args, message] : refusals) {
+        const CRun run = Generate(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(run.err.rfind("velmo-generate: ", 0), 0u) << args << ": " << run.err;
+        EXPECT_NE(run.err.find(message), std::string::npos) << args << ": " << run.err;
+    }
+    const CRun help = Generate("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: velmo-generate [OPTION]...\n", 0), 0u);
+    const CRun version = Generate("-V");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("velmo-generate (velmo) ", 0), 0u);
+}
+
+// 9.0 and above is rare among random puzzles: a run asked for many of them ends by a limit.
+TEST_F(GenerateCliTest, TheTimeLimitEndsTheRunWithWholePuzzles) {
+    const CRun run = Generate("-j2 -n 1000 --min-rating=9 --time-limit=0.5 --stats");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("the time limit ended the run: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("puzzles: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(", seed: "), std::string::npos) << run.err;
+    for (const std::string& line : Lines(run.out)) EXPECT_TRUE(IsPuzzleLine(line)) << line;
+    EXPECT_LT(Lines(run.out).size(), 1000u);
+}
+
+TEST_F(GenerateCliTest, CtrlCEndsTheRunWithWholePuzzlesAndItsSignal) {
+    const CRun run =
+        Shell("timeout --preserve-status -s INT 1 " + kGenerate + " -j2 -n 1000 --min-rating=9");
+    EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.out.empty() || run.out.back() == '\n');
+    for (const std::string& line : Lines(run.out)) EXPECT_TRUE(IsPuzzleLine(line)) << line;
+}
+
+TEST_F(GenerateCliTest, AReaderThatGoesEndsTheRun) {
+    // Far more than a moment allows: only the reader's going can end these in time.
+    const CRun first = Shell("timeout 60 " + kGenerate + " -j2 -n 100000 | head -n 1");
+    EXPECT_EQ(Lines(first.out).size(), 1u);
+    EXPECT_TRUE(IsPuzzleLine(first.out.substr(0, first.out.size() - 1))) << first.out;
+    EXPECT_EQ(first.err, "");
+
+    // Nothing is being written while it searches a rare band; it still sees the reader go.
+    const std::string status = Quote(m_dir / "status");
+    const CRun waiting = Shell("(timeout 60 " + kGenerate +
+                               " -j2 -n 1000 --min-rating=11.5; echo $? > " + status + ") | true");
+    EXPECT_EQ(Slurp(m_dir / "status"), std::to_string(128 + SIGPIPE) + "\n") << waiting.err;
+    const CRun ignored = Shell("trap '' PIPE; (timeout 60 " + kGenerate +
+                               " -j2 -n 100000; echo $? > " + status + ") | head -n 1");
+    EXPECT_EQ(Slurp(m_dir / "status"), "2\n") << ignored.err;
+    EXPECT_EQ(ignored.err, "");
+}
+
+}  // namespace
