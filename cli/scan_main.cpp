@@ -50,9 +50,12 @@ constexpr size_t kMaxFileBytes = 256u << 20;
 enum { kOptionDebug = 256, kOptionStats };
 
 constexpr option kLongOptions[] = {
-    {"format", required_argument, nullptr, 'f'}, {"debug", required_argument, nullptr, kOptionDebug},
-    {"stats", no_argument, nullptr, kOptionStats}, {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},        {nullptr, 0, nullptr, 0},
+    {"format", required_argument, nullptr, 'f'},
+    {"debug", required_argument, nullptr, kOptionDebug},
+    {"stats", no_argument, nullptr, kOptionStats},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
 };
 
 struct COptions {
@@ -116,8 +119,9 @@ std::string Changes(const CScanResult& result) {
     std::string text;
     for (const CCellChange& change : result.changes) {
         if (!text.empty()) text += ',';
-        text += "r" + std::to_string(change.cell / 9 + 1) + "c" + std::to_string(change.cell % 9 + 1) +
-                ":" + std::to_string(change.read) + ">" + std::to_string(change.written);
+        text += "r" + std::to_string(change.cell / 9 + 1) + "c" +
+                std::to_string(change.cell % 9 + 1) + ":" + std::to_string(change.read) + ">" +
+                std::to_string(change.written);
     }
     return text;
 }
@@ -136,7 +140,8 @@ void WriteAnswer(const COptions& options, const std::string& name, const CScanRe
         if (Readable(result.status)) {
             char number[16];
             for (int cell = 0; cell < kCellCount; ++cell) {
-                std::snprintf(number, sizeof number, "%s%.2f", cell ? "," : "", result.certainty[cell]);
+                std::snprintf(number, sizeof number, "%s%.2f", cell ? "," : "",
+                              result.certainty[cell]);
                 certainty += number;
             }
         }
@@ -182,11 +187,21 @@ void Scan(const COptions& options, const std::string& path, CTally& tally) {
     }
     ++tally.pictures;
     switch (result.status) {
-        case CScanStatus::kRead: ++tally.read; break;
-        case CScanStatus::kCorrected: ++tally.corrected; break;
-        case CScanStatus::kNoPuzzle: ++tally.noPuzzle; break;
-        case CScanStatus::kBadPicture: ++tally.bad; break;
-        default: ++tally.unsolved; break;
+        case CScanStatus::kRead:
+            ++tally.read;
+            break;
+        case CScanStatus::kCorrected:
+            ++tally.corrected;
+            break;
+        case CScanStatus::kNoPuzzle:
+            ++tally.noPuzzle;
+            break;
+        case CScanStatus::kBadPicture:
+            ++tally.bad;
+            break;
+        default:
+            ++tally.unsolved;
+            break;
     }
     WriteAnswer(options, name, result);
     if (result.status != CScanStatus::kRead && result.status != CScanStatus::kCorrected) {

@@ -14,7 +14,9 @@
 
 namespace {
 
-float Ramp(float x, float low, float high) { return std::clamp((x - low) / (high - low), 0.0f, 1.0f); }
+float Ramp(float x, float low, float high) {
+    return std::clamp((x - low) / (high - low), 0.0f, 1.0f);
+}
 
 // The value below which `share` of the pixels of `grey` lie (where `mask` is set, if given).
 float Percentile(const cv::Mat& grey, const cv::Mat& mask, float share) {
@@ -50,12 +52,14 @@ cv::Mat MakeGlyph(const cv::Mat& cellGrey, const cv::Mat& shape, const cv::Rect&
             out[x] = m[x] ? std::clamp((paper - g[x]) / (paper - ink), 0.0f, 1.0f) : 0.0f;
         }
     }
-    const cv::Rect padded = (box + cv::Size(2, 2) - cv::Point(1, 1)) & cv::Rect(0, 0, level.cols, level.rows);
+    const cv::Rect padded =
+        (box + cv::Size(2, 2) - cv::Point(1, 1)) & cv::Rect(0, 0, level.cols, level.rows);
     const float scale = float(kGlyphFit) / std::max(padded.width, padded.height);
     const int w = std::max(1, int(std::lround(padded.width * scale)));
     const int h = std::max(1, int(std::lround(padded.height * scale)));
     cv::Mat fitted;
-    cv::resize(level(padded), fitted, cv::Size(w, h), 0, 0, scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
+    cv::resize(level(padded), fitted, cv::Size(w, h), 0, 0,
+               scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
     cv::Mat glyph = cv::Mat::zeros(kGlyphSide, kGlyphSide, CV_32F);
     fitted.copyTo(glyph(cv::Rect((kGlyphSide - w) / 2, (kGlyphSide - h) / 2, w, h)));
     return glyph;
@@ -82,7 +86,7 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
     cv::dilate(lines, lines, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     ink &= ~lines;
 
-    const int border = std::max(1, cellSide / 16);
+    const int border = std::max(1, cellSide / 10);
     for (int cell = 0; cell < kCellCount; ++cell) {
         const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
         cv::Mat cellInk = ink(area).clone();
@@ -91,7 +95,8 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
         cellInk.colRange(0, border).setTo(0);
         cellInk.colRange(cellSide - border, cellSide).setTo(0);
         cv::Mat labels, stats, centroids;
-        const int count = cv::connectedComponentsWithStats(cellInk, labels, stats, centroids, 8, CV_32S);
+        const int count =
+            cv::connectedComponentsWithStats(cellInk, labels, stats, centroids, 8, CV_32S);
         // The largest shape whose middle is near the cell's.
         int main = 0, mainArea = 0;
         for (int label = 1; label < count; ++label) {
@@ -106,17 +111,27 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
         }
         if (main == 0) continue;
         // With the pieces a broken stroke left beside it.
-        const cv::Rect mainBox(stats.at<int>(main, cv::CC_STAT_LEFT), stats.at<int>(main, cv::CC_STAT_TOP),
-                               stats.at<int>(main, cv::CC_STAT_WIDTH), stats.at<int>(main, cv::CC_STAT_HEIGHT));
+        const cv::Rect mainBox(
+            stats.at<int>(main, cv::CC_STAT_LEFT), stats.at<int>(main, cv::CC_STAT_TOP),
+            stats.at<int>(main, cv::CC_STAT_WIDTH), stats.at<int>(main, cv::CC_STAT_HEIGHT));
         const int grow = cellSide / 7;
         const cv::Rect near(mainBox.x - grow, mainBox.y - grow, mainBox.width + 2 * grow,
                             mainBox.height + 2 * grow);
         cv::Mat shape = cv::Mat::zeros(cellInk.size(), CV_8U);
         cv::Rect box = mainBox;
         for (int label = 1; label < count; ++label) {
-            const cv::Rect b(stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
-                             stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
-            if (label != main && ((b & near) != b || stats.at<int>(label, cv::CC_STAT_AREA) < 2)) continue;
+            const cv::Rect b(
+                stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
+                stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
+            if (label != main && ((b & near) != b || stats.at<int>(label, cv::CC_STAT_AREA) < 2))
+                continue;
+            // A flat piece along the cell's edge is what is left of a grid line.
+            const bool edge = b.y < 0.2 * cellSide || b.y + b.height > 0.8 * cellSide ||
+                              b.x < 0.2 * cellSide || b.x + b.width > 0.8 * cellSide;
+            if (label != main && edge &&
+                std::min(b.width, b.height) * 4 < std::max(b.width, b.height)) {
+                continue;
+            }
             shape.setTo(255, labels == label);
             box |= b;
         }
@@ -149,7 +164,8 @@ std::vector<GlyphProbabilities> CDigitClassifier::Classify(const std::vector<cv:
     const int sizes[] = {int(glyphs.size()), 1, kGlyphSide, kGlyphSide};
     cv::Mat blob(4, sizes, CV_32F);
     for (size_t i = 0; i < glyphs.size(); ++i) {
-        std::memcpy(blob.ptr<float>(int(i)), glyphs[i].ptr<float>(), sizeof(float) * kGlyphSide * kGlyphSide);
+        std::memcpy(blob.ptr<float>(int(i)), glyphs[i].ptr<float>(),
+                    sizeof(float) * kGlyphSide * kGlyphSide);
     }
     m_net.setInput(blob);
     const cv::Mat logits = m_net.forward().reshape(1, int(glyphs.size()));

@@ -10,8 +10,8 @@
 
 #include "scan.h"
 
-inline constexpr int kGlyphSide = 28;   // the classifier's input, kGlyphSide square
-inline constexpr int kGlyphFit = 20;    // the shape's longer side within it
+inline constexpr int kGlyphSide = 28;  // the classifier's input, kGlyphSide square
+inline constexpr int kGlyphFit = 20;   // the shape's longer side within it
 
 // A cell's shape that may be a digit.
 struct CCellInk {
@@ -27,10 +27,10 @@ inline constexpr int kGlyphClasses = 10;
 using GlyphProbabilities = std::array<float, kGlyphClasses>;
 
 class CDigitClassifier {
-public:
+  public:
     CDigitClassifier();  // loads the model built into the library
     std::vector<GlyphProbabilities> Classify(const std::vector<cv::Mat>& glyphs);
 
-private:
+  private:
     cv::dnn::Net m_net;
 };

@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr int kFindSide = 1000;   // the picture is searched at most this large
-constexpr int kCell = 32;         // a cell's side while a candidate is checked
-constexpr int kMargin = kCell;    // room around a candidate for lines it missed
-constexpr int kCandidates = 6;    // the largest shapes tried
+constexpr int kFindSide = 1000;    // the picture is searched at most this large
+constexpr int kCell = 32;          // a cell's side while a candidate is checked
+constexpr int kMargin = kCell;     // room around a candidate for lines it missed
+constexpr int kCandidates = 6;     // the largest shapes tried
 constexpr float kMinScore = 0.6f;  // share of the line pieces that must be seen
 
 using Quad = std::array<cv::Point2f, 4>;  // top-left, top-right, bottom-right, bottom-left
@@ -105,7 +105,8 @@ void FitEvenLines(const std::vector<std::vector<float>>& profiles, float expecte
     }
     std::vector<float> near(length, 0);  // the best within a pixel either side
     for (int t = 0; t < length; ++t) {
-        near[t] = std::max({whole[t], whole[std::max(t - 1, 0)], whole[std::min(t + 1, length - 1)]});
+        near[t] =
+            std::max({whole[t], whole[std::max(t - 1, 0)], whole[std::min(t + 1, length - 1)]});
     }
     float bestScore = -1, bestStart = kMargin, bestSpacing = kCell;
     for (float spacing = 0.8f * kCell; spacing <= 1.2f * kCell; spacing += 0.25f) {
@@ -113,7 +114,8 @@ void FitEvenLines(const std::vector<std::vector<float>>& profiles, float expecte
             if (start + 9 * spacing >= length - 1) break;
             float score = 0;
             for (int k = 0; k < 10; ++k) score += near[int(std::lround(start + k * spacing))];
-            if (score > bestScore) bestScore = score, bestStart = float(start), bestSpacing = spacing;
+            if (score > bestScore)
+                bestScore = score, bestStart = float(start), bestSpacing = spacing;
         }
     }
     for (int k = 0; k < 10; ++k) expected[k] = bestStart + k * bestSpacing;
@@ -132,7 +134,8 @@ CLineSet FindLines(const cv::Mat& mask, bool horizontal, bool fitEven) {
             const std::vector<float>& profile = profiles[j];
             const int centre = int(std::lround(expected[k]));
             int best = centre;
-            for (int t = std::max(centre - reach, 1); t <= std::min(centre + reach, length - 2); ++t) {
+            for (int t = std::max(centre - reach, 1); t <= std::min(centre + reach, length - 2);
+                 ++t) {
                 if (profile[t] > profile[best]) best = t;
             }
             float weight = 0, sum = 0;
@@ -151,7 +154,8 @@ CLineSet FindLines(const cv::Mat& mask, bool horizontal, bool fitEven) {
         if (seenPieces.empty()) continue;
         double n = 0, sj = 0, sp = 0, sjj = 0, sjp = 0;
         for (int j : seenPieces) {
-            n += 1, sj += j, sp += lines.position[k][j], sjj += j * j, sjp += j * lines.position[k][j];
+            n += 1, sj += j, sp += lines.position[k][j], sjj += j * j,
+                sjp += j * lines.position[k][j];
         }
         const double slope = seenPieces.size() >= 2 ? (n * sjp - sj * sp) / (n * sjj - sj * sj) : 0;
         const double offset = (sp - slope * sj) / n;
@@ -251,8 +255,8 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
     // Ink: darker than its surroundings, which keeps lines in shade and in glare alike.
     const int block = std::max(15, std::min(small.cols, small.rows) / 25) | 1;
     cv::Mat ink;
-    cv::adaptiveThreshold(small, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
-                          block, 6);
+    cv::adaptiveThreshold(small, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, block,
+                          6);
 
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
@@ -274,15 +278,13 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
     std::optional<CGridLattice> found;
     double foundArea = 0;
     for (int label : order) {
-        const cv::Rect box(stats.at<int>(label, cv::CC_STAT_LEFT),
-                           stats.at<int>(label, cv::CC_STAT_TOP),
-                           stats.at<int>(label, cv::CC_STAT_WIDTH),
-                           stats.at<int>(label, cv::CC_STAT_HEIGHT));
+        const cv::Rect box(
+            stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
+            stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
         if (found && double(box.area()) < foundArea) break;
         cv::Mat shape = labels(box) == label;
         std::vector<std::vector<cv::Point>> contours;
-        cv::findContours(shape, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE,
-                         box.tl());
+        cv::findContours(shape, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE, box.tl());
         if (contours.empty()) continue;
         std::vector<cv::Point> all, hull;
         for (const auto& contour : contours) all.insert(all.end(), contour.begin(), contour.end());
@@ -293,7 +295,8 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
             {float(kMargin + 9 * kCell), float(kMargin)},
             {float(kMargin + 9 * kCell), float(kMargin + 9 * kCell)},
             {float(kMargin), float(kMargin + 9 * kCell)}};
-        cv::Mat homography = cv::getPerspectiveTransform(frame, std::vector(quad.begin(), quad.end()));
+        cv::Mat homography =
+            cv::getPerspectiveTransform(frame, std::vector(quad.begin(), quad.end()));
         CGridLattice lattice;
         float score = 0;
         for (int pass = 0; pass < 3; ++pass) {
@@ -339,8 +342,8 @@ cv::Mat StraightenGrid(const cv::Mat& grey, const CGridLattice& lattice, int cel
                 float* rowY = mapY.ptr<float>(k * cellSide + v) + l * cellSide;
                 for (int u = 0; u < cellSide; ++u) {
                     const float fu = (u + 0.5f) / cellSide;
-                    const cv::Point2f p = (p00 * (1 - fu) + p01 * fu) * (1 - fv) +
-                                          (p10 * (1 - fu) + p11 * fu) * fv;
+                    const cv::Point2f p =
+                        (p00 * (1 - fu) + p01 * fu) * (1 - fv) + (p10 * (1 - fu) + p11 * fu) * fv;
                     rowX[u] = p.x;
                     rowY[u] = p.y;
                 }

@@ -21,10 +21,18 @@ constexpr int64_t kMaxSequentialJpegPixels = 120'000'000;
 // that fills a third of a phone photo.
 constexpr int kWorkingSide = 1600;
 
-uint32_t Big16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
-uint32_t Big32(const uint8_t* p) { return Big16(p) << 16 | Big16(p + 2); }
-uint32_t Little16(const uint8_t* p) { return uint32_t(p[1]) << 8 | p[0]; }
-uint32_t Little32(const uint8_t* p) { return Little16(p + 2) << 16 | Little16(p); }
+uint32_t Big16(const uint8_t* p) {
+    return uint32_t(p[0]) << 8 | p[1];
+}
+uint32_t Big32(const uint8_t* p) {
+    return Big16(p) << 16 | Big16(p + 2);
+}
+uint32_t Little16(const uint8_t* p) {
+    return uint32_t(p[1]) << 8 | p[0];
+}
+uint32_t Little32(const uint8_t* p) {
+    return Little16(p + 2) << 16 | Little16(p);
+}
 
 bool StartsWith(std::span<const uint8_t> bytes, const char* magic, size_t at = 0) {
     const size_t n = std::strlen(magic);
@@ -41,8 +49,8 @@ void ReadJpegSize(std::span<const uint8_t> b, CPictureHeader& header) {
         if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
         if (marker == 0xD9 || marker == 0xDA || i + 2 > b.size()) return;
         const uint32_t length = Big16(&b[i]);
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-                           marker != 0xC8 && marker != 0xCC;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             if (i + 7 > b.size()) return;
             header.height = Big16(&b[i + 3]);
@@ -95,9 +103,12 @@ void ReadPnmSize(std::span<const uint8_t> b, CPictureHeader& header) {
 
 const char* FormatName(CPictureHeader::Format format) {
     switch (format) {
-        case CPictureHeader::kGif: return "GIF";
-        case CPictureHeader::kHeif: return "HEIF/HEIC/AVIF";
-        default: return nullptr;
+        case CPictureHeader::kGif:
+            return "GIF";
+        case CPictureHeader::kHeif:
+            return "HEIF/HEIC/AVIF";
+        default:
+            return nullptr;
     }
 }
 
@@ -140,16 +151,14 @@ CPictureHeader ReadPictureHeader(std::span<const uint8_t> b) {
                (b[0] == 'I' ? b[3] == 0 : b[2] == 0 && b[3] == 42)) {
         header.format = CPictureHeader::kTiff;
         ReadTiffSize(b, header);
-    } else if (b.size() >= 3 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6' &&
-               std::isspace(b[2])) {
+    } else if (b.size() >= 3 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6' && std::isspace(b[2])) {
         header.format = CPictureHeader::kPnm;
         ReadPnmSize(b, header);
     } else if (StartsWith(b, "GIF87a") || StartsWith(b, "GIF89a")) {
         header.format = CPictureHeader::kGif;
     } else if (StartsWith(b, "ftyp", 4) &&
-               (StartsWith(b, "heic", 8) || StartsWith(b, "heix", 8) ||
-                StartsWith(b, "hevc", 8) || StartsWith(b, "mif1", 8) ||
-                StartsWith(b, "msf1", 8) || StartsWith(b, "avif", 8))) {
+               (StartsWith(b, "heic", 8) || StartsWith(b, "heix", 8) || StartsWith(b, "hevc", 8) ||
+                StartsWith(b, "mif1", 8) || StartsWith(b, "msf1", 8) || StartsWith(b, "avif", 8))) {
         header.format = CPictureHeader::kHeif;
     }
     return header;

@@ -38,8 +38,8 @@ std::string DescribeConflict(const PuzzleGrid& grid) {
             for (int b = a + 1; b < 9; ++b) {
                 const int x = kUnitCells[unit][a], y = kUnitCells[unit][b];
                 if (grid[x] != 0 && grid[x] == grid[y]) {
-                    return "two " + std::to_string(grid[x]) + "s in " + kUnitKinds[unit / 9] +
-                           " " + std::to_string(unit % 9 + 1) + " (" + CellName(x) + " and " +
+                    return "two " + std::to_string(grid[x]) + "s in " + kUnitKinds[unit / 9] + " " +
+                           std::to_string(unit % 9 + 1) + " (" + CellName(x) + " and " +
                            CellName(y) + ")";
                 }
             }
@@ -65,7 +65,8 @@ CReadingCheck CheckReading(const std::array<CellProbabilities, kCellCount>& prob
         const float read = p[check.puzzle[cell]];
         for (int value = 0; value < kCellValues; ++value) {
             if (value == check.puzzle[cell] || !(p[value] >= kMinChangeProbability)) continue;
-            alternatives.push_back({uint8_t(cell), uint8_t(value), std::log(read) - std::log(p[value])});
+            alternatives.push_back(
+                {uint8_t(cell), uint8_t(value), std::log(read) - std::log(p[value])});
         }
     }
     std::sort(alternatives.begin(), alternatives.end(),

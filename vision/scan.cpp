@@ -31,7 +31,8 @@ CDigitClassifier& Classifier() {
 std::array<int, kCellCount> UprightCells(int quarterTurns) {
     cv::Mat index(9, 9, CV_32S);
     for (int cell = 0; cell < kCellCount; ++cell) index.at<int>(cell / 9, cell % 9) = cell;
-    for (int turn = 0; turn < quarterTurns; ++turn) cv::rotate(index, index, cv::ROTATE_90_COUNTERCLOCKWISE);
+    for (int turn = 0; turn < quarterTurns; ++turn)
+        cv::rotate(index, index, cv::ROTATE_90_COUNTERCLOCKWISE);
     std::array<int, kCellCount> cells;
     for (int cell = 0; cell < kCellCount; ++cell) cells[cell] = index.at<int>(cell / 9, cell % 9);
     return cells;
@@ -47,26 +48,31 @@ void DrawReading(const cv::Mat& grey, const CGridLattice* lattice, const CScanRe
         const int thickness = std::max(1, int(cell / 20));
         for (int k = 0; k < 10; ++k) {
             for (int l = 0; l < 9; ++l) {
-                cv::line(picture, p[10 * k + l], p[10 * k + l + 1], {0, 200, 0}, thickness, cv::LINE_AA);
-                cv::line(picture, p[10 * l + k], p[10 * (l + 1) + k], {0, 200, 0}, thickness, cv::LINE_AA);
+                cv::line(picture, p[10 * k + l], p[10 * k + l + 1], {0, 200, 0}, thickness,
+                         cv::LINE_AA);
+                cv::line(picture, p[10 * l + k], p[10 * (l + 1) + k], {0, 200, 0}, thickness,
+                         cv::LINE_AA);
             }
         }
         for (int cell = 0; cell < kCellCount; ++cell) {
             const int s = source[cell], r = s / 9, c = s % 9;
-            const cv::Point2f centre =
-                (p[10 * r + c] + p[10 * r + c + 1] + p[10 * (r + 1) + c] + p[10 * (r + 1) + c + 1]) * 0.25f;
+            const cv::Point2f centre = (p[10 * r + c] + p[10 * r + c + 1] + p[10 * (r + 1) + c] +
+                                        p[10 * (r + 1) + c + 1]) *
+                                       0.25f;
             const bool changed = std::any_of(result.changes.begin(), result.changes.end(),
                                              [&](const CCellChange& x) { return x.cell == cell; });
             const int value = result.puzzle[cell];
             if (value == 0 && !changed && result.certainty[cell] >= kUnsureBelow) continue;
             // Blue: read; orange: unsure; magenta: changed by the solver. BGR.
             const cv::Scalar colour = changed ? cv::Scalar(200, 0, 200)
-                                      : result.certainty[cell] < kUnsureBelow ? cv::Scalar(0, 140, 255)
-                                                                              : cv::Scalar(220, 60, 0);
+                                      : result.certainty[cell] < kUnsureBelow
+                                          ? cv::Scalar(0, 140, 255)
+                                          : cv::Scalar(220, 60, 0);
             const std::string text = value ? std::to_string(value) : "_";
             const double scale = cell / 50;
             int baseline = 0;
-            const cv::Size size = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, thickness + 1, &baseline);
+            const cv::Size size =
+                cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, thickness + 1, &baseline);
             const cv::Point at(int(centre.x) + int(cell / 6), int(centre.y) + int(cell / 6));
             cv::putText(picture, text, at - cv::Point(size.width / 2, -size.height / 2),
                         cv::FONT_HERSHEY_SIMPLEX, scale, colour, thickness + 1, cv::LINE_AA);
@@ -108,7 +114,8 @@ CScanResult ScanGrey(const cv::Mat& grey, double scale, const CScanOptions& opti
         double score = 0;
         for (size_t i = 0; i < shapes.size(); ++i) {
             const GlyphProbabilities& p = classes[turn * shapes.size() + i];
-            score += ink[shapes[i]].weight * std::log(1e-6 + *std::max_element(p.begin() + 1, p.end()));
+            score +=
+                ink[shapes[i]].weight * std::log(1e-6 + *std::max_element(p.begin() + 1, p.end()));
         }
         if (score > bestScore + 1e-9) bestScore = score, turns = turn;
     }
@@ -177,9 +184,9 @@ CScanResult ScanPicture(std::span<const uint8_t> encoded, const CScanOptions& op
 CScanResult ScanPixels(const uint8_t* pixels, int width, int height, int channels, size_t stride,
                        const CScanOptions& options) {
     return Guarded([&] {
-        if (!pixels || width <= 0 || height <= 0 || width > kMaxPixelSide || height > kMaxPixelSide ||
-            int64_t(width) * height > kMaxPixels || (channels != 1 && channels != 3) ||
-            stride < size_t(width) * channels) {
+        if (!pixels || width <= 0 || height <= 0 || width > kMaxPixelSide ||
+            height > kMaxPixelSide || int64_t(width) * height > kMaxPixels ||
+            (channels != 1 && channels != 3) || stride < size_t(width) * channels) {
             CScanResult result;
             result.status = CScanStatus::kBadPicture;
             result.message = "pixels of a size or kind this reader does not take";
@@ -199,13 +206,20 @@ CScanResult ScanPixels(const uint8_t* pixels, int width, int height, int channel
 
 const char* ScanStatusWord(CScanStatus status) {
     switch (status) {
-        case CScanStatus::kRead: return "read";
-        case CScanStatus::kCorrected: return "corrected";
-        case CScanStatus::kConflict: return "conflict";
-        case CScanStatus::kNoSolution: return "no solution";
-        case CScanStatus::kSeveralSolutions: return "several solutions";
-        case CScanStatus::kNoPuzzle: return "no puzzle";
-        case CScanStatus::kBadPicture: return "bad picture";
+        case CScanStatus::kRead:
+            return "read";
+        case CScanStatus::kCorrected:
+            return "corrected";
+        case CScanStatus::kConflict:
+            return "conflict";
+        case CScanStatus::kNoSolution:
+            return "no solution";
+        case CScanStatus::kSeveralSolutions:
+            return "several solutions";
+        case CScanStatus::kNoPuzzle:
+            return "no puzzle";
+        case CScanStatus::kBadPicture:
+            return "bad picture";
     }
     return "?";
 }

@@ -71,8 +71,8 @@ CScanResult ScanPicture(std::span<const uint8_t> encoded, const CScanOptions& op
 
 // Reads pixels already decoded: `channels` 1 (grey) or 3 (red, green, blue), 8 bits each,
 // rows `stride` bytes apart. kBadPicture for sizes out of range.
-CScanResult ScanPixels(const uint8_t* pixels, int width, int height, int channels,
-                       size_t stride, const CScanOptions& options = {});
+CScanResult ScanPixels(const uint8_t* pixels, int width, int height, int channels, size_t stride,
+                       const CScanOptions& options = {});
 
 // The status as one word for programs ("read", "corrected", "conflict", "no solution",
 // "several solutions", "no puzzle", "bad picture").

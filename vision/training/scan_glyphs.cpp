@@ -19,7 +19,9 @@
 
 namespace {
 
-void Write(const void* data, size_t size) { std::fwrite(data, 1, size, stdout); }
+void Write(const void* data, size_t size) {
+    std::fwrite(data, 1, size, stdout);
+}
 
 std::optional<CGridLattice> LatticeFromCorners(const std::vector<float>& c) {
     const std::vector<cv::Point2f> frame{{0, 0}, {9, 0}, {9, 9}, {0, 9}};
