@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
     }
     ScanPicture(ReadFile(dir + "/" + "images/image1.jpg"));  // loads the model
 
-    std::printf("| picture | phone | size | cells right | status | ms |\n|---|---|---|---|---|---|\n");
+    std::printf(
+        "| picture | phone | size | cells right | status | ms |\n|---|---|---|---|---|---|\n");
     int pictures = 0, exact = 0, cellsRight = 0;
     double totalMs = 0, maxMs = 0, largeTotal = 0, largeMax = 0;
     std::vector<std::string> wrong;
@@ -85,11 +86,13 @@ int main(int argc, char** argv) {
         std::string misread;
         for (int cell = 0; cell < kCellCount; ++cell) {
             const bool ok = result.status != CScanStatus::kNoPuzzle &&
-                            result.status != CScanStatus::kBadPicture && result.puzzle[cell] == truth[cell];
+                            result.status != CScanStatus::kBadPicture &&
+                            result.puzzle[cell] == truth[cell];
             right += ok;
             if (!ok && result.status != CScanStatus::kNoPuzzle) {
-                misread += " r" + std::to_string(cell / 9 + 1) + "c" + std::to_string(cell % 9 + 1) + ":" +
-                           std::to_string(truth[cell]) + ">" + std::to_string(result.puzzle[cell]);
+                misread += " r" + std::to_string(cell / 9 + 1) + "c" +
+                           std::to_string(cell % 9 + 1) + ":" + std::to_string(truth[cell]) + ">" +
+                           std::to_string(result.puzzle[cell]);
             }
         }
         ++pictures;
@@ -99,11 +102,14 @@ int main(int argc, char** argv) {
         maxMs = std::max(maxMs, ms);
         const std::string shortName = name.substr(name.rfind('/') + 1);
         if (right != kCellCount) {
-            wrong.push_back(shortName + ": " + ScanStatusWord(result.status) + misread + " " + result.message);
+            wrong.push_back(shortName + ": " + ScanStatusWord(result.status) + misread + " " +
+                            result.message);
         }
         std::printf("| %s | %s | %dx%d | %d | %s%s | %.1f |\n", shortName.c_str(), phone.c_str(),
                     picture.cols, picture.rows, right, ScanStatusWord(result.status),
-                    result.quarterTurns ? (" (turned " + std::to_string(90 * result.quarterTurns) + "°)").c_str() : "",
+                    result.quarterTurns
+                        ? (" (turned " + std::to_string(90 * result.quarterTurns) + "°)").c_str()
+                        : "",
                     ms);
 
         // The same picture as a 12-megapixel photo.
@@ -117,11 +123,13 @@ int main(int argc, char** argv) {
         largeTotal += largeMs;
         largeMax = std::max(largeMax, largeMs);
     }
-    std::printf("\npictures read exactly right: %d of %d (%.1f %% wrong; published: 17.5 %% wrong on v2)\n",
-                exact, pictures, pictures ? 100.0 * (pictures - exact) / pictures : 0.0);
+    std::printf(
+        "\npictures read exactly right: %d of %d (%.1f %% wrong; published: 17.5 %% wrong on v2)\n",
+        exact, pictures, pictures ? 100.0 * (pictures - exact) / pictures : 0.0);
     std::printf("cells right: %d of %d (%.2f %%)\n", cellsRight, kCellCount * pictures,
                 pictures ? 100.0 * cellsRight / (kCellCount * pictures) : 0.0);
-    std::printf("time a picture, as stored: mean %.1f ms, max %.1f ms\n", totalMs / std::max(pictures, 1), maxMs);
+    std::printf("time a picture, as stored: mean %.1f ms, max %.1f ms\n",
+                totalMs / std::max(pictures, 1), maxMs);
     std::printf("time a picture, scaled to 12 megapixels: mean %.1f ms, max %.1f ms\n",
                 largeTotal / std::max(pictures, 1), largeMax);
     for (const std::string& line : wrong) std::printf("wrong: %s\n", line.c_str());

@@ -19,7 +19,8 @@ int velmo_scan(const void* data, size_t size, velmo_scan_result* result) {
         scan.status = CScanStatus::kBadPicture;
         scan.message = "out of memory";
     }
-    const bool readable = scan.status != CScanStatus::kNoPuzzle && scan.status != CScanStatus::kBadPicture;
+    const bool readable =
+        scan.status != CScanStatus::kNoPuzzle && scan.status != CScanStatus::kBadPicture;
     if (readable) {
         std::copy(scan.puzzle.begin(), scan.puzzle.end(), result->puzzle);
         std::copy(scan.puzzle.begin(), scan.puzzle.end(), result->read);
@@ -39,6 +40,8 @@ const char* velmo_scan_status_word(int status) {
     return ScanStatusWord(CScanStatus(status));
 }
 
-const char* velmo_scan_version(void) { return VELMO_VERSION; }
+const char* velmo_scan_version(void) {
+    return VELMO_VERSION;
+}
 
 }  // extern "C"
