@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include <opencv2/imgcodecs.hpp>
@@ -47,6 +48,7 @@ void ReadJpegSize(std::span<const uint8_t> b, CPictureHeader& header) {
         if (i >= b.size()) return;
         const uint8_t marker = b[i++];
         if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+        if (marker == 0xDA) header.scanStart = i;
         if (marker == 0xD9 || marker == 0xDA || i + 2 > b.size()) return;
         const uint32_t length = Big16(&b[i]);
         const bool frame =
@@ -56,7 +58,6 @@ void ReadJpegSize(std::span<const uint8_t> b, CPictureHeader& header) {
             header.height = Big16(&b[i + 3]);
             header.width = Big16(&b[i + 5]);
             header.progressive = marker != 0xC0 && marker != 0xC1;
-            return;
         }
         if (length < 2) return;
         i += length;
@@ -189,6 +190,21 @@ CDecodedPicture DecodePicture(std::span<const uint8_t> bytes) {
         pixels > (sequentialJpeg ? kMaxSequentialJpegPixels : kMaxPixels)) {
         picture.message = "picture too large: " + std::to_string(header.width) + " x " +
                           std::to_string(header.height) + " pixels";
+        return picture;
+    }
+
+    // Decoders fill what a cut-off file lacks with grey and carry on; a picture read so would
+    // be read wrongly, so the end of the picture must be there: JPEG's end marker after its
+    // first scan (a thumbnail's comes before), PNG's closing chunk.
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const bool complete = header.format == CPictureHeader::kJpeg
+                              ? header.scanStart > 0 && text.find("\xFF\xD9", header.scanStart) !=
+                                                            std::string_view::npos
+                          : header.format == CPictureHeader::kPng
+                              ? text.find("IEND", 16) != std::string_view::npos
+                              : true;
+    if (!complete) {
+        picture.message = "damaged picture: the file ends before the picture does";
         return picture;
     }
 

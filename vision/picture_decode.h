@@ -13,6 +13,7 @@ struct CPictureHeader {
     Format format = kUnknown;
     int64_t width = 0, height = 0;  // 0 where the header could not be read
     bool progressive = false;       // a JPEG whose whole coefficients are held while decoding
+    size_t scanStart = 0;           // JPEG: where its first scan begins (0: not found)
 };
 
 // The format and size the header declares; never reads past `bytes`.
