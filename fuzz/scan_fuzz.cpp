@@ -31,8 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(std::abs(sum - 1) < 1e-3f);
     }
     Check(result.changes.size() <= 3);
-    const bool solved = result.status == CScanStatus::kRead || result.status == CScanStatus::kCorrected;
-    Check(solved == (IsConsistent(result.puzzle.data()) && CountSolutions(result.puzzle.data()).count == 1));
+    const bool solved =
+        result.status == CScanStatus::kRead || result.status == CScanStatus::kCorrected;
+    Check(solved ==
+          (IsConsistent(result.puzzle.data()) && CountSolutions(result.puzzle.data()).count == 1));
     Check((result.status == CScanStatus::kCorrected) == !result.changes.empty());
     return 0;
 }

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <numeric>
+#include <tuple>
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
@@ -109,8 +112,10 @@ void FitEvenLines(const std::vector<std::vector<float>>& profiles, float expecte
             std::max({whole[t], whole[std::max(t - 1, 0)], whole[std::min(t + 1, length - 1)]});
     }
     float bestScore = -1, bestStart = kMargin, bestSpacing = kCell;
-    for (float spacing = 0.8f * kCell; spacing <= 1.2f * kCell; spacing += 0.25f) {
-        for (int start = kMargin - kCell; start <= kMargin + kCell; ++start) {
+    // The candidate may hold more than the grid (a title touching it): the lines may start
+    // well inside it and be closer than it suggests.
+    for (float spacing = 0.55f * kCell; spacing <= 1.2f * kCell; spacing += 0.25f) {
+        for (int start = kMargin - kCell; start <= kMargin + 4 * kCell; ++start) {
             if (start + 9 * spacing >= length - 1) break;
             float score = 0;
             for (int k = 0; k < 10; ++k) score += near[int(std::lround(start + k * spacing))];
@@ -146,21 +151,35 @@ CLineSet FindLines(const cv::Mat& mask, bool horizontal, bool fitEven) {
             lines.seen[k][j] = profile[best] >= 0.45f;
             lines.position[k][j] = lines.seen[k][j] ? sum / weight : expected[k];
         }
-        // A piece not seen follows the line through the pieces that were.
-        std::vector<int> seenPieces;
-        for (int j = 0; j < 9; ++j) {
-            if (lines.seen[k][j]) seenPieces.push_back(j);
-        }
-        if (seenPieces.empty()) continue;
-        double n = 0, sj = 0, sp = 0, sjj = 0, sjp = 0;
-        for (int j : seenPieces) {
-            n += 1, sj += j, sp += lines.position[k][j], sjj += j * j,
-                sjp += j * lines.position[k][j];
-        }
-        const double slope = seenPieces.size() >= 2 ? (n * sjp - sj * sp) / (n * sjj - sj * sj) : 0;
-        const double offset = (sp - slope * sj) / n;
-        for (int j = 0; j < 9; ++j) {
-            if (!lines.seen[k][j]) lines.position[k][j] = float(offset + slope * j);
+        // The pieces seen should lie on a gentle curve (a page bends, it does not kink): one
+        // far off it caught a digit or a letter instead. The pieces not seen, and those, follow
+        // the curve through the rest.
+        for (int round = 0; round < 3; ++round) {
+            std::vector<int> pieces;
+            for (int j = 0; j < 9; ++j) {
+                if (lines.seen[k][j]) pieces.push_back(j);
+            }
+            if (pieces.empty()) break;
+            const int terms = pieces.size() >= 7 ? 3 : pieces.size() >= 2 ? 2 : 1;
+            cv::Mat a(int(pieces.size()), terms, CV_64F), b(int(pieces.size()), 1, CV_64F), fit;
+            for (size_t i = 0; i < pieces.size(); ++i) {
+                const double x = pieces[i] - 4.0;
+                for (int t = 0; t < terms; ++t) a.at<double>(int(i), t) = std::pow(x, t);
+                b.at<double>(int(i)) = lines.position[k][pieces[i]];
+            }
+            cv::solve(a, b, fit, cv::DECOMP_SVD);
+            bool dropped = false;
+            for (int j = 0; j < 9; ++j) {
+                double curve = 0;
+                for (int t = 0; t < terms; ++t) curve += fit.at<double>(t) * std::pow(j - 4.0, t);
+                if (!lines.seen[k][j]) {
+                    lines.position[k][j] = float(curve);
+                } else if (round < 2 && std::abs(lines.position[k][j] - curve) > 0.12 * kCell) {
+                    lines.seen[k][j] = false;
+                    dropped = true;
+                }
+            }
+            if (!dropped) break;
         }
     }
     return lines;
@@ -237,9 +256,104 @@ float FitLattice(const cv::Mat& ink, cv::Mat& homography, bool fitEven,
     return seen / 180.0f;
 }
 
+// A lattice whose cells are all of a size (within a factor of five, as a tilted photo
+// makes them) and turn the same way: not the crossings of a few strokes that happened to
+// fit.
+bool Plausible(const std::array<cv::Point2f, 100>& points) {
+    std::vector<double> areas;
+    for (int k = 0; k < 9; ++k) {
+        for (int l = 0; l < 9; ++l) {
+            const cv::Point2f a = points[10 * k + l], b = points[10 * k + l + 1];
+            const cv::Point2f c = points[10 * (k + 1) + l + 1], d = points[10 * (k + 1) + l];
+            areas.push_back(0.5 * ((c - a).cross(d - b)));
+        }
+    }
+    const auto [low, high] = std::minmax_element(areas.begin(), areas.end());
+    if (std::getenv("VELMO_SCAN_TRACE")) std::fprintf(stderr, "cells %.0f..%.0f\n", *low, *high);
+    return *low >= 64 && *high <= 5 * *low;
+}
+
 double QuadArea(const std::array<cv::Point2f, 100>& points) {
     const std::vector<cv::Point2f> corners{points[0], points[9], points[99], points[90]};
     return std::abs(cv::contourArea(corners));
+}
+
+// A grid of separate boxes, one a cell, as a window of input fields draws it: at least
+// kMinBoxes hollow shapes of one size that sit on a 9 x 9 lattice. The lattice is fitted to
+// the boxes' centres, so each cell is the box with half the gap around it.
+constexpr int kMinBoxes = 60;
+
+std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int minSide) {
+    std::vector<cv::Rect> boxes;
+    for (int label = 1; label < count; ++label) {
+        const cv::Rect b(
+            stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
+            stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
+        const int area = stats.at<int>(label, cv::CC_STAT_AREA);
+        if (b.width >= 8 && b.height >= 8 && b.width <= minSide / 4 && b.height <= minSide / 4 &&
+            b.width < 3 * b.height && b.height < 3 * b.width && area < 0.5 * b.area()) {
+            boxes.push_back(b);
+        }
+    }
+    if (int(boxes.size()) < kMinBoxes) return std::nullopt;
+    auto alike = [](const cv::Rect& a, const cv::Rect& b) {
+        return std::abs(a.width - b.width) <= 0.15 * a.width + 1 &&
+               std::abs(a.height - b.height) <= 0.15 * a.height + 1;
+    };
+    // The size most boxes share.
+    size_t best = 0;
+    int bestCount = 0;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        int n = 0;
+        for (const cv::Rect& other : boxes) n += alike(boxes[i], other);
+        if (n > bestCount) bestCount = n, best = i;
+    }
+    if (bestCount < kMinBoxes) return std::nullopt;
+    std::vector<cv::Point> corners;
+    std::vector<cv::Point2f> centres;
+    for (const cv::Rect& b : boxes) {
+        if (!alike(boxes[best], b)) continue;
+        corners.push_back(b.tl());
+        corners.push_back(b.br());
+        corners.emplace_back(b.x + b.width, b.y);
+        corners.emplace_back(b.x, b.y + b.height);
+        centres.emplace_back(b.x + 0.5f * b.width, b.y + 0.5f * b.height);
+    }
+    std::vector<cv::Point> hull;
+    cv::convexHull(corners, hull);
+    const Quad quad = QuadOfHull(hull);
+    const std::vector<cv::Point2f> frame{{0, 0}, {9, 0}, {9, 9}, {0, 9}};
+    const cv::Mat toFrame =
+        cv::getPerspectiveTransform(std::vector(quad.begin(), quad.end()), frame);
+    std::vector<cv::Point2f> placed;
+    cv::perspectiveTransform(centres, placed, toFrame);
+    // Each box to its cell; a cell claimed twice, or a box far from a cell's middle, is not
+    // a lattice.
+    std::array<int, 81> owner;
+    owner.fill(-1);
+    std::vector<cv::Point2f> ideal, seen;
+    for (size_t i = 0; i < placed.size(); ++i) {
+        const int c = int(std::floor(placed[i].x)), r = int(std::floor(placed[i].y));
+        if (r < 0 || r > 8 || c < 0 || c > 8) continue;
+        if (std::abs(placed[i].x - (c + 0.5f)) > 0.3f || std::abs(placed[i].y - (r + 0.5f)) > 0.3f)
+            continue;
+        if (owner[9 * r + c] >= 0) return std::nullopt;
+        owner[9 * r + c] = int(i);
+        ideal.emplace_back(c + 0.5f, r + 0.5f);
+        seen.push_back(centres[i]);
+    }
+    if (int(seen.size()) < kMinBoxes) return std::nullopt;
+    const cv::Mat homography = FitHomography(ideal, seen);
+    if (homography.empty()) return std::nullopt;
+    std::vector<cv::Point2f> crossings, points;
+    for (int k = 0; k < 10; ++k) {
+        for (int l = 0; l < 10; ++l) crossings.emplace_back(float(l), float(k));
+    }
+    cv::perspectiveTransform(crossings, points, homography);
+    CGridLattice lattice;
+    std::copy(points.begin(), points.end(), lattice.points.begin());
+    lattice.score = seen.size() / 81.0f;
+    return lattice;
 }
 
 }  // namespace
@@ -258,31 +372,56 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
     cv::adaptiveThreshold(small, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, block,
                           6);
 
-    cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    // Candidates: the largest shapes of the ink, and of its long straight strokes alone, which
+    // part a grid from the text and titles that touch it.
+    cv::Mat strokes, along;
+    const int length = std::max(10, std::min(small.cols, small.rows) / 50);
+    cv::morphologyEx(ink, strokes, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(length, 1)));
+    cv::morphologyEx(ink, along, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, length)));
+    strokes |= along;
     const int minSide = std::max(40, std::min(small.cols, small.rows) / 8);
-    std::vector<int> order;
-    for (int label = 1; label < count; ++label) {
-        if (stats.at<int>(label, cv::CC_STAT_WIDTH) >= minSide &&
-            stats.at<int>(label, cv::CC_STAT_HEIGHT) >= minSide) {
-            order.push_back(label);
+    struct CCandidate {
+        cv::Mat shape;  // the candidate's pixels within `box`
+        cv::Rect box;
+    };
+    std::vector<CCandidate> candidates;
+    cv::Mat labels, stats, centroids, strokeLabels, strokeStats;
+    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    const int strokeCount =
+        cv::connectedComponentsWithStats(strokes, strokeLabels, strokeStats, centroids, 8, CV_32S);
+    for (const auto& [componentLabels, componentStats, n] :
+         {std::tuple(labels, stats, count), std::tuple(strokeLabels, strokeStats, strokeCount)}) {
+        auto boxOf = [&](int label) {
+            return cv::Rect(componentStats.at<int>(label, cv::CC_STAT_LEFT),
+                            componentStats.at<int>(label, cv::CC_STAT_TOP),
+                            componentStats.at<int>(label, cv::CC_STAT_WIDTH),
+                            componentStats.at<int>(label, cv::CC_STAT_HEIGHT));
+        };
+        std::vector<int> order;
+        for (int label = 1; label < n; ++label) {
+            if (boxOf(label).width >= minSide && boxOf(label).height >= minSide) {
+                order.push_back(label);
+            }
+        }
+        std::sort(order.begin(), order.end(),
+                  [&](int a, int b) { return boxOf(a).area() > boxOf(b).area(); });
+        if (order.size() > size_t(kCandidates)) order.resize(kCandidates);
+        for (int label : order) {
+            candidates.push_back({componentLabels(boxOf(label)) == label, boxOf(label)});
         }
     }
-    auto boxArea = [&](int label) {
-        return int64_t(stats.at<int>(label, cv::CC_STAT_WIDTH)) *
-               stats.at<int>(label, cv::CC_STAT_HEIGHT);
-    };
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return boxArea(a) > boxArea(b); });
-    if (order.size() > size_t(kCandidates)) order.resize(kCandidates);
+    std::stable_sort(
+        candidates.begin(), candidates.end(),
+        [](const CCandidate& a, const CCandidate& b) { return a.box.area() > b.box.area(); });
 
     std::optional<CGridLattice> found;
     double foundArea = 0;
-    for (int label : order) {
-        const cv::Rect box(
-            stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
-            stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
+    for (const CCandidate& candidate : candidates) {
+        const cv::Rect& box = candidate.box;
         if (found && double(box.area()) < foundArea) break;
-        cv::Mat shape = labels(box) == label;
+        const cv::Mat& shape = candidate.shape;
         std::vector<std::vector<cv::Point>> contours;
         cv::findContours(shape, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE, box.tl());
         if (contours.empty()) continue;
@@ -303,13 +442,27 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
             score = FitLattice(ink, homography, pass == 0, lattice.points);
             if (pass == 0 && score < 0.3f) break;
         }
-        if (score < kMinScore) continue;
+        if (std::getenv("VELMO_SCAN_TRACE")) std::fprintf(stderr, "candidate score %.3f\n", score);
+        if (score < kMinScore || (!Plausible(lattice.points) && !std::getenv("VELMO_SCAN_ANY")))
+            continue;
         const double area = QuadArea(lattice.points);
+        if (std::getenv("VELMO_SCAN_TRACE"))
+            std::fprintf(stderr, "line grid score %.3f area %.0f\n", score, area);
         if (!found || area > foundArea) {
             for (cv::Point2f& p : lattice.points) p *= float(1 / factor);
             lattice.score = score;
             found = lattice;
             foundArea = area;
+        }
+    }
+    if (std::optional<CGridLattice> boxes =
+            FindBoxGrid(stats, count, std::min(small.cols, small.rows))) {
+        const double area = QuadArea(boxes->points);
+        if (std::getenv("VELMO_SCAN_TRACE"))
+            std::fprintf(stderr, "box grid score %.3f area %.0f\n", boxes->score, area);
+        if (Plausible(boxes->points) && (!found || area > foundArea)) {
+            for (cv::Point2f& p : boxes->points) p *= float(1 / factor);
+            found = boxes;
         }
     }
     return found;
