@@ -143,10 +143,12 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
         background(inner).copyTo(innerBackground(inner));
         const float paper = Percentile(cellGrey, innerBackground, 0.5f);
         const float darkness = paper - Percentile(cellGrey, shape, 0.1f);
-        const float weight = Ramp(float(box.height) / cellSide, 0.22f, 0.32f) *
-                             Ramp(darkness / contrast, 0.15f, 0.3f);
-        if (weight <= 0) continue;
+        const float dark = Ramp(darkness / contrast, 0.15f, 0.3f);
+        const float weight = Ramp(float(box.height) / cellSide, 0.22f, 0.32f) * dark;
+        const float sideWeight = Ramp(float(box.width) / cellSide, 0.22f, 0.32f) * dark;
+        if (weight <= 0 && sideWeight <= 0) continue;
         cells[cell].weight = weight;
+        cells[cell].sideWeight = sideWeight;
         cells[cell].glyph = MakeGlyph(cellGrey, shape, box, paper);
     }
     return cells;

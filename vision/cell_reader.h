@@ -16,7 +16,9 @@ inline constexpr int kGlyphFit = 20;   // the shape's longer side within it
 // A cell's shape that may be a digit.
 struct CCellInk {
     float weight = 0;  // 0: the cell is empty; 1: the shape is as large and dark as a digit
-    cv::Mat glyph;     // kGlyphSide square, CV_32F, 0 paper to 1 ink; empty when weight is 0
+    // As `weight`, for a grid on its side, where a digit's height is the shape's width.
+    float sideWeight = 0;
+    cv::Mat glyph;  // kGlyphSide square, CV_32F, 0 paper to 1 ink; empty when both are 0
 };
 
 // Each cell's shape, in the grid straightened by StraightenGrid (cells `cellSide` square).

@@ -98,7 +98,7 @@ CScanResult ScanGrey(const cv::Mat& grey, double scale, const CScanOptions& opti
     std::vector<int> shapes;
     std::vector<cv::Mat> glyphs;
     for (int cell = 0; cell < kCellCount; ++cell) {
-        if (ink[cell].weight > 0) shapes.push_back(cell);
+        if (ink[cell].weight > 0 || ink[cell].sideWeight > 0) shapes.push_back(cell);
     }
     for (int turn = 0; turn < 4; ++turn) {
         for (int cell : shapes) {
@@ -108,15 +108,24 @@ CScanResult ScanGrey(const cv::Mat& grey, double scale, const CScanOptions& opti
         }
     }
     const std::vector<GlyphProbabilities> classes = Classifier().Classify(glyphs);
+    // A 1 on its side is short: a turn weighs each shape by its height as that turn stands
+    // it, and is scored by how like a digit its shapes read on average, so that a turn is
+    // not favoured for seeing less ink.
+    auto weightIn = [&](int turn, int cell) {
+        return turn % 2 ? ink[cell].sideWeight : ink[cell].weight;
+    };
     int turns = 0;
     double bestScore = -1e300;
     for (int turn = 0; turn < 4; ++turn) {
-        double score = 0;
+        double score = 0, total = 0;
         for (size_t i = 0; i < shapes.size(); ++i) {
             const GlyphProbabilities& p = classes[turn * shapes.size() + i];
-            score +=
-                ink[shapes[i]].weight * std::log(1e-6 + *std::max_element(p.begin() + 1, p.end()));
+            const float weight = weightIn(turn, shapes[i]);
+            score += weight * std::log(1e-6 + *std::max_element(p.begin() + 1, p.end()));
+            total += weight;
         }
+        if (total <= 0) continue;
+        score /= total;
         if (score > bestScore + 1e-9) bestScore = score, turns = turn;
     }
 
@@ -130,7 +139,7 @@ CScanResult ScanGrey(const cv::Mat& grey, double scale, const CScanOptions& opti
         p[0] = 1;
         const int i = shapeOf[source[cell]];
         if (i < 0) continue;
-        const float weight = ink[source[cell]].weight;
+        const float weight = weightIn(turns, source[cell]);
         const GlyphProbabilities& c = classes[turns * shapes.size() + i];
         for (int v = 0; v < kCellValues; ++v) p[v] = weight * c[v] + (v == 0 ? 1 - weight : 0);
     }
