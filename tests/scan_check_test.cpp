@@ -88,9 +88,9 @@ TEST(ReadingCheck, OneMisreadCellIsMended) {
 
 TEST(ReadingCheck, ThreeMisreadCellsAreMendedAndReportedInCellOrder) {
     Readings readings = SureReadings(kPuzzle);
-    Misread(readings, Cell(3, 2), 3, 0.7f, 0.25f);   // repeats r2c2's 3
-    Misread(readings, Cell(1, 1), 8, 0.55f, 0.4f);   // repeats r1c7's 8
-    Misread(readings, Cell(5, 5), 1, 0.5f, 0.45f);   // repeats r6c5's 1
+    Misread(readings, Cell(3, 2), 3, 0.7f, 0.25f);  // repeats r2c2's 3
+    Misread(readings, Cell(1, 1), 8, 0.55f, 0.4f);  // repeats r1c7's 8
+    Misread(readings, Cell(5, 5), 1, 0.5f, 0.45f);  // repeats r6c5's 1
     const CReadingCheck check = CheckReading(readings);
     EXPECT_EQ(check.status, CScanStatus::kCorrected);
     EXPECT_EQ(GridToText(check.puzzle), GridToText(kPuzzle));
