@@ -151,6 +151,30 @@ std::vector<uint8_t> ReadTestFile(const std::string& name) {
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
+// Phone photos of the dataset's training pictures: one upright, one on its side (its 1s,
+// short as the straightened grid holds them, are digits all the same).
+TEST(ScanPicture, PhotosReadExactly) {
+    struct CCase {
+        const char* file;
+        const char* puzzle;
+        int quarterTurns;  // clockwise from upright
+    };
+    const CCase cases[] = {
+        {"dataset-image13.jpg",
+         "9.3.....2.6.49.1.3...1...........9..3.1..4....8.7.243.1785.93........759...367...", 0},
+        {"dataset-image1031.jpg",
+         "..837....6.72....4.3.4..7262.4....1...........5....6.3891..3.7.5....19.2....578..", 1},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        const CScanResult result = ScanPicture(ReadTestFile(c.file));
+        EXPECT_EQ(ScanStatusWord(result.status), std::string("read"));
+        EXPECT_EQ(GridToText(result.puzzle), GridToText(GridFromText(c.puzzle)));
+        EXPECT_EQ(result.quarterTurns, c.quarterTurns);
+        EXPECT_TRUE(result.changes.empty());
+    }
+}
+
 // Files that are not pictures this reader takes, or hold no puzzle: each answered with its
 // reason, none decoded past what the header declares.
 TEST(ScanPicture, FilesThatHoldNoReadablePuzzleSayWhy) {
