@@ -1,6 +1,7 @@
 // The picture reader's guards: the solver's check of a reading (one misread digit mended when
 // the classifier gave the right one a fair chance, nothing passed off as a reading past the
-// limits of three changes and probability 0.2), and files that are not pictures it can read.
+// limits of three changes and probability 0.2), photos it must read, and files that are not
+// pictures it can read.
 #include <gtest/gtest.h>
 
 #include <algorithm>
