@@ -1,9 +1,10 @@
 # `cpack -G DEB` makes one package a component, split as Debian splits a library: the
 # programs (velmo), the run-time library named for its SONAME (libvelmo1), what building
-# against it needs (libvelmo-dev), and the Python module (python3-velmo). Install rules that
-# name no component belong to the programs.
+# against it needs (libvelmo-dev), the picture reader's library and its development files
+# (libvelmo-scan1, libvelmo-scan-dev), and the Python module (python3-velmo). Install rules
+# that name no component belong to the programs.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL programs runtime dev)
+set(CPACK_COMPONENTS_ALL programs runtime dev scan-runtime scan-dev)
 if(TARGET velmo_python)
     list(APPEND CPACK_COMPONENTS_ALL python)
 endif()
@@ -33,6 +34,20 @@ set(CPACK_COMPONENT_DEV_DESCRIPTION
     "The development files of velmo's solver: the header velmo.h, the static library,\n"
     "the pkg-config file and the CMake package (find_package(velmo), target velmo::velmo).")
 
+# The picture reader's packages, apart so that libvelmo's users need no OpenCV; this one's
+# dependencies on OpenCV's libraries come from dpkg-shlibdeps.
+set(CPACK_DEBIAN_SCAN-RUNTIME_PACKAGE_NAME libvelmo-scan${VELMO_SCAN_SOVERSION})
+set(CPACK_DEBIAN_SCAN-RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_COMPONENT_SCAN-RUNTIME_DESCRIPTION
+    "The shared library of velmo's picture reader, with a C interface: the puzzle in a\n"
+    "photo or a screenshot, each cell's certainty, and the solver's check of the reading.")
+set(CPACK_DEBIAN_SCAN-DEV_PACKAGE_NAME libvelmo-scan-dev)
+set(CPACK_DEBIAN_SCAN-DEV_PACKAGE_SECTION libdevel)
+set(CPACK_COMPONENT_SCAN-DEV_DEPENDS scan-runtime)
+set(CPACK_COMPONENT_SCAN-DEV_DESCRIPTION
+    "The development files of velmo's picture reader: the header velmo_scan.h and the\n"
+    "pkg-config file velmo-scan.pc.")
+
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-velmo)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "${VELMO_PYTHON_DEPENDS}, python3-numpy")
@@ -42,7 +57,7 @@ set(CPACK_COMPONENT_PYTHON_DESCRIPTION
     "velmo-solve does.")
 
 # Each description follows the summary every package gets, CPACK_PACKAGE_DESCRIPTION_SUMMARY.
-foreach(component RUNTIME DEV PYTHON)
+foreach(component RUNTIME DEV SCAN-RUNTIME SCAN-DEV PYTHON)
     string(REPLACE ";" "" CPACK_COMPONENT_${component}_DESCRIPTION
         "${CPACK_COMPONENT_${component}_DESCRIPTION}")
 endforeach()

@@ -32,6 +32,7 @@
 #include "logic.h"
 #include "puzzle_reader.h"
 #include "puzzle_text.h"
+#include "scan.h"
 #include "unattended_platform.h"
 
 namespace py = pybind11;
@@ -557,6 +558,65 @@ py::list Generate(int count, const py::object& minRating, const py::object& maxR
 
 }  // namespace
 
+// velmo.scan: a picture given as a path, as its encoded bytes, or as decoded pixels.
+py::dict Scan(const py::object& source) {
+    CScanResult result;
+    if (py::isinstance<py::array>(source)) {
+        const auto array = py::array_t<uint8_t, py::array::c_style>::ensure(source);
+        if (!array || !py::isinstance<py::array_t<uint8_t>>(source) ||
+            !(array.ndim() == 2 || (array.ndim() == 3 && array.shape(2) == 3))) {
+            throw py::value_error("scan takes an H x W (grey) or H x W x 3 (RGB) uint8 array");
+        }
+        if (array.shape(0) > INT32_MAX || array.shape(1) > INT32_MAX) {
+            throw py::value_error("scan: the array is too large");
+        }
+        const int channels = array.ndim() == 3 ? 3 : 1;
+        const size_t stride = size_t(array.shape(1)) * channels;
+        py::gil_scoped_release release;
+        result =
+            ScanPixels(array.data(), int(array.shape(1)), int(array.shape(0)), channels, stride);
+    } else {
+        py::bytes bytes;
+        if (py::isinstance<py::bytes>(source) || py::isinstance<py::bytearray>(source) ||
+            py::isinstance<py::memoryview>(source)) {
+            bytes = py::reinterpret_steal<py::bytes>(PyBytes_FromObject(source.ptr()));
+            if (!bytes) throw py::error_already_set();
+        } else if (py::isinstance<py::str>(source) || py::hasattr(source, "__fspath__")) {
+            py::object file = py::module_::import("builtins").attr("open")(source, "rb");
+            bytes = py::bytes(file.attr("read")());
+            file.attr("close")();
+        } else {
+            throw py::type_error("scan takes a path, the bytes of a picture file, or an array");
+        }
+        const std::string_view data = bytes;
+        py::gil_scoped_release release;
+        result = ScanPicture({reinterpret_cast<const uint8_t*>(data.data()), data.size()});
+    }
+    py::dict answer;
+    answer["status"] = ScanStatusWord(result.status);
+    answer["message"] = result.message;
+    const bool readable =
+        result.status != CScanStatus::kNoPuzzle && result.status != CScanStatus::kBadPicture;
+    if (!readable) {
+        answer["puzzle"] = py::none();
+        answer["certainty"] = py::none();
+    } else {
+        std::string puzzle;
+        for (uint8_t value : result.puzzle) puzzle += value ? char('0' + value) : '.';
+        answer["puzzle"] = puzzle;
+        py::array_t<float> certainty(kCellCount);
+        std::copy(result.certainty.begin(), result.certainty.end(), certainty.mutable_data());
+        answer["certainty"] = certainty;
+    }
+    py::list changes;
+    for (const CCellChange& change : result.changes) {
+        changes.append(py::make_tuple(change.cell, change.read, change.written));
+    }
+    answer["changes"] = changes;
+    answer["quarter_turns"] = result.quarterTurns;
+    return answer;
+}
+
 PYBIND11_MODULE(velmo, m) {
     m.doc() = "velmo's solver for 9 x 9 number-placement puzzles";
     m.attr("__version__") = VELMO_VERSION;
@@ -657,6 +717,16 @@ PYBIND11_MODULE(velmo, m) {
           "as velmo-solve --steps writes it), 'wrong entries' (with 'wrong_cells'), 'wrong "
           "strike-outs' (with 'wrong_candidates'), 'solved', 'no solution', 'several "
           "solutions' or 'no step'. Raises InvalidPuzzle, or ValueError for a bad pair.");
+    m.def("scan", &Scan, py::arg("picture"),
+          "Reads the puzzle in a picture: `picture` is a path, the bytes of a PNG, JPEG, BMP, "
+          "WebP, TIFF or PNM file, or a uint8 array of H x W (grey) or H x W x 3 (RGB) pixels. "
+          "Returns a dict: 'status' ('read'; 'corrected' when the solver changed up to 3 cells "
+          "to give exactly one solution; 'conflict', 'no solution' or 'several solutions' for a "
+          "reading it could not mend; 'no puzzle'; 'bad picture'), 'puzzle' (81 characters, "
+          "'.' for empty, or None without a puzzle), 'certainty' (float32 (81,), each cell's "
+          "probability, or None), 'changes' ((cell, read, written) for each cell the solver "
+          "changed), 'quarter_turns' (clockwise, from upright) and 'message' (why not read, or "
+          "the conflict). Raises OSError for a path that cannot be read.");
     m.def("solve_many", &SolveMany, py::arg("puzzles"), py::arg("threads") = 0,
           "Solves a batch on `threads` threads (0: one a core; below 0 raises ValueError). "
           "Returns (solutions, status): uint8 (N, 81) and int8 (N,), status 1 solved, 0 no "

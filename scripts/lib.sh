@@ -5,9 +5,16 @@
 VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Packages every build needs; the scripts add their own. qt6-translations-l10n: Qt's own
-# texts in Chinese, which the window loads and its tests check.
+# texts in Chinese, which the window loads and its tests check. The picture reader uses only
+# these modules of OpenCV (the whole of libopencv-dev pulls in about three times as many
+# packages).
 VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei
-    qt6-translations-l10n pybind11-dev python3-dev python3-numpy pkg-config parallel)
+    qt6-translations-l10n pybind11-dev python3-dev python3-numpy pkg-config parallel
+    libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-dnn-dev)
+# What rendering puzzle pictures from fonts needs besides (scripts/make-scan-samples).
+VELMO_RENDER_PACKAGES=(python3-pil fonts-dejavu fonts-liberation2 fonts-urw-base35 fonts-noto-core)
+# What training the digit classifier needs besides rendering (scripts/train-digits only).
+VELMO_TRAIN_PACKAGES=(python3-torch)
 # What the clang presets (clang, asan-clang, fuzz) need besides: clang 19 and its sanitizer
 # and fuzzer runtime, the same version on Debian 12 and 13.
 VELMO_CLANG_PACKAGES=(clang-19 libclang-rt-19-dev)
