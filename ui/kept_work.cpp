@@ -124,12 +124,13 @@ CKeptRead ReadKeptWork(const QString& path) {
     QFile::remove(aside);
     const bool moved = QFile::rename(path, aside);
     read.outcome = CKeptRead::kSetAside;
-    read.message = moved ? QStringLiteral("velmo: the kept puzzle %1 is %2; set aside as %3")
-                               .arg(path, why, aside)
-                         : QStringLiteral(
-                               "velmo: the kept puzzle %1 is %2, and could not be "
-                               "set aside")
-                               .arg(path, why);
+    read.message =
+        moved ? QStringLiteral("velmo: cannot use the kept puzzle %1 (%2); set aside as %3")
+                    .arg(path, why, aside)
+              : QStringLiteral(
+                    "velmo: cannot use the kept puzzle %1 (%2), nor set it "
+                    "aside")
+                    .arg(path, why);
     std::fprintf(stderr, "%s\n", qPrintable(read.message));
     return read;
 }

@@ -203,7 +203,7 @@ def test_a_chain_hint_gives_its_links():
     """A turbot fish: the only two places of 3 in row 5, one of them seeing the 3 of r4c7 in
     their box, which is one of the only two in column 7; r2c2 sees both far ends. Each link
     from one end to the other, strong within the row and the column, weak between them."""
-    puzzle = "2...6.9.8..74.....8.1.2354...2....8.6.8.5.1.4.7....6....8631.4.9.....98..1.9.4...3"
+    puzzle = "2...6.9.8..74.....8.1.2354...2....8.6.8.5.1.4.7....6...8631.4.9.....98..1.9.4...3"
     entries = list(puzzle)
     struck = []
     hint = velmo.hint(puzzle)
