@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -114,6 +115,12 @@ velmo_candidate CandidateOf(const CCandidate& c) {
     return {c.cell, c.digit};
 }
 
+velmo_link_end EndOf(const CLinkEnd& end) {
+    velmo_link_end out{end.digit, end.size, {}};
+    std::copy_n(end.cells.begin(), end.size, out.cells);
+    return out;
+}
+
 template <size_t N>
 size_t CopyCandidates(const std::vector<CCandidate>& from, velmo_candidate (&to)[N]) {
     const size_t count = std::min(from.size(), N);
@@ -139,6 +146,12 @@ bool FillHint(const CHint& hint, velmo_hint_result& out) {
             const size_t length = std::min(notation.size(), sizeof(out.notation) - 1);
             std::memcpy(out.notation, notation.data(), length);
             out.notation[length] = '\0';
+            out.link_count = step.links.size();
+            for (size_t k = 0; k < std::min(step.links.size(), size_t(VELMO_LINKS)); ++k) {
+                const CChainLink& link = step.links[k];
+                out.links[k] = {EndOf(link.from), EndOf(link.to),
+                                link.strong ? uint8_t(1) : uint8_t(0)};
+            }
             return true;
         }
         case CHint::kSolved:
@@ -168,9 +181,9 @@ bool FillHint(const CHint& hint, velmo_hint_result& out) {
     return false;
 }
 
-// The smallest result a caller may give: the struct as this version has it. A later version
-// that adds fields keeps this one's size as its least.
-constexpr size_t kHintResultSize = sizeof(velmo_hint_result);
+// The smallest result a caller may give: the struct as velmo_hint first had it, before the
+// links were added at its end. A caller's result is filled up to its size.
+constexpr size_t kHintResultSize = offsetof(velmo_hint_result, link_count);
 
 }  // namespace
 
@@ -310,12 +323,12 @@ int velmo_hint(const unsigned char* givens, const unsigned char* entries,
         }
         const CCandidateGrid start = *CCandidateGrid::FromGivens(puzzle);
         const CHint hint = FindHint(start, WorkingGrid(start, cells, masks));
-        // Some 20 KB: on the heap, not on a caller's thread stack that may be small.
+        // Some 32 KB: on the heap, not on a caller's thread stack that may be small.
         auto result = std::make_unique<velmo_hint_result>();
         std::memset(result.get(), 0, sizeof(*result));
         if (!FillHint(hint, *result)) return VELMO_ERROR_INTERNAL;
         result->size = out->size;
-        std::memcpy(out, result.get(), kHintResultSize);
+        std::memcpy(out, result.get(), std::min(out->size, sizeof(velmo_hint_result)));
         return VELMO_OK;
     });
 }

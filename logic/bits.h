@@ -138,6 +138,19 @@ struct CCells {
     }
 };
 
+// A chain link's end: digit d in one cell, or in the cells of `cells` (a group of one box and
+// one line, so three at most).
+inline CLinkEnd EndOf(int cell, int d) {
+    return {uint8_t(d), 1, {uint8_t(cell), 0, 0}};
+}
+inline CLinkEnd EndOf(const CCells& cells, int d) {
+    CLinkEnd end{uint8_t(d), 0, {}};
+    cells.ForEach([&](int cell) {
+        if (end.size < end.cells.size()) end.cells[end.size++] = uint8_t(cell);
+    });
+    return end;
+}
+
 // The peers of each cell as a set.
 inline constexpr std::array<CCells, kCellCount> kPeerSets = [] {
     std::array<CCells, kCellCount> sets{};

@@ -6,6 +6,32 @@ namespace logic {
 
 namespace {
 
+// Calls `f(parent)` for each node whose being set set `node`, as its cause says.
+template <class F>
+void ForEachParent(const CContext& ctx, const CImplications& imp, int node, F&& f) {
+    const int cell = CellOf(node), d = DigitOf(node);
+    switch (imp.cause[node]) {
+        case CCause::kParent:
+            f(int(imp.from[node]));
+            break;
+        case CCause::kCell:
+            for (unsigned m = ctx.grid.masks[cell] & ~(1u << d); m != 0; m &= m - 1) {
+                f(NodeOf(cell, std::countr_zero(m), false));
+            }
+            break;
+        case CCause::kUnit: {
+            const int u = imp.from[node];
+            for (unsigned p = ctx.up.pos[u][d]; p != 0; p &= p - 1) {
+                const int other = kUnitCells[u][std::countr_zero(p)];
+                if (other != cell) f(NodeOf(other, d, false));
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
 // The number of nodes a conclusion rests on: the node and all its ancestors.
 int Ancestors(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
               std::bitset<kNodeCount>& seen) {
@@ -21,38 +47,52 @@ int Ancestors(const CContext& ctx, const CImplications& imp, const std::vector<i
         const int node = stack.back();
         stack.pop_back();
         ++count;
-        auto visit = [&](int parent) {
+        ForEachParent(ctx, imp, node, [&](int parent) {
             if (imp.set[parent] && !seen[parent]) {
                 seen[parent] = true;
                 stack.push_back(parent);
             }
-        };
-        const int cell = CellOf(node), d = DigitOf(node);
-        switch (imp.cause[node]) {
-            case CCause::kParent:
-                visit(imp.from[node]);
-                break;
-            case CCause::kCell:
-                for (unsigned m = ctx.grid.masks[cell] & ~(1u << d); m != 0; m &= m - 1) {
-                    visit(NodeOf(cell, std::countr_zero(m), false));
-                }
-                break;
-            case CCause::kUnit: {
-                const int u = imp.from[node];
-                for (unsigned p = ctx.up.pos[u][d]; p != 0; p &= p - 1) {
-                    const int other = kUnitCells[u][std::countr_zero(p)];
-                    if (other != cell) visit(NodeOf(other, d, false));
-                }
-                break;
-            }
-            default:
-                break;
-        }
+        });
     }
     return count;
 }
 
 }  // namespace
+
+void AppendLinks(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
+                 std::vector<CChainLink>& links) {
+    // Depth first, each node's links written once all its parents' are, so that every link
+    // comes after those that lead to its start. One assumption's links come once each; only
+    // those of an earlier call may be written again.
+    const auto earlier = std::ptrdiff_t(links.size());
+    std::bitset<kNodeCount> seen;
+    std::vector<std::pair<int, bool>> stack;  // a node, and whether its parents are done
+    for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) stack.push_back({*it, false});
+    while (!stack.empty()) {
+        const auto [node, parentsDone] = stack.back();
+        stack.pop_back();
+        if (!imp.set[node]) continue;
+        if (parentsDone) {
+            ForEachParent(ctx, imp, node, [&](int parent) {
+                if (!imp.set[parent]) return;
+                const CChainLink link{EndOf(CellOf(parent), DigitOf(parent)),
+                                      EndOf(CellOf(node), DigitOf(node)),
+                                      !IsOn(parent) && IsOn(node)};
+                if (std::find(links.begin(), links.begin() + earlier, link) ==
+                    links.begin() + earlier) {
+                    links.push_back(link);
+                }
+            });
+            continue;
+        }
+        if (seen[node]) continue;
+        seen[node] = true;
+        stack.push_back({node, true});
+        ForEachParent(ctx, imp, node, [&](int parent) {
+            if (imp.set[parent] && !seen[parent]) stack.push_back({parent, false});
+        });
+    }
+}
 
 int Complexity(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes) {
     std::bitset<kNodeCount> seen;
@@ -123,6 +163,7 @@ CStep StepOf(const CConclusion& c) {
         }
     }
     (IsOn(c.node) ? step.placements : step.eliminations).push_back(CandOf(c.node));
+    step.links = c.links;
     return step;
 }
 

@@ -121,6 +121,7 @@ struct CConclusion {
     int complexity = 0;
     CTechnique technique = CTechnique::kForcingChain;
     std::vector<CCandidate> pattern;  // the assumptions it starts from
+    std::vector<CChainLink> links;    // its chains, found once it is the easiest (AppendLinks)
 };
 
 // Keeps `c` in `best` when it is easier: valued less, or as much with fewer nodes.
@@ -148,6 +149,12 @@ int OnlyAlternative(const CContext& ctx, int cand);
 // The number of nodes a conclusion rests on: `nodes` and all their ancestors, and the chain
 // lengths of the nested steps used.
 int Complexity(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes);
+
+// Appends to `links` the links by which `imp` reaches `nodes` from its assumption: every link
+// of their ancestors, each after the links that lead to its own start, and none that `links`
+// holds already. Nodes a nested step set start links of their own.
+void AppendLinks(const CContext& ctx, const CImplications& imp, const std::vector<int>& nodes,
+                 std::vector<CChainLink>& links);
 
 // The most nodes a chain may have for ChainLengthBonus to value it `bonus` tenths or less;
 // -1 below zero.

@@ -24,8 +24,14 @@ std::shared_ptr<CChainMemory> NewChainMemory();
 class CFindContext {
   public:
     CFindContext(const CCandidateGrid& grid, const CUnitPositions& up, CPathMemo* memo,
-                 std::stop_token stop, CChainMemory* chainMemory, CEasierSteps easier)
-        : grid(grid), up(up), memo(memo), stop(stop), chainMemory(chainMemory), easier(easier) {}
+                 std::stop_token stop, CChainMemory* chainMemory, CEasierSteps easier, bool links)
+        : grid(grid),
+          up(up),
+          memo(memo),
+          stop(stop),
+          chainMemory(chainMemory),
+          easier(easier),
+          links(links) {}
 
     const CCandidateGrid& grid;
     const CUnitPositions& up;
@@ -33,6 +39,9 @@ class CFindContext {
     const std::stop_token stop;
     CChainMemory* const chainMemory;  // the nested chains' answers along the path, or null
     const CEasierSteps easier;
+    // Whether the steps found record their chains' links (CStep::links): only where a step is
+    // kept to be shown, never on the grids the nested chains assume or for a rating alone.
+    const bool links;
     int slot = 0;  // the memo slot of the row whose finder runs (MemoSlot)
 
     // The cells where digit d is a candidate; made for every digit when first asked.

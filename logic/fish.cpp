@@ -110,6 +110,14 @@ std::optional<CStep> FindTurbotFish(CFindContext& ctx) {
                         step.cells = {a[0], a[1], b[0], b[1]};
                         for (uint8_t cell : step.cells) step.pattern.push_back(Cand(cell, d));
                         step.eliminations = std::move(out);
+                        // One far end holds the digit: if the first does not, its strong link
+                        // puts the digit opposite, which rules it out of the cell that sees
+                        // it, whose strong link puts it at the other far end.
+                        if (ctx.links) {
+                            step.links = {{EndOf(endA, d), EndOf(a[i], d), true},
+                                          {EndOf(a[i], d), EndOf(b[j], d), false},
+                                          {EndOf(b[j], d), EndOf(endB, d), true}};
+                        }
                         if (!best || step.rating < best->rating) best = std::move(step);
                         break;
                     }

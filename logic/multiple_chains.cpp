@@ -16,7 +16,8 @@ namespace {
 
 class CMultipleChains {
   public:
-    CMultipleChains(const CContext& ctx, CMode mode, int level, std::vector<CConclusion>* all);
+    CMultipleChains(const CContext& ctx, CMode mode, int level, bool links,
+                    std::vector<CConclusion>* all);
 
     // The easiest conclusion, or nullopt when there is none, when they all go to `all`, or
     // when the stop was requested.
@@ -44,6 +45,8 @@ class CMultipleChains {
 
     // Every conclusion from the assumptions followed so far, the easiest kept.
     std::optional<CConclusion> Conclude();
+    // Finds the links of the chains `c` rests on, followed again with causes.
+    void FindLinks(CConclusion& c);
     void Contradictions();
     void BothSides();
     void Groups();
@@ -66,6 +69,7 @@ class CMultipleChains {
     const CContext& m_ctx;
     const int m_level;
     const bool m_dynamic;
+    const bool m_links;                     // whether the easiest conclusion's links are found
     std::vector<CConclusion>* const m_all;  // with it, every conclusion, its chains uncounted
     const std::vector<int> m_cands;
     std::array<int16_t, kCandCount> m_index;  // per candidate of the grid, its place in m_cands
@@ -108,11 +112,12 @@ class CMultipleChains {
     } m_depthCache;  // DepthBelow's last answer, for the best it was asked with
 };
 
-CMultipleChains::CMultipleChains(const CContext& ctx, CMode mode, int level,
+CMultipleChains::CMultipleChains(const CContext& ctx, CMode mode, int level, bool links,
                                  std::vector<CConclusion>* all)
     : m_ctx(ctx),
       m_level(level),
       m_dynamic(mode != CMode::kStatic),
+      m_links(links && !all),
       m_all(all),
       m_cands(Candidates(ctx.grid)),
       m_onStore(m_dynamic ? m_cands.size() : 0),
@@ -157,7 +162,30 @@ std::optional<CConclusion> CMultipleChains::Run() {
         if (more < 0) return std::nullopt;
         if (more > 0) found = Conclude();
     }
+    if (found && m_links) FindLinks(*found);
     return found;
+}
+
+void CMultipleChains::FindLinks(CConclusion& c) {
+    auto chain = [&](int start, int target) {
+        const CImplications* imp = WithCauses(start, target, INT_MAX);
+        if (imp == nullptr) return;
+        AppendLinks(m_ctx, *imp,
+                    target >= 0 && imp->set[target] ? std::vector<int>{target} : imp->conflict,
+                    c.links);
+    };
+    const int first = 2 * (9 * c.pattern.front().cell + c.pattern.front().digit - 1);
+    if (c.pattern.size() > 1) {
+        // Every candidate of a cell, or every place of a digit in a unit, leads to it.
+        for (const CCandidate& p : c.pattern) chain(NodeOf(p.cell, p.digit, true), c.node);
+    } else if (c.node / 2 == first / 2) {
+        // The assumption's opposite: the assumption contradicts itself.
+        chain(c.node ^ 1, -1);
+    } else {
+        // The candidate on and off both lead to it.
+        chain(first + 1, c.node);
+        chain(first, c.node);
+    }
 }
 
 int CMultipleChains::Follow(int limit, int ceiling) {
@@ -407,9 +435,9 @@ void CMultipleChains::ForCommon(const std::vector<int>& group, F&& f) {
 
 }  // namespace
 
-std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int level,
+std::optional<CConclusion> MultipleChains(const CContext& ctx, CMode mode, int level, bool links,
                                           std::vector<CConclusion>* all) {
-    return CMultipleChains(ctx, mode, level, all).Run();
+    return CMultipleChains(ctx, mode, level, links, all).Run();
 }
 
 }  // namespace logic

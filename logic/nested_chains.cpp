@@ -48,9 +48,9 @@ CNestedResult NestedStage(const CContext& inner, int stage) {
     // Then every conclusion of the rung, the same way.
     std::vector<CConclusion> found;
     if (stage == 2) {
-        MultipleChains(inner, CMode::kStatic, 0, &found);
+        MultipleChains(inner, CMode::kStatic, 0, false, &found);
     } else {
-        MultipleChains(inner, CMode::kDynamic, stage - 3, &found);
+        MultipleChains(inner, CMode::kDynamic, stage - 3, false, &found);
     }
     if (found.empty()) return std::nullopt;
     CStep step = MakeStep(CTechnique::kCellForcingChain);
@@ -125,12 +125,14 @@ const CContext& ChainContext(CFindContext& ctx) {
 }
 
 std::optional<CStep> FindCellOrRegionForcingChain(CFindContext& ctx) {
-    if (auto c = MultipleChains(ChainContext(ctx), CMode::kStatic, 0)) return StepOf(*c);
+    if (auto c = MultipleChains(ChainContext(ctx), CMode::kStatic, 0, ctx.links)) return StepOf(*c);
     return std::nullopt;
 }
 
 std::optional<CStep> FindDynamicForcingChain(CFindContext& ctx) {
-    if (auto c = MultipleChains(ChainContext(ctx), CMode::kDynamic, 0)) return StepOf(*c);
+    if (auto c = MultipleChains(ChainContext(ctx), CMode::kDynamic, 0, ctx.links)) {
+        return StepOf(*c);
+    }
     return std::nullopt;
 }
 
@@ -141,7 +143,7 @@ std::optional<CStep> FindNestedForcingChain(CFindContext& ctx) {
     if (CountCandidateSolutions(ctx.grid, ctx.stop).count != 1) return std::nullopt;
     for (int level = 1; level < INT_MAX; ++level) {
         if (ctx.stop.stop_requested()) return std::nullopt;
-        if (auto c = MultipleChains(chains, CMode::kDynamic, level)) return StepOf(*c);
+        if (auto c = MultipleChains(chains, CMode::kDynamic, level, ctx.links)) return StepOf(*c);
     }
     return std::nullopt;
 }

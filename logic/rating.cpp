@@ -50,7 +50,7 @@ std::optional<CStep> WalkRows(CFindContext& ctx, int end) {
 // assume.
 std::optional<CStep> EasierSteps(const CCandidateGrid& grid) {
     const CUnitPositions up(grid);
-    CFindContext ctx(grid, up, nullptr, {}, nullptr, &EasierSteps);
+    CFindContext ctx(grid, up, nullptr, {}, nullptr, &EasierSteps, false);
     return WalkRows(ctx, int(CTechnique::kXYZWing) + 1);
 }
 
@@ -59,14 +59,14 @@ bool IsSolved(const CCandidateGrid& grid) {
 }
 
 // FindEasiestStep; along a path, with what earlier steps left in `memo` and `chainMemory`,
-// trying only the rows before `end`.
+// trying only the rows before `end`. The step records its chain's links when `links`.
 std::optional<CStep> FindStep(const CCandidateGrid& grid, std::stop_token stop, CPathMemo* memo,
-                              CChainMemory* chainMemory, int end = kTechniqueCount) {
+                              CChainMemory* chainMemory, bool links, int end = kTechniqueCount) {
     if (stop.stop_requested() || IsSolved(grid)) return std::nullopt;
     std::optional<CUnitPositions> own;
     const CUnitPositions& up = memo ? memo->PositionsOf(grid) : own.emplace(grid);
     if (up.Broken()) return std::nullopt;
-    CFindContext ctx(grid, up, memo, stop, chainMemory, &EasierSteps);
+    CFindContext ctx(grid, up, memo, stop, chainMemory, &EasierSteps, links);
     return WalkRows(ctx, end);
 }
 
@@ -100,7 +100,8 @@ std::optional<CRating> Rate(const CCandidateGrid& grid, bool keepPath, std::stop
     // A grid the nested chains assume at one step is often assumed again at a later one.
     const std::shared_ptr<CChainMemory> chainMemory = NewChainMemory();
     while (!IsSolved(current)) {
-        std::optional<CStep> step = FindStep(current, stop, &memo, chainMemory.get(), end);
+        std::optional<CStep> step =
+            FindStep(current, stop, &memo, chainMemory.get(), keepPath, end);
         if (!step) {
             if (stop.stop_requested() || end == kTechniqueCount) {
                 result.outcome = CRating::kStopped;
@@ -128,7 +129,7 @@ std::optional<CRating> Rate(const CCandidateGrid& grid, bool keepPath, std::stop
 using namespace logic;
 
 std::optional<CStep> FindEasiestStep(const CCandidateGrid& grid, std::stop_token stop) {
-    return FindStep(grid, stop, nullptr, nullptr);
+    return FindStep(grid, stop, nullptr, nullptr, true);
 }
 
 CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath, std::stop_token stop) {

@@ -81,7 +81,9 @@ class CStrongLinkSearch {
     // remembered by its candidates, per thread, up to kTwoLinkAnswers of them (a few MB).
     std::optional<CStep> RunTwo() {
         struct CKey {
-            uint64_t lo, hi;  // the digit's candidates, as CCells, with the digit in hi's top bits
+            // The digit's candidates, as CCells, with the digit in hi's top bits and below it
+            // whether the step records its links.
+            uint64_t lo, hi;
             bool operator==(const CKey&) const = default;
         };
         struct CHash {
@@ -95,7 +97,7 @@ class CStrongLinkSearch {
         for (d_ = 1; d_ <= 9; ++d_) {
             if (ctx_.FoundNothing(d_)) continue;
             const CCells& cells = ctx_.DigitCells(d_);
-            const CKey key{cells.lo, cells.hi | uint64_t(d_) << 56};
+            const CKey key{cells.lo, cells.hi | uint64_t(d_) << 56 | uint64_t(ctx_.links) << 55};
             auto it = answers.find(key);
             if (it == answers.end()) {
                 FindDigitLinks();
@@ -324,6 +326,15 @@ class CStrongLinkSearch {
             }
         }
         out.ForEach([&](int cell) { step.eliminations.push_back(Cand(cell, d_)); });
+        // Each link from its near part to its far part, and a weak link on to the next.
+        for (int i = 0; i < size_ && ctx_.links; ++i) {
+            const Link& l = t_->table[chain_[i]];
+            step.links.push_back({EndOf(l.near, d_), EndOf(l.far, d_), true});
+            if (i + 1 < size_) {
+                step.links.push_back(
+                    {EndOf(l.far, d_), EndOf(t_->table[chain_[i + 1]].near, d_), false});
+            }
+        }
         best_ = std::move(step);
     }
 

@@ -198,16 +198,36 @@ std::optional<CConclusion> Nishio(const CContext& ctx, CPathMemo* pathMemo, int 
     return best;
 }
 
+// The links of the chain by which the assumption of `c` (its pattern's candidate) reaches
+// its opposite or a contradiction, followed again with causes along the links `links`.
+void FindLinks(const CContext& ctx, CConclusion& c, CMode mode, CLinks links) {
+    const int start = c.node ^ 1;
+    CPropagator prop(ctx, mode, 0, links);
+    auto imp = std::make_unique<CImplications>();
+    prop.Run(start, *imp);
+    AppendLinks(ctx, *imp, mode == CMode::kStatic ? std::vector<int>{c.node} : imp->conflict,
+                c.links);
+}
+
 }  // namespace
 
 std::optional<CStep> FindOneAssumptionChain(CFindContext& ctx) {
-    if (auto c = UnaryChains(ChainContext(ctx), ctx.memo, ctx.slot)) return StepOf(*c);
-    return std::nullopt;
+    const CContext& chains = ChainContext(ctx);
+    std::optional<CConclusion> c = UnaryChains(chains, ctx.memo, ctx.slot);
+    if (!c) return std::nullopt;
+    if (ctx.links) {
+        FindLinks(chains, *c, CMode::kStatic,
+                  c->technique == CTechnique::kXChain ? kXLinks : kAllLinks);
+    }
+    return StepOf(*c);
 }
 
 std::optional<CStep> FindNishio(CFindContext& ctx) {
-    if (auto c = Nishio(ChainContext(ctx), ctx.memo, ctx.slot)) return StepOf(*c);
-    return std::nullopt;
+    const CContext& chains = ChainContext(ctx);
+    std::optional<CConclusion> c = Nishio(chains, ctx.memo, ctx.slot);
+    if (!c) return std::nullopt;
+    if (ctx.links) FindLinks(chains, *c, CMode::kNishio, kAllLinks);
+    return StepOf(*c);
 }
 
 }  // namespace logic

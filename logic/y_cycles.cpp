@@ -19,7 +19,7 @@ constexpr int kMaxCells = 10;
 
 class CYCycleSearch {
   public:
-    explicit CYCycleSearch(const CCandidateGrid& grid) : grid_(grid) {
+    CYCycleSearch(const CCandidateGrid& grid, bool links) : grid_(grid), links_(links) {
         for (int cell = 0; cell < kCellCount; ++cell) {
             bivalue_[cell] = grid.values[cell] == 0 && Count(grid.masks[cell]) == 2;
         }
@@ -104,10 +104,19 @@ class CYCycleSearch {
                 step.pattern.push_back({uint8_t(loop_[i]), uint8_t(std::countr_zero(m))});
             }
         }
+        // Round the loop: each cell's incoming digit to its outgoing one, then that digit on
+        // to the next cell, which it comes into.
+        for (int i = 0; i < size_ && links_; ++i) {
+            const int cell = loop_[i], out = out_[i];
+            const int in = std::countr_zero(grid_.masks[cell] & ~(1u << out));
+            step.links.push_back({EndOf(cell, in), EndOf(cell, out), true});
+            step.links.push_back({EndOf(cell, out), EndOf(loop_[(i + 1) % size_], out), false});
+        }
         best_ = std::move(step);
     }
 
     const CCandidateGrid& grid_;
+    const bool links_;  // whether the step records its links
     std::array<bool, kCellCount> bivalue_{};
     std::array<bool, kCellCount> used_{};
     std::array<int, kMaxCells> loop_{};
@@ -121,7 +130,7 @@ class CYCycleSearch {
 }  // namespace
 
 std::optional<CStep> FindYCycle(CFindContext& ctx) {
-    return CYCycleSearch(ctx.grid).Run();
+    return CYCycleSearch(ctx.grid, ctx.links).Run();
 }
 
 }  // namespace logic

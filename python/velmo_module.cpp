@@ -175,6 +175,25 @@ py::list CandidateList(const std::vector<CCandidate>& candidates) {
     return list;
 }
 
+// A chain's links as Python reads them: dicts of 'from' and 'to', each the candidates of one
+// end as (cell, digit) pairs (two or three for a grouped end), and 'strong'.
+py::list LinkList(const std::vector<CChainLink>& links) {
+    py::list list;
+    auto end = [](const CLinkEnd& e) {
+        py::list candidates;
+        for (int i = 0; i < e.size; ++i) candidates.append(py::make_tuple(e.cells[i], e.digit));
+        return candidates;
+    };
+    for (const CChainLink& link : links) {
+        py::dict item;
+        item["from"] = end(link.from);
+        item["to"] = end(link.to);
+        item["strong"] = link.strong;
+        list.append(item);
+    }
+    return list;
+}
+
 // The hint for a person's work on `puzzle`: their digits `entries` (81 cells, or None) and
 // the candidates they struck out (`struck`, pairs (cell, digit), or None), as a dict.
 py::dict Hint(const py::str& puzzle, const py::object& entries, const py::object& struck) {
@@ -211,6 +230,7 @@ py::dict Hint(const py::str& puzzle, const py::object& entries, const py::object
             answer["placements"] = CandidateList(step.placements);
             answer["eliminations"] = CandidateList(step.eliminations);
             answer["notation"] = FormatStep(step);
+            answer["links"] = LinkList(step.links);
             break;
         }
         case CHint::kSolved:
@@ -713,8 +733,12 @@ PYBIND11_MODULE(velmo, m) {
           "struck out, pairs (cell 0-80, digit 1-9). Their work is checked against the "
           "solution first. Returns a dict whose 'outcome' is 'step' (with 'technique', "
           "'rating', 'unit' (0-8 rows, 9-17 columns, 18-26 boxes, or None), 'cells', "
-          "'pattern', 'placements' and 'eliminations' as (cell, digit) pairs, and 'notation' "
-          "as velmo-solve --steps writes it), 'wrong entries' (with 'wrong_cells'), 'wrong "
+          "'pattern', 'placements' and 'eliminations' as (cell, digit) pairs, 'notation' "
+          "as velmo-solve --steps writes it, and 'links': a chain's links in the order they "
+          "are followed from its start, each a dict of 'from' and 'to' (the (cell, digit) "
+          "pairs of one end, two or three for a grouped end) and 'strong' (True: 'to' holds "
+          "when 'from' does not; False: 'to' does not when 'from' does), empty for a "
+          "technique that is no chain), 'wrong entries' (with 'wrong_cells'), 'wrong "
           "strike-outs' (with 'wrong_candidates'), 'solved', 'no solution', 'several "
           "solutions' or 'no step'. Raises InvalidPuzzle, or ValueError for a bad pair.");
     m.def("scan", &Scan, py::arg("picture"),

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "bits.h"
 #include "logic.h"
 #include "technique_table.h"
 #include "test_support.h"
@@ -194,6 +195,221 @@ const CTechniqueCase kTechniqueCases[] = {
      CTechnique::kNestedForcingChain, "Nested Forcing Chain: r3c6<>5 (r3c6#5)", 96},
 };
 
+// Why the links of `step`, a step of a chain technique on `grid`, do not prove it, or an
+// empty string when they do. Each link must hold on the grid: a weak one between candidates
+// that see each other, a strong one where `to` is the only candidate its cell or one of its
+// units leaves once `from` and the links' other starts into it are out. Read in order from
+// the step's assumptions (its pattern; for chains of strong links, the first link's start),
+// each link starts where the chain already is, and each branch of the assumptions (a
+// candidate on and off, or each candidate of a cell or unit on) reaches what the step
+// concludes or a contradiction.
+std::string CheckLinks(const CStep& step, const CCandidateGrid& grid) {
+    using logic::EndOf, logic::Has;
+    // A nested chain's main chain may start at, and end in, what its nested steps found,
+    // which no link records: its links are checked one by one, and may be none.
+    const bool nested = step.technique == CTechnique::kNestedForcingChain;
+    if (step.links.empty()) return nested ? "" : "no links";
+    using CNode = std::pair<CLinkEnd, bool>;  // an end, and whether it holds the digit
+    auto sees = [](const CLinkEnd& a, const CLinkEnd& b) {
+        for (int i = 0; i < a.size; ++i) {
+            for (int j = 0; j < b.size; ++j) {
+                if (a.cells[i] == b.cells[j] ||
+                    std::find(kCellPeers[a.cells[i]].begin(), kCellPeers[a.cells[i]].end(),
+                              b.cells[j]) == kCellPeers[a.cells[i]].end()) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    auto single = [](const CLinkEnd& end) { return end.size == 1; };
+    auto has = [&](const CLinkEnd& end, int cell) {
+        return std::find(end.cells.begin(), end.cells.begin() + end.size, cell) !=
+               end.cells.begin() + end.size;
+    };
+    const bool dynamic = step.technique == CTechnique::kNishio ||
+                         step.technique == CTechnique::kDynamicForcingChain ||
+                         step.technique == CTechnique::kNestedForcingChain;
+    for (const CChainLink& link : step.links) {
+        for (const CLinkEnd* end : {&link.from, &link.to}) {
+            if (end->size < 1 || end->size > 3) return "an end without cells";
+            for (int i = 0; i < end->size; ++i) {
+                if (!Has(grid, end->cells[i], end->digit)) return "an end that is no candidate";
+            }
+        }
+        const bool sameCell =
+            single(link.from) && single(link.to) && link.from.cells[0] == link.to.cells[0];
+        if (!link.strong) {
+            const bool ok = sameCell ? link.from.digit != link.to.digit
+                                     : link.from.digit == link.to.digit && sees(link.from, link.to);
+            if (!ok) return "a weak link between candidates that do not see each other";
+            continue;
+        }
+        // The candidates a strong link's `to` needs out: the other candidates of its cell,
+        // or the other places of its digit in a unit holding it whole.
+        std::vector<CNode> into;
+        for (const CChainLink& other : step.links) {
+            if (other.strong && other.to == link.to) into.push_back({other.from, false});
+        }
+        auto covered = [&](const std::vector<std::pair<int, int>>& needed) {
+            for (const auto& [cell, d] : needed) {
+                bool found = false;
+                for (const auto& [end, on] : into)
+                    found = found || (end.digit == d && has(end, cell));
+                if (!found) return false;
+            }
+            return true;
+        };
+        bool ok = false;
+        if (single(link.to)) {
+            const int cell = link.to.cells[0];
+            std::vector<std::pair<int, int>> needed;
+            for (int d = 1; d <= 9; ++d) {
+                if (d != link.to.digit && Has(grid, cell, d)) needed.push_back({cell, d});
+            }
+            ok = covered(needed);
+        }
+        for (int u = 0; u < kUnitCount && !ok; ++u) {
+            const auto& cells = kUnitCells[u];
+            bool whole = true;
+            for (int i = 0; i < link.to.size; ++i) {
+                whole =
+                    whole && std::find(cells.begin(), cells.end(), link.to.cells[i]) != cells.end();
+            }
+            if (!whole) continue;
+            std::vector<std::pair<int, int>> needed;
+            for (uint8_t cell : cells) {
+                if (!has(link.to, cell) && Has(grid, cell, link.to.digit)) {
+                    needed.push_back({cell, link.to.digit});
+                }
+            }
+            // A static chain's strong link is a unit's two parts alone.
+            if (!dynamic && link.from.digit == link.to.digit) {
+                size_t part = 0;
+                for (const auto& need : needed) part += has(link.from, need.first);
+                if (part != needed.size() || part != size_t(link.from.size)) continue;
+            }
+            ok = covered(needed);
+        }
+        if (!ok) return "a strong link that leaves other candidates";
+    }
+
+    std::vector<CNode> reached;
+    auto reach = [&](const CLinkEnd& end, bool on) {
+        if (std::find(reached.begin(), reached.end(), CNode{end, on}) == reached.end()) {
+            reached.push_back({end, on});
+        }
+    };
+    auto isReached = [&](const CLinkEnd& end, bool on) {
+        return std::find(reached.begin(), reached.end(), CNode{end, on}) != reached.end();
+    };
+    const bool alternating = step.technique == CTechnique::kTurbotFish ||
+                             step.technique == CTechnique::kGroupedTurbotFish ||
+                             step.technique == CTechnique::kThreeLinkXChain ||
+                             step.technique == CTechnique::kFourLinkXChain ||
+                             step.technique == CTechnique::kYCycle;
+    // Where the chain starts: each branch of the step's assumptions, every one of which must
+    // reach the conclusion.
+    std::vector<CNode> roots;
+    if (alternating) {
+        roots.push_back({step.links.front().from, false});
+    } else {
+        const bool onlyOne = step.pattern.size() == 1;
+        for (const CCandidate& c : step.pattern) {
+            const CLinkEnd end = EndOf(c.cell, c.digit);
+            const bool same =
+                onlyOne && ((!step.placements.empty() && step.placements[0] == c) ||
+                            (!step.eliminations.empty() && step.eliminations[0] == c));
+            if (!same || !step.eliminations.empty()) roots.push_back({end, true});
+            if (onlyOne && (!same || !step.placements.empty())) roots.push_back({end, false});
+        }
+    }
+    for (const auto& [end, on] : roots) reach(end, on);
+    for (const CChainLink& link : step.links) {
+        if (!isReached(link.from, !link.strong) && !nested) {
+            return "a link that starts where the chain is not";
+        }
+        reach(link.to, link.strong);
+    }
+    if (nested) return "";
+    if (alternating) {
+        // One of the two ends holds the digit; what the step removes sees both (a loop of
+        // two-candidate cells closes on its start instead).
+        const CLinkEnd first = step.links.front().from, last = step.links.back().to;
+        if (step.technique == CTechnique::kYCycle)
+            return last == first ? "" : "a loop that does not close";
+        for (const CCandidate& gone : step.eliminations) {
+            const CLinkEnd end = EndOf(gone.cell, gone.digit);
+            if (gone.digit != first.digit || !sees(end, first) || !sees(end, last)) {
+                return "an elimination that does not see both ends";
+            }
+        }
+        return "";
+    }
+    const CCandidate concluded =
+        step.placements.empty() ? step.eliminations[0] : step.placements[0];
+    // Whether what `root` reaches, following the links, is the conclusion or a contradiction:
+    // a candidate on and off, a cell without candidates, a unit without a place for a digit.
+    auto proves = [&](const CNode& root) {
+        reached = {root};
+        for (size_t size = 0; size != reached.size();) {
+            size = reached.size();
+            for (const CChainLink& link : step.links) {
+                if (isReached(link.from, !link.strong)) reach(link.to, link.strong);
+            }
+        }
+        if (isReached(EndOf(concluded.cell, concluded.digit), !step.placements.empty())) {
+            return true;
+        }
+        for (const auto& [end, on] : reached) {
+            if (on && isReached(end, false)) return true;
+        }
+        for (int u = 0; u < kUnitCount; ++u) {
+            for (int d = 1; d <= 9; ++d) {
+                bool all = false;
+                for (uint8_t cell : kUnitCells[u]) {
+                    if (!Has(grid, cell, d)) continue;
+                    all = isReached(EndOf(cell, d), false);
+                    if (!all) break;
+                }
+                if (all) return true;
+            }
+        }
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            bool all = grid.masks[cell] != 0;
+            for (int d = 1; d <= 9 && all; ++d)
+                all = !Has(grid, cell, d) || isReached(EndOf(cell, d), false);
+            if (all) return true;
+        }
+        return false;
+    };
+    for (const CNode& root : roots) {
+        if (!proves(root))
+            return "a branch that reaches neither the conclusion nor a contradiction";
+    }
+    return "";
+}
+
+bool IsChain(CTechnique t) {
+    switch (t) {
+        case CTechnique::kTurbotFish:
+        case CTechnique::kGroupedTurbotFish:
+        case CTechnique::kThreeLinkXChain:
+        case CTechnique::kFourLinkXChain:
+        case CTechnique::kXChain:
+        case CTechnique::kYCycle:
+        case CTechnique::kForcingChain:
+        case CTechnique::kNishio:
+        case CTechnique::kCellForcingChain:
+        case CTechnique::kRegionForcingChain:
+        case CTechnique::kDynamicForcingChain:
+        case CTechnique::kNestedForcingChain:
+            return true;
+        default:
+            return false;
+    }
+}
+
 TEST(Logic, EachTechniqueFindsItsStep) {
     for (const CTechniqueCase& test : kTechniqueCases) {
         SCOPED_TRACE(std::string(test.puzzle) + " " + std::string(TechniqueName(test.technique)));
@@ -207,6 +423,11 @@ TEST(Logic, EachTechniqueFindsItsStep) {
         EXPECT_EQ(FormatStep(*step), test.step);
         EXPECT_EQ(step->rating, test.rating);
         EXPECT_EQ(CheckStep(*step, solution), "");
+        if (IsChain(test.technique)) {
+            EXPECT_EQ(CheckLinks(*step, grid), "");
+        } else {
+            EXPECT_TRUE(step->links.empty());
+        }
     }
 }
 
@@ -256,6 +477,11 @@ TEST(Logic, PathsAgreeWithTheSolution) {
         CCandidateGrid grid = start;
         for (const CStep& step : rating.path) {
             ASSERT_EQ(CheckStep(step, solution), "") << FormatStep(step);
+            if (IsChain(step.technique)) {
+                EXPECT_EQ(CheckLinks(step, grid), "") << FormatStep(step);
+            } else {
+                EXPECT_TRUE(step.links.empty()) << FormatStep(step);
+            }
             ApplyStep(grid, step);
         }
         EXPECT_EQ(grid.values, solution);
@@ -302,6 +528,7 @@ TEST(Logic, RatingIsTheHardestStepOfThePath) {
             const std::optional<CStep> hint = FindEasiestStep(grid);
             ASSERT_TRUE(hint.has_value());
             EXPECT_EQ(FormatStep(*hint), FormatStep(step));
+            EXPECT_EQ(hint->links, step.links) << FormatStep(step);
             ApplyStep(grid, step);
         }
         ASSERT_NE(hardest, nullptr);
@@ -325,6 +552,9 @@ TEST(Logic, DeeplyNestedChainsFinishThePath) {
     CCandidateGrid grid = start;
     for (const CStep& step : rating.path) {
         EXPECT_EQ(CheckStep(step, solution), "") << FormatStep(step);
+        if (IsChain(step.technique)) {
+            EXPECT_EQ(CheckLinks(step, grid), "") << FormatStep(step);
+        }
         ApplyStep(grid, step);
     }
     EXPECT_EQ(grid.values, solution);

@@ -659,11 +659,14 @@ class MainDialogTest : public QObject {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator()) entries << action->text().section(u'\t', 0, 0);
         }
-        QCOMPARE(entries, QStringList({"撤销", "重做", "剪切(&T)", "复制(&C)", "粘贴(&P)", "删除",
-                                       "全选", "提示", "候选数", "删去或放回候选数", "解题步骤",
-                                       "难度", "取消计算", "粘贴谜题", "复制谜题"}));
+        QCOMPARE(entries,
+                 QStringList({"撤销", "重做", "剪切(&T)", "复制(&C)", "粘贴(&P)", "删除", "全选",
+                              "提示", "候选数", "删去或放回候选数", "解题步骤", "难度", "取消计算",
+                              "粘贴谜题", "复制谜题", "继续上次的题目"}));
         QCOMPARE(MenuEntry(menu, QStringLiteral("复制谜题"))->shortcut(),
                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+        QCOMPARE(MenuEntry(menu, QStringLiteral("继续上次的题目"))->shortcut(),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
         QCOMPARE(MenuEntry(menu, QStringLiteral("撤销"))->shortcut(),
                  QKeySequence(Qt::CTRL | Qt::Key_Z));
         // Nothing to undo or redo yet.
@@ -806,22 +809,22 @@ class MainDialogTest : public QObject {
         QCOMPARE(Cell(2)->text(), QStringLiteral("76"));
     }
 
-    void undoGoesBackAHundredSteps() {
-        // Step k (1-105) clears the grid with digit k % 9 + 1 typed in cell k % 81.
+    void undoGoesBackAThousandSteps() {
+        // Step k (1-1005) clears the grid with digit k % 9 + 1 typed in cell k % 81.
         auto digit = [](int k) { return QString::number(k % 9 + 1); };
-        for (int k = 1; k <= 105; ++k) {
+        for (int k = 1; k <= 1005; ++k) {
             QTest::keyClicks(Cell(k % 81), digit(k));
             QTest::mouseClick(Button(CvelmoDlg::IDC_CLEAR), Qt::LeftButton);
         }
         FocusCell(0);
-        for (int k = 105; k >= 6; --k) {
+        for (int k = 1005; k >= 6; --k) {
             QTest::keyClick(Focus(), Qt::Key_Z, Qt::ControlModifier);
             QCOMPARE(Cell(k % 81)->text(), digit(k));
             QCOMPARE(GridText().count(u'.'), 80);
         }
         QTest::keyClick(Focus(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Cell(6)->text(), digit(6));
-        for (int k = 6; k <= 105; ++k) QTest::keyClick(Focus(), Qt::Key_Y, Qt::ControlModifier);
+        for (int k = 6; k <= 1005; ++k) QTest::keyClick(Focus(), Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(GridText(), QString(81, u'.'));
     }
 

@@ -138,7 +138,8 @@ PuzzleGrid CExplainHelper::ReadCells() const {
 
 bool CExplainHelper::EnsurePuzzle() {
     if (m_puzzle) return true;
-    m_puzzle = CCandidateGrid::FromGivens(ReadCells());
+    m_puzzle = CCandidateGrid::FromGivens(m_calculatedGivens ? *m_calculatedGivens : ReadCells());
+    m_calculatedGivens.reset();
     m_rating.reset();
     return m_puzzle.has_value();
 }
@@ -150,6 +151,7 @@ void CExplainHelper::OnGridReset() {
         m_stepsWindow->ShowPath(*m_puzzle, Outcome(CRating::kStopped));
     }
     m_puzzle.reset();
+    m_calculatedGivens.reset();
     m_rating.reset();
     m_ratingCell = -1;
     m_struck = {};
@@ -162,6 +164,10 @@ void CExplainHelper::SetPuzzle(const CCandidateGrid& puzzle) {
     m_showCandidates = true;
     m_candidatesAction->setChecked(true);
     Repaint();
+}
+
+void CExplainHelper::SetCalculatedGivens(const PuzzleGrid& givens) {
+    m_calculatedGivens = givens;
 }
 
 bool CExplainState::operator==(const CExplainState& other) const {
@@ -208,7 +214,10 @@ uint16_t CExplainHelper::BaseCandidates(int cell) const {
 }
 
 void CExplainHelper::OnCellTextChanged() {
-    if (!m_changingCells) DismissHint();
+    if (!m_changingCells) {
+        DismissHint();
+        m_calculatedGivens.reset();
+    }
     FollowGivenEdits();
     Repaint();
 }
@@ -386,8 +395,11 @@ void CExplainHelper::OnToggleCandidate(int cell, int digit) {
         QApplication::beep();
         return;
     }
-    m_struck[cell] ^= bit;
+    // One grid step of its own, so that 撤销 takes back this strike-out or put-back alone.
+    CandidateMasks struck = m_struck;
+    struck[cell] ^= bit;
     DismissHint();
+    m_gridStep(ReadCells(), struck);
     if (!m_showCandidates) OnToggleCandidates();
     Repaint();
 }

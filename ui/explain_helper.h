@@ -49,6 +49,10 @@ class CExplainHelper : public QObject {
     // A pasted pencil-mark puzzle, after its placed digits were written into the fields: it
     // is the puzzle now, its candidates shown in the candidates view.
     void SetPuzzle(const CCandidateGrid& puzzle);
+    // After 计算 has written its solution: until a field is edited, the next request for
+    // help takes `givens` as the puzzle, not the solved grid, so that the rating and the
+    // steps describe the puzzle and a hint says it is solved.
+    void SetCalculatedGivens(const PuzzleGrid& givens);
     // Whether cell `index` holds a digit the person typed after the puzzle was fixed.
     bool IsEntry(int index) const;
     CExplainState State() const { return {m_puzzle, m_struck}; }
@@ -108,8 +112,9 @@ class CExplainHelper : public QObject {
     GridStep m_gridStep;
     std::array<CCellOverlay*, kCellCount> m_overlays{};  // made at the first use
 
-    std::optional<CCandidateGrid> m_puzzle;  // while fixed
-    CandidateMasks m_struck{};               // candidates struck out by hand or by applied hints
+    std::optional<CCandidateGrid> m_puzzle;        // while fixed
+    std::optional<PuzzleGrid> m_calculatedGivens;  // the puzzle 计算 solved, until an edit
+    CandidateMasks m_struck{};  // candidates struck out by hand or by applied hints
     bool m_showCandidates = false;
 
     std::optional<CHint> m_hint;      // found for the grid as it is now

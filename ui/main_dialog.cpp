@@ -15,6 +15,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <algorithm>
+#include <cstdio>
 
 #include "cell_text.h"
 #include "explain_helper.h"
@@ -127,7 +129,8 @@ CvelmoDlg::CvelmoDlg(QWidget* parent, CQtSolverPlatform::TickCounter tickCounter
                           Qt::WindowCloseButtonHint),
       m_hIcon(LoadAppIcon()),
       m_platform(this, std::move(tickCounter)),
-      m_solver(m_platform) {
+      m_solver(m_platform),
+      m_keptPath(KeptWorkPath()) {
     setWindowTitle(tr("velmo计算器"));
     setWindowIcon(m_hIcon);
 
@@ -209,6 +212,12 @@ void CvelmoDlg::CreateCommands() {
     m_copyPuzzleAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     connect(m_copyPuzzleAction, &QAction::triggered, this, &CvelmoDlg::OnCopyPuzzle);
     addAction(m_copyPuzzleAction);
+    // Ctrl+Shift+T, as browsers reopen what was closed.
+    m_continueAction = new QAction(tr("继续上次的题目"), this);
+    m_continueAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    m_continueAction->setToolTip(tr("找回上次关闭时正在解的题目，包括填入的数字和划去的候选数"));
+    connect(m_continueAction, &QAction::triggered, this, &CvelmoDlg::OnContinueLast);
+    addAction(m_continueAction);
 
     // Where the focus is on a button; a cell hands its keys to eventFilter.
     auto* undo = new QAction(this);
@@ -281,6 +290,7 @@ void CvelmoDlg::RestoreGrid(const CGridState& state) {
     m_writingGrid = false;
     m_explain->SetState(state.help);
     UpdateMarks();
+    KeepWork();
 }
 
 void CvelmoDlg::EndGridStep(CGridState before) {
@@ -288,6 +298,57 @@ void CvelmoDlg::EndGridStep(CGridState before) {
     m_undoSteps.push_back(std::move(before));
     if (m_undoSteps.size() > kUndoDepth) m_undoSteps.pop_front();
     m_redoSteps.clear();
+    KeepWork();
+}
+
+void CvelmoDlg::KeepWork() {
+    const PuzzleGrid grid = ReadGrid();
+    const CExplainState help = m_explain->State();
+    CKeptWork work;
+    bool empty = true;
+    for (int i = 0; i < kCellCount; ++i) {
+        // A number above 9 is no digit a puzzle can keep.
+        const uint8_t value = grid[i] > 9 ? 0 : grid[i];
+        (m_explain->IsEntry(i) ? work.entries : work.givens)[i] = value;
+        if (work.givens[i] == 0) work.struck[i] = help.struck[i];
+        empty = empty && value == 0 && work.struck[i] == 0;
+    }
+    if (empty || work == m_lastKept) return;
+    QString why;
+    if (WriteKeptWork(m_keptPath, work, why)) {
+        m_lastKept = work;
+        m_keepFailed = false;
+    } else if (!m_keepFailed) {
+        m_keepFailed = true;
+        std::fprintf(stderr, "velmo: cannot keep the puzzle in %s: %s\n", qPrintable(m_keptPath),
+                     qPrintable(why));
+    }
+}
+
+void CvelmoDlg::OnContinueLast() {
+    const CKeptRead read = ReadKeptWork(m_keptPath);
+    if (read.outcome != CKeptRead::kRead) {
+        QApplication::beep();
+        return;
+    }
+    const CKeptWork& work = read.work;
+    PuzzleGrid values = work.givens;
+    for (int i = 0; i < kCellCount; ++i) values[i] |= work.entries[i];
+    // The kept digits are 0-9, so they always make a puzzle to fix.
+    const std::optional<CCandidateGrid> puzzle = CCandidateGrid::FromGivens(work.givens);
+    const bool struck = std::ranges::any_of(work.struck, [](uint16_t m) { return m != 0; });
+    const CGridState before = GridState();
+    m_explain->OnGridReset();
+    m_solved.reset();
+    m_ambiguous.reset();
+    WriteGrid(values);
+    if (puzzle) {
+        m_explain->SetState({puzzle, work.struck});
+        if (struck && !m_explain->CandidatesShown()) m_explain->OnToggleCandidates();
+    }
+    UpdateMarks();
+    m_lastKept = work;
+    EndGridStep(before);
 }
 
 void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved) {
@@ -356,8 +417,19 @@ void CvelmoDlg::OnCalculate() {
             if (typed[i] == 0) m_solved.set(i);
         }
         m_ambiguous = AmbiguousCells(grid);
+        // The help describes the puzzle the help had fixed, or else the digits Calculate did
+        // not fill, never the solved grid.
+        PuzzleGrid givens = typed;
+        if (const std::optional<CCandidateGrid> puzzle = m_explain->State().puzzle) {
+            givens = puzzle->values;
+        } else {
+            for (int i = 0; i < kCellCount; ++i) {
+                if (m_solved[i]) givens[i] = 0;
+            }
+        }
         m_explain->OnGridReset();
         WriteGrid(grid);
+        m_explain->SetCalculatedGivens(givens);
         EndGridStep(before);
         return;
     }
@@ -464,7 +536,9 @@ void CvelmoDlg::OnCellEdited(int index) {
 }
 
 void CvelmoDlg::OnCellChanged() {
-    if (!m_writingGrid) UpdateMarks();
+    if (m_writingGrid) return;
+    UpdateMarks();
+    KeepWork();
 }
 
 void CvelmoDlg::UpdateMarks(bool repaint) {
@@ -546,6 +620,7 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
     m_pastePuzzleAction->setEnabled(ClipboardPuzzle().has_value());
     menu->addAction(m_pastePuzzleAction);
     menu->addAction(m_copyPuzzleAction);
+    menu->addAction(m_continueAction);
     menu->popup(globalPos);
 }
 

@@ -12,6 +12,7 @@
 
 #include "explain_helper.h"
 #include "grid_solver.h"
+#include "kept_work.h"
 #include "puzzle_text.h"
 #include "qt_solver_platform.h"
 
@@ -71,6 +72,10 @@ class CvelmoDlg : public QDialog {
     // Calculate reads them. A cell holding a number above 9, which no such line can hold,
     // makes it beep and leave the clipboard as it was.
     void OnCopyPuzzle();
+    // 继续上次的题目: brings back the puzzle in progress kept by the last change (its givens,
+    // entries and struck candidates) as one grid step. A kept file that cannot be read is
+    // set aside with a line on standard error, and the grid stays as it is.
+    void OnContinueLast();
     // 撤销 and 重做: the typing in the focused cell while it has any since the cell got the
     // focus, else the last grid step (nothing when there is none left).
     void OnUndo();
@@ -111,7 +116,7 @@ class CvelmoDlg : public QDialog {
         bool operator==(const CGridState&) const = default;
     };
     // How many grid steps 撤销 goes back.
-    static constexpr std::size_t kUndoDepth = 100;
+    static constexpr std::size_t kUndoDepth = 1000;
 
     void CreateControl(const CControlTemplate& control);
     void CreateButton(const CControlTemplate& control);
@@ -138,6 +143,9 @@ class CvelmoDlg : public QDialog {
     // The grid on the clipboard, when it holds exactly one puzzle.
     std::optional<CPuzzleText> ClipboardPuzzle() const;
     bool PastePuzzle();
+    // Keeps the grid as it now stands for 继续上次的题目, unless it is what was kept last or
+    // holds nothing, which would hide the last puzzle.
+    void KeepWork();
     // The solved cells whose digit is not forced: some solution of the givens has another
     // digit there, `shown` being the solution in the cells. A cell whose test passed its
     // bound (see the definition) is not among them.
@@ -161,6 +169,7 @@ class CvelmoDlg : public QDialog {
     int m_baseUnitY = 0;              // character height of the dialog font, pixels
     QAction* m_pastePuzzleAction = nullptr;
     QAction* m_copyPuzzleAction = nullptr;
+    QAction* m_continueAction = nullptr;
     CExplainHelper* m_explain = nullptr;  // hints, candidates, steps, rating
     std::deque<CGridState> m_undoSteps;   // the grid before each grid step, the last one last
     std::deque<CGridState> m_redoSteps;   // the grid before each undo, the last one last
@@ -168,5 +177,8 @@ class CvelmoDlg : public QDialog {
     std::bitset<kCellCount> m_solved;     // filled in by Calculate and not edited since
     std::bitset<kCellCount> m_ambiguous;  // of those, the ones some solution fills otherwise
     std::array<uint8_t, kCellCount> m_shownMarks{};  // the CellMark bits each cell shows
-    bool m_writingGrid = false;  // WriteGrid is at work: the marks wait until it is done
+    bool m_writingGrid = false;           // WriteGrid is at work: the marks wait until it is done
+    const QString m_keptPath;             // where the puzzle in progress is kept
+    std::optional<CKeptWork> m_lastKept;  // what was written there last by this window
+    bool m_keepFailed = false;            // the failure to keep was said once
 };

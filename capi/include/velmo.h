@@ -105,8 +105,31 @@ enum velmo_hint_outcome {
     VELMO_HINT_NO_STEP = 6            /* no technique applies; not seen with one solution */
 };
 
+/* One end of a chain's link: digit `digit` (1-9) in `cell_count` cells, 1, or 2 or 3 for the
+ * end of a grouped link (cells of one box and one line), listed first in `cells`. */
+typedef struct velmo_link_end {
+    unsigned char digit;
+    unsigned char cell_count;
+    unsigned char cells[3];
+} velmo_link_end;
+
+/* One link of a chain, read from `from` to `to`. Strong (1): when `from` does not hold its
+ * digit, `to` holds its own (the only other candidate of a cell, the only other place of a
+ * digit in a unit, or in a dynamic chain the last candidate the chain leaves); weak (0): when
+ * `from` holds its digit, `to` does not (they see each other). Solvers draw strong links
+ * solid and weak ones dashed. */
+typedef struct velmo_link {
+    velmo_link_end from;
+    velmo_link_end to;
+    unsigned char strong;
+} velmo_link;
+
+/* The links a result holds at most: no step of the hardest published puzzles has had 200. */
+#define VELMO_LINKS 1024
+
 /* A hint. The caller sets `size` to sizeof(velmo_hint_result) before the call; later
- * versions of the library add fields only at the end, and write no more than `size` bytes. */
+ * versions of the library add fields only at the end, and write no more than `size` bytes,
+ * so a result as an earlier velmo.h had it is filled up to its own end. */
 typedef struct velmo_hint_result {
     size_t size;
     int outcome; /* an enum velmo_hint_outcome */
@@ -129,6 +152,16 @@ typedef struct velmo_hint_result {
     /* VELMO_HINT_WRONG_STRIKE_OUTS: the solution's candidates that were struck out. */
     size_t wrong_candidate_count;
     velmo_candidate wrong_candidates[VELMO_CANDIDATES];
+    /* Added after the fields above, so a result that ends before them is filled up to them.
+     * VELMO_HINT_STEP of a chain technique (X-chains, Y-cycles,
+     * turbot fish, forcing chains, nishio, cell, region, dynamic and nested forcing chains),
+     * the chain's links, each once, in the order they are followed from its start: a link's
+     * `from` is where the chain starts (its assumptions, the step's pattern; for chains of
+     * strong links, the first link's `from`) or an earlier link's `to`, or in a nested chain
+     * what a nested step found. `link_count` is how many the step has; `links` holds the first
+     * VELMO_LINKS of them. 0 for a technique that is no chain. */
+    size_t link_count;
+    velmo_link links[VELMO_LINKS];
 } velmo_hint_result;
 
 /* The next step for a person solving `givens` (81 bytes, 0-9) by hand: `entries` (81 bytes,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -198,6 +199,10 @@ class CApiHint : public ::testing::Test {
         return velmo_hint(puzzle.data(), entries, struck, result.get());
     }
 
+    // Walks the puzzle's path of steps with a hint before each, counting in `chains` the
+    // hints with links. Fails unless the path has more than `atLeast` steps and ends solved.
+    void WalkThePath(int atLeast, int& chains);
+
     // The first empty cell of the puzzle.
     int FirstEmpty() const { return int(std::ranges::find(puzzle, 0) - puzzle.begin()); }
 
@@ -205,8 +210,20 @@ class CApiHint : public ::testing::Test {
     std::unique_ptr<velmo_hint_result> result;
 };
 
+// The person places each step's digits and strikes out its eliminations; each hint is the
+// step, its chain's links included. The second puzzle's path takes turbot fish, forcing
+// chains, a Y-cycle and an X-chain.
 TEST_F(CApiHint, GivesTheStepOfTheLogicSolverAlongThePath) {
-    // The person places each step's digits and strikes out its eliminations.
+    int chains = 0;
+    WalkThePath(40, chains);
+    puzzle = GridFromText(
+        "200060908007400000801023540002000080608050104070000600086310409000009800109040003");
+    chains = 0;
+    WalkThePath(30, chains);
+    EXPECT_GT(chains, 5);
+}
+
+void CApiHint::WalkThePath(int atLeast, int& chains) {
     PuzzleGrid entries{};
     std::array<unsigned short, kCellCount> struck{};
     CCandidateGrid grid = *CCandidateGrid::FromGivens(puzzle);
@@ -233,14 +250,43 @@ TEST_F(CApiHint, GivesTheStepOfTheLogicSolverAlongThePath) {
             EXPECT_EQ(result->eliminations[k].digit, step->eliminations[k].digit);
         }
         EXPECT_EQ(result->wrong_cell_count, 0u);
+        EXPECT_EQ(result->link_count, step->links.size());
+        for (size_t k = 0; k < std::min(step->links.size(), size_t(VELMO_LINKS)); ++k) {
+            const velmo_link& link = result->links[k];
+            for (const auto& [end, expected] : {std::pair{link.from, step->links[k].from},
+                                                std::pair{link.to, step->links[k].to}}) {
+                EXPECT_EQ(end.digit, expected.digit);
+                ASSERT_EQ(end.cell_count, expected.size);
+                EXPECT_TRUE(
+                    std::equal(end.cells, end.cells + end.cell_count, expected.cells.begin()));
+            }
+            EXPECT_EQ(link.strong != 0, step->links[k].strong);
+        }
+        chains += !step->links.empty();
         ApplyStep(grid, *step);
         for (const CCandidate& c : step->placements) entries[c.cell] = c.digit;
         for (const CCandidate& c : step->eliminations) struck[c.cell] |= uint16_t(1u << c.digit);
         ++steps;
     }
-    EXPECT_GT(steps, 40);
-    ASSERT_EQ(Hint(entries.data(), struck.data()), VELMO_OK);
+    EXPECT_GT(steps, atLeast);
+    EXPECT_EQ(Hint(entries.data(), struck.data()), VELMO_OK);
     EXPECT_EQ(result->outcome, VELMO_HINT_SOLVED);
+}
+
+// A caller built with velmo.h as it was before the links were added gets the hint, and
+// nothing is written past its result's end.
+TEST_F(CApiHint, FillsAnEarlierResultUpToItsEnd) {
+    const size_t earlier = offsetof(velmo_hint_result, link_count);
+    auto* bytes = reinterpret_cast<unsigned char*>(result.get());
+    std::memset(bytes + earlier, 0xab, sizeof(velmo_hint_result) - earlier);
+    result->size = earlier;
+    ASSERT_EQ(Hint(), VELMO_OK);
+    EXPECT_EQ(result->outcome, VELMO_HINT_STEP);
+    EXPECT_EQ(result->size, earlier);
+    EXPECT_TRUE(std::all_of(bytes + earlier, bytes + sizeof(velmo_hint_result),
+                            [](unsigned char b) { return b == 0xab; }));
+    result->size = earlier - 1;
+    EXPECT_EQ(Hint(), VELMO_ERROR_SIZE);
 }
 
 TEST_F(CApiHint, NamesWrongEntriesAndStrikeOutsAndASolvedGrid) {
@@ -285,7 +331,7 @@ TEST_F(CApiHint, RefusesBadInputAndLeavesTheResult) {
     out.outcome = -42;
     EXPECT_EQ(velmo_hint(nullptr, nullptr, nullptr, &out), VELMO_ERROR_NULL);
     EXPECT_EQ(velmo_hint(puzzle.data(), nullptr, nullptr, nullptr), VELMO_ERROR_NULL);
-    out.size = sizeof(velmo_hint_result) - 1;
+    out.size = 0;
     EXPECT_EQ(Hint(), VELMO_ERROR_SIZE);
     out.size = sizeof(velmo_hint_result);
     PuzzleGrid bad = puzzle;

@@ -55,6 +55,25 @@ struct CCandidateGrid {
         const std::array<uint16_t, kCellCount>& masks);
 };
 
+// One end of a chain's link: digit `digit` in one cell, or in a group of two or three cells
+// of one box and one line (the end of a grouped link).
+struct CLinkEnd {
+    uint8_t digit = 0;
+    uint8_t size = 0;                // the cells used, 1-3
+    std::array<uint8_t, 3> cells{};  // the first `size` are the end's cells
+    friend bool operator==(const CLinkEnd&, const CLinkEnd&) = default;
+};
+
+// One link of a chain, read from `from` to `to`. A strong link: when `from` is not the digit,
+// `to` is (the only other candidate of a cell, the only other place of a digit in a unit, or
+// in a dynamic chain the last candidate the chain leaves); a weak link: when `from` is the
+// digit, `to` is not (they see each other). Solvers draw strong links solid, weak ones dashed.
+struct CChainLink {
+    CLinkEnd from, to;
+    bool strong = false;
+    friend bool operator==(const CChainLink&, const CChainLink&) = default;
+};
+
 // One logical step: what it changes and the pattern that proves it.
 struct CStep {
     CTechnique technique = CTechnique::kFullHouse;
@@ -65,6 +84,11 @@ struct CStep {
     std::vector<CCandidate> pattern;       // the candidates of the pattern that prove it
     std::vector<CCandidate> placements;    // digits it places
     std::vector<CCandidate> eliminations;  // candidates it removes
+    // A chain's links, each once, in the order they are followed from the chain's start (its
+    // assumption, or the first strong link); a link's `from` is the start or an earlier
+    // link's `to`. Empty for a technique that is no chain. A nested chain has its main
+    // chain's links: what the nested steps found there starts links of its own.
+    std::vector<CChainLink> links;
 };
 
 // The step in the community's notation, e.g. "Hidden Single: r4c7=5" or
@@ -94,7 +118,8 @@ struct CRating {
     PuzzleGrid solution{};                        // the grid the path ends on, when kRated
 };
 
-// Rates `grid`. The path is kept when `keepPath`.
+// Rates `grid`. The path is kept when `keepPath`, its steps with their chains' links; a rating
+// alone spends nothing on links.
 CRating RatePuzzle(const CCandidateGrid& grid, bool keepPath = false, std::stop_token stop = {});
 
 // RatePuzzle for a caller that wants only ratings up to `maxRating` (tenths): nullopt as soon

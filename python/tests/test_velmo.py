@@ -202,6 +202,29 @@ def test_hint_walks_the_path_of_steps_as_velmo_solve_writes_it(velmo_solve):
     assert velmo.hint(PUZZLE, "".join(entries), struck) == {"outcome": "solved"}
 
 
+def test_a_chain_hint_gives_its_links():
+    """A turbot fish: the only two places of 3 in row 5, one of them seeing the 3 of r4c7 in
+    their box, which is one of the only two in column 7; r2c2 sees both far ends. Each link
+    from one end to the other, strong within the row and the column, weak between them."""
+    puzzle = "2...6.9.8..74.....8.1.2354...2....8.6.8.5.1.4.7....6...8631.4.9.....98..1.9.4...3"
+    entries = list(puzzle)
+    struck = []
+    hint = velmo.hint(puzzle)
+    while not hint["notation"].startswith("Turbot Fish"):
+        assert hint["links"] == []
+        for cell, digit in hint["placements"]:
+            entries[cell] = str(digit)
+        struck += hint["eliminations"]
+        hint = velmo.hint(puzzle, "".join(entries), struck)
+    assert hint["notation"].startswith("Turbot Fish: r2c2<>3")
+    assert hint["links"] == [
+        {"from": [(37, 3)], "to": [(43, 3)], "strong": True},
+        {"from": [(43, 3)], "to": [(33, 3)], "strong": False},
+        {"from": [(33, 3)], "to": [(15, 3)], "strong": True},
+    ]
+    assert velmo.hint(PUZZLE)["links"] == []
+
+
 def test_hint_names_what_is_wrong_in_a_persons_work():
     solution = velmo.solve(PUZZLE)
     cell = PUZZLE.index(".")
