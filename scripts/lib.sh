@@ -11,7 +11,7 @@ VELMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VELMO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev fonts-wqy-microhei
     qt6-translations-l10n pybind11-dev python3-dev python3-numpy pkg-config parallel
     libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-dnn-dev)
-# What rendering puzzle pictures from fonts needs besides (scripts/make-scan-samples).
+# What rendering digits from fonts needs besides (scripts/train-digits).
 VELMO_RENDER_PACKAGES=(python3-pil fonts-dejavu fonts-liberation2 fonts-urw-base35 fonts-noto-core)
 # What training the digit classifier needs besides rendering (scripts/train-digits only).
 VELMO_TRAIN_PACKAGES=(python3-torch)
