@@ -334,6 +334,10 @@ int ParseOptions(int argc, char** argv, COptions& options) {
                 if (g.minGivens > kCellCount || g.maxGivens > kCellCount) {
                     return Refuse("a grid has 81 cells: no puzzle has " + value + " givens");
                 }
+                // The library reads a most of 0 as no bound; asked for, it is a puzzle of none.
+                if (g.maxGivens == 0) {
+                    return Refuse("a puzzle with one solution has at least 17 givens");
+                }
                 break;
             case kOptionPattern: {
                 std::array<bool, kCellCount> pattern{};

@@ -185,6 +185,8 @@ TEST_F(GenerateCliTest, OptionsNoPuzzleCanMeetAreRefusedAtOnce) {
         {"--symmetry=rotate180 --pattern=" + lopsided, "not symmetric"},
         {"--givens=40-30", "is above the most"},
         {"--givens=12-16", "at least 17"},
+        {"--givens=0", "at least 17"},
+        {"--givens=0-0", "at least 17"},
         {"--symmetry=rotate90 --givens=18-19", "cannot number"},
         {"-n 0", "--count"},
         {"--from=" + Quote(twoSolutions), "two.txt:1: not a puzzle with one solution"},
