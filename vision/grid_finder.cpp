@@ -14,6 +14,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "stable_sort.h"
+
 namespace {
 
 constexpr int kFindSide = 1000;    // the picture is searched at most this large
@@ -412,9 +414,9 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
             candidates.push_back({componentLabels(boxOf(label)) == label, boxOf(label)});
         }
     }
-    std::stable_sort(
-        candidates.begin(), candidates.end(),
-        [](const CCandidate& a, const CCandidate& b) { return a.box.area() > b.box.area(); });
+    StableSort(candidates, [](const CCandidate& a, const CCandidate& b) {
+        return a.box.area() > b.box.area();
+    });
 
     std::optional<CGridLattice> found;
     double foundArea = 0;

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "grid_solver.h"
+#include "stable_sort.h"
 
 namespace {
 
@@ -100,8 +101,7 @@ CReadingCheck CheckReading(const std::array<CellProbabilities, kCellCount>& prob
             for (size_t k : set) sum += alternatives[k].cost;
             return sum;
         };
-        std::stable_sort(ofSize.begin(), ofSize.end(),
-                         [&](const auto& a, const auto& b) { return cost(a) < cost(b); });
+        StableSort(ofSize, [&](const auto& a, const auto& b) { return cost(a) < cost(b); });
         for (const std::vector<size_t>& set : ofSize) {
             PuzzleGrid trial = check.puzzle;
             for (size_t k : set) trial[alternatives[k].cell] = alternatives[k].value;
