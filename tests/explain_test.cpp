@@ -325,6 +325,15 @@ class ExplainTest : public QObject {
         QCOMPARE(GridText(), puzzle);
     }
 
+    // An empty grid has many solutions, but what the person needs to hear is to type one in.
+    void anEmptyGridAsksForAPuzzle() {
+        Press(40, Qt::Key_H);
+        QTRY_VERIFY2(Said().startsWith(QStringLiteral("请先输入题目")), qPrintable(Said()));
+        Press(40, Qt::Key_R);
+        QTRY_VERIFY2(Said().startsWith(QStringLiteral("请先输入题目")), qPrintable(Said()));
+        QCOMPARE(GridText(), QString(81, QLatin1Char('.')));
+    }
+
     void wrongEntryIsReported() {
         TypeGrid(kEasy);
         Press(0, Qt::Key_M);

@@ -5,6 +5,8 @@
 // Short names: i is a cell index, d a digit 1-9.
 #include "explain_helper.h"
 
+#include <algorithm>
+
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -136,6 +138,11 @@ PuzzleGrid CExplainHelper::ReadCells() const {
     return grid;
 }
 
+bool CExplainHelper::GridIsEmpty() const {
+    const PuzzleGrid cells = ReadCells();
+    return std::all_of(cells.begin(), cells.end(), [](uint8_t value) { return value == 0; });
+}
+
 bool CExplainHelper::EnsurePuzzle() {
     if (m_puzzle) return true;
     m_puzzle = CCandidateGrid::FromGivens(m_calculatedGivens ? *m_calculatedGivens : ReadCells());
@@ -259,6 +266,10 @@ bool CExplainHelper::eventFilter(QObject* watched, QEvent* event) {
 void CExplainHelper::OnHint(int cell) {
     ReleaseRatingPopup();
     m_hintCell = AnchorCell(cell);
+    if (GridIsEmpty()) {
+        ShowPopup(CExplainText::EmptyGrid(), m_hintCell);
+        return;
+    }
     if (!EnsurePuzzle()) {
         ShowPopup(CExplainText::NotAPuzzle(), m_hintCell);
         return;
@@ -458,6 +469,10 @@ void CExplainHelper::OnSteps() {
 void CExplainHelper::OnDifficulty(int cell) {
     DismissHint();
     cell = AnchorCell(cell);
+    if (GridIsEmpty()) {
+        ShowPopup(CExplainText::EmptyGrid(), cell);
+        return;
+    }
     if (!EnsurePuzzle()) {
         ShowPopup(CExplainText::NotAPuzzle(), cell);
         return;

@@ -86,6 +86,7 @@ class CExplainHelper : public QObject {
     PuzzleGrid ReadCells() const;
     // Fixes the puzzle when none is; false when the grid cannot be one (a cell above 9).
     bool EnsurePuzzle();
+    bool GridIsEmpty() const;
     CCandidateGrid Working() const;
     // The candidates a cell has before any strike-out: what can be put back.
     uint16_t BaseCandidates(int cell) const;

@@ -155,6 +155,10 @@ QString CExplainText::NotAPuzzle() {
     return tr("无解：有的格子里不是1到9的数字。");
 }
 
+QString CExplainText::EmptyGrid() {
+    return tr("请先输入题目。");
+}
+
 QString CExplainText::Stopped() {
     return tr("已取消。");
 }

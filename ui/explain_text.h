@@ -28,6 +28,8 @@ class CExplainText {
     static QString Working();
     // A field holds a number above 9, so the grid is no puzzle.
     static QString NotAPuzzle();
+    // Nothing is typed yet: an empty grid has every solution, but it is no puzzle to help with.
+    static QString EmptyGrid();
     static QString Stopped();
     // What the step places and removes: r4c7填5，删去r1c2的7.
     static QString Changes(const CStep& step);
