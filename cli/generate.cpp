@@ -27,6 +27,7 @@
 #include <thread>
 
 #include "generator.h"
+#include "program_io.h"
 #include "puzzle_line.h"
 
 namespace {
@@ -92,24 +93,6 @@ void OnInterrupt(int) {
     g_interrupted = 1;
 }
 
-// Writes all of `data` to `fd`; returns 0 or the errno of the failure.
-int WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                pollfd ready{fd, POLLOUT, 0};
-                if (::poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
-                continue;
-            }
-            return errno;
-        }
-        data.remove_prefix(size_t(written));
-    }
-    return 0;
-}
-
 void Complain(std::string_view message) {
     WriteAll(STDERR_FILENO, std::string("velmo-generate: ").append(message).append("\n"));
 }
@@ -137,18 +120,6 @@ bool ReaderHasGone() {
     if (::fstat(STDOUT_FILENO, &out) != 0 || !S_ISFIFO(out.st_mode)) return false;
     pollfd output{STDOUT_FILENO, 0, 0};
     return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
-}
-
-// A rating as the scale writes it, "7.2" or "7", in tenths.
-bool ParseRating(std::string_view value, int& tenths) {
-    double rating = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rating);
-    if (error != std::errc() || end != value.data() + value.size() || !(rating >= 0) ||
-        rating > 100) {
-        return false;
-    }
-    tenths = int(std::lround(rating * 10));
-    return true;
 }
 
 template <class T>
@@ -305,11 +276,11 @@ int ParseOptions(int argc, char** argv, COptions& options) {
                 break;
             case kOptionMinRating:
             case kOptionMaxRating: {
-                int tenths = 0;
-                if (!ParseRating(value, tenths)) {
+                const std::optional<int> tenths = ParseRating(value);
+                if (!tenths) {
                     return UsageError(name + " takes a rating such as 7.2, not '" + value + "'");
                 }
-                (result == kOptionMinRating ? minRating : maxRating) = tenths;
+                (result == kOptionMinRating ? minRating : maxRating) = *tenths;
                 break;
             }
             case kOptionTechnique:

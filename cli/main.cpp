@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "answers.h"
+#include "program_io.h"
 #include "puzzle_reader.h"
 
 namespace {
@@ -133,25 +134,6 @@ struct CChunk {
     size_t finished = 0;        // entries answered
     size_t written = 0;         // pieces written
 };
-
-// Writes all of `data` to `fd`; returns 0 or the errno of the failure. An output that whoever
-// started us left non-blocking is waited on when it is full, as a blocking one would be.
-int WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                pollfd ready{fd, POLLOUT, 0};
-                if (::poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
-                continue;
-            }
-            return errno;
-        }
-        data.remove_prefix(size_t(written));
-    }
-    return 0;
-}
 
 void Complain(std::string_view message) {
     WriteAll(STDERR_FILENO, std::string("velmo-solve: ").append(message).append("\n"));
@@ -487,18 +469,6 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
-// A rating as the scale writes it, "7.2" or "7", in tenths.
-bool ParseRating(std::string_view value, std::optional<int>& tenths) {
-    double rating = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rating);
-    if (error != std::errc() || end != value.data() + value.size() || !(rating >= 0) ||
-        rating > 100) {
-        return false;
-    }
-    tenths = int(std::lround(rating * 10));
-    return true;
-}
-
 bool ParseThreads(std::string_view value, unsigned& threads) {
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
     return error == std::errc() && end == value.data() + value.size() && threads >= 1 &&
@@ -612,7 +582,8 @@ int ParseOptions(int argc, char** argv, COptions& options) {
             case kOptionMaxRating: {
                 std::optional<int>& bound = result == kOptionMinRating ? options.answers.minRating
                                                                        : options.answers.maxRating;
-                if (!ParseRating(value, bound)) {
+                bound = ParseRating(value);
+                if (!bound) {
                     return UsageError("--" + std::string(LongName(result)) +
                                       " takes a rating such as 7.2, not '" + value + "'");
                 }
