@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "logic.h"
+#include "program_run.h"
 #include "puzzle_line.h"
 #include "test_support.h"
 
@@ -34,30 +35,6 @@ const std::string kSolution =
 const std::string kConflict = "55" + std::string(79, '.');
 const std::string kNoSolution = "12345678." + std::string(17, '.') + "9" + std::string(54, '.');
 const std::string kEmpty(81, '.');
-
-struct CRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
 
 // The rating answer that the logic library gives `grid`: "7.2\tX-Wing", and its steps.
 std::string RatingOf(const std::optional<CCandidateGrid>& grid, std::string* steps = nullptr) {

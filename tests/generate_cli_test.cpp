@@ -13,33 +13,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "program_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CRun {
-    int status = -1;  // the exit status, or 128 + the signal that ended it
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
 
 const std::string kGenerate = "'" VELMO_GENERATE_PATH "'";
 const std::string kSolve = "'" VELMO_SOLVE_PATH "'";
