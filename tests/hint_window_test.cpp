@@ -246,6 +246,10 @@ class HintWindowTest : public QObject {
         const std::optional<CStep> step = FindEasiestStep(PencilMarkPuzzle(*masks));
         QVERIFY(step.has_value() && int(step->technique) == technique && !step->links.empty());
         if (!PastePencilMarks(*masks)) QSKIP("no clipboard here");
+        // The candidates view off: the chain's candidates must be drawn all the same.
+        Press(40, Qt::Key_M);
+        for (int i = 0; i < kCellCount; ++i)
+            QVERIFY(!Overlay(i) || !Overlay(i)->Picture().candidates);
 
         // The first press names where the chain starts, and frames it.
         Press(40, Qt::Key_H);
