@@ -192,12 +192,15 @@ class HintWindowTest : public QObject {
 
     void linesBreakOnlyWherePunctuationAllows() {
         const QString text = QStringLiteral(
-            "在第3宫中，r3c1(4)、r3c2(4)构成「隐性数对」，所以r3c3填9，"
+            "在第3宫中，r3c1(4)、r3c2(4)构成「隐性数对」（见图），所以r3c3填9，"
             "删去r1c2的7、r2c2的7。嵌套强制链");
         const QFontMetrics metrics(QApplication::font());
         for (int width : {1, 60, 200, 2000}) {
             const QStringList lines = CHintWindow::BreakLines(text, metrics, width);
             QVERIFY2(SplitTerm(text, lines).isEmpty(), qPrintable(lines.join(u'|')));
+            for (const QString& line : lines) {
+                QVERIFY2(!QStringLiteral("，。、）」").contains(line.front()), qPrintable(line));
+            }
             for (const QString& line : lines.sliced(0, lines.size() - 1)) {
                 if (width >= 200) QVERIFY(metrics.horizontalAdvance(line) <= width);
             }

@@ -52,7 +52,7 @@ void PaintLink(QPainter& painter, QPointF from, QPointF to, bool strong, qreal r
     if (length < 1) return;
     const QPointF unit = along / length;
     const QPointF left(unit.y(), -unit.x());
-    const qreal inset = std::min(r, length * 0.3);
+    const qreal inset = std::min(r * 1.2, length * 0.3);
     const QPointF start = from + unit * inset;
     const QPointF end = to - unit * inset;
     const QPointF bend = (start + end) / 2 + left * std::min(length * 0.15, 3 * r);
@@ -68,11 +68,11 @@ void PaintLink(QPainter& painter, QPointF from, QPointF to, bool strong, qreal r
 
     const QPointF tip = Unit(end - bend);
     const QPointF side(tip.y(), -tip.x());
-    const qreal head = std::max<qreal>(4, r * 0.8);
+    const qreal head = std::max<qreal>(6, r * 1.4);
     const QPointF base = end - tip * head;
     painter.setPen(Qt::NoPen);
     painter.setBrush(kChainColour);
-    painter.drawPolygon(QPolygonF{end, base + side * head * 0.45, base - side * head * 0.45});
+    painter.drawPolygon(QPolygonF{end, base + side * head * 0.5, base - side * head * 0.5});
 }
 
 void PaintEnd(QPainter& painter, const CLinkEnd& end, const std::function<QRectF(int)>& cellRect,

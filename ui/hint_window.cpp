@@ -53,9 +53,10 @@ QStringList CHintWindow::BreakLines(const QString& text, const QFontMetrics& met
                                     int maxWidth) {
     QStringList pieces;
     QString piece;
-    for (QChar ch : text) {
-        piece += ch;
-        if (EndsPiece(ch)) {
+    for (qsizetype n = 0; n < text.size(); ++n) {
+        piece += text[n];
+        // A run of punctuation stays together, so that no line starts with a comma.
+        if (EndsPiece(text[n]) && (n + 1 == text.size() || !EndsPiece(text[n + 1]))) {
             pieces << piece;
             piece.clear();
         }
