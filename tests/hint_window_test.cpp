@@ -197,6 +197,15 @@ class HintWindowTest : public QObject {
         QVERIFY(!HintWindow()->isVisible());
     }
 
+    // A rating that comes back after the dialog was closed shows no window of its own.
+    void noHintWithoutTheDialog() {
+        TypeGrid(kNested);
+        Press(40, Qt::Key_R);
+        m_dlg->hide();
+        QTest::qWait(1000);
+        QVERIFY(!HintWindow()->isVisible());
+    }
+
     void linesBreakOnlyWherePunctuationAllows() {
         const QString text = QStringLiteral(
             "在第3宫中，r3c1(4)、r3c2(4)构成「隐性数对」（见图），所以r3c3填9，"
