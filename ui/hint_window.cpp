@@ -86,6 +86,8 @@ void CHintWindow::ShowText(const QString& text, const QWidget* anchor) {
     m_label->setAccessibleName(text);
     m_label->adjustSize();
     resize(m_label->size());
+    // An answer that arrives after the dialog closed has nothing to stand beside.
+    if (!m_dialog->isVisible()) return;
     Place();
     show();
     // A screen reader says the text at once, as it would a message box's.
