@@ -103,7 +103,7 @@ void CHintWindow::Place() {
     const QSize size = frameSize();
 
     int y = dialog.top();
-    if (m_anchor != nullptr) y = m_anchor->mapToGlobal(QPoint(0, 0)).y();
+    if (m_anchor) y = m_anchor->mapToGlobal(QPoint(0, 0)).y();
     y = std::clamp(y, room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
     int x = dialog.right() + 1 + kGap;
     if (x + size.width() - 1 > room.right() && dialog.left() - kGap - size.width() >= room.left()) {

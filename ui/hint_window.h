@@ -2,6 +2,7 @@
 // covered: right of the dialog, or left of it when the screen has no room there.
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -37,5 +38,5 @@ class CHintWindow : public QWidget {
     QLabel* m_label;
     QString m_text;
     QStringList m_lines;
-    const QWidget* m_anchor = nullptr;
+    QPointer<const QWidget> m_anchor;  // the widget to stand level with, if any
 };
