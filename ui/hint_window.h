@@ -1,5 +1,6 @@
 // The hint's text in a small window of its own beside the dialog, so that no field is ever
-// covered: right of the dialog, or left of it when the screen has no room there.
+// covered: right of the dialog, left of it when the screen has no room there, else below or
+// above it. On Wayland the compositor places it, as a window that belongs to the dialog.
 #pragma once
 
 #include <QPointer>
