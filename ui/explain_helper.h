@@ -18,9 +18,10 @@
 #include "steps_window.h"
 
 class CBackgroundTask;
+class CChainOverlay;
 class CCellOverlay;
+class CHintWindow;
 class QAction;
-class QLabel;
 class QLineEdit;
 class QMenu;
 
@@ -112,6 +113,7 @@ class CExplainHelper : public QObject {
     std::array<QLineEdit*, kCellCount> m_cells;
     GridStep m_gridStep;
     std::array<CCellOverlay*, kCellCount> m_overlays{};  // made at the first use
+    CChainOverlay* m_chainOverlay = nullptr;             // made at the first chain
 
     std::optional<CCandidateGrid> m_puzzle;        // while fixed
     std::optional<PuzzleGrid> m_calculatedGivens;  // the puzzle 计算 solved, until an edit
@@ -128,7 +130,7 @@ class CExplainHelper : public QObject {
 
     CBackgroundTask* m_hintTask;
     CBackgroundTask* m_ratingTask;
-    QLabel* m_popup;
+    CHintWindow* m_hintWindow;
     QPointer<CStepsWindow> m_stepsWindow;
     QAction* m_hintAction = nullptr;
     QAction* m_candidatesAction = nullptr;
