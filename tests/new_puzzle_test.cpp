@@ -76,7 +76,9 @@ class NewPuzzleTest : public QObject {
         QTRY_COMPARE(QApplication::activeWindow(), chooser);
         QTest::keyClick(chooser, Qt::Key_L, Qt::AltModifier);
         auto* levels = qobject_cast<QComboBox*>(chooser->focusWidget());
-        QVERIFY2(levels != nullptr, chooser->focusWidget() ? chooser->focusWidget()->metaObject()->className() : "none");
+        QVERIFY2(levels != nullptr, chooser->focusWidget()
+                                        ? chooser->focusWidget()->metaObject()->className()
+                                        : "none");
         QTest::keyClick(levels, Qt::Key_Home);
         for (int k = 0; k < level; ++k) QTest::keyClick(levels, Qt::Key_Down);
         QCOMPARE(levels->currentIndex(), level);
@@ -100,9 +102,9 @@ class NewPuzzleTest : public QObject {
         const QByteArray shown = GridText().toLatin1();
         QCOMPARE(CountSolutions(grid.data()).count, 1);
         const CRating rating = RatePuzzle(*CCandidateGrid::FromGivens(grid));
-        QVERIFY2(rating.rating >= kLevels[level].minRating &&
-                     rating.rating <= kLevels[level].maxRating,
-                 qPrintable(QStringLiteral("%1 rated %2").arg(shown).arg(rating.rating)));
+        QVERIFY2(
+            rating.rating >= kLevels[level].minRating && rating.rating <= kLevels[level].maxRating,
+            qPrintable(QStringLiteral("%1 rated %2").arg(shown).arg(rating.rating)));
         for (int i = 0; i < kCellCount; ++i) {
             if (grid[i] != 0) QVERIFY2(Description(i).contains(QStringLiteral("给定")), shown);
             if (symmetric) QVERIFY2((grid[i] == 0) == (grid[80 - i] == 0), shown);

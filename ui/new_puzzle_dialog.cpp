@@ -51,9 +51,10 @@ CNewPuzzleDialog::CNewPuzzleDialog(QWidget* parent, Deliver deliver)
     m_level = new QComboBox(this);
     for (size_t k = 0; k < kLevels.size(); ++k) {
         const CLevel& level = kLevels[k];
-        const QString band = level.maxRating >= kScaleTop
-                                 ? tr("%1 以上").arg(Tenths(level.minRating))
-                                 : tr("%1–%2").arg(Tenths(level.minRating), Tenths(level.maxRating));
+        const QString band =
+            level.maxRating >= kScaleTop
+                ? tr("%1 以上").arg(Tenths(level.minRating))
+                : tr("%1–%2").arg(Tenths(level.minRating), Tenths(level.maxRating));
         m_level->addItem(tr("%1（%2）").arg(tr(kLevelNames[k]), band));
     }
     m_level->setCurrentIndex(kDefaultLevel);
