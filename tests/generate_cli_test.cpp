@@ -242,6 +242,39 @@ TEST_F(GenerateCliTest, NeverWritesTheSeedsNorAPuzzleOfTheCollections) {
     for (const PuzzleGrid& form : made) EXPECT_FALSE(known.contains(form)) << run.out;
 }
 
+// No minimal puzzle has a row, column or box full of givens, so none has more than 72: such
+// options are refused at once (a run of them would search for ever). A 40-given minimal
+// puzzle exists but is far too rare to be found: off a terminal too, the run says so now and
+// then on standard error, a line at a time.
+TEST_F(GenerateCliTest, ImpossibleMinimalPuzzlesAreRefusedAndRareOnesSaySo) {
+    const std::string full(81, 'x');
+    std::string fullRow = std::string(9, 'x') + std::string(72, '.');
+    for (int cell = 20; cell < 81; cell += 4) fullRow[cell] = 'x';
+    const std::pair<std::string, std::string> refusals[] = {
+        {"--pattern=" + full, "the given at r1c1 could go"},
+        {"--symmetry=rotate180 --pattern=" + full, "the givens at r1c1 and r9c9 could go"},
+        {"--pattern=" + fullRow, "the given at r1c1 could go"},
+        {"--givens=73", "at most 72 givens"},
+        {"--givens=75-81", "at most 72 givens"},
+    };
+    for (const auto& [args, message] : refusals) {
+        const CRun run = Shell("timeout 20 " + kGenerate + " " + args + " < /dev/null");
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_NE(run.err.find(message), std::string::npos) << args << ": " << run.err;
+    }
+
+    const CRun rare =
+        Shell("timeout --preserve-status -s INT 7 " + kGenerate + " --givens=40 -j2 < /dev/null");
+    EXPECT_EQ(rare.status, 128 + SIGINT) << rare.err;
+    EXPECT_EQ(rare.out, "");
+    const std::vector<std::string> said = Lines(rare.err);
+    ASSERT_EQ(said.size(), 1u) << rare.err;
+    EXPECT_EQ(said[0].rfind("velmo-generate: 0/1 found, ", 0), 0u) << rare.err;
+    EXPECT_NE(said[0].find("none kept of "), std::string::npos) << rare.err;
+    EXPECT_NE(said[0].find(" s so far"), std::string::npos) << rare.err;
+}
+
 // 9.0 and above is rare among random puzzles: a run asked for many of them ends by a limit.
 TEST_F(GenerateCliTest, TheTimeLimitEndsTheRunWithWholePuzzles) {
     const CRun run = Generate("-j2 -n 1000 --min-rating=9 --time-limit=0.5 --stats");
