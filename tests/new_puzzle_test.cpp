@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QtTest>
 
 #include "app.h"
@@ -166,7 +167,10 @@ class NewPuzzleTest : public QObject {
         Choose(kHardest, false);
         Generate();
         QVERIFY(Chooser()->IsGenerating());
+        auto* busy = Chooser()->findChild<QProgressBar*>();
+        QVERIFY(busy->isVisible());
         QTest::keyClick(Chooser(), Qt::Key_Period, Qt::ControlModifier);
+        QVERIFY(!busy->isVisible());
         QVERIFY(!Chooser()->IsGenerating());
         QCOMPARE(Chooser()->StatusText(), QStringLiteral("已取消。"));
         QTest::qWait(500);

@@ -538,9 +538,7 @@ void CvelmoDlg::OnNewPuzzle() {
         m_newPuzzle =
             new CNewPuzzleDialog(this, [this](const PuzzleGrid& givens) { LoadPuzzle(givens); });
     }
-    m_newPuzzle->show();
-    m_newPuzzle->raise();
-    m_newPuzzle->activateWindow();
+    m_newPuzzle->Open();
 }
 
 void CvelmoDlg::OnCopyPuzzle() {

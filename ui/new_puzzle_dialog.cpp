@@ -10,8 +10,10 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -104,6 +106,24 @@ CNewPuzzleDialog::CNewPuzzleDialog(QWidget* parent, Deliver deliver)
     if (auto* owner = qobject_cast<QDialog*>(parent)) {
         connect(owner, &QDialog::finished, this, &QDialog::reject);
     }
+}
+
+void CNewPuzzleDialog::Open() {
+    if (!m_placed && parentWidget() != nullptr) {
+        m_placed = true;
+        adjustSize();
+        const QRect owner = parentWidget()->frameGeometry();
+        const QRect screen = parentWidget()->screen()->availableGeometry();
+        constexpr int kGap = 8;
+        int x = owner.right() + kGap;
+        if (x + width() > screen.right())
+            x = std::max(screen.left(), owner.left() - kGap - width());
+        move(x, std::clamp(owner.top(), screen.top(),
+                           std::max(screen.top(), screen.bottom() - height())));
+    }
+    show();
+    raise();
+    activateWindow();
 }
 
 void CNewPuzzleDialog::OnGenerate() {

@@ -30,6 +30,9 @@ class CNewPuzzleDialog : public QDialog {
     // `parent` is the main dialog: the chooser closes when it does.
     CNewPuzzleDialog(QWidget* parent, Deliver deliver);
 
+    // Shows the chooser and gives it the focus; the first time beside the main dialog, so
+    // that the grid stays in view.
+    void Open();
     void OnGenerate();
     // Stops the puzzle being made; the grid stays as it is.
     void OnCancel();
@@ -62,4 +65,5 @@ class CNewPuzzleDialog : public QDialog {
     QTimer* m_progressTimer = nullptr;
     CBackgroundTask* m_task = nullptr;
     std::shared_ptr<CProgress> m_progress;
+    bool m_placed = false;  // moved beside the main dialog once; the user's place after that
 };
