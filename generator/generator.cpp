@@ -208,7 +208,8 @@ CPrepared::CPrepared(CGeneratorOptions opts) : options(std::move(opts)) {
     }
     leastGivens = std::max(kLeastGivens, options.minGivens);
     mostGivens = options.maxGivens != 0 ? options.maxGivens : kCellCount;
-    if (!options.minimal && options.minGivens == 0 && options.maxGivens == 0) {
+    // A pattern has its own number of givens.
+    if (!options.minimal && options.minGivens == 0 && options.maxGivens == 0 && !options.pattern) {
         leastGivens = kLooseGivens.first;
         mostGivens = kLooseGivens.second;
     }

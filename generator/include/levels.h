@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <functional>
 #include <optional>
 #include <stop_token>
