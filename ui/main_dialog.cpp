@@ -20,6 +20,7 @@
 
 #include "cell_text.h"
 #include "explain_helper.h"
+#include "new_puzzle_dialog.h"
 #include "qt_puzzle_text.h"
 
 enum class CControlKind {
@@ -218,6 +219,11 @@ void CvelmoDlg::CreateCommands() {
     m_continueAction->setToolTip(tr("找回上次关闭时正在解的题目，包括填入的数字和划去的候选数"));
     connect(m_continueAction, &QAction::triggered, this, &CvelmoDlg::OnContinueLast);
     addAction(m_continueAction);
+    m_newPuzzleAction = new QAction(tr("新题"), this);
+    m_newPuzzleAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    m_newPuzzleAction->setToolTip(tr("按选定的难度生成一道新题"));
+    connect(m_newPuzzleAction, &QAction::triggered, this, &CvelmoDlg::OnNewPuzzle);
+    addAction(m_newPuzzleAction);
 
     // Where the focus is on a button; a cell hands its keys to eventFilter.
     auto* undo = new QAction(this);
@@ -518,6 +524,23 @@ void CvelmoDlg::OnPastePuzzle() {
     PastePuzzle();
 }
 
+void CvelmoDlg::LoadPuzzle(const PuzzleGrid& givens) {
+    const CGridState before = GridState();
+    m_explain->OnGridReset();
+    m_solved.reset();
+    m_ambiguous.reset();
+    WriteGrid(givens);
+    EndGridStep(before);
+}
+
+void CvelmoDlg::OnNewPuzzle() {
+    if (m_newPuzzle == nullptr) {
+        m_newPuzzle =
+            new CNewPuzzleDialog(this, [this](const PuzzleGrid& givens) { LoadPuzzle(givens); });
+    }
+    m_newPuzzle->Open();
+}
+
 void CvelmoDlg::OnCopyPuzzle() {
     const std::optional<QString> line = PuzzleLine(ReadGrid());
     if (!line) {
@@ -621,6 +644,7 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
     menu->addAction(m_pastePuzzleAction);
     menu->addAction(m_copyPuzzleAction);
     menu->addAction(m_continueAction);
+    menu->addAction(m_newPuzzleAction);
     menu->popup(globalPos);
 }
 

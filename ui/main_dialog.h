@@ -19,6 +19,7 @@
 class QAccessibleInterface;
 class QAction;
 class QLineEdit;
+class CNewPuzzleDialog;
 
 // An etched line between the 3 x 3 boxes: a sunken horizontal or vertical frame line.
 class CEtchedLine : public QFrame {
@@ -76,6 +77,11 @@ class CvelmoDlg : public QDialog {
     // entries and struck candidates) as one grid step. A kept file that cannot be read is
     // set aside with a line on standard error, and the grid stays as it is.
     void OnContinueLast();
+    // 新题: shows the chooser of a new puzzle's level, which calls LoadPuzzle with it.
+    void OnNewPuzzle();
+    // Fills all 81 cells with `givens` as one grid step, as a puzzle paste does: they all
+    // count as givens, and the help takes them as a new puzzle.
+    void LoadPuzzle(const PuzzleGrid& givens);
     // 撤销 and 重做: the typing in the focused cell while it has any since the cell got the
     // focus, else the last grid step (nothing when there is none left).
     void OnUndo();
@@ -181,4 +187,7 @@ class CvelmoDlg : public QDialog {
     const QString m_keptPath;             // where the puzzle in progress is kept
     std::optional<CKeptWork> m_lastKept;  // what was written there last by this window
     bool m_keepFailed = false;            // the failure to keep was said once
+
+    QAction* m_newPuzzleAction = nullptr;
+    CNewPuzzleDialog* m_newPuzzle = nullptr;  // made at the first 新题
 };
