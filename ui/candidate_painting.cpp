@@ -36,12 +36,22 @@ void MarkStep(CGridPicture& picture, const CStep& step, CStepMarks marks) {
     }
 }
 
+void MarkSameDigit(CGridPicture& picture, const PuzzleGrid& cells, int digit) {
+    if (digit < 1 || digit > 9) return;
+    const uint16_t bit = uint16_t(1u << digit);
+    for (int i = 0; i < kCellCount; ++i) {
+        picture[i].sameDigitCell = cells[i] == digit;
+        picture[i].sameDigit = picture[i].candidates & bit;
+    }
+}
+
 void PaintCell(QPainter& painter, const QRectF& rect, const CCellPicture& picture,
                const QPalette& palette) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor highlight = palette.color(QPalette::Highlight);
     if (picture.patternCell) painter.fillRect(rect, Translucent(highlight, 70));
+    if (picture.sameDigitCell) painter.fillRect(rect, Translucent(highlight, 45));
     if (picture.unitCell) {
         painter.setPen(QPen(highlight, 2));
         painter.setBrush(Qt::NoBrush);
@@ -69,6 +79,7 @@ void PaintCell(QPainter& painter, const QRectF& rect, const CCellPicture& pictur
         if (!(shown & bit)) continue;
         const QRectF box(rect.left() + w * ((d - 1) % 3), rect.top() + h * ((d - 1) / 3), w, h);
         QColor ink = palette.color(QPalette::PlaceholderText);
+        if (picture.sameDigit & bit) painter.fillRect(box, Translucent(highlight, 60));
         if (picture.patternDigits & bit) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(Translucent(highlight, 120));

@@ -24,10 +24,12 @@ struct CCellPicture {
     uint16_t removedDigits = 0;  // what the step removes, drawn struck through
     bool patternCell = false;    // a cell of the step's pattern
     bool unitCell = false;       // a cell of the unit to look at
+    bool sameDigitCell = false;  // holds the digit of the focused cell (高亮相同数字)
+    uint16_t sameDigit = 0;      // that digit, among the candidates
 
     bool IsBlank() const {
         return value == 0 && candidates == 0 && patternDigits == 0 && placedDigits == 0 &&
-               removedDigits == 0 && !patternCell && !unitCell;
+               removedDigits == 0 && !patternCell && !unitCell && !sameDigitCell && sameDigit == 0;
     }
     friend bool operator==(const CCellPicture&, const CCellPicture&) = default;
 };
@@ -40,6 +42,10 @@ enum class CStepMarks : uint8_t { kUnit, kPattern };
 
 // Adds the marks of `step` to `picture`.
 void MarkStep(CGridPicture& picture, const CStep& step, CStepMarks marks);
+
+// Marks every cell of `cells` holding `digit`, and `digit` among the candidates already in
+// `picture`. A digit outside 1-9 marks nothing.
+void MarkSameDigit(CGridPicture& picture, const PuzzleGrid& cells, int digit);
 
 void PaintCell(QPainter& painter, const QRectF& rect, const CCellPicture& picture,
                const QPalette& palette);

@@ -198,6 +198,12 @@ void CExplainHelper::SetStruck(const CandidateMasks& struck) {
     Repaint();
 }
 
+void CExplainHelper::SetSameDigit(int digit) {
+    if (digit == m_sameDigit) return;
+    m_sameDigit = digit;
+    Repaint();
+}
+
 bool CExplainHelper::IsEntry(int index) const {
     return m_puzzle && m_puzzle->values[index] == 0;
 }
@@ -266,6 +272,10 @@ bool CExplainHelper::eventFilter(QObject* watched, QEvent* event) {
 void CExplainHelper::OnHint(int cell) {
     ReleaseRatingPopup();
     m_hintCell = AnchorCell(cell);
+    if (const QString odd = CExplainText::NotDigits(m_cells); !odd.isEmpty()) {
+        ShowPopup(odd, m_hintCell);
+        return;
+    }
     if (GridIsEmpty()) {
         ShowPopup(CExplainText::EmptyGrid(), m_hintCell);
         return;
@@ -283,8 +293,9 @@ void CExplainHelper::OnHint(int cell) {
         }
         return;
     }
+    // The key again stops the search, since an input method may take Ctrl+.
     if (m_hintTask->IsRunning()) {
-        m_hintPresses = std::min(m_hintPresses + 1, 3);
+        OnCancel();
         return;
     }
     m_hint.reset();
@@ -424,6 +435,7 @@ void CExplainHelper::Repaint() {
             if (cells[i] == 0) picture[i].candidates = working.masks[i];
         }
     }
+    MarkSameDigit(picture, cells, m_sameDigit);
     if (m_hint && m_hint->step && m_hintStage > 0) {
         MarkStep(picture, *m_hint->step,
                  m_hintStage == 1 ? CStepMarks::kUnit : CStepMarks::kPattern);
@@ -443,6 +455,10 @@ void CExplainHelper::Repaint() {
 }
 
 void CExplainHelper::OnSteps() {
+    if (m_stepsWindow != nullptr && m_stepsWindow->isVisible() && m_ratingTask->IsRunning()) {
+        emit m_stepsWindow->CancelRequested();
+        return;
+    }
     if (m_stepsWindow == nullptr) {
         m_stepsWindow = new CStepsWindow(m_dialog);
         connect(m_stepsWindow, &CStepsWindow::CancelRequested, this, [this] {
@@ -467,8 +483,16 @@ void CExplainHelper::OnSteps() {
 }
 
 void CExplainHelper::OnDifficulty(int cell) {
+    if (m_ratingCell >= 0 && m_ratingTask->IsRunning()) {
+        OnCancel();
+        return;
+    }
     DismissHint();
     cell = AnchorCell(cell);
+    if (const QString odd = CExplainText::NotDigits(m_cells); !odd.isEmpty()) {
+        ShowPopup(odd, cell);
+        return;
+    }
     if (GridIsEmpty()) {
         ShowPopup(CExplainText::EmptyGrid(), cell);
         return;
