@@ -71,7 +71,8 @@ class HelpTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
     }
     void cleanup() {
-        if (QApplication::activePopupWidget() != nullptr) QApplication::activePopupWidget()->close();
+        if (QApplication::activePopupWidget() != nullptr)
+            QApplication::activePopupWidget()->close();
         m_dlg.reset();
     }
 

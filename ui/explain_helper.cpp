@@ -439,6 +439,7 @@ void CExplainHelper::Repaint() {
     if (m_hint && m_hint->step && m_hintStage > 0) {
         MarkStep(picture, *m_hint->step,
                  m_hintStage == 1 ? CStepMarks::kUnit : CStepMarks::kPattern);
+        if (m_hintStage == 2) MarkReasons(picture, *m_hint->step, cells);
     }
     if (m_hint) {
         for (uint8_t i : m_hint->wrongCells) picture[i].patternCell = true;

@@ -118,8 +118,10 @@ QPoint CHelpWindow::Placement() const {
                          dialog.right() - m_dialog->geometry().right(),
                          dialog.bottom() - m_dialog->geometry().bottom());
     const QSize size = this->size().grownBy(frame);
-    const int top = std::clamp(dialog.top(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
-    const int left = std::clamp(dialog.left(), room.left(), std::max(room.left(), room.right() + 1 - size.width()));
+    const int top = std::clamp(dialog.top(), room.top(),
+                               std::max(room.top(), room.bottom() + 1 - size.height()));
+    const int left = std::clamp(dialog.left(), room.left(),
+                                std::max(room.left(), room.right() + 1 - size.width()));
     const QPoint candidates[] = {
         {dialog.right() + 1 + kGap, top},
         {dialog.left() - kGap - size.width(), top},

@@ -116,6 +116,7 @@ void CStepsWindow::ShowStep(int index) {
         if (grid.values[i] == 0) picture[i].candidates = grid.masks[i];
     }
     MarkStep(picture, m_path[index], CStepMarks::kPattern);
+    MarkReasons(picture, m_path[index], grid.values);
     m_grid->SetPicture(picture);
     m_grid->setAccessibleDescription(CExplainText::HintExplanation(m_path[index]));
 }
