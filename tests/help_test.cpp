@@ -165,6 +165,29 @@ class HelpTest : public QObject {
         QVERIFY2(Said().contains(QStringLiteral("再按")), qPrintable(Said()));
     }
 
+    // A field the help cannot read as one digit is named, with what it holds, before any
+    // hint or rating: "12" is no digit, and neither is "7x", which 计算 reads as 7.
+    void aFieldThatIsNotOneDigitIsNamed() {
+        TypeGrid(kEasy);
+        QTest::keyClicks(Cell(0), QStringLiteral("12"));
+        QTest::keyClicks(Cell(3), QStringLiteral("7x"));
+        // A digit with blanks around it is one digit.
+        Cell(2)->selectAll();
+        QTest::keyClicks(Cell(2), QStringLiteral(" 3 "));
+        Press(40, Qt::Key_H);
+        QTRY_VERIFY2(Said().contains(QStringLiteral("r1c1的「12」")) &&
+                         Said().contains(QStringLiteral("r1c4的「7x」")) &&
+                         !Said().contains(QStringLiteral("r1c3")),
+                     qPrintable(Said()));
+        Press(40, Qt::Key_R);
+        QTRY_VERIFY2(Said().contains(QStringLiteral("r1c1的「12」")), qPrintable(Said()));
+        // Mended, the help goes on.
+        Cell(0)->clear();
+        Cell(3)->clear();
+        Press(40, Qt::Key_H);
+        QTRY_VERIFY2(Said().startsWith(QStringLiteral("提示")), qPrintable(Said()));
+    }
+
     // An input method may take Ctrl+., so the key that started the work stops it too.
     void theSameKeyAgainCancels_data() {
         QTest::addColumn<int>("key");

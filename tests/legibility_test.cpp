@@ -27,7 +27,8 @@ QList<QPair<int, int>> InkRows(const QImage& before, const QImage& after) {
     QList<QPair<int, int>> runs;
     for (int y = 0; y < after.height(); ++y) {
         bool inked = false;
-        for (int x = 0; x < after.width() && !inked; ++x) inked = before.pixel(x, y) != after.pixel(x, y);
+        for (int x = 0; x < after.width() && !inked; ++x)
+            inked = before.pixel(x, y) != after.pixel(x, y);
         if (!inked) continue;
         if (!runs.isEmpty() && runs.back().second == y - 1) {
             runs.back().second = y;
@@ -91,7 +92,8 @@ class LegibilityTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
     }
     void cleanup() {
-        if (QApplication::activePopupWidget() != nullptr) QApplication::activePopupWidget()->close();
+        if (QApplication::activePopupWidget() != nullptr)
+            QApplication::activePopupWidget()->close();
         m_dlg.reset();
     }
 
@@ -163,7 +165,8 @@ class LegibilityTest : public QObject {
         auto isLink = [&](int x, int y) {
             const QColor pixel = drawn.pixelColor(x, y);
             return std::abs(pixel.red() - link.red()) + std::abs(pixel.green() - link.green()) +
-                       std::abs(pixel.blue() - link.blue()) < 96;
+                       std::abs(pixel.blue() - link.blue()) <
+                   96;
         };
         const int height = drawn.height(), middle = drawn.width() / 2;
         int digitRows = 0;
