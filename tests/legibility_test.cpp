@@ -108,7 +108,7 @@ class LegibilityTest : public QObject {
         const QImage marked = Drawn(0);
         const QList<QPair<int, int>> rows = InkRows(plain, marked);
         QVERIFY(!rows.isEmpty());
-        const int height = Cell(0)->height();
+        const int height = marked.height();  // in the device pixels of the picture
         for (const auto& [top, bottom] : rows) {
             QVERIFY2((bottom - top + 1) * 4 >= height,
                      qPrintable(QStringLiteral("a digit %1 px tall in a field of %2 px")
@@ -168,11 +168,11 @@ class LegibilityTest : public QObject {
                        std::abs(pixel.blue() - link.blue()) <
                    96;
         };
-        const int height = drawn.height(), middle = drawn.width() / 2;
+        const int height = drawn.height(), width = drawn.width();
         int digitRows = 0;
-        for (int y = 4; y < height - 4; ++y) {
+        for (int y = height / 8; y < height - height / 8; ++y) {
             bool inked = false;
-            for (int x = middle - 3; x <= middle + 3; ++x) inked = inked || isLink(x, y);
+            for (int x = width / 3; x <= width - width / 3; ++x) inked = inked || isLink(x, y);
             digitRows += inked;
         }
         QVERIFY2(digitRows * 5 >= height * 2,

@@ -5,7 +5,10 @@
 
 #include <QAccessible>
 #include <QEvent>
+#include <QLineEdit>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <bit>
 #include <cmath>
 
@@ -36,6 +39,9 @@ double RelativeLuminance(const QColor& colour) {
 
 // Above the 4.5:1 asked of small text, since antialiasing lightens a thin stroke's pixels.
 constexpr double kCandidateContrast = 6.0;
+
+// Where a field's text starts inside its contents, as QLineEdit lays it out.
+constexpr int kTextMargin = 2;
 
 // The small digits' size, as a share of the field's height: a little over a third, so that
 // their rows fill the field.
@@ -223,5 +229,25 @@ void CCellOverlay::paintEvent(QPaintEvent*) {
     if (m_picture.IsBlank()) return;
     QPainter painter(this);
     // Inside the field's frame at the sides; the small digits' rows take its whole height.
-    PaintCell(painter, QRectF(rect()).adjusted(2, 0, -2, 0), m_picture, palette());
+    const QRectF inside = QRectF(rect()).adjusted(2, 0, -2, 0);
+    const auto* field = qobject_cast<const QLineEdit*>(parentWidget());
+    if (!m_picture.reasonCell || field == nullptr || field->text().isEmpty()) {
+        PaintCell(painter, inside, m_picture, palette());
+        return;
+    }
+    // The field draws its digit at the left, so the ring goes there rather than mid-field.
+    CCellPicture picture = m_picture;
+    picture.reasonCell = false;
+    PaintCell(painter, inside, picture, palette());
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    const QRect contents =
+        field->style()->subElementRect(QStyle::SE_LineEditContents, &option, field);
+    const qreal radius = height() / 3.0;
+    const qreal centre =
+        std::max(radius + 1, contents.left() + kTextMargin +
+                                 field->fontMetrics().horizontalAdvance(field->text()) / 2.0);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawEllipse(QPointF(centre, height() / 2.0), radius, radius);
 }

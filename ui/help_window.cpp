@@ -40,9 +40,9 @@ constexpr CHelpRow kHelpRows[] = {
     {"Ctrl+R",                                     QT_TRANSLATE_NOOP("CHelpWindow", "难度"),
      QT_TRANSLATE_NOOP("CHelpWindow", "题目的难度和用到的最难技巧")},
     {"Ctrl+.",                                     QT_TRANSLATE_NOOP("CHelpWindow", "取消计算"),
-     QT_TRANSLATE_NOOP("CHelpWindow", "停止提示、难度或解题步骤的计算；再按一次同一个键也可以")},
+     QT_TRANSLATE_NOOP("CHelpWindow", "停止提示、难度或解题步骤的计算，或再按同一个键")},
     {"Ctrl+Shift+T",                               QT_TRANSLATE_NOOP("CHelpWindow", "继续上次的题目"),
-     QT_TRANSLATE_NOOP("CHelpWindow", "找回上次关闭时正在解的题目，包括填入的数字和划去的候选数")},
+     QT_TRANSLATE_NOOP("CHelpWindow", "找回上次关闭时的题目、填入的数字和划去的候选数")},
     {QT_TRANSLATE_NOOP("CHelpWindow", "右键菜单"), QT_TRANSLATE_NOOP("CHelpWindow", "高亮相同数字"),
      QT_TRANSLATE_NOOP("CHelpWindow", "标出与这一格相同的数字和候选数")},
     {"F1",                                         QT_TRANSLATE_NOOP("CHelpWindow", "帮助"),
@@ -53,7 +53,7 @@ constexpr CHelpRow kHelpRows[] = {
 // Between the dialog's frame and the help's.
 constexpr int kGap = 8;
 // The help's width in lines of the dialog's font: the longest line above on one line.
-constexpr int kWidthInLines = 30;
+constexpr int kWidthInLines = 32;
 
 QString Translated(const char* text) {
     return QCoreApplication::translate("CHelpWindow", text);
@@ -73,7 +73,10 @@ QString HelpLine(const QString& name) {
 }
 
 CHelpWindow::CHelpWindow(QWidget* dialog)
-    : QWidget(dialog, Qt::Window), m_dialog(dialog), m_text(new QLabel(this)) {
+    : QWidget(dialog, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_dialog(dialog),
+      m_text(new QLabel(this)) {
     setWindowTitle(tr("帮助"));
     setObjectName(QStringLiteral("helpWindow"));
     QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\">");
