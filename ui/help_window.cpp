@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -26,11 +27,11 @@ constexpr CHelpRow kHelpRows[] = {
     {"Ctrl+Shift+C",                               QT_TRANSLATE_NOOP("CHelpWindow", "复制谜题"),
      QT_TRANSLATE_NOOP("CHelpWindow", "把题目复制成一行81个字符")},
     {"Ctrl+Z",                                     QT_TRANSLATE_NOOP("CHelpWindow", "撤销"),
-     QT_TRANSLATE_NOOP("CHelpWindow", "先撤销这一格里的输入，再逐步撤销盘面的改动")},
+     QT_TRANSLATE_NOOP("CHelpWindow", "撤销这一格的输入，再逐步撤销盘面的改动")},
     {"Ctrl+Y / Ctrl+Shift+Z",                      QT_TRANSLATE_NOOP("CHelpWindow", "重做"),
      QT_TRANSLATE_NOOP("CHelpWindow", "重做撤销了的改动")},
     {"Ctrl+H",                                     QT_TRANSLATE_NOOP("CHelpWindow", "提示"),
-     QT_TRANSLATE_NOOP("CHelpWindow", "按三次：指出技巧和要看的地方，标出依据，填入")},
+     QT_TRANSLATE_NOOP("CHelpWindow", "按三次：技巧和要看的地方、依据、填入")},
     {"Ctrl+M",                                     QT_TRANSLATE_NOOP("CHelpWindow", "候选数"),
      QT_TRANSLATE_NOOP("CHelpWindow", "在空格里显示或隐藏候选数")},
     {"Ctrl+1 … Ctrl+9",                            QT_TRANSLATE_NOOP("CHelpWindow", "删去或放回候选数"),
@@ -40,9 +41,9 @@ constexpr CHelpRow kHelpRows[] = {
     {"Ctrl+R",                                     QT_TRANSLATE_NOOP("CHelpWindow", "难度"),
      QT_TRANSLATE_NOOP("CHelpWindow", "题目的难度和用到的最难技巧")},
     {"Ctrl+.",                                     QT_TRANSLATE_NOOP("CHelpWindow", "取消计算"),
-     QT_TRANSLATE_NOOP("CHelpWindow", "停止提示、难度或解题步骤的计算，或再按同一个键")},
+     QT_TRANSLATE_NOOP("CHelpWindow", "停止正在进行的计算；再按同一个键也行")},
     {"Ctrl+Shift+T",                               QT_TRANSLATE_NOOP("CHelpWindow", "继续上次的题目"),
-     QT_TRANSLATE_NOOP("CHelpWindow", "找回上次关闭时的题目、填入的数字和划去的候选数")},
+     QT_TRANSLATE_NOOP("CHelpWindow", "找回上次的题目、填入的数字和划去的候选数")},
     {QT_TRANSLATE_NOOP("CHelpWindow", "右键菜单"), QT_TRANSLATE_NOOP("CHelpWindow", "高亮相同数字"),
      QT_TRANSLATE_NOOP("CHelpWindow", "标出与这一格相同的数字和候选数")},
     {"F1",                                         QT_TRANSLATE_NOOP("CHelpWindow", "帮助"),
@@ -53,7 +54,7 @@ constexpr CHelpRow kHelpRows[] = {
 // Between the dialog's frame and the help's.
 constexpr int kGap = 8;
 // The help's width in lines of the dialog's font: the longest line above on one line.
-constexpr int kWidthInLines = 32;
+constexpr int kWidthInLines = 28;
 
 QString Translated(const char* text) {
     return QCoreApplication::translate("CHelpWindow", text);
@@ -134,7 +135,11 @@ QPoint CHelpWindow::Placement() const {
     for (const QPoint& at : candidates) {
         if (room.contains(QRect(at, size))) return at;
     }
-    return {std::max(room.left(), room.right() + 1 - size.width()), top};
+    // No room anywhere: at the screen's edge on the dialog's roomier side, covering least.
+    if (room.right() - dialog.right() >= dialog.left() - room.left()) {
+        return {std::max(room.left(), room.right() + 1 - size.width()), top};
+    }
+    return {room.left(), top};
 }
 
 void CHelpWindow::keyPressEvent(QKeyEvent* event) {

@@ -41,7 +41,7 @@ class CHelpWindow : public QWidget {
 
   private:
     // The top-left corner of the help's frame: right of the dialog, else left of it, else
-    // below or above it, else at the screen's edge on the dialog's right.
+    // below or above it, else at the screen's edge on the side with more room.
     QPoint Placement() const;
 
     QWidget* m_dialog;
