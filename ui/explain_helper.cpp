@@ -293,9 +293,11 @@ void CExplainHelper::OnHint(int cell) {
         }
         return;
     }
-    // The key again stops the search, since an input method may take Ctrl+.
+    // The key again stops the search, since an input method may take Ctrl+.; a rating or
+    // steps list being worked out goes on.
     if (m_hintTask->IsRunning()) {
-        OnCancel();
+        m_hintTask->Cancel();
+        ShowPopup(CExplainText::Stopped(), m_hintCell);
         return;
     }
     m_hint.reset();
