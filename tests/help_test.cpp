@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QScreen>
 #include <QtTest>
+#include <algorithm>
+#include <bit>
 
 #include "app.h"
 #include "candidate_painting.h"
