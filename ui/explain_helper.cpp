@@ -186,6 +186,12 @@ void CExplainHelper::SetStruck(const CandidateMasks& struck) {
     Repaint();
 }
 
+void CExplainHelper::SetSameDigit(int digit) {
+    if (digit == m_sameDigit) return;
+    m_sameDigit = digit;
+    Repaint();
+}
+
 bool CExplainHelper::IsEntry(int index) const {
     return m_puzzle && m_puzzle->values[index] == 0;
 }
@@ -254,6 +260,10 @@ bool CExplainHelper::eventFilter(QObject* watched, QEvent* event) {
 void CExplainHelper::OnHint(int cell) {
     ReleaseRatingPopup();
     m_hintCell = AnchorCell(cell);
+    if (const QString odd = CExplainText::NotDigits(m_cells); !odd.isEmpty()) {
+        ShowPopup(odd, m_hintCell);
+        return;
+    }
     if (GridIsEmpty()) {
         ShowPopup(CExplainText::EmptyGrid(), m_hintCell);
         return;
@@ -271,8 +281,11 @@ void CExplainHelper::OnHint(int cell) {
         }
         return;
     }
+    // The key again stops the search, since an input method may take Ctrl+.; a rating or
+    // steps list being worked out goes on.
     if (m_hintTask->IsRunning()) {
-        m_hintPresses = std::min(m_hintPresses + 1, 3);
+        m_hintTask->Cancel();
+        ShowPopup(CExplainText::Stopped(), m_hintCell);
         return;
     }
     m_hint.reset();
@@ -401,6 +414,7 @@ void CExplainHelper::Repaint() {
             if (cells[i] == 0) picture[i].candidates = working.masks[i];
         }
     }
+    MarkSameDigit(picture, cells, m_sameDigit);
     CChainPicture chain;
     if (m_hint && m_hint->step && m_hintStage > 0) {
         const CStep& step = *m_hint->step;
@@ -408,6 +422,7 @@ void CExplainHelper::Repaint() {
         if (m_hintStage == 1) {
             for (uint8_t i : CChainText::StartCells(step)) picture[i].unitCell = true;
         } else {
+            MarkReasons(picture, step, cells);
             chain = ChainPictureOf(step);
             // The links point at candidates, so those are drawn even with the view off.
             for (const CChainLink& link : chain.links) {
@@ -439,6 +454,10 @@ void CExplainHelper::Repaint() {
 }
 
 void CExplainHelper::OnSteps() {
+    if (m_stepsWindow != nullptr && m_stepsWindow->isVisible() && m_ratingTask->IsRunning()) {
+        emit m_stepsWindow->CancelRequested();
+        return;
+    }
     if (m_stepsWindow == nullptr) {
         m_stepsWindow = new CStepsWindow(m_dialog);
         connect(m_stepsWindow, &CStepsWindow::CancelRequested, this, [this] {
@@ -463,8 +482,16 @@ void CExplainHelper::OnSteps() {
 }
 
 void CExplainHelper::OnDifficulty(int cell) {
+    if (m_ratingCell >= 0 && m_ratingTask->IsRunning()) {
+        OnCancel();
+        return;
+    }
     DismissHint();
     cell = AnchorCell(cell);
+    if (const QString odd = CExplainText::NotDigits(m_cells); !odd.isEmpty()) {
+        ShowPopup(odd, cell);
+        return;
+    }
     if (GridIsEmpty()) {
         ShowPopup(CExplainText::EmptyGrid(), cell);
         return;

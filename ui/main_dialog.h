@@ -16,6 +16,7 @@
 #include "puzzle_text.h"
 #include "qt_solver_platform.h"
 
+class CHelpWindow;
 class QAccessibleInterface;
 class QAction;
 class QLineEdit;
@@ -86,6 +87,8 @@ class CvelmoDlg : public QDialog {
     // focus, else the last grid step (nothing when there is none left).
     void OnUndo();
     void OnRedo();
+    // 帮助 (F1): opens the help beside the dialog, or closes it when it is open.
+    void OnHelp();
 
     // Makes one grid step, which 撤销 takes back whole: records the grid as it stands (every
     // cell's text and marks), drops what 重做 could redo, then writes `values` into the cells
@@ -164,6 +167,8 @@ class CvelmoDlg : public QDialog {
     void UpdateMarks(bool repaint = false);
     void ShowMarks(int index, uint8_t marks);
     void ShowCellMenu(QLineEdit* cell, const QPoint& globalPos);
+    // 高亮相同数字: has the help highlight the focused cell's digit, while the entry is on.
+    void UpdateSameDigit();
     // Moves the focus for an arrow key; never consumes the key.
     void PreTranslateMessage(const QKeyEvent* key);
 
@@ -176,7 +181,9 @@ class CvelmoDlg : public QDialog {
     QAction* m_pastePuzzleAction = nullptr;
     QAction* m_copyPuzzleAction = nullptr;
     QAction* m_continueAction = nullptr;
+    QAction* m_sameDigitAction = nullptr;
     CExplainHelper* m_explain = nullptr;  // hints, candidates, steps, rating
+    CHelpWindow* m_help = nullptr;        // made at the first F1
     std::deque<CGridState> m_undoSteps;   // the grid before each grid step, the last one last
     std::deque<CGridState> m_redoSteps;   // the grid before each undo, the last one last
 

@@ -131,6 +131,7 @@ void CStepsWindow::ShowStep(int index) {
     }
     const CStep& step = m_path[index];
     MarkStep(picture, step, CStepMarks::kPattern);
+    MarkReasons(picture, step, grid.values);
     m_grid->SetPicture(picture, ChainPictureOf(step));
     m_grid->setAccessibleDescription(CChainText::IsChain(step)
                                          ? CChainText::Explanation(step)
