@@ -346,33 +346,48 @@ class PictureInputTest : public QObject {
         QTRY_VERIFY(m_dlg->findChild<QFileDialog*>() == nullptr);
     }
 
-    // A cell the reader was unsure of is marked (its colour and its description) until the
-    // person types into it; 撤销 and 重做 take the mark with the grid.
-    void unsureCellsAreMarkedUntilTypedInto() {
+    // A cell the reader was unsure of, or the solver's check changed, is marked (its colour
+    // and its description) until the person types into it; 撤销 and 重做 take the mark with
+    // the grid.
+    void cellsToCheckAreMarkedUntilTypedInto_data() {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<int>("cell");
+        QTest::addColumn<QString>("digit");
+        // r1c1's 4 half rubbed out: read, but not surely.
+        QTest::newRow("read unsurely") << "screenshot-half-erased.png" << 0 << "4";
+        // r1c7's 8 rubbed out below: read as empty, put back by the solver.
+        QTest::newRow("changed by the solver") << "screenshot-8-rubbed-out.png" << 6 << "8";
+    }
+    void cellsToCheckAreMarkedUntilTypedInto() {
+        QFETCH(QString, picture);
+        QFETCH(int, cell);
+        QFETCH(QString, digit);
         if (!HasClipboard()) QSKIP("no clipboard on this platform");
-        // Cell 0's 4 is half rubbed out: read, but not surely.
-        QApplication::clipboard()->setImage(Picture("screenshot-half-erased.png"));
+        const QStringList marked{QString::number(cell)};
+        QApplication::clipboard()->setImage(Picture(picture));
         FocusCell(40);
         QTest::keyClick(Cell(40), Qt::Key_V, Qt::ControlModifier);
         QTRY_COMPARE_WITH_TIMEOUT(GridText(), kScreenshotPuzzle, kReadingTimeoutMs);
-        QCOMPARE(Marked(QStringLiteral("请核对")), QStringList{"0"});
-        QCOMPARE(Cell(0)->accessibleDescription(), QStringLiteral("Cell 1000，给定，请核对"));
-        const QColor marked = m_dlg->palette().color(QPalette::ToolTipBase);
-        QCOMPARE(Cell(0)->palette().color(QPalette::Base), marked);
-        QVERIFY(Cell(6)->palette().color(QPalette::Base) != marked);
+        QCOMPARE(Marked(QStringLiteral("请核对")), marked);
+        QCOMPARE(Cell(cell)->accessibleDescription(),
+                 QStringLiteral("Cell %1，给定，请核对").arg(1000 + cell));
+        const QColor colour = m_dlg->palette().color(QPalette::ToolTipBase);
+        QCOMPARE(Cell(cell)->palette().color(QPalette::Base), colour);
+        QVERIFY(Cell(cell == 0 ? 6 : 0)->palette().color(QPalette::Base) != colour);
 
         QTest::keyClick(Cell(40), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Marked(QStringLiteral("请核对")), QStringList());
         QTest::keyClick(Cell(40), Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(Marked(QStringLiteral("请核对")), QStringList{"0"});
+        QCOMPARE(Marked(QStringLiteral("请核对")), marked);
 
         // Typing the digit the person sees there ends the mark, even the same digit.
-        FocusCell(0);
-        Cell(0)->selectAll();
-        QTest::keyClicks(Cell(0), QStringLiteral("4"));
+        FocusCell(cell);
+        Cell(cell)->selectAll();
+        QTest::keyClicks(Cell(cell), digit);
         QCOMPARE(Marked(QStringLiteral("请核对")), QStringList());
-        QCOMPARE(Cell(0)->accessibleDescription(), QStringLiteral("Cell 1000，给定"));
-        QVERIFY(Cell(0)->palette().color(QPalette::Base) != marked);
+        QCOMPARE(Cell(cell)->accessibleDescription(),
+                 QStringLiteral("Cell %1，给定").arg(1000 + cell));
+        QVERIFY(Cell(cell)->palette().color(QPalette::Base) != colour);
     }
 
     // Closing the window while a picture is being read neither waits long nor crashes, and

@@ -163,9 +163,10 @@ void CPictureInput::OnRead(const CScanResult& result) {
         Say(tr("未找到题目"));
         return;
     }
+    // A cell the solver changed is among them: the reading it replaced was more probable,
+    // so the digit written has a certainty below one half.
     std::bitset<kCellCount> check;
     for (int i = 0; i < kCellCount; ++i) check[i] = result.certainty[i] < kUnsureBelow;
-    for (const CCellChange& change : result.changes) check.set(change.cell);
     m_fill(result.puzzle, check);
 }
 

@@ -27,7 +27,8 @@ class CPictureInput : public QObject {
   public:
     // Writes a reading into the fields: its givens (0 empty), and the cells a person should
     // check, the ones the reader was unsure of or the solver changed.
-    using Fill = std::function<void(const PuzzleGrid& givens, const std::bitset<kCellCount>& check)>;
+    using Fill =
+        std::function<void(const PuzzleGrid& givens, const std::bitset<kCellCount>& check)>;
 
     // `cells` are the dialog's 81 fields; drops on them and on `dialog` are watched.
     CPictureInput(QWidget* dialog, const std::array<QLineEdit*, kCellCount>& cells, Fill fill);
