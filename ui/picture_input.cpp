@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -47,10 +48,13 @@ QString LocalFile(const QMimeData* data) {
 }
 
 CScanResult ScanFile(const QString& path) {
+    // A device or a pipe could be read without end, and the window waits for this thread
+    // when it closes.
+    if (!QFileInfo(path).isFile()) return BadPicture("not a file");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return BadPicture("cannot open the file");
-    if (file.size() > kMaxFileBytes) return BadPicture("file too large");
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes) return BadPicture("file too large");
     return ScanPicture(
         std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
 }
