@@ -66,7 +66,8 @@ constexpr std::string_view kUsage =
     "  -V, --version        show the version and exit\n"
     "\n"
     "On a terminal, a progress line on standard error tells how many are found, how\n"
-    "many puzzles are tried a second, how rare a kept one is, and the time left.\n"
+    "many puzzles are tried a second, how rare a kept one is, and the time left;\n"
+    "elsewhere, that line is written after 5, 10, 20, ... seconds without a puzzle.\n"
     "\n"
     "Exit status: 0 when every puzzle asked for was made, 1 when the time limit ended\n"
     "the run first, 2 for options that cannot be met, a usage error, a file that cannot\n"
@@ -74,6 +75,17 @@ constexpr std::string_view kUsage =
     "of SIGINT; a reader that goes away ends it as SIGPIPE does.\n";
 
 constexpr std::chrono::milliseconds kProgressEvery{200};
+// Off a terminal, a run that has written nothing for this long says how it goes, then again
+// after twice as long each time, up to kLongestQuiet: rare puzzles are searched for, not
+// silently for ever.
+constexpr std::chrono::seconds kFirstQuiet{5};
+constexpr std::chrono::seconds kLongestQuiet{600};
+
+// The canonical forms of the puzzles of the collections velmo is measured on (bench/data),
+// made at build time: no puzzle written is one of them.
+constexpr const char* kKnownForms[] = {
+#include "known_forms.inc"
+};
 
 enum class CFormat { kLine, kGrid, kTsv };
 
@@ -396,6 +408,11 @@ int ParseOptions(int argc, char** argv, COptions& options) {
         std::string error;
         if (!ReadSeeds(fromFile, g.seeds, seedLines, error)) return Refuse(error);
     }
+    for (const char* text : kKnownForms) {
+        PuzzleGrid form{};
+        for (int cell = 0; cell < kCellCount; ++cell) form[cell] = uint8_t(text[cell] - '0');
+        g.excludedForms.push_back(form);
+    }
     int seedIndex = -1;
     if (const std::string why = CheckOptions(g, &seedIndex); !why.empty()) {
         if (seedIndex >= 0)
@@ -518,10 +535,14 @@ int main(int argc, char** argv) {
     CGenerator generator(options.generator);
     int found = 0;
     CRunProgress last;
+    auto lastNews = start;
+    std::chrono::seconds quiet = kFirstQuiet;
     const auto deliver = [&](const CGeneratedPuzzle& puzzle) {
         erase();
         writeError = WriteAll(STDOUT_FILENO, FormatPuzzle(puzzle, options.format, rated));
         ++found;
+        lastNews = std::chrono::steady_clock::now();
+        quiet = kFirstQuiet;
         return writeError == 0;
     };
     const auto progress = [&](const CRunProgress& p) {
@@ -534,6 +555,12 @@ int main(int argc, char** argv) {
         if (progressShown && !stop.stop_requested()) {
             WriteAll(STDERR_FILENO, "\r" + ProgressText(p) + "\x1b[K");
             lineShown = true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!progressShown && !stop.stop_requested() && now - lastNews >= quiet) {
+            WriteAll(STDERR_FILENO, ProgressText(p) + ", " + Duration(p.seconds) + " so far\n");
+            lastNews = now;
+            quiet = std::min(2 * quiet, kLongestQuiet);
         }
     };
     const std::chrono::nanoseconds limit =

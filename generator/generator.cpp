@@ -61,6 +61,47 @@ int MostAbove(CTechnique technique) {
     }
 }
 
+// With more givens, some row has nine, and a given whose row, column or box is otherwise
+// full can go: the grid's rule fills it back.
+constexpr int kMostMinimalGivens = kCellCount - kGridSize;
+
+std::string CellName(int cell) {
+    return "r" + std::to_string(cell / kGridSize + 1) + "c" + std::to_string(cell % kGridSize + 1);
+}
+
+// An orbit of `pattern`'s cells that no minimal puzzle of the pattern can have as givens:
+// each of its cells lies in a unit all of whose cells are givens and none of whose others is
+// in the orbit, so with the whole orbit taken away each is the last empty cell of that unit
+// and one solution stays. Nullopt when there is none.
+std::optional<generator::COrbit> SpareOrbit(const std::array<bool, kCellCount>& pattern,
+                                            const std::vector<generator::COrbit>& orbits) {
+    std::array<bool, kUnitCount> full{};
+    for (int unit = 0; unit < kUnitCount; ++unit) {
+        full[unit] = std::all_of(kUnitCells[unit].begin(), kUnitCells[unit].end(),
+                                 [&](uint8_t cell) { return pattern[cell]; });
+    }
+    for (const generator::COrbit& orbit : orbits) {
+        if (!pattern[orbit.cells[0]]) continue;
+        const auto inOrbit = [&](int cell) {
+            return std::find(orbit.cells.begin(), orbit.cells.begin() + orbit.size, cell) !=
+                   orbit.cells.begin() + orbit.size;
+        };
+        bool spare = true;
+        for (int k = 0; k < orbit.size && spare; ++k) {
+            const CCellUnits& units = kCellUnits[orbit.cells[k]];
+            bool alone = false;
+            for (const int unit : {int(units.row), int(units.column), int(units.box)}) {
+                int others = 0;
+                for (const uint8_t cell : kUnitCells[unit]) others += inOrbit(cell);
+                alone = alone || (full[unit] && others == 1);
+            }
+            spare = alone;
+        }
+        if (spare) return orbit;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string_view SymmetryName(CSymmetry symmetry) {
@@ -167,7 +208,8 @@ CPrepared::CPrepared(CGeneratorOptions opts) : options(std::move(opts)) {
     }
     leastGivens = std::max(kLeastGivens, options.minGivens);
     mostGivens = options.maxGivens != 0 ? options.maxGivens : kCellCount;
-    if (!options.minimal && options.minGivens == 0 && options.maxGivens == 0) {
+    // A pattern has its own number of givens.
+    if (!options.minimal && options.minGivens == 0 && options.maxGivens == 0 && !options.pattern) {
         leastGivens = kLooseGivens.first;
         mostGivens = kLooseGivens.second;
     }
@@ -371,6 +413,24 @@ std::string CPrepared::Check(int* seedIndex) const {
             return "the pattern has " + std::to_string(patternGivens) +
                    " givens, outside the number asked";
         }
+        if (o.minimal) {
+            if (const std::optional<COrbit> spare = SpareOrbit(*o.pattern, orbits)) {
+                std::string cells;
+                for (int k = 0; k < spare->size; ++k) {
+                    cells += (k == 0                 ? ""
+                              : k + 1 == spare->size ? " and "
+                                                     : ", ") +
+                             CellName(spare->cells[k]);
+                }
+                return "no minimal puzzle has this pattern: " +
+                       (spare->size == 1 ? "the given at " + cells + " could go, the last"
+                                         : "the givens at " + cells + " could go, each the last") +
+                       " of a row, column or box full of givens";
+            }
+        }
+    } else if (o.minimal && o.symmetry == CSymmetry::kNone && leastGivens > kMostMinimalGivens) {
+        return "a minimal puzzle has at most " + std::to_string(kMostMinimalGivens) +
+               " givens: with more, some row is full of them, and any of those could go";
     } else if (!OrbitsCanSum(orbits, leastGivens, mostGivens)) {
         return "with symmetry " + std::string(SymmetryName(o.symmetry)) +
                " the givens cannot number " + std::to_string(leastGivens) + " to " +

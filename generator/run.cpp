@@ -39,6 +39,11 @@ class CSeenForms {
         return true;
     }
 
+    // Adds a puzzle known only by its canonical form.
+    void AddForm(const PuzzleGrid& form) {
+        m_byInvariant[FormInvariant(form)].push_back({form, form, form});
+    }
+
   private:
     struct CEntry {
         PuzzleGrid puzzle;
@@ -76,6 +81,7 @@ CRunEnd CGenerator::Run(int count, unsigned threads, std::chrono::nanoseconds ti
             if (counted.count == 1) seen.Add(puzzle, counted.solutions[0]);
         }
     }
+    for (const PuzzleGrid& form : m_prepared->options.excludedForms) seen.AddForm(form);
 
     std::mutex mutex;
     std::condition_variable frontierReady;  // the first attempt not delivered has finished

@@ -390,7 +390,14 @@ TEST(Generator, OptionsNoPuzzleCanMeetAreRefused) {
     std::fill_n(lopsided.begin(), 30, true);
     EXPECT_TRUE(refused(
         [&](CGeneratorOptions& o) { o.pattern = lopsided, o.symmetry = CSymmetry::kRotate180; }));
-    EXPECT_FALSE(refused([&](CGeneratorOptions& o) { o.pattern = lopsided; }));
+    // Its first three rows are full: no minimal puzzle has it, any other puzzle may.
+    EXPECT_TRUE(refused([&](CGeneratorOptions& o) { o.pattern = lopsided; }));
+    EXPECT_FALSE(refused([&](CGeneratorOptions& o) { o.pattern = lopsided, o.minimal = false; }));
+    // Puzzles that need not be minimal stop at 24-32 givens when no number is asked, but a
+    // pattern has its own.
+    std::array<bool, kCellCount> many{};
+    for (int cell = 0; cell < kCellCount; cell += 2) many[cell] = true;
+    EXPECT_FALSE(refused([&](CGeneratorOptions& o) { o.pattern = many, o.minimal = false; }));
     EXPECT_TRUE(refused([](CGeneratorOptions& o) { o.seeds = {PuzzleGrid{}}; }));
     int seedIndex = -1;
     CGeneratorOptions options;

@@ -655,10 +655,10 @@ class MainDialogTest : public QObject {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator()) entries << action->text().section(u'\t', 0, 0);
         }
-        QCOMPARE(entries,
-                 QStringList({"撤销", "重做", "剪切(&T)", "复制(&C)", "粘贴(&P)", "删除", "全选",
-                              "提示", "候选数", "删去或放回候选数", "解题步骤", "难度", "取消计算",
-                              "粘贴谜题", "打开图片…", "复制谜题", "继续上次的题目"}));
+        QCOMPARE(entries, QStringList({"撤销", "重做", "剪切(&T)", "复制(&C)", "粘贴(&P)", "删除",
+                                       "全选", "提示", "候选数", "删去或放回候选数", "解题步骤",
+                                       "难度", "取消计算", "高亮相同数字", "粘贴谜题", "打开图片…",
+                                       "复制谜题", "继续上次的题目", "新题"}));
         QCOMPARE(MenuEntry(menu, QStringLiteral("复制谜题"))->shortcut(),
                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
         QCOMPARE(MenuEntry(menu, QStringLiteral("继续上次的题目"))->shortcut(),

@@ -24,10 +24,14 @@ struct CCellPicture {
     uint16_t removedDigits = 0;  // what the step removes, drawn struck through
     bool patternCell = false;    // a cell of the step's pattern
     bool unitCell = false;       // a cell of the unit to look at
+    bool reasonCell = false;     // holds a digit that rules out the other places of a single
+    bool sameDigitCell = false;  // holds the digit of the focused cell (高亮相同数字)
+    uint16_t sameDigit = 0;      // that digit, among the candidates
 
     bool IsBlank() const {
         return value == 0 && candidates == 0 && patternDigits == 0 && placedDigits == 0 &&
-               removedDigits == 0 && !patternCell && !unitCell;
+               removedDigits == 0 && !patternCell && !unitCell && !reasonCell && !sameDigitCell &&
+               sameDigit == 0;
     }
     friend bool operator==(const CCellPicture&, const CCellPicture&) = default;
 };
@@ -40,6 +44,23 @@ enum class CStepMarks : uint8_t { kUnit, kPattern };
 
 // Adds the marks of `step` to `picture`.
 void MarkStep(CGridPicture& picture, const CStep& step, CStepMarks marks);
+
+// For a single, marks the digits of `cells` (the digits placed, 0 for an empty cell) that
+// rule out its other places: in a hidden single the placed digit's copies that see the
+// unit's other empty cells, in a naked single the peers holding the other digits. Other
+// techniques show their proof in their pattern.
+void MarkReasons(CGridPicture& picture, const CStep& step, const PuzzleGrid& cells);
+
+// The colour of the small digits: between the text's and the background's, so that they
+// stand back from the digits placed, yet always at a contrast of 4.5:1 or more.
+QColor CandidateInk(const QPalette& palette);
+
+// The contrast of two colours as WCAG 2 defines it, from 1 to 21.
+double ContrastRatio(const QColor& a, const QColor& b);
+
+// Marks every cell of `cells` holding `digit`, and `digit` among the candidates already in
+// `picture`. A digit outside 1-9 marks nothing.
+void MarkSameDigit(CGridPicture& picture, const PuzzleGrid& cells, int digit);
 
 void PaintCell(QPainter& painter, const QRectF& rect, const CCellPicture& picture,
                const QPalette& palette);

@@ -42,6 +42,11 @@ uint8_t CellValueFromText(QStringView text) {
     return static_cast<uint8_t>(static_cast<uint32_t>(ParseLong(text)) & 0xFF);
 }
 
+bool IsDigitOrBlank(QStringView text) {
+    const QStringView trimmed = text.trimmed();
+    return trimmed.isEmpty() || (trimmed.size() == 1 && DigitValue(trimmed[0]) >= 0);
+}
+
 QString CellTextFromValue(uint8_t value) {
     return QString::number(value);
 }

@@ -15,5 +15,9 @@ int32_t ParseLong(QStringView text);
 // " 7" and "7abc" are 7, "256" is 0 and "-1" is 255 (which the solver refuses).
 uint8_t CellValueFromText(QStringView text);
 
+// Whether `text` is blank or one digit (ASCII or full-width) with blanks around it: what a
+// person means as a cell's digit, where "12" or "7x" is a typing slip the help names.
+bool IsDigitOrBlank(QStringView text);
+
 // The decimal text of a cell's byte, as written back after a solve.
 QString CellTextFromValue(uint8_t value);

@@ -7,10 +7,8 @@
 
 #include <algorithm>
 
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -19,7 +17,10 @@
 
 #include "background_task.h"
 #include "cell_text.h"
+#include "chain_painting.h"
+#include "chain_text.h"
 #include "explain_text.h"
+#include "hint_window.h"
 #include "steps_window.h"
 
 namespace {
@@ -32,7 +33,6 @@ CRating Outcome(CRating::Outcome outcome) {
 
 // A hint found faster than this shows no "working" text first.
 constexpr int kWorkingTextDelayMs = 50;
-constexpr int kPopupMaxWidth = 320;
 
 }  // namespace
 
@@ -44,19 +44,7 @@ CExplainHelper::CExplainHelper(QWidget* dialog, std::array<QLineEdit*, kCellCoun
       m_gridStep(std::move(gridStep)),
       m_hintTask(new CBackgroundTask(this)),
       m_ratingTask(new CBackgroundTask(this)),
-      // A tool tip's window: it never takes the focus or the activation, so typing, the
-      // arrow keys and Escape keep going to the dialog.
-      m_popup(new QLabel(dialog, Qt::ToolTip | Qt::FramelessWindowHint)) {
-    m_popup->setObjectName(QStringLiteral("explainPopup"));
-    m_popup->setAttribute(Qt::WA_ShowWithoutActivating);
-    m_popup->setWordWrap(true);
-    m_popup->setMaximumWidth(kPopupMaxWidth);
-    m_popup->setMargin(4);
-    m_popup->setForegroundRole(QPalette::ToolTipText);
-    m_popup->setBackgroundRole(QPalette::ToolTipBase);
-    m_popup->setAutoFillBackground(true);
-    m_popup->setFrameShape(QFrame::Box);
-
+      m_hintWindow(new CHintWindow(dialog)) {
     for (QLineEdit* cell : m_cells) {
         connect(cell, &QLineEdit::textChanged, this, &CExplainHelper::OnCellTextChanged);
         cell->installEventFilter(this);
@@ -198,6 +186,12 @@ void CExplainHelper::SetStruck(const CandidateMasks& struck) {
     Repaint();
 }
 
+void CExplainHelper::SetSameDigit(int digit) {
+    if (digit == m_sameDigit) return;
+    m_sameDigit = digit;
+    Repaint();
+}
+
 bool CExplainHelper::IsEntry(int index) const {
     return m_puzzle && m_puzzle->values[index] == 0;
 }
@@ -266,6 +260,10 @@ bool CExplainHelper::eventFilter(QObject* watched, QEvent* event) {
 void CExplainHelper::OnHint(int cell) {
     ReleaseRatingPopup();
     m_hintCell = AnchorCell(cell);
+    if (const QString odd = CExplainText::NotDigits(m_cells); !odd.isEmpty()) {
+        ShowPopup(odd, m_hintCell);
+        return;
+    }
     if (GridIsEmpty()) {
         ShowPopup(CExplainText::EmptyGrid(), m_hintCell);
         return;
@@ -283,8 +281,11 @@ void CExplainHelper::OnHint(int cell) {
         }
         return;
     }
+    // The key again stops the search, since an input method may take Ctrl+.; a rating or
+    // steps list being worked out goes on.
     if (m_hintTask->IsRunning()) {
-        m_hintPresses = std::min(m_hintPresses + 1, 3);
+        m_hintTask->Cancel();
+        ShowPopup(CExplainText::Stopped(), m_hintCell);
         return;
     }
     m_hint.reset();
@@ -316,7 +317,9 @@ void CExplainHelper::OnHintFound(const CHint& hint) {
 void CExplainHelper::ShowHintStage() {
     const CStep& step = *m_hint->step;
     if (m_hintStage == 1) {
-        ShowPopup(CExplainText::HintTechnique(step), m_hintCell);
+        ShowPopup(CExplainText::HintTechnique(step) + CChainText::Start(step), m_hintCell);
+    } else if (CChainText::IsChain(step)) {
+        ShowPopup(CChainText::Explanation(step), m_hintCell);
     } else {
         int cell = m_hintCell;
         if (!step.placements.empty()) {
@@ -347,7 +350,7 @@ void CExplainHelper::ApplyHint() {
 void CExplainHelper::DismissHint() {
     m_hintTask->Cancel();
     m_hintPresses = 0;
-    const bool shown = m_hint.has_value() || m_popup->isVisible();
+    const bool shown = m_hint.has_value() || m_hintWindow->isVisible();
     m_hint.reset();
     m_hintStage = 0;
     if (!shown) return;
@@ -356,24 +359,11 @@ void CExplainHelper::DismissHint() {
 }
 
 void CExplainHelper::ShowPopup(const QString& text, int cell) {
-    m_popup->setText(text);
-    m_popup->setAccessibleName(text);
-    m_popup->adjustSize();
-    QPoint at = m_dialog->mapToGlobal(QPoint(m_dialog->width(), 0));
-    if (cell >= 0) {
-        const QLineEdit* field = m_cells[cell];
-        at = field->mapToGlobal(QPoint(field->width() + 4, field->height() / 2));
-    }
-    m_popup->move(at);
-    m_popup->show();
-    // A screen reader says the text at once, as it would a message box's.
-    QAccessibleEvent alert(m_popup, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
+    m_hintWindow->ShowText(text, cell >= 0 && cell < kCellCount ? m_cells[cell] : nullptr);
 }
 
 void CExplainHelper::HidePopup() {
-    m_popup->hide();
-    m_popup->clear();
+    m_hintWindow->hide();
     ReleaseRatingPopup();
 }
 
@@ -384,7 +374,7 @@ void CExplainHelper::ReleaseRatingPopup() {
 }
 
 QString CExplainHelper::ShownText() const {
-    return m_popup->isVisible() ? m_popup->text() : QString();
+    return m_hintWindow->isVisible() ? m_hintWindow->Text() : QString();
 }
 
 void CExplainHelper::OnToggleCandidates() {
@@ -424,10 +414,31 @@ void CExplainHelper::Repaint() {
             if (cells[i] == 0) picture[i].candidates = working.masks[i];
         }
     }
+    MarkSameDigit(picture, cells, m_sameDigit);
+    CChainPicture chain;
     if (m_hint && m_hint->step && m_hintStage > 0) {
-        MarkStep(picture, *m_hint->step,
-                 m_hintStage == 1 ? CStepMarks::kUnit : CStepMarks::kPattern);
+        const CStep& step = *m_hint->step;
+        MarkStep(picture, step, m_hintStage == 1 ? CStepMarks::kUnit : CStepMarks::kPattern);
+        if (m_hintStage == 1) {
+            for (uint8_t i : CChainText::StartCells(step)) picture[i].unitCell = true;
+        } else {
+            MarkReasons(picture, step, cells);
+            chain = ChainPictureOf(step);
+            // The links point at candidates, so those are drawn even with the view off.
+            for (const CChainLink& link : chain.links) {
+                for (const CLinkEnd* end : {&link.from, &link.to}) {
+                    for (int n = 0; n < end->size; ++n) {
+                        const uint8_t i = end->cells[n];
+                        if (cells[i] == 0) picture[i].candidates |= uint16_t(1u << end->digit);
+                    }
+                }
+            }
+        }
     }
+    if (m_chainOverlay == nullptr && !chain.IsEmpty()) {
+        m_chainOverlay = new CChainOverlay(m_dialog, m_cells);
+    }
+    if (m_chainOverlay != nullptr) m_chainOverlay->SetPicture(chain);
     if (m_hint) {
         for (uint8_t i : m_hint->wrongCells) picture[i].patternCell = true;
     }
@@ -443,6 +454,10 @@ void CExplainHelper::Repaint() {
 }
 
 void CExplainHelper::OnSteps() {
+    if (m_stepsWindow != nullptr && m_stepsWindow->isVisible() && m_ratingTask->IsRunning()) {
+        emit m_stepsWindow->CancelRequested();
+        return;
+    }
     if (m_stepsWindow == nullptr) {
         m_stepsWindow = new CStepsWindow(m_dialog);
         connect(m_stepsWindow, &CStepsWindow::CancelRequested, this, [this] {
@@ -462,13 +477,21 @@ void CExplainHelper::OnSteps() {
         m_stepsWindow->ShowPath(*m_puzzle, *m_rating);
         return;
     }
-    m_stepsWindow->ShowWorking();
+    m_stepsWindow->ShowWorking(*m_puzzle);
     StartRating();
 }
 
 void CExplainHelper::OnDifficulty(int cell) {
+    if (m_ratingCell >= 0 && m_ratingTask->IsRunning()) {
+        OnCancel();
+        return;
+    }
     DismissHint();
     cell = AnchorCell(cell);
+    if (const QString odd = CExplainText::NotDigits(m_cells); !odd.isEmpty()) {
+        ShowPopup(odd, cell);
+        return;
+    }
     if (GridIsEmpty()) {
         ShowPopup(CExplainText::EmptyGrid(), cell);
         return;

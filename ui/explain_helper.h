@@ -18,9 +18,10 @@
 #include "steps_window.h"
 
 class CBackgroundTask;
+class CChainOverlay;
 class CCellOverlay;
+class CHintWindow;
 class QAction;
-class QLabel;
 class QLineEdit;
 class QMenu;
 
@@ -60,6 +61,8 @@ class CExplainHelper : public QObject {
     void SetState(const CExplainState& state);
     const CandidateMasks& Struck() const { return m_struck; }
     void SetStruck(const CandidateMasks& struck);
+    // Highlights every cell holding `digit` and `digit` among the candidates; 0 for none.
+    void SetSameDigit(int digit);
     // Adds the help's entries for `cell` to its context menu.
     void AddCellActions(QMenu* menu, int cell);
 
@@ -112,11 +115,13 @@ class CExplainHelper : public QObject {
     std::array<QLineEdit*, kCellCount> m_cells;
     GridStep m_gridStep;
     std::array<CCellOverlay*, kCellCount> m_overlays{};  // made at the first use
+    CChainOverlay* m_chainOverlay = nullptr;             // made at the first chain
 
     std::optional<CCandidateGrid> m_puzzle;        // while fixed
     std::optional<PuzzleGrid> m_calculatedGivens;  // the puzzle 计算 solved, until an edit
     CandidateMasks m_struck{};  // candidates struck out by hand or by applied hints
     bool m_showCandidates = false;
+    int m_sameDigit = 0;  // highlighted across the grid, 0 for none
 
     std::optional<CHint> m_hint;      // found for the grid as it is now
     int m_hintStage = 0;              // presses shown: 0 none, 1 technique and unit, 2 pattern
@@ -128,7 +133,7 @@ class CExplainHelper : public QObject {
 
     CBackgroundTask* m_hintTask;
     CBackgroundTask* m_ratingTask;
-    QLabel* m_popup;
+    CHintWindow* m_hintWindow;
     QPointer<CStepsWindow> m_stepsWindow;
     QAction* m_hintAction = nullptr;
     QAction* m_candidatesAction = nullptr;

@@ -2,7 +2,10 @@
 // reads the same in every language; units and the rest through tr().
 #include "explain_text.h"
 
+#include <QLineEdit>
 #include <QStringList>
+
+#include "cell_text.h"
 
 QString CExplainText::TechniqueText(CTechnique technique) {
     const std::string_view name = TechniqueChineseName(technique);
@@ -21,8 +24,9 @@ QString CExplainText::UnitName(int unit) {
 
 QString CExplainText::HintTechnique(const CStep& step) {
     const QString name = TechniqueText(step.technique);
-    if (step.unit < 0 || step.unit >= kUnitCount) return tr("提示：试试「%1」。").arg(name);
-    return tr("提示：试试「%1」，看%2。").arg(name, UnitName(step.unit));
+    const QString more = tr("再按一次 Ctrl+H 标出依据。");
+    if (step.unit < 0 || step.unit >= kUnitCount) return tr("提示：试试「%1」。").arg(name) + more;
+    return tr("提示：试试「%1」，看%2。").arg(name, UnitName(step.unit)) + more;
 }
 
 QString CExplainText::Changes(const CStep& step) {
@@ -144,7 +148,7 @@ QString CExplainText::Candidates(uint16_t mask) {
 }
 
 QString CExplainText::Working() {
-    return tr("正在计算……（Ctrl+. 取消）");
+    return tr("正在计算……（再按一次同一个键或 Ctrl+. 取消）");
 }
 
 QString CExplainText::Applied(const CStep& step) {
@@ -153,6 +157,17 @@ QString CExplainText::Applied(const CStep& step) {
 
 QString CExplainText::NotAPuzzle() {
     return tr("无解：有的格子里不是1到9的数字。");
+}
+
+QString CExplainText::NotDigits(std::span<QLineEdit* const> fields) {
+    QStringList named;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const QString text = fields[i]->text();
+        if (IsDigitOrBlank(text)) continue;
+        named << tr("%1的「%2」").arg(CellName(int(i)), text.simplified());
+    }
+    if (named.isEmpty()) return {};
+    return tr("%1不是1到9的数字，请先改正。").arg(named.join(tr("、")));
 }
 
 QString CExplainText::EmptyGrid() {

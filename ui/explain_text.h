@@ -4,8 +4,11 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <span>
 
 #include "hint.h"
+
+class QLineEdit;
 
 class CExplainText {
     Q_DECLARE_TR_FUNCTIONS(CExplainText)
@@ -28,6 +31,9 @@ class CExplainText {
     static QString Working();
     // A field holds a number above 9, so the grid is no puzzle.
     static QString NotAPuzzle();
+    // Names the fields whose text is neither empty nor one digit ("12", "7x", "abc"), which
+    // the help will not guess at; an empty string when there are none.
+    static QString NotDigits(std::span<QLineEdit* const> fields);
     // Nothing is typed yet: an empty grid has every solution, but it is no puzzle to help with.
     static QString EmptyGrid();
     static QString Stopped();

@@ -20,6 +20,8 @@
 
 #include "cell_text.h"
 #include "explain_helper.h"
+#include "help_window.h"
+#include "new_puzzle_dialog.h"
 #include "qt_puzzle_text.h"
 
 enum class CControlKind {
@@ -219,9 +221,22 @@ void CvelmoDlg::CreateCommands() {
     // Ctrl+Shift+T, as browsers reopen what was closed.
     m_continueAction = new QAction(tr("继续上次的题目"), this);
     m_continueAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
-    m_continueAction->setToolTip(tr("找回上次关闭时正在解的题目，包括填入的数字和划去的候选数"));
     connect(m_continueAction, &QAction::triggered, this, &CvelmoDlg::OnContinueLast);
     addAction(m_continueAction);
+    m_newPuzzleAction = new QAction(tr("新题"), this);
+    m_newPuzzleAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(m_newPuzzleAction, &QAction::triggered, this, &CvelmoDlg::OnNewPuzzle);
+    addAction(m_newPuzzleAction);
+
+    // Off at first: while a puzzle is typed in, every digit would light up its like.
+    m_sameDigitAction = new QAction(tr("高亮相同数字"), this);
+    m_sameDigitAction->setCheckable(true);
+    connect(m_sameDigitAction, &QAction::toggled, this, &CvelmoDlg::UpdateSameDigit);
+
+    auto* help = new QAction(tr("帮助"), this);
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, &CvelmoDlg::OnHelp);
+    addAction(help);
 
     // Where the focus is on a button; a cell hands its keys to eventFilter.
     auto* undo = new QAction(this);
@@ -414,6 +429,15 @@ void CvelmoDlg::OnRedo() {
     m_redoSteps.pop_back();
 }
 
+void CvelmoDlg::OnHelp() {
+    if (m_help != nullptr && m_help->isVisible()) {
+        m_help->close();
+        return;
+    }
+    if (m_help == nullptr) m_help = new CHelpWindow(this);
+    m_help->ShowBesideDialog();
+}
+
 void CvelmoDlg::OnCalculate() {
     PuzzleGrid grid = ReadGrid();
     const PuzzleGrid typed = grid;
@@ -534,6 +558,23 @@ void CvelmoDlg::OnPastePuzzle() {
     if (!PastePuzzle()) m_picture->PasteFromClipboard();
 }
 
+void CvelmoDlg::LoadPuzzle(const PuzzleGrid& givens) {
+    const CGridState before = GridState();
+    m_explain->OnGridReset();
+    m_solved.reset();
+    m_ambiguous.reset();
+    WriteGrid(givens);
+    EndGridStep(before);
+}
+
+void CvelmoDlg::OnNewPuzzle() {
+    if (m_newPuzzle == nullptr) {
+        m_newPuzzle =
+            new CNewPuzzleDialog(this, [this](const PuzzleGrid& givens) { LoadPuzzle(givens); });
+    }
+    m_newPuzzle->Open();
+}
+
 void CvelmoDlg::OnCopyPuzzle() {
     const std::optional<QString> line = PuzzleLine(ReadGrid());
     if (!line) {
@@ -571,6 +612,15 @@ void CvelmoDlg::UpdateMarks(bool repaint) {
         if (m_toCheck[i]) marks |= kToCheck;
         if (repaint || marks != m_shownMarks[i]) ShowMarks(i, marks);
     }
+    UpdateSameDigit();
+}
+
+void CvelmoDlg::UpdateSameDigit() {
+    const int index = CellIndex(focusWidget());
+    int digit = 0;
+    if (m_sameDigitAction->isChecked() && index >= 0)
+        digit = CellValueFromText(Cell(index)->text());
+    m_explain->SetSameDigit(digit);
 }
 
 void CvelmoDlg::ShowMarks(int index, uint8_t marks) {
@@ -636,6 +686,7 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
     }
     menu->addSeparator();
     m_explain->AddCellActions(menu, CellIndex(cell));
+    menu->addAction(m_sameDigitAction);
     menu->addSeparator();
     m_pastePuzzleAction->setEnabled(ClipboardPuzzle().has_value() ||
                                     CPictureInput::ClipboardHasPicture());
@@ -643,6 +694,13 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
     m_picture->AddCellActions(menu);
     menu->addAction(m_copyPuzzleAction);
     menu->addAction(m_continueAction);
+    menu->addAction(m_newPuzzleAction);
+    // Each entry says what it does, in the help's words.
+    menu->setToolTipsVisible(true);
+    for (QAction* action : menu->actions()) {
+        const QString line = HelpLine(action->text().section(u'\t', 0, 0).remove(u'&'));
+        if (!line.isEmpty()) action->setToolTip(line);
+    }
     menu->popup(globalPos);
 }
 
@@ -675,6 +733,7 @@ bool CvelmoDlg::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     } else if (event->type() == QEvent::FocusIn && isCell) {
+        UpdateSameDigit();
         // A cell's own undo reaches back only to when it got the focus; from there on
         // 撤销 is the grid's. Its menu or another window taking the focus a while does not
         // end its typing. setText is the one way to drop a field's history.

@@ -17,9 +17,11 @@
 #include "puzzle_text.h"
 #include "qt_solver_platform.h"
 
+class CHelpWindow;
 class QAccessibleInterface;
 class QAction;
 class QLineEdit;
+class CNewPuzzleDialog;
 
 // An etched line between the 3 x 3 boxes: a sunken horizontal or vertical frame line.
 class CEtchedLine : public QFrame {
@@ -77,10 +79,17 @@ class CvelmoDlg : public QDialog {
     // entries and struck candidates) as one grid step. A kept file that cannot be read is
     // set aside with a line on standard error, and the grid stays as it is.
     void OnContinueLast();
+    // 新题: shows the chooser of a new puzzle's level, which calls LoadPuzzle with it.
+    void OnNewPuzzle();
+    // Fills all 81 cells with `givens` as one grid step, as a puzzle paste does: they all
+    // count as givens, and the help takes them as a new puzzle.
+    void LoadPuzzle(const PuzzleGrid& givens);
     // 撤销 and 重做: the typing in the focused cell while it has any since the cell got the
     // focus, else the last grid step (nothing when there is none left).
     void OnUndo();
     void OnRedo();
+    // 帮助 (F1): opens the help beside the dialog, or closes it when it is open.
+    void OnHelp();
 
     // Makes one grid step, which 撤销 takes back whole: records the grid as it stands (every
     // cell's text and marks), drops what 重做 could redo, then writes `values` into the cells
@@ -164,6 +173,8 @@ class CvelmoDlg : public QDialog {
     void UpdateMarks(bool repaint = false);
     void ShowMarks(int index, uint8_t marks);
     void ShowCellMenu(QLineEdit* cell, const QPoint& globalPos);
+    // 高亮相同数字: has the help highlight the focused cell's digit, while the entry is on.
+    void UpdateSameDigit();
     // Moves the focus for an arrow key; never consumes the key.
     void PreTranslateMessage(const QKeyEvent* key);
 
@@ -176,7 +187,9 @@ class CvelmoDlg : public QDialog {
     QAction* m_pastePuzzleAction = nullptr;
     QAction* m_copyPuzzleAction = nullptr;
     QAction* m_continueAction = nullptr;
+    QAction* m_sameDigitAction = nullptr;
     CExplainHelper* m_explain = nullptr;  // hints, candidates, steps, rating
+    CHelpWindow* m_help = nullptr;        // made at the first F1
     CPictureInput* m_picture = nullptr;   // puzzles read from pictures
     std::deque<CGridState> m_undoSteps;   // the grid before each grid step, the last one last
     std::deque<CGridState> m_redoSteps;   // the grid before each undo, the last one last
@@ -189,4 +202,7 @@ class CvelmoDlg : public QDialog {
     const QString m_keptPath;             // where the puzzle in progress is kept
     std::optional<CKeptWork> m_lastKept;  // what was written there last by this window
     bool m_keepFailed = false;            // the failure to keep was said once
+
+    QAction* m_newPuzzleAction = nullptr;
+    CNewPuzzleDialog* m_newPuzzle = nullptr;  // made at the first 新题
 };

@@ -10,14 +10,20 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include "chain_text.h"
 #include "explain_text.h"
 #include "hint.h"
+#include "hint_window.h"
 
 namespace {
 
 constexpr int kCellPixels = 34;
+constexpr int kMinListWidth = 320;
 
 }  // namespace
 
@@ -30,8 +36,9 @@ QSize CStepGridView::sizeHint() const {
     return {9 * kCellPixels + 1, 9 * kCellPixels + 1};
 }
 
-void CStepGridView::SetPicture(const CGridPicture& picture) {
+void CStepGridView::SetPicture(const CGridPicture& picture, const CChainPicture& chain) {
     m_picture = picture;
+    m_chain = chain;
     update();
 }
 
@@ -48,6 +55,10 @@ void CStepGridView::paintEvent(QPaintEvent*) {
         painter.drawLine(line * kCellPixels, 0, line * kCellPixels, 9 * kCellPixels);
         painter.drawLine(0, line * kCellPixels, 9 * kCellPixels, line * kCellPixels);
     }
+    PaintChain(painter, m_chain, [](int i) {
+        return QRectF((i % 9) * kCellPixels, (i / 9) * kCellPixels, kCellPixels, kCellPixels)
+            .adjusted(1, 1, -1, -1);
+    });
 }
 
 CStepsWindow::CStepsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -56,7 +67,7 @@ CStepsWindow::CStepsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_status->setWordWrap(true);
     m_list = new QListWidget(this);
     m_list->setAccessibleName(tr("步骤"));
-    m_list->setMinimumWidth(320);
+    m_list->setMinimumWidth(kMinListWidth);
     m_grid = new CStepGridView(this);
     m_cancel = new QPushButton(tr("取消"), this);
 
@@ -78,11 +89,13 @@ CStepsWindow::CStepsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     addAction(close);
 }
 
-void CStepsWindow::ShowWorking() {
+void CStepsWindow::ShowWorking(const CCandidateGrid& start) {
     m_path.clear();
     m_grids.clear();
     m_list->clear();
-    m_grid->SetPicture({});
+    CGridPicture picture{};
+    for (int i = 0; i < kCellCount; ++i) picture[i].value = start.values[i];
+    m_grid->SetPicture(picture);
     m_status->setText(CExplainText::Working());
     m_cancel->show();
 }
@@ -96,6 +109,7 @@ void CStepsWindow::ShowPath(const CCandidateGrid& start, const CRating& rating) 
     for (size_t n = 0; n < m_path.size(); ++n) {
         m_list->addItem(CExplainText::StepLine(int(n) + 1, m_path[n]));
     }
+    FitList();
     if (!m_path.empty()) {
         m_list->setCurrentRow(0);
     } else {
@@ -115,9 +129,36 @@ void CStepsWindow::ShowStep(int index) {
         picture[i].placedByStep = grid.values[i] != 0 && start.values[i] == 0;
         if (grid.values[i] == 0) picture[i].candidates = grid.masks[i];
     }
-    MarkStep(picture, m_path[index], CStepMarks::kPattern);
-    m_grid->SetPicture(picture);
-    m_grid->setAccessibleDescription(CExplainText::HintExplanation(m_path[index]));
+    const CStep& step = m_path[index];
+    MarkStep(picture, step, CStepMarks::kPattern);
+    MarkReasons(picture, step, grid.values);
+    m_grid->SetPicture(picture, ChainPictureOf(step));
+    m_grid->setAccessibleDescription(CChainText::IsChain(step)
+                                         ? CChainText::Explanation(step)
+                                         : CExplainText::HintExplanation(step));
+}
+
+void CStepsWindow::FitList() {
+    const QFontMetrics metrics(m_list->font());
+    const QScreen* shown = screen();
+    const int screenWidth = shown != nullptr ? shown->availableGeometry().width() : 1024;
+    const int room = std::max(kMinListWidth, screenWidth - m_grid->sizeHint().width() - 80);
+    // The item's own margins and the room for its focus frame.
+    const int padding = 2 * m_list->frameWidth() + m_list->verticalScrollBar()->sizeHint().width() +
+                        4 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    int widest = 0;
+    for (int n = 0; n < m_list->count(); ++n) {
+        QListWidgetItem* item = m_list->item(n);
+        QStringList lines{item->text()};
+        if (metrics.horizontalAdvance(item->text()) + padding > room) {
+            lines = CHintWindow::BreakLines(item->text(), metrics, room - padding);
+            item->setText(lines.join(u'\n'));
+        }
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    m_list->setMinimumWidth(std::max(kMinListWidth, widest + padding));
+    if (width() < sizeHint().width()) resize(sizeHint().width(), height());
 }
 
 void CStepsWindow::closeEvent(QCloseEvent* event) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "candidate_painting.h"
+#include "chain_painting.h"
 #include "logic.h"
 
 class QLabel;
@@ -19,8 +20,9 @@ class CStepGridView : public QWidget {
 
   public:
     explicit CStepGridView(QWidget* parent = nullptr);
-    void SetPicture(const CGridPicture& picture);
+    void SetPicture(const CGridPicture& picture, const CChainPicture& chain = {});
     const CGridPicture& Picture() const { return m_picture; }
+    const CChainPicture& Chain() const { return m_chain; }
     QSize sizeHint() const override;
 
   protected:
@@ -28,6 +30,7 @@ class CStepGridView : public QWidget {
 
   private:
     CGridPicture m_picture{};
+    CChainPicture m_chain;
 };
 
 class CStepsWindow : public QWidget {
@@ -36,8 +39,8 @@ class CStepsWindow : public QWidget {
   public:
     explicit CStepsWindow(QWidget* parent);
 
-    // While the path is being found: says so and offers to cancel.
-    void ShowWorking();
+    // While the path of `start` is being found: shows its grid, says so and offers to cancel.
+    void ShowWorking(const CCandidateGrid& start);
     // The path of `rating` (found from `start`), or why there is none.
     void ShowPath(const CCandidateGrid& start, const CRating& rating);
     void ShowStep(int index);
@@ -49,6 +52,10 @@ class CStepsWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Widens the list to its longest line, as far as the screen allows; a line wider than
+    // that is broken where a reader pauses, never inside a term.
+    void FitList();
+
     QLabel* m_status = nullptr;
     QListWidget* m_list = nullptr;
     CStepGridView* m_grid = nullptr;

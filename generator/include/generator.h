@@ -71,6 +71,9 @@ struct CGeneratorOptions {
     // Puzzles that no puzzle made may equal up to the grid's symmetries and relabelling (the
     // seeds are always among them).
     std::vector<PuzzleGrid> excluded;
+    // The same, given by their canonical forms (CanonicalForm), which cost nothing to take in:
+    // a long list known in advance, such as the collections a program ships with.
+    std::vector<PuzzleGrid> excludedForms;
     uint64_t seed = 0;
     // Rate every puzzle, band or not; without a band or technique, false leaves them unrated.
     bool rate = true;
