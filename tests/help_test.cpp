@@ -162,8 +162,8 @@ class HelpTest : public QObject {
             tipped += !line.isEmpty();
         }
         // 撤销 重做 提示 候选数 删去或放回候选数 解题步骤 难度 取消计算 高亮相同数字 粘贴谜题
-        // 复制谜题 继续上次的题目 新题
-        QCOMPARE(tipped, 13);
+        // 打开图片… 复制谜题 继续上次的题目 新题
+        QCOMPARE(tipped, 14);
     }
 
     // The first hint says that pressing again shows more. A field that is not one digit is

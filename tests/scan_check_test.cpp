@@ -176,6 +176,16 @@ TEST(ScanPicture, PhotosReadExactly) {
     }
 }
 
+// A flat drawing whose 1s are nearly as tall as a cell (Liberation Sans, cells of 56
+// pixels): their stems are as long and straight as the grid's lines, but in the cell's
+// middle, not where a line lies.
+TEST(ScanPicture, TallOnesAreDigitsNotLines) {
+    const CScanResult result = ScanPicture(ReadTestFile("flat-tall-ones.png"));
+    EXPECT_EQ(ScanStatusWord(result.status), std::string("read"));
+    EXPECT_EQ(GridToText(result.puzzle),
+              "...6..9.23.87.....4............59..17......8...........2..6.5.....4...3..1.......");
+}
+
 // Files that are not pictures this reader takes, or hold no puzzle: each answered with its
 // reason, none decoded past what the header declares.
 TEST(ScanPicture, FilesThatHoldNoReadablePuzzleSayWhy) {

@@ -151,6 +151,10 @@ CvelmoDlg::CvelmoDlg(QWidget* parent, CQtSolverPlatform::TickCounter tickCounter
                                    [this](const PuzzleGrid& values, const CandidateMasks& struck) {
                                        ApplyGridStep(values, false, struck);
                                    });
+    m_picture = new CPictureInput(
+        this, cells, [this](const PuzzleGrid& givens, const std::bitset<kCellCount>& toCheck) {
+            PasteGrid(givens, std::nullopt, toCheck);
+        });
     UpdateMarks(true);
     GetDlgItem(IDOK)->setFocus();
 }
@@ -293,6 +297,7 @@ CvelmoDlg::CGridState CvelmoDlg::GridState() const {
     for (int i = 0; i < kCellCount; ++i) state.texts[i] = Cell(i)->text();
     state.solved = m_solved;
     state.ambiguous = m_ambiguous;
+    state.toCheck = m_toCheck;
     state.help = m_explain->State();
     return state;
 }
@@ -300,6 +305,7 @@ CvelmoDlg::CGridState CvelmoDlg::GridState() const {
 void CvelmoDlg::RestoreGrid(const CGridState& state) {
     m_solved = state.solved;
     m_ambiguous = state.ambiguous;
+    m_toCheck = state.toCheck;
     m_writingGrid = true;
     for (int i = 0; i < kCellCount; ++i) Cell(i)->setText(state.texts[i]);
     m_writingGrid = false;
@@ -356,6 +362,7 @@ void CvelmoDlg::OnContinueLast() {
     m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
+    m_toCheck.reset();
     WriteGrid(values);
     if (puzzle) {
         m_explain->SetState({puzzle, work.struck});
@@ -385,6 +392,7 @@ void CvelmoDlg::ApplyGridStep(const PuzzleGrid& values, bool solved, const Candi
         if (values[i] == current[i]) continue;
         Cell(i)->setText(values[i] == 0 ? QString() : CellTextFromValue(values[i]));
         m_solved[i] = solved && values[i] != 0;
+        m_toCheck.reset(i);
     }
     m_writingGrid = false;
     UpdateMarks();
@@ -508,6 +516,7 @@ void CvelmoDlg::OnClear() {
     m_explain->OnGridReset();
     m_solved.reset();
     m_ambiguous.reset();
+    m_toCheck.reset();
     m_writingGrid = true;
     for (int i = 0; i < kCellCount; ++i) Cell(i)->setText(QString());
     m_writingGrid = false;
@@ -524,22 +533,29 @@ std::optional<CPuzzleText> CvelmoDlg::ClipboardPuzzle() const {
 bool CvelmoDlg::PastePuzzle() {
     const std::optional<CPuzzleText> puzzle = ClipboardPuzzle();
     if (!puzzle) return false;
-    const CGridState before = GridState();
-    m_explain->OnGridReset();
-    m_solved.reset();
-    m_ambiguous.reset();
     // A pencil-mark puzzle: the digits it places go into the fields, its candidates into
     // the help's candidates view.
     std::optional<CCandidateGrid> marks;
     if (puzzle->pencilMarks) marks = PencilMarkPuzzle(puzzle->masks);
-    WriteGrid(marks ? marks->values : puzzle->values);
-    if (marks) m_explain->SetPuzzle(*marks);
-    EndGridStep(before);
+    PasteGrid(marks ? marks->values : puzzle->values, marks, {});
     return true;
 }
 
+void CvelmoDlg::PasteGrid(const PuzzleGrid& givens, const std::optional<CCandidateGrid>& marks,
+                          const std::bitset<kCellCount>& toCheck) {
+    const CGridState before = GridState();
+    m_explain->OnGridReset();
+    m_solved.reset();
+    m_ambiguous.reset();
+    m_toCheck = toCheck;
+    WriteGrid(givens);
+    if (marks) m_explain->SetPuzzle(*marks);
+    EndGridStep(before);
+}
+
 void CvelmoDlg::OnPastePuzzle() {
-    PastePuzzle();
+    // Puzzle text wins over a picture on the clipboard.
+    if (!PastePuzzle()) m_picture->PasteFromClipboard();
 }
 
 void CvelmoDlg::LoadPuzzle(const PuzzleGrid& givens) {
@@ -573,6 +589,7 @@ void CvelmoDlg::OnCellEdited(int index) {
     // no longer describe the grid.
     m_solved.reset(index);
     m_ambiguous.reset();
+    m_toCheck.reset(index);
     UpdateMarks();
 }
 
@@ -592,6 +609,7 @@ void CvelmoDlg::UpdateMarks(bool repaint) {
         }
         if (conflicts[i]) marks |= kConflict;
         if (m_ambiguous[i]) marks |= kAmbiguous;
+        if (m_toCheck[i]) marks |= kToCheck;
         if (repaint || marks != m_shownMarks[i]) ShowMarks(i, marks);
     }
     UpdateSameDigit();
@@ -615,6 +633,7 @@ void CvelmoDlg::ShowMarks(int index, uint8_t marks) {
     const QPalette& theme = palette();
     if (marks & kSolved) Recolour(colours, QPalette::Text, theme, QPalette::Link);
     if (marks & kEntry) Recolour(colours, QPalette::Text, theme, QPalette::LinkVisited);
+    if (marks & kToCheck) Recolour(colours, QPalette::Base, theme, QPalette::ToolTipBase);
     if (marks & kAmbiguous) Recolour(colours, QPalette::Base, theme, QPalette::Midlight);
     if (marks & kConflict) {
         Recolour(colours, QPalette::Base, theme, QPalette::Highlight);
@@ -628,6 +647,7 @@ void CvelmoDlg::ShowMarks(int index, uint8_t marks) {
     if (marks & kEntry) description << tr("填入");
     if (marks & kConflict) description << tr("冲突");
     if (marks & kAmbiguous) description << tr("多解");
+    if (marks & kToCheck) description << tr("请核对");
     cell->setAccessibleDescription(description.join(QStringLiteral("，")));
 }
 
@@ -668,8 +688,10 @@ void CvelmoDlg::ShowCellMenu(QLineEdit* cell, const QPoint& globalPos) {
     m_explain->AddCellActions(menu, CellIndex(cell));
     menu->addAction(m_sameDigitAction);
     menu->addSeparator();
-    m_pastePuzzleAction->setEnabled(ClipboardPuzzle().has_value());
+    m_pastePuzzleAction->setEnabled(ClipboardPuzzle().has_value() ||
+                                    CPictureInput::ClipboardHasPicture());
     menu->addAction(m_pastePuzzleAction);
+    m_picture->AddCellActions(menu);
     menu->addAction(m_copyPuzzleAction);
     menu->addAction(m_continueAction);
     menu->addAction(m_newPuzzleAction);
@@ -697,7 +719,11 @@ bool CvelmoDlg::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         PreTranslateMessage(key);
-        if (isCell && key->matches(QKeySequence::Paste) && PastePuzzle()) return true;
+        // Puzzle text wins over a picture on the clipboard; other text pastes into the cell.
+        if (isCell && key->matches(QKeySequence::Paste) &&
+            (PastePuzzle() || m_picture->PasteFromClipboard())) {
+            return true;
+        }
         if (isCell && IsKeyOf(key, kUndoKeys, QKeySequence::Undo)) {
             OnUndo();
             return true;

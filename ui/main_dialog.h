@@ -13,6 +13,7 @@
 #include "explain_helper.h"
 #include "grid_solver.h"
 #include "kept_work.h"
+#include "picture_input.h"
 #include "puzzle_text.h"
 #include "qt_solver_platform.h"
 
@@ -114,6 +115,7 @@ class CvelmoDlg : public QDialog {
         kConflict = 4,   // a digit that repeats one in its row, column or box
         kAmbiguous = 8,  // a solved digit that some solution of the givens does not share
         kEntry = 16,     // a digit typed after the help fixed the puzzle
+        kToCheck = 32,   // read from a picture unsure or changed by the solver; not typed since
     };
 
     // Everything a grid step changes and 撤销 restores.
@@ -121,6 +123,7 @@ class CvelmoDlg : public QDialog {
         std::array<QString, kCellCount> texts;  // exactly as they stood, " 7x" too
         std::bitset<kCellCount> solved;
         std::bitset<kCellCount> ambiguous;
+        std::bitset<kCellCount> toCheck;
         CExplainState help;  // the help's puzzle and the candidates struck out
         bool operator==(const CGridState&) const = default;
     };
@@ -152,6 +155,9 @@ class CvelmoDlg : public QDialog {
     // The grid on the clipboard, when it holds exactly one puzzle.
     std::optional<CPuzzleText> ClipboardPuzzle() const;
     bool PastePuzzle();
+    // A puzzle paste of `givens` (0 empty) as one grid step; `marks`: a pencil-mark puzzle's.
+    void PasteGrid(const PuzzleGrid& givens, const std::optional<CCandidateGrid>& marks,
+                   const std::bitset<kCellCount>& toCheck);
     // Keeps the grid as it now stands for 继续上次的题目, unless it is what was kept last or
     // holds nothing, which would hide the last puzzle.
     void KeepWork();
@@ -184,11 +190,13 @@ class CvelmoDlg : public QDialog {
     QAction* m_sameDigitAction = nullptr;
     CExplainHelper* m_explain = nullptr;  // hints, candidates, steps, rating
     CHelpWindow* m_help = nullptr;        // made at the first F1
+    CPictureInput* m_picture = nullptr;   // puzzles read from pictures
     std::deque<CGridState> m_undoSteps;   // the grid before each grid step, the last one last
     std::deque<CGridState> m_redoSteps;   // the grid before each undo, the last one last
 
     std::bitset<kCellCount> m_solved;     // filled in by Calculate and not edited since
     std::bitset<kCellCount> m_ambiguous;  // of those, the ones some solution fills otherwise
+    std::bitset<kCellCount> m_toCheck;    // read from a picture for the person to check
     std::array<uint8_t, kCellCount> m_shownMarks{};  // the CellMark bits each cell shows
     bool m_writingGrid = false;           // WriteGrid is at work: the marks wait until it is done
     const QString m_keptPath;             // where the puzzle in progress is kept

@@ -76,12 +76,25 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
     cv::Mat ink;
     cv::adaptiveThreshold(straight, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
                           (cellSide * 3 / 4) | 1, offset);
-    // The grid's lines: long straight runs where the straightened lines lie.
-    cv::Mat lines, along;
-    for (const cv::Size length : {cv::Size(cellSide * 7 / 10, 1), cv::Size(1, cellSide * 7 / 10)}) {
+    // The grid's lines: long straight runs near where the straightened lines lie. Only near
+    // them: the stem of a tall 1 or 4 in the middle of a cell is as long and straight.
+    cv::Mat lines = cv::Mat::zeros(ink.size(), CV_8U);
+    const int reach = cellSide / 4;
+    for (const bool vertical : {false, true}) {
+        const int length = cellSide * 7 / 10;
+        cv::Mat along;
         cv::morphologyEx(ink, along, cv::MORPH_OPEN,
-                         cv::getStructuringElement(cv::MORPH_RECT, length));
-        lines = lines.empty() ? along : (lines | along);
+                         cv::getStructuringElement(
+                             cv::MORPH_RECT, vertical ? cv::Size(1, length) : cv::Size(length, 1)));
+        cv::Mat nearLines = cv::Mat::zeros(ink.size(), CV_8U);
+        const int extent = vertical ? ink.cols : ink.rows;
+        for (int k = 0; k <= kGridSize; ++k) {
+            const int from = std::max(0, k * cellSide - reach);
+            const int to = std::min(extent, k * cellSide + reach);
+            if (from >= to) continue;
+            (vertical ? nearLines.colRange(from, to) : nearLines.rowRange(from, to)).setTo(255);
+        }
+        lines |= along & nearLines;
     }
     cv::dilate(lines, lines, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     ink &= ~lines;

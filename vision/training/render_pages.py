@@ -24,12 +24,13 @@ FONT_GLOBS = [
 FONT_EXCLUDE = ("D050000L", "NotoMusic", "DejaVuMathTeXGyre")
 
 
-def digit_fonts(families=None):
+def digit_fonts(families=None, globs=None):
     """Every font file of the packages that draws the ten digits as digits, once for each
     distinct look (many Noto fonts share the same Latin digits). `families`, when given,
-    keeps the files whose names start with one of its strings."""
+    keeps the files whose names start with one of its strings; `globs` looks in those
+    folders instead of FONT_GLOBS."""
     fonts, seen = [], set()
-    for pattern in FONT_GLOBS:
+    for pattern in globs or FONT_GLOBS:
         for path in sorted(glob.glob(pattern)):
             name = os.path.basename(path)
             if any(name.startswith(x) for x in FONT_EXCLUDE):
@@ -135,7 +136,7 @@ def render_grid(rng, fonts, cell, values, candidates=None, style=None):
         y = y0 + (c - h) / 2 - box[1] + dy
         ldraw.text((x, y), str(v), fill=255, font=font)
     # Specks and strokes in some empty cells: what the classifier must call no digit.
-    if not candidates and rng.random() < 0.5:
+    if not candidates and style.get("specks", True) and rng.random() < 0.5:
         for i, v in enumerate(values):
             if v or rng.random() > 0.05:
                 continue
