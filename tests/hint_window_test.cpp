@@ -307,6 +307,37 @@ class HintWindowTest : public QObject {
         QVERIFY(DrawnChain().IsEmpty());
     }
 
+    // A person solves a hard puzzle (9.7, nested and dynamic chains) from start to end by
+    // hints alone: at every press nothing covers a field, every chain step draws its links,
+    // the grid ends solved, and 撤销 takes back exactly the last hint.
+    void aHardPuzzleIsSolvedByHintsFromStartToEnd() {
+        const CRating rating = RatePuzzle(*CCandidateGrid::FromGivens(Grid(kNested)), true);
+        QCOMPARE(rating.outcome, CRating::kRated);
+        TypeGrid(kNested);
+        int chains = 0;
+        for (const CStep& step : rating.path) {
+            Press(40, Qt::Key_H);
+            QTRY_VERIFY2(Said().startsWith(QStringLiteral("提示")), qPrintable(Said()));
+            QVERIFY2(CoveredCells().isEmpty(), qPrintable(CoveredCells()));
+            const QString first = Said();
+            Press(40, Qt::Key_H);
+            QTRY_VERIFY(Said() != first && Said() != CExplainText::Working());
+            QVERIFY2(CoveredCells().isEmpty(), qPrintable(CoveredCells()));
+            QVERIFY(DrawnChain().links == step.links);
+            chains += !step.links.empty();
+            Press(40, Qt::Key_H);
+            QTRY_VERIFY2(Said().startsWith(QStringLiteral("已应用")), qPrintable(Said()));
+        }
+        QVERIFY(chains > 20);
+        for (int i = 0; i < kCellCount; ++i)
+            QCOMPARE(Cell(i)->text(), QString::number(rating.solution[i]));
+        // The last step is a single (a full house): one Ctrl+Z empties its one cell.
+        Press(40, Qt::Key_Z);
+        int emptied = 0;
+        for (int i = 0; i < kCellCount; ++i) emptied += Cell(i)->text().isEmpty();
+        QCOMPARE(emptied, 1);
+    }
+
     void noChainIsDrawnForOtherSteps() {
         TypeGrid(kEasy);
         Press(40, Qt::Key_H);
