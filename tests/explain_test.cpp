@@ -11,6 +11,7 @@
 
 #include "app.h"
 #include "candidate_painting.h"
+#include "dialog_driver.h"
 #include "explain_text.h"
 #include "grid_solver.h"
 #include "logic.h"
@@ -63,32 +64,10 @@ QString SpokenCandidates(const PuzzleGrid& grid, int cell) {
 
 }  // namespace
 
-class ExplainTest : public QObject {
+class ExplainTest : public CDialogDriver {
     Q_OBJECT
 
   private:
-    std::unique_ptr<CvelmoDlg> m_dlg;
-
-    QLineEdit* Cell(int index) const {
-        return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
-    }
-    void TypeGrid(const QString& grid) {
-        for (int i = 0; i < kCellCount; ++i) {
-            if (grid[i] != u'.') QTest::keyClicks(Cell(i), QString(grid[i]));
-        }
-    }
-    QString GridText() const {
-        QString text;
-        for (int i = 0; i < kCellCount; ++i) {
-            text += Cell(i)->text().isEmpty() ? QStringLiteral(".") : Cell(i)->text();
-        }
-        return text;
-    }
-    // Ctrl+`key` in `cell`, as the person presses it there.
-    void Press(int cell, Qt::Key key) {
-        Cell(cell)->setFocus(Qt::OtherFocusReason);
-        QTest::keyClick(Cell(cell), key, Qt::ControlModifier);
-    }
     QLabel* Popup() const { return m_dlg->findChild<QLabel*>(QStringLiteral("explainPopup")); }
     // What a screen reader hears from the popup, once it is up.
     QString Said() const {
@@ -97,29 +76,13 @@ class ExplainTest : public QObject {
         return QAccessible::queryAccessibleInterface(popup)->text(QAccessible::Name);
     }
     CCellOverlay* Overlay(int cell) const { return Cell(cell)->findChild<CCellOverlay*>(); }
-    // The candidates a screen reader hears in `cell`, found through the cell's accessible
-    // children; empty when none are painted.
-    QString HeardCandidates(int cell) const {
-        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Cell(cell));
-        for (int n = 0; n < field->childCount(); ++n) {
-            const QString name = field->child(n)->text(QAccessible::Name);
-            if (!name.isEmpty()) return name;
-        }
-        return {};
-    }
 
   private slots:
     void init() {
         // The keys are the window's shortcuts, which need it active; a Wayland client cannot
         // activate its own window.
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            QSKIP("the window cannot be activated here");
-        }
-        m_dlg = std::make_unique<CvelmoDlg>();
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        m_dlg->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        if (OnWayland()) QSKIP("the window cannot be activated here");
+        ShowDialog();
     }
     void cleanup() { m_dlg.reset(); }
 

@@ -11,6 +11,7 @@
 
 #include "app.h"
 #include "candidate_painting.h"
+#include "dialog_driver.h"
 #include "help_window.h"
 #include "main_dialog.h"
 #include "steps_window.h"
@@ -49,24 +50,10 @@ QList<QPair<int, int>> InkRows(const QImage& before, const QImage& after) {
 
 }  // namespace
 
-class HelpTest : public QObject {
+class HelpTest : public CDialogDriver {
     Q_OBJECT
 
   private:
-    std::unique_ptr<CvelmoDlg> m_dlg;
-
-    QLineEdit* Cell(int index) const {
-        return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
-    }
-    void TypeGrid(const QString& grid) {
-        for (int i = 0; i < kCellCount; ++i) {
-            if (grid[i] != u'.') QTest::keyClicks(Cell(i), QString(grid[i]));
-        }
-    }
-    void Press(int cell, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
-        Cell(cell)->setFocus(Qt::OtherFocusReason);
-        QTest::keyClick(Cell(cell), key, modifiers);
-    }
     CHelpWindow* Help() const { return m_dlg->findChild<CHelpWindow*>(); }
     // Where a key pressed in the help goes: its focused widget.
     QWidget* InHelp() const { return Help()->focusWidget() ? Help()->focusWidget() : Help(); }
@@ -79,22 +66,11 @@ class HelpTest : public QObject {
         return overlay != nullptr ? overlay->Picture() : CCellPicture{};
     }
     QImage Drawn(int cell) const { return Cell(cell)->grab().toImage(); }
-    QMenu* OpenCellMenu(int cell) {
-        const QPoint point = Cell(cell)->mapTo(m_dlg.get(), QPoint(4, Cell(cell)->height() / 2));
-        QTest::mouseClick(m_dlg->windowHandle(), Qt::RightButton, {}, point);
-        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    }
 
   private slots:
     void init() {
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            QSKIP("the window cannot be activated here");
-        }
-        m_dlg = std::make_unique<CvelmoDlg>();
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        m_dlg->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        if (OnWayland()) QSKIP("the window cannot be activated here");
+        ShowDialog();
     }
     void cleanup() {
         if (QApplication::activePopupWidget() != nullptr)
@@ -153,7 +129,7 @@ class HelpTest : public QObject {
                 QVERIFY2(keys.join(u'\n').contains(text), qPrintable(text));
             }
         }
-        QMenu* menu = OpenCellMenu(40);
+        QMenu* menu = OpenCellMenu(Cell(40));
         QVERIFY(menu != nullptr && menu->toolTipsVisible());
         int tipped = 0;
         for (QAction* action : menu->actions()) {
@@ -307,7 +283,7 @@ class HelpTest : public QObject {
             return true;
         };
         QVERIFY(marked(0));
-        QMenu* menu = OpenCellMenu(kGiven);
+        QMenu* menu = OpenCellMenu(Cell(kGiven));
         QVERIFY(menu != nullptr);
         const QList<QAction*> entries = menu->actions();
         const auto entry = std::find_if(entries.begin(), entries.end(), [](QAction* action) {

@@ -13,6 +13,7 @@
 #include "app.h"
 #include "candidate_painting.h"
 #include "chain_painting.h"
+#include "dialog_driver.h"
 #include "explain_text.h"
 #include "hint.h"
 #include "hint_window.h"
@@ -93,24 +94,10 @@ QRect GlobalRect(const QWidget* widget) {
 
 }  // namespace
 
-class HintWindowTest : public QObject {
+class HintWindowTest : public CDialogDriver {
     Q_OBJECT
 
   private:
-    std::unique_ptr<CvelmoDlg> m_dlg;
-
-    QLineEdit* Cell(int index) const {
-        return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
-    }
-    void TypeGrid(const QString& grid) {
-        for (int i = 0; i < kCellCount; ++i) {
-            if (grid[i] != u'.' && grid[i] != u'0') QTest::keyClicks(Cell(i), QString(grid[i]));
-        }
-    }
-    void Press(int cell, Qt::Key key) {
-        Cell(cell)->setFocus(Qt::OtherFocusReason);
-        QTest::keyClick(Cell(cell), key, Qt::ControlModifier);
-    }
     CHintWindow* HintWindow() const { return m_dlg->findChild<CHintWindow*>(); }
     QString Said() const {
         const CHintWindow* window = HintWindow();
@@ -144,14 +131,8 @@ class HintWindowTest : public QObject {
     void init() {
         // The keys are the window's shortcuts, which need it active; a Wayland client cannot
         // activate its own window, nor place the hint's.
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            QSKIP("the window cannot be activated or placed here");
-        }
-        m_dlg = std::make_unique<CvelmoDlg>();
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        m_dlg->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        if (OnWayland()) QSKIP("the window cannot be activated or placed here");
+        ShowDialog();
     }
     void cleanup() { m_dlg.reset(); }
 
@@ -199,7 +180,7 @@ class HintWindowTest : public QObject {
 
     // A rating that comes back after the dialog was closed shows no window of its own.
     void noHintWithoutTheDialog() {
-        TypeGrid(kNested);
+        TypeGrid(kNested, u'0');
         Press(40, Qt::Key_R);
         m_dlg->hide();
         QTest::qWait(1000);
@@ -313,7 +294,7 @@ class HintWindowTest : public QObject {
     void aHardPuzzleIsSolvedByHintsFromStartToEnd() {
         const CRating rating = RatePuzzle(*CCandidateGrid::FromGivens(Grid(kNested)), true);
         QCOMPARE(rating.outcome, CRating::kRated);
-        TypeGrid(kNested);
+        TypeGrid(kNested, u'0');
         int chains = 0;
         for (const CStep& step : rating.path) {
             Press(40, Qt::Key_H);
@@ -348,7 +329,7 @@ class HintWindowTest : public QObject {
     }
 
     void stepsWindowFitsItsLinesAndDrawsChains() {
-        TypeGrid(kThreeLinkXChain);
+        TypeGrid(kThreeLinkXChain, u'0');
         Press(0, Qt::Key_J);
         auto* window = m_dlg->findChild<CStepsWindow*>();
         QVERIFY(window != nullptr);
@@ -383,7 +364,7 @@ class HintWindowTest : public QObject {
     }
 
     void stepsWindowShowsThePuzzleWhileItWorks() {
-        TypeGrid(kNested);
+        TypeGrid(kNested, u'0');
         Press(0, Qt::Key_J);
         auto* window = m_dlg->findChild<CStepsWindow*>();
         QVERIFY(window != nullptr);

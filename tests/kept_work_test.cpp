@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "dialog_driver.h"
 #include "grid_solver.h"
 #include "kept_work.h"
 #include "main_dialog.h"
@@ -28,50 +29,17 @@ PuzzleGrid GridOf(const QString& text) {
 
 }  // namespace
 
-class KeptWorkTest : public QObject {
+class KeptWorkTest : public CDialogDriver {
     Q_OBJECT
 
   private:
     QTemporaryDir m_state;
-    std::unique_ptr<CvelmoDlg> m_dlg;
 
-    QLineEdit* Cell(int index) const {
-        return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
-    }
-    QString GridText() const {
-        QString text;
-        for (int i = 0; i < kCellCount; ++i) {
-            text += Cell(i)->text().isEmpty() ? QStringLiteral(".") : Cell(i)->text();
-        }
-        return text;
-    }
-    // Ctrl+`key` (with Shift when `shift`) in `cell`, as the person presses it there.
-    void Press(int cell, Qt::Key key, bool shift = false) {
-        Cell(cell)->setFocus(Qt::OtherFocusReason);
-        QTest::keyClick(Cell(cell), key,
-                        shift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
-    }
-    // The candidates a screen reader hears in `cell`; empty when none are painted.
-    QString HeardCandidates(int cell) const {
-        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Cell(cell));
-        for (int n = 0; n < field->childCount(); ++n) {
-            const QString name = field->child(n)->text(QAccessible::Name);
-            if (!name.isEmpty()) return name;
-        }
-        return {};
-    }
-    void OpenWindow() {
-        m_dlg = std::make_unique<CvelmoDlg>();
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        m_dlg->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
-    }
     // Closes the window by Escape, as a person ends it, and opens a new one.
     void CloseAndStartAgain() {
         QTest::keyClick(Cell(40), Qt::Key_Escape);
         QVERIFY(!m_dlg->isVisible());
-        OpenWindow();
+        ShowDialog();
         QCOMPARE(GridText(), QString(kCellCount, u'.'));
     }
     static void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -83,20 +51,16 @@ class KeptWorkTest : public QObject {
 
   private slots:
     void init() {
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            QSKIP("the window cannot be activated here");
-        }
+        if (OnWayland()) QSKIP("the window cannot be activated here");
         QVERIFY(m_state.isValid());
         qputenv("XDG_STATE_HOME", m_state.path().toUtf8());
         QDir(m_state.path()).removeRecursively();
-        OpenWindow();
+        ShowDialog();
     }
     void cleanup() { m_dlg.reset(); }
 
     void closeAndContinueBringsTheWorkBackAsOneStep() {
-        for (int i = 0; i < kCellCount; ++i) {
-            if (kEasy[i] != u'.') QTest::keyClicks(Cell(i), QString(kEasy[i]));
-        }
+        TypeGrid(kEasy);
         // The candidates view fixes the puzzle; then a strike-out and, last, an entry.
         Press(0, Qt::Key_M);
         const QString before = HeardCandidates(0);
@@ -112,7 +76,7 @@ class KeptWorkTest : public QObject {
 
         CloseAndStartAgain();
         QVERIFY(HeardCandidates(0).isEmpty());
-        Press(40, Qt::Key_T, true);
+        Press(40, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(GridText(), worked);
         QVERIFY(Cell(1)->accessibleDescription().endsWith(QStringLiteral("填入")));
         QVERIFY(Cell(2)->accessibleDescription().endsWith(QStringLiteral("给定")));
@@ -157,7 +121,7 @@ class KeptWorkTest : public QObject {
         } else {
             WriteFile(path, bytes);
         }
-        Press(40, Qt::Key_T, true);
+        Press(40, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(GridText(), QString(kCellCount, u'.'));
         QVERIFY(!QFileInfo::exists(path));
         QVERIFY(QFileInfo::exists(path + QStringLiteral(".bad")));

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include "app.h"
+#include "dialog_driver.h"
 #include "main_dialog.h"
 #include "puzzle_layout.h"
 
@@ -45,51 +46,15 @@ const QList<int> kUnforcedCells{1, 3, 10, 12, 51, 52, 60, 61};
 const QString kFourSolutionFirst =
     "417369825632158947958724316825437169791586432346912578289643751573291684164875293";
 
-// A message box as the user saw it.
-struct CSeenBox {
-    QString title;
-    QString text;
-    QMessageBox::Icon icon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Answers each message box that opens with the next scripted button and records it.
-class CBoxAnswerer : public QObject {
-  public:
-    explicit CBoxAnswerer(QList<QMessageBox::StandardButton> script) : m_script(std::move(script)) {
-        connect(&m_timer, &QTimer::timeout, this, &CBoxAnswerer::Poll);
-        m_timer.start(5);
-    }
-    QList<CSeenBox> seen;
-
-  private:
-    void Poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || box == m_last) return;
-        m_last = box;
-        seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-        const QMessageBox::StandardButton answer =
-            m_script.isEmpty() ? QMessageBox::Ok : m_script.takeFirst();
-        QTest::mouseClick(box->button(answer), Qt::LeftButton);
-    }
-    QTimer m_timer;
-    QList<QMessageBox::StandardButton> m_script;
-    QPointer<QMessageBox> m_last;
-};
-
 }  // namespace
 
-class MainDialogTest : public QObject {
+class MainDialogTest : public CDialogDriver {
     Q_OBJECT
 
   private:
-    std::unique_ptr<CvelmoDlg> m_dlg;
     // The solver's clock: stands still unless a test scripts it.
     std::function<uint32_t()> m_clock;
 
-    QLineEdit* Cell(int index) const {
-        return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
-    }
     QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(m_dlg->GetDlgItem(id)); }
     // The dialog's focus control, which is the application's while the window is active.
     QWidget* Focus() const { return m_dlg->focusWidget(); }
@@ -110,18 +75,6 @@ class MainDialogTest : public QObject {
         QApplication::sendEvent(cell, &commit);
     }
 
-    // Types a grid of 81 characters ('.' left empty) into the cells.
-    void TypeGrid(const QString& grid) {
-        for (int i = 0; i < 81; ++i) {
-            if (grid[i] != u'.') QTest::keyClicks(Cell(i), QString(grid[i]));
-        }
-    }
-    QString GridText() const {
-        QString text;
-        for (int i = 0; i < 81; ++i)
-            text += Cell(i)->text().isEmpty() ? QStringLiteral(".") : Cell(i)->text();
-        return text;
-    }
     void FocusCell(int index) {
         Cell(index)->setFocus(Qt::OtherFocusReason);
         QCOMPARE(FocusId(), CvelmoDlg::IDC_CELL_FIRST + index);
@@ -140,26 +93,6 @@ class MainDialogTest : public QObject {
         QLineEdit plain(text);
         plain.paste();
         return plain.text();
-    }
-
-    // Right-clicks `cell` through its window, as the window system delivers the click; the
-    // context menu that opens, or nullptr.
-    static QMenu* OpenCellMenu(QLineEdit* cell) {
-        const QPoint point = cell->mapTo(cell->window(), QPoint(4, cell->height() / 2));
-        QTest::mouseClick(cell->window()->windowHandle(), Qt::RightButton, {}, point);
-        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    }
-    static QAction* MenuEntry(QMenu* menu, const QString& text) {
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text) return action;
-        }
-        return nullptr;
-    }
-    static void ClickMenuEntry(QMenu* menu, const QString& text) {
-        QAction* action = MenuEntry(menu, text);
-        QVERIFY2(action != nullptr, qPrintable(text));
-        QVERIFY(action->isEnabled());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
     }
 
     // The description a cell should have: its ID, then its marks.
@@ -224,14 +157,7 @@ class MainDialogTest : public QObject {
 
     void init() {
         m_clock = [] { return 0u; };
-        m_dlg = std::make_unique<CvelmoDlg>(nullptr, [this] { return m_clock(); });
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        // A Wayland client cannot activate its own window; the compositor decides.
-        if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            m_dlg->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
-        }
+        ShowDialog(std::make_unique<CvelmoDlg>(nullptr, [this] { return m_clock(); }));
     }
     void cleanup() {
         m_dlg.reset();

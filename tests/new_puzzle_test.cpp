@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "app.h"
+#include "dialog_driver.h"
 #include "grid_solver.h"
 #include "levels.h"
 #include "logic.h"
@@ -30,22 +31,10 @@ int MakeTimeoutMs(int level) {
 
 }  // namespace
 
-class NewPuzzleTest : public QObject {
+class NewPuzzleTest : public CDialogDriver {
     Q_OBJECT
 
   private:
-    std::unique_ptr<CvelmoDlg> m_dlg;
-
-    QLineEdit* Cell(int index) const {
-        return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
-    }
-    QString GridText() const {
-        QString text;
-        for (int i = 0; i < kCellCount; ++i) {
-            text += Cell(i)->text().isEmpty() ? QStringLiteral(".") : Cell(i)->text();
-        }
-        return text;
-    }
     PuzzleGrid Grid() const {
         PuzzleGrid grid{};
         const QString text = GridText();
@@ -54,17 +43,11 @@ class NewPuzzleTest : public QObject {
         }
         return grid;
     }
-    void TypeGrid(const QString& grid) {
-        for (int i = 0; i < kCellCount; ++i) {
-            if (grid[i] != u'.') QTest::keyClicks(Cell(i), QString(grid[i]));
-        }
-    }
-    // Ctrl+`key` in `cell`, as the person presses it there.
+    // Ctrl+`key` in `cell`, the window made active again first: the chooser may have had it.
     void Press(int cell, Qt::Key key) {
         m_dlg->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), m_dlg.get());
-        Cell(cell)->setFocus(Qt::OtherFocusReason);
-        QTest::keyClick(Cell(cell), key, Qt::ControlModifier);
+        CDialogDriver::Press(cell, key);
     }
     CNewPuzzleDialog* Chooser() const { return m_dlg->findChild<CNewPuzzleDialog*>(); }
     // Ctrl+N in a cell, then the level and the symmetry chosen with the chooser's keys.
@@ -116,14 +99,8 @@ class NewPuzzleTest : public QObject {
 
   private slots:
     void init() {
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            QSKIP("the window cannot be activated here");
-        }
-        m_dlg = std::make_unique<CvelmoDlg>();
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        m_dlg->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        if (OnWayland()) QSKIP("the window cannot be activated here");
+        ShowDialog();
     }
     void cleanup() { m_dlg.reset(); }
 

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "app.h"
+#include "dialog_driver.h"
 #include "main_dialog.h"
 #include "picture_input.h"
 
@@ -49,51 +50,12 @@ QImage Transparent(const QImage& picture) {
     return image;
 }
 
-// Answers each message box that opens with OK and records its text.
-class CBoxAnswerer : public QObject {
-  public:
-    CBoxAnswerer() {
-        connect(&m_timer, &QTimer::timeout, this, &CBoxAnswerer::Poll);
-        m_timer.start(5);
-    }
-    QStringList texts;
-    QStringList titles;
-
-  private:
-    void Poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || box == m_last) return;
-        m_last = box;
-        texts << box->text();
-        titles << box->windowTitle();
-        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    }
-    QTimer m_timer;
-    QPointer<QMessageBox> m_last;
-};
-
 }  // namespace
 
-class PictureInputTest : public QObject {
+class PictureInputTest : public CDialogDriver {
     Q_OBJECT
 
   private:
-    std::unique_ptr<CvelmoDlg> m_dlg;
-
-    QLineEdit* Cell(int index) const {
-        return qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(CvelmoDlg::IDC_CELL_FIRST + index));
-    }
-    QString GridText() const {
-        QString text;
-        for (int i = 0; i < 81; ++i)
-            text += Cell(i)->text().isEmpty() ? QStringLiteral(".") : Cell(i)->text();
-        return text;
-    }
-    void TypeGrid(const QString& grid) {
-        for (int i = 0; i < 81; ++i) {
-            if (grid[i] != u'.') QTest::keyClicks(Cell(i), QString(grid[i]));
-        }
-    }
     void FocusCell(int index) {
         Cell(index)->setFocus(Qt::OtherFocusReason);
         QCOMPARE(m_dlg->focusWidget(), Cell(index));
@@ -116,23 +78,6 @@ class PictureInputTest : public QObject {
     static bool HasClipboard() {
         QApplication::clipboard()->setText(QStringLiteral("velmo"));
         return QApplication::clipboard()->text() == QLatin1String("velmo");
-    }
-    static QMenu* OpenCellMenu(QLineEdit* cell) {
-        const QPoint point = cell->mapTo(cell->window(), QPoint(4, cell->height() / 2));
-        QTest::mouseClick(cell->window()->windowHandle(), Qt::RightButton, {}, point);
-        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    }
-    static QAction* MenuEntry(QMenu* menu, const QString& text) {
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text) return action;
-        }
-        return nullptr;
-    }
-    static void ClickMenuEntry(QMenu* menu, const QString& text) {
-        QAction* action = MenuEntry(menu, text);
-        QVERIFY2(action != nullptr, qPrintable(text));
-        QVERIFY(action->isEnabled());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
     }
 
     // Drags `data` onto `target` and drops it there, as a file manager does; whether the
@@ -159,15 +104,7 @@ class PictureInputTest : public QObject {
   private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("velmo")); }
 
-    void init() {
-        m_dlg = std::make_unique<CvelmoDlg>();
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            m_dlg->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
-        }
-    }
+    void init() { ShowDialog(); }
     void cleanup() {
         m_dlg.reset();
         QApplication::clipboard()->clear();
@@ -268,7 +205,7 @@ class PictureInputTest : public QObject {
         QFETCH(QString, message);
         if (how == 0 && !HasClipboard()) QSKIP("no clipboard on this platform");
         TypeGrid(kScreenshotPuzzle);
-        CBoxAnswerer answerer;
+        CBoxAnswerer answerer({});
         FocusCell(1);
         if (how == 0) {
             QImage blank(1920, 1080, QImage::Format_RGB32);
@@ -279,9 +216,9 @@ class PictureInputTest : public QObject {
             const QString path = picture.startsWith(u'/') ? picture : kScans + picture;
             QVERIFY(Drop(Cell(1), FileDrag(path).get()));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, kReadingTimeoutMs);
-        QCOMPARE(answerer.texts[0], message);
-        QCOMPARE(answerer.titles[0], QStringLiteral("velmo"));
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.seen.size(), 1, kReadingTimeoutMs);
+        QCOMPARE(answerer.seen[0].text, message);
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("velmo"));
         QCOMPARE(GridText(), kScreenshotPuzzle);
         QCOMPARE(m_dlg->focusWidget(), Cell(1));
     }
