@@ -14,6 +14,14 @@
 
 namespace {
 
+// A small digit's height against the grid's digits' (a pencil mark is shorter).
+constexpr float kSmallDigitLow = 0.85f;
+constexpr float kSmallDigitHigh = 1.25f;
+// The shortest glyph, against the grid's digits, that counts as a digit or a pencil mark.
+constexpr float kSmallGlyphLow = 0.5f;
+// A small digit's darkness against the grid's digits' (a pencil mark is lighter).
+constexpr float kSmallDigitDarkness = 0.75f;
+
 float Ramp(float x, float low, float high) {
     return std::clamp((x - low) / (high - low), 0.0f, 1.0f);
 }
@@ -65,13 +73,12 @@ cv::Mat MakeGlyph(const cv::Mat& cellGrey, const cv::Mat& shape, const cv::Rect&
     return glyph;
 }
 
-}  // namespace
-
-std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSide) {
-    std::array<CCellInk, kCellCount> cells;
+// The dark strokes of the straightened grid with its lines taken away, and the grid's
+// contrast (paper to ink).
+cv::Mat InkWithoutLines(const cv::Mat& straight, int cellSide, float& contrast) {
     const float paperLevel = Percentile(straight, {}, 0.5f);
     const float inkLevel = Percentile(straight, {}, 0.02f);
-    const float contrast = std::max(paperLevel - inkLevel, 1.0f);
+    contrast = std::max(paperLevel - inkLevel, 1.0f);
     const double offset = std::clamp(0.12 * contrast, 3.0, 15.0);
     cv::Mat ink;
     cv::adaptiveThreshold(straight, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
@@ -98,7 +105,15 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
     }
     cv::dilate(lines, lines, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     ink &= ~lines;
+    return ink;
+}
 
+}  // namespace
+
+std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSide) {
+    std::array<CCellInk, kCellCount> cells;
+    float contrast = 1;
+    const cv::Mat ink = InkWithoutLines(straight, cellSide, contrast);
     const int border = std::max(1, cellSide / 10);
     for (int cell = 0; cell < kCellCount; ++cell) {
         const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
@@ -163,6 +178,151 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
         cells[cell].weight = weight;
         cells[cell].sideWeight = sideWeight;
         cells[cell].glyph = MakeGlyph(cellGrey, shape, box, paper);
+    }
+    return cells;
+}
+
+std::array<CCellInk, kCellCount> FindSmallCellInk(const cv::Mat& straight, int cellSide) {
+    std::array<CCellInk, kCellCount> cells;
+    float contrast = 1;
+    cv::Mat ink = InkWithoutLines(straight, cellSide, contrast);
+    // Upright strokes taller than a small digit, such as a text cursor beside one, are no
+    // part of it.
+    cv::Mat bars;
+    cv::morphologyEx(ink, bars, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, cellSide * 7 / 20)));
+    cv::dilate(bars, bars, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 1)));
+    ink &= ~bars;
+    // The shapes of the whole grid, each in the cell that holds its middle: a small digit
+    // may sit anywhere in its cell, even across a line fitted a little off its place.
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    const int side = 9 * cellSide;
+    std::array<std::vector<std::pair<cv::Rect, int>>, kCellCount> shapes;
+    for (int label = 1; label < count; ++label) {
+        const cv::Rect b(
+            stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
+            stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
+        // What reaches half across a cell is a line or a field's frame, not a small digit.
+        if (stats.at<int>(label, cv::CC_STAT_AREA) < 2 ||
+            2 * std::max(b.width, b.height) > cellSide)
+            continue;
+        const int x = std::clamp(int(centroids.at<double>(label, 0)) / cellSide, 0, 8);
+        const int y = std::clamp(int(centroids.at<double>(label, 1)) / cellSide, 0, 8);
+        shapes[9 * y + x].emplace_back(b, label);
+    }
+    // Each cell's glyphs, tallest first, with the pieces of one glyph (a stroke the threshold
+    // broke) joined.
+    struct CGlyph {
+        cv::Rect box;
+        std::vector<int> labels;
+        int height = 0;      // of its core
+        float darkness = 0;  // from the paper around it to its darkest
+    };
+    std::array<std::vector<CGlyph>, kCellCount> glyphs;
+    // A glyph's height is that of its core, the pixels darker than halfway from the paper to
+    // its darkest: the threshold's blur around small strokes would make a pencil mark nearly
+    // as tall as a digit.
+    auto measure = [&](CGlyph& glyph, int cell) {
+        const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
+        const float paper = Percentile(straight(area), {}, 0.5f);
+        const cv::Mat grey = straight(glyph.box), label = labels(glyph.box);
+        int darkest = 255;
+        for (int y = 0; y < grey.rows; ++y) {
+            for (int x = 0; x < grey.cols; ++x) {
+                if (std::find(glyph.labels.begin(), glyph.labels.end(), label.at<int>(y, x)) !=
+                    glyph.labels.end())
+                    darkest = std::min<int>(darkest, grey.at<uint8_t>(y, x));
+            }
+        }
+        const float middle = (paper + darkest) / 2;
+        int top = -1, bottom = -1;
+        for (int y = 0; y < grey.rows; ++y) {
+            for (int x = 0; x < grey.cols; ++x) {
+                if (grey.at<uint8_t>(y, x) < middle &&
+                    std::find(glyph.labels.begin(), glyph.labels.end(), label.at<int>(y, x)) !=
+                        glyph.labels.end()) {
+                    if (top < 0) top = y;
+                    bottom = y;
+                    break;
+                }
+            }
+        }
+        glyph.height = top < 0 ? 0 : bottom - top + 1;
+        glyph.darkness = paper - float(darkest);
+    };
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        std::stable_sort(
+            shapes[cell].begin(), shapes[cell].end(),
+            [](const auto& a, const auto& b) { return a.first.height > b.first.height; });
+        for (const auto& [b, label] : shapes[cell]) {
+            bool joined = false;
+            for (CGlyph& glyph : glyphs[cell]) {
+                // Within a pixel of a taller piece's box; a wider reach would join a pencil
+                // mark to the next one or to a frame's leftover.
+                const cv::Rect near(glyph.box.x - 1, glyph.box.y - 1, glyph.box.width + 2,
+                                    glyph.box.height + 2);
+                if ((b & near) == b) {
+                    glyph.box |= b;
+                    glyph.labels.push_back(label);
+                    joined = true;
+                    break;
+                }
+            }
+            if (!joined) glyphs[cell].push_back({b, {label}});
+        }
+        for (CGlyph& glyph : glyphs[cell]) measure(glyph, cell);
+        std::stable_sort(glyphs[cell].begin(), glyphs[cell].end(),
+                         [](const CGlyph& a, const CGlyph& b) { return a.height > b.height; });
+    }
+    // The grid's digits: the glyphs of the cells holding one glyph and nothing near its size
+    // beside it (pencil marks come several to a cell); those of a pencil mark alone in its
+    // cell are among them, but they are the shorter and lighter.
+    std::vector<int> heights;
+    std::vector<float> darknesses;
+    for (const std::vector<CGlyph>& cellGlyphs : glyphs) {
+        if (cellGlyphs.empty()) continue;
+        const int tallest = cellGlyphs.front().height;
+        const auto alike = std::count_if(cellGlyphs.begin(), cellGlyphs.end(),
+                                         [&](const CGlyph& g) { return 2 * g.height >= tallest; });
+        if (alike != 1) continue;
+        heights.push_back(tallest);
+        darknesses.push_back(cellGlyphs.front().darkness);
+    }
+    if (int(heights.size()) < kFewestGivens) return cells;
+    const size_t upper = heights.size() * 3 / 4;
+    std::nth_element(heights.begin(), heights.begin() + upper, heights.end());
+    std::nth_element(darknesses.begin(), darknesses.begin() + upper, darknesses.end());
+    const float digitHeight = float(heights[upper]), digitDarkness = darknesses[upper];
+
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        // A digit is the one glyph of its cell of about a digit's size, as tall and dark as
+        // the grid's digits; pencil marks are shorter or lighter, or several share the cell.
+        const CGlyph* digit = nullptr;
+        int marks = 0;
+        for (const CGlyph& glyph : glyphs[cell]) {
+            const float ratio = glyph.height / digitHeight;
+            if (ratio < kSmallGlyphLow || ratio > kSmallDigitHigh) continue;
+            ++marks;
+            if (ratio >= kSmallDigitLow && glyph.darkness >= kSmallDigitDarkness * digitDarkness)
+                digit = &glyph;
+        }
+        if (marks != 1 || !digit) continue;
+        const cv::Rect area =
+            (cv::Rect((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide) |
+             digit->box) &
+            cv::Rect(0, 0, side, side);
+        cv::Mat shape = cv::Mat::zeros(area.size(), CV_8U);
+        for (int label : digit->labels) shape.setTo(255, labels(area) == label);
+        const cv::Mat cellGrey = straight(area);
+        cv::Mat background;
+        cv::bitwise_not(shape, background);
+        const float paper = Percentile(cellGrey, background, 0.5f);
+        const float darkness = paper - Percentile(cellGrey, shape, 0.1f);
+        const float weight = Ramp(darkness / contrast, 0.15f, 0.3f);
+        if (weight <= 0) continue;
+        cells[cell].weight = weight;
+        cells[cell].glyph = MakeGlyph(cellGrey, shape, digit->box - area.tl(), paper);
     }
     return cells;
 }

@@ -24,6 +24,15 @@ struct CCellInk {
 // Each cell's shape, in the grid straightened by StraightenGrid (cells `cellSide` square).
 std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSide);
 
+// A puzzle has at least this many givens.
+inline constexpr int kFewestGivens = 17;
+
+// Each cell's digit where the grid's digits are smaller than FindCellInk takes for digits, or
+// away from the cell's middle (a window's fields, a digit at a field's left, pencil marks in
+// the same field): a digit is a cell's one glyph as tall as the grid's own digits. Its shapes
+// have no `sideWeight`: by their heights only an upright or upside-down grid is read.
+std::array<CCellInk, kCellCount> FindSmallCellInk(const cv::Mat& straight, int cellSide);
+
 // The classifier's classes: 0 "not a digit" (a smudge, a stroke, a digit on its side), 1-9.
 inline constexpr int kGlyphClasses = 10;
 using GlyphProbabilities = std::array<float, kGlyphClasses>;

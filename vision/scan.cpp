@@ -38,6 +38,78 @@ std::array<int, kCellCount> UprightCells(int quarterTurns) {
     return cells;
 }
 
+// The lattice's mean cell side, in the picture's pixels.
+double CellSpacing(const CGridLattice& lattice) {
+    const auto& p = lattice.points;
+    double spacing = 0;
+    for (int k = 0; k < 10; ++k) {
+        spacing += cv::norm(p[10 * k + 9] - p[10 * k]) / 9;
+        spacing += cv::norm(p[90 + k] - p[k]) / 9;
+    }
+    return spacing / 20;
+}
+
+struct CCellReading {
+    std::array<CellProbabilities, kCellCount> probabilities;
+    int turns = 0;   // clockwise quarter turns of the picture
+    int digits = 0;  // the cells read as more likely a digit than empty
+};
+
+// Classifies each cell's shape in each of the four turns, in one batch, and keeps the turn
+// that reads most like digits.
+CCellReading ReadCells(const std::array<CCellInk, kCellCount>& ink) {
+    std::vector<int> shapes;
+    std::vector<cv::Mat> glyphs;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (ink[cell].weight > 0 || ink[cell].sideWeight > 0) shapes.push_back(cell);
+    }
+    for (int turn = 0; turn < 4; ++turn) {
+        for (int cell : shapes) {
+            cv::Mat glyph = ink[cell].glyph.clone();
+            for (int t = 0; t < turn; ++t) cv::rotate(glyph, glyph, cv::ROTATE_90_COUNTERCLOCKWISE);
+            glyphs.push_back(glyph);
+        }
+    }
+    const std::vector<GlyphProbabilities> classes = Classifier().Classify(glyphs);
+    // A 1 on its side is short: a turn weighs each shape by its height as that turn stands
+    // it, and is scored by how like a digit its shapes read on average, so that a turn is
+    // not favoured for seeing less ink.
+    auto weightIn = [&](int turn, int cell) {
+        return turn % 2 ? ink[cell].sideWeight : ink[cell].weight;
+    };
+    CCellReading reading;
+    double bestScore = -1e300;
+    for (int turn = 0; turn < 4; ++turn) {
+        double score = 0, total = 0;
+        for (size_t i = 0; i < shapes.size(); ++i) {
+            const GlyphProbabilities& p = classes[turn * shapes.size() + i];
+            const float weight = weightIn(turn, shapes[i]);
+            score += weight * std::log(1e-6 + *std::max_element(p.begin() + 1, p.end()));
+            total += weight;
+        }
+        if (total <= 0) continue;
+        score /= total;
+        if (score > bestScore + 1e-9) bestScore = score, reading.turns = turn;
+    }
+
+    const std::array<int, kCellCount> source = UprightCells(reading.turns);
+    std::array<int, kCellCount> shapeOf;
+    shapeOf.fill(-1);
+    for (size_t i = 0; i < shapes.size(); ++i) shapeOf[shapes[i]] = int(i);
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        CellProbabilities& p = reading.probabilities[cell];
+        p.fill(0);
+        p[0] = 1;
+        const int i = shapeOf[source[cell]];
+        if (i < 0) continue;
+        const float weight = weightIn(reading.turns, source[cell]);
+        const GlyphProbabilities& c = classes[reading.turns * shapes.size() + i];
+        for (int v = 0; v < kCellValues; ++v) p[v] = weight * c[v] + (v == 0 ? 1 - weight : 0);
+        if (std::max_element(p.begin(), p.end()) != p.begin()) ++reading.digits;
+    }
+    return reading;
+}
+
 void DrawReading(const cv::Mat& grey, const CGridLattice* lattice, const CScanResult& result,
                  const std::array<int, kCellCount>& source, std::vector<uint8_t>& png) {
     cv::Mat picture;
@@ -92,57 +164,21 @@ CScanResult ScanGrey(const cv::Mat& grey, double scale, const CScanOptions& opti
         return result;
     }
     const cv::Mat straight = StraightenGrid(grey, *lattice, kCellSide);
-    const std::array<CCellInk, kCellCount> ink = FindCellInk(straight, kCellSide);
-
-    // Every shape in each of the four turns, in one batch.
-    std::vector<int> shapes;
-    std::vector<cv::Mat> glyphs;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (ink[cell].weight > 0 || ink[cell].sideWeight > 0) shapes.push_back(cell);
+    CCellReading reading = ReadCells(FindCellInk(straight, kCellSide));
+    // Fewer digits than any puzzle has givens: they may be small in their cells, as in a
+    // window's fields; they are looked for again in the grid straightened at twice the
+    // picture's resolution, so that a small digit keeps every pixel it has and its height is
+    // measured finely.
+    if (reading.digits < kFewestGivens) {
+        const int side =
+            std::clamp(int(std::lround(2 * CellSpacing(*lattice))), kCellSide, 3 * kCellSide);
+        CCellReading small =
+            ReadCells(FindSmallCellInk(StraightenGrid(grey, *lattice, side), side));
+        if (small.digits > reading.digits) reading = small;
     }
-    for (int turn = 0; turn < 4; ++turn) {
-        for (int cell : shapes) {
-            cv::Mat glyph = ink[cell].glyph.clone();
-            for (int t = 0; t < turn; ++t) cv::rotate(glyph, glyph, cv::ROTATE_90_COUNTERCLOCKWISE);
-            glyphs.push_back(glyph);
-        }
-    }
-    const std::vector<GlyphProbabilities> classes = Classifier().Classify(glyphs);
-    // A 1 on its side is short: a turn weighs each shape by its height as that turn stands
-    // it, and is scored by how like a digit its shapes read on average, so that a turn is
-    // not favoured for seeing less ink.
-    auto weightIn = [&](int turn, int cell) {
-        return turn % 2 ? ink[cell].sideWeight : ink[cell].weight;
-    };
-    int turns = 0;
-    double bestScore = -1e300;
-    for (int turn = 0; turn < 4; ++turn) {
-        double score = 0, total = 0;
-        for (size_t i = 0; i < shapes.size(); ++i) {
-            const GlyphProbabilities& p = classes[turn * shapes.size() + i];
-            const float weight = weightIn(turn, shapes[i]);
-            score += weight * std::log(1e-6 + *std::max_element(p.begin() + 1, p.end()));
-            total += weight;
-        }
-        if (total <= 0) continue;
-        score /= total;
-        if (score > bestScore + 1e-9) bestScore = score, turns = turn;
-    }
-
+    const int turns = reading.turns;
     source = UprightCells(turns);
-    std::array<int, kCellCount> shapeOf;
-    shapeOf.fill(-1);
-    for (size_t i = 0; i < shapes.size(); ++i) shapeOf[shapes[i]] = int(i);
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        CellProbabilities& p = result.probabilities[cell];
-        p.fill(0);
-        p[0] = 1;
-        const int i = shapeOf[source[cell]];
-        if (i < 0) continue;
-        const float weight = weightIn(turns, source[cell]);
-        const GlyphProbabilities& c = classes[turns * shapes.size() + i];
-        for (int v = 0; v < kCellValues; ++v) p[v] = weight * c[v] + (v == 0 ? 1 - weight : 0);
-    }
+    result.probabilities = reading.probabilities;
 
     CReadingCheck check = CheckReading(result.probabilities);
     result.status = check.status;
