@@ -11,6 +11,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "model_data.h"
+#include "stable_sort.h"
 
 namespace {
 
@@ -252,9 +253,8 @@ std::array<CCellInk, kCellCount> FindSmallCellInk(const cv::Mat& straight, int c
         glyph.darkness = paper - float(darkest);
     };
     for (int cell = 0; cell < kCellCount; ++cell) {
-        std::stable_sort(
-            shapes[cell].begin(), shapes[cell].end(),
-            [](const auto& a, const auto& b) { return a.first.height > b.first.height; });
+        StableSort(shapes[cell],
+                   [](const auto& a, const auto& b) { return a.first.height > b.first.height; });
         for (const auto& [b, label] : shapes[cell]) {
             bool joined = false;
             for (CGlyph& glyph : glyphs[cell]) {
@@ -272,8 +272,8 @@ std::array<CCellInk, kCellCount> FindSmallCellInk(const cv::Mat& straight, int c
             if (!joined) glyphs[cell].push_back({b, {label}});
         }
         for (CGlyph& glyph : glyphs[cell]) measure(glyph, cell);
-        std::stable_sort(glyphs[cell].begin(), glyphs[cell].end(),
-                         [](const CGlyph& a, const CGlyph& b) { return a.height > b.height; });
+        StableSort(glyphs[cell],
+                   [](const CGlyph& a, const CGlyph& b) { return a.height > b.height; });
     }
     // The grid's digits: the glyphs of the cells holding one glyph and nothing near its size
     // beside it (pencil marks come several to a cell); those of a pencil mark alone in its
