@@ -166,15 +166,24 @@ bool ParsePattern(std::string_view text, std::array<bool, kCellCount>& pattern) 
     return n == kCellCount;
 }
 
-bool ReadWholeFile(const std::string& name, std::string& text, std::string& error) {
+// Reads all of `name` when it holds at most `limit` bytes; a larger or endless one (such as
+// /dev/zero, which holds no line end) is refused before it fills the memory.
+bool ReadWholeFile(const std::string& name, std::size_t limit, std::string& text,
+                   std::string& error) {
     std::ifstream in(name, std::ios::binary);
     if (!in) {
         error = "cannot read '" + name + "': " + std::strerror(errno);
         return false;
     }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
+    text.clear();
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, std::size_t(in.gcount()));
+        if (text.size() > limit) {
+            error = "'" + name + "' is larger than " + std::to_string(limit >> 20) + " MB";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -183,7 +192,8 @@ bool ReadWholeFile(const std::string& name, std::string& text, std::string& erro
 bool ReadSeeds(const std::string& name, std::vector<PuzzleGrid>& seeds, std::vector<int>& lines,
                std::string& error) {
     std::string text;
-    if (!ReadWholeFile(name, text, error)) return false;
+    // About 800,000 seed lines: more than any collection searched around.
+    if (!ReadWholeFile(name, std::size_t{64} << 20, text, error)) return false;
     std::istringstream in(text);
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -328,7 +338,7 @@ int ParseOptions(int argc, char** argv, COptions& options) {
                 if (!ParsePattern(text, pattern)) {
                     std::string error;
                     if (value.find_first_not_of("xX. \t") == std::string::npos ||
-                        !ReadWholeFile(value, text, error)) {
+                        !ReadWholeFile(value, std::size_t{1} << 20, text, error)) {
                         return Refuse("--pattern takes 81 characters x or ., or a file of them; '" +
                                       value + "' is neither" + (error.empty() ? "" : ": " + error));
                     }

@@ -186,6 +186,9 @@ TEST_F(GenerateCliTest, OptionsNoPuzzleCanMeetAreRefusedAtOnce) {
         {"--from=" + Quote(twoSolutions), "two.txt:1: not a puzzle with one solution"},
         {"--from=" + Quote(notAPuzzle), "bad.txt:2: not a puzzle"},
         {"--from=" + Quote(m_dir / "missing.txt"), "cannot read"},
+        // Endless files are refused, not read until the memory runs out.
+        {"--from=/dev/zero", "is larger than 64 MB"},
+        {"--pattern=/dev/zero", "is larger than 1 MB"},
         {"--symmetry=spiral", "--symmetry takes"},
         {"--format=xml", "--format takes line, grid or tsv"},
         {"--threads=0", "--threads"},
