@@ -44,8 +44,9 @@ constexpr std::string_view kUsage =
     "any gave none (no puzzle, not a picture, a conflict that could not be mended),\n"
     "2 for a usage error or a write error.\n";
 
-// A file past this is not a picture anyone photographed or pasted; it is refused unread.
-constexpr size_t kMaxFileBytes = 256u << 20;
+// A file past this is not a picture anyone photographed or pasted (the window takes the same
+// most); it is refused unread, within the memory a bad picture may cost.
+constexpr size_t kMaxFileBytes = 100u << 20;
 
 enum { kOptionDebug = 256, kOptionStats };
 
