@@ -250,28 +250,12 @@ constexpr option kLongOptions[] = {
 constexpr const char* kShortOptions = ":n:f:j:hV";
 
 std::string_view LongName(int value) {
-    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
-        if (o->val == value) return o->name;
-    }
-    return {};
+    return LongOptionName(kLongOptions, value);
 }
 
 std::string OptionError(int result, int optionValue, std::string_view arg) {
     if (result == ':') return "--" + std::string(LongName(optionValue)) + " needs a value";
-    if (optionValue != 0 && !LongName(optionValue).empty()) {
-        return "option '--" + std::string(LongName(optionValue)) + "' takes no value";
-    }
-    if (optionValue != 0) return "unknown option '-" + std::string(1, char(optionValue)) + "'";
-    const std::string_view name = arg.substr(2, arg.find('=') - 2);
-    std::string matches;
-    int count = 0;
-    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
-        if (std::string_view(o->name).starts_with(name)) {
-            matches.append(count++ ? ", --" : "--").append(o->name);
-        }
-    }
-    if (count > 1) return "option '" + std::string(arg) + "' is ambiguous: " + matches;
-    return "unknown option '" + std::string(arg) + "'";
+    return RejectedOption(kLongOptions, optionValue, arg);
 }
 
 // Returns -1 to go on, else the exit status.

@@ -507,10 +507,7 @@ constexpr option kLongOptions[] = {
 constexpr const char* kShortOptions = ":cf:j:hV";
 
 std::string_view LongName(int value) {
-    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
-        if (o->val == value) return o->name;
-    }
-    return {};
+    return LongOptionName(kLongOptions, value);
 }
 
 // The message for an option getopt_long turned away: `arg` is the argument it was in.
@@ -524,22 +521,7 @@ std::string OptionError(int result, int optionValue, std::string_view arg) {
         }
         return "--" + std::string(LongName(optionValue)) + " needs a rating, such as 7.2";
     }
-    if (optionValue != 0 && !LongName(optionValue).empty()) {
-        // A known option: only a long one given a value it does not take comes back so.
-        return "option '--" + std::string(LongName(optionValue)) + "' takes no value";
-    }
-    if (optionValue != 0) return "unknown option '-" + std::string(1, char(optionValue)) + "'";
-    // An unknown or ambiguous long option.
-    const std::string_view name = arg.substr(2, arg.find('=') - 2);
-    std::string matches;
-    int count = 0;
-    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
-        if (std::string_view(o->name).starts_with(name)) {
-            matches.append(count++ ? ", --" : "--").append(o->name);
-        }
-    }
-    if (count > 1) return "option '" + std::string(arg) + "' is ambiguous: " + matches;
-    return "unknown option '" + std::string(arg) + "'";
+    return RejectedOption(kLongOptions, optionValue, arg);
 }
 
 // Parses the command line as GNU tools do (short options bundled, as in -cj4; long options
