@@ -64,24 +64,8 @@ std::string Rows(const std::string& cells) {
     return rows;
 }
 
-class CliTest : public ::testing::Test {
+class CliTest : public CProgramTest {
   protected:
-    fs::path m_dir;
-
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() /
-                ("velmo-cli-test-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path Write(const std::string& name, const std::string& text) {
-        const fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
     // Runs velmo-solve with `args` (already quoted for the shell) and `input` on stdin;
     // `redirect` replaces the capture of standard output.
     CRun Run(const std::string& args, const std::string& input = "",

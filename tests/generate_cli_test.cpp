@@ -26,24 +26,8 @@ namespace fs = std::filesystem;
 const std::string kGenerate = "'" VELMO_GENERATE_PATH "'";
 const std::string kSolve = "'" VELMO_SOLVE_PATH "'";
 
-class GenerateCliTest : public ::testing::Test {
+class GenerateCliTest : public CProgramTest {
   protected:
-    fs::path m_dir;
-
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() /
-                ("velmo-generate-test-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path Write(const std::string& name, const std::string& text) {
-        const fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
     // Runs `command` in the shell, its output captured; the status is that of its last
     // command, with 128 + the signal as the shell reports one.
     CRun Shell(const std::string& command) {
