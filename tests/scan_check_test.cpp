@@ -186,9 +186,10 @@ TEST(ScanPicture, TallOnesAreDigitsNotLines) {
               "...6..9.23.87.....4............59..17......8...........2..6.5.....4...3..1.......");
 }
 
-// velmo's own window (scripts/screenshot, scale 1): its digits are a fifth of a cell high at
-// the left of each field, and the candidates, shown in one picture, are smaller grey digits
-// several to a field, which are no givens; in the other the text cursor stands beside r9c9's 5.
+// velmo's own window (scripts/screenshot): its digits are a fifth of a cell high at the left
+// of each field, and the candidates, shown in two pictures, are smaller grey digits several to
+// a field, which are no givens; at scale 2 they outnumber the fields. In the last picture the
+// text cursor stands beside r9c9's 5.
 TEST(ScanPicture, VelmosWindowReadsItsFieldsNotItsCandidates) {
     struct CCase {
         const char* file;
@@ -196,6 +197,8 @@ TEST(ScanPicture, VelmosWindowReadsItsFieldsNotItsCandidates) {
     };
     const CCase cases[] = {
         {"window-candidates.png",
+         ".4..1.2.......9.7..1..........43.6..8......5....2.....7.5..8......6..3..9........"},
+        {"window-2x-candidates.png",
          ".4..1.2.......9.7..1..........43.6..8......5....2.....7.5..8......6..3..9........"},
         {"window-solved.png",
          "347516289258349176619872543591437628823961754476285931735198462182654397964723815"},

@@ -302,15 +302,22 @@ std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int min
         return std::abs(a.width - b.width) <= 0.15 * a.width + 1 &&
                std::abs(a.height - b.height) <= 0.15 * a.height + 1;
     };
-    // The size most boxes share.
-    size_t best = 0;
-    int bestCount = 0;
+    // The size most boxes share, of the sizes that enough boxes share the largest: pencil
+    // marks in the fields are boxes too, and there may be more of them than fields.
+    std::vector<int> sharing(boxes.size());
     for (size_t i = 0; i < boxes.size(); ++i) {
-        int n = 0;
-        for (const cv::Rect& other : boxes) n += alike(boxes[i], other);
-        if (n > bestCount) bestCount = n, best = i;
+        for (const cv::Rect& other : boxes) sharing[i] += alike(boxes[i], other);
     }
-    if (bestCount < kMinBoxes) return std::nullopt;
+    std::optional<size_t> largest;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        if (sharing[i] >= kMinBoxes && (!largest || boxes[i].area() > boxes[*largest].area()))
+            largest = i;
+    }
+    if (!largest) return std::nullopt;
+    size_t best = *largest;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        if (alike(boxes[*largest], boxes[i]) && sharing[i] > sharing[best]) best = i;
+    }
     std::vector<cv::Point> corners;
     std::vector<cv::Point2f> centres;
     for (const cv::Rect& b : boxes) {
