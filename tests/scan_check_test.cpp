@@ -186,6 +186,15 @@ TEST(ScanPicture, TallOnesAreDigitsNotLines) {
               "...6..9.23.87.....4............59..17......8...........2..6.5.....4...3..1.......");
 }
 
+// Light grey digits in a grid of black lines (C059, cells of 39 pixels): darker than the
+// paper by a quarter of what the lines are, and their thin strokes beside the lines.
+TEST(ScanPicture, LightDigitsBesideBlackLinesAreRead) {
+    const CScanResult result = ScanPicture(ReadTestFile("grey-digits.png"));
+    EXPECT_EQ(ScanStatusWord(result.status), std::string("read"));
+    EXPECT_EQ(GridToText(result.puzzle),
+              ".7.3...6.....8.5...1.......8.96..4.....1.2...5...........7...324...9.............");
+}
+
 // velmo's own window (scripts/screenshot): its digits are a fifth of a cell high at the left
 // of each field, and the candidates, shown in two pictures, are smaller grey digits several to
 // a field, which are no givens; at scale 2 they outnumber the fields. In the last picture the

@@ -75,12 +75,15 @@ cv::Mat MakeGlyph(const cv::Mat& cellGrey, const cv::Mat& shape, const cv::Rect&
 }
 
 // The dark strokes of the straightened grid with its lines taken away, and the grid's
-// contrast (paper to ink).
-cv::Mat InkWithoutLines(const cv::Mat& straight, int cellSide, float& contrast) {
+// contrast (paper to ink). `digitContrast`: when the digits are known to be much lighter than
+// the lines, their own, which the threshold is then set for.
+cv::Mat InkWithoutLines(const cv::Mat& straight, int cellSide, float& contrast,
+                        float digitContrast = 0) {
     const float paperLevel = Percentile(straight, {}, 0.5f);
     const float inkLevel = Percentile(straight, {}, 0.02f);
     contrast = std::max(paperLevel - inkLevel, 1.0f);
-    const double offset = std::clamp(0.12 * contrast, 3.0, 15.0);
+    const double offset =
+        std::clamp(0.12 * (digitContrast > 0 ? digitContrast : contrast), 3.0, 15.0);
     cv::Mat ink;
     cv::adaptiveThreshold(straight, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
                           (cellSide * 3 / 4) | 1, offset);
@@ -105,17 +108,37 @@ cv::Mat InkWithoutLines(const cv::Mat& straight, int cellSide, float& contrast) 
         lines |= along & nearLines;
     }
     cv::dilate(lines, lines, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    if (digitContrast <= 0) {
+        ink &= ~lines;
+        return ink;
+    }
+    // Black lines darken the mean that a stroke beside them is weighed against: a grey
+    // digit's stroke near a line would be lost. The threshold is taken again with the lines
+    // painted over in the paper's shade around them.
+    cv::Mat paper;
+    cv::dilate(straight, paper,
+               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(cellSide / 4, cellSide / 4)));
+    cv::Mat clean = straight.clone();
+    paper.copyTo(clean, lines);
+    cv::adaptiveThreshold(clean, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
+                          (cellSide * 3 / 4) | 1, offset);
     ink &= ~lines;
     return ink;
 }
 
-}  // namespace
+// A cell's shape that may be a digit, before it is weighed.
+struct CShape {
+    int cell;
+    cv::Mat pixels;  // the shape's, in the cell
+    cv::Rect box;    // in the cell
+    float paper, darkness;
+};
 
-std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSide) {
-    std::array<CCellInk, kCellCount> cells;
-    float contrast = 1;
-    const cv::Mat ink = InkWithoutLines(straight, cellSide, contrast);
+// Each cell's largest shape near its middle in `ink` (the straightened grid's strokes), with
+// the pieces a broken stroke left beside it.
+std::vector<CShape> CellShapes(const cv::Mat& straight, const cv::Mat& ink, int cellSide) {
     const int border = std::max(1, cellSide / 10);
+    std::vector<CShape> shapes;
     for (int cell = 0; cell < kCellCount; ++cell) {
         const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
         cv::Mat cellInk = ink(area).clone();
@@ -139,7 +162,6 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
             if (area > mainArea) main = label, mainArea = area;
         }
         if (main == 0) continue;
-        // With the pieces a broken stroke left beside it.
         const cv::Rect mainBox(
             stats.at<int>(main, cv::CC_STAT_LEFT), stats.at<int>(main, cv::CC_STAT_TOP),
             stats.at<int>(main, cv::CC_STAT_WIDTH), stats.at<int>(main, cv::CC_STAT_HEIGHT));
@@ -171,14 +193,52 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
         cv::Mat innerBackground = cv::Mat::zeros(shape.size(), CV_8U);
         background(inner).copyTo(innerBackground(inner));
         const float paper = Percentile(cellGrey, innerBackground, 0.5f);
-        const float darkness = paper - Percentile(cellGrey, shape, 0.1f);
-        const float dark = Ramp(darkness / contrast, 0.15f, 0.3f);
-        const float weight = Ramp(float(box.height) / cellSide, 0.22f, 0.32f) * dark;
-        const float sideWeight = Ramp(float(box.width) / cellSide, 0.22f, 0.32f) * dark;
+        shapes.push_back({cell, shape, box, paper, paper - Percentile(cellGrey, shape, 0.1f)});
+    }
+    return shapes;
+}
+
+// The darkness of the shapes as tall or wide as a digit.
+std::vector<float> DigitDarkness(const std::vector<CShape>& shapes, int cellSide) {
+    std::vector<float> darkness;
+    for (const CShape& shape : shapes) {
+        if (shape.box.height >= 0.32 * cellSide || shape.box.width >= 0.32 * cellSide)
+            darkness.push_back(shape.darkness);
+    }
+    return darkness;
+}
+
+}  // namespace
+
+std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSide) {
+    float contrast = 1;
+    std::vector<CShape> shapes =
+        CellShapes(straight, InkWithoutLines(straight, cellSide, contrast), cellSide);
+    // A shape's darkness is weighed against the grid's: its lines' where the digits are as
+    // dark, the digits' own where they are much lighter (grey or coloured digits in a black
+    // grid), so that a light digit is not taken for a smudge beside black lines.
+    std::vector<float> digitDarkness = DigitDarkness(shapes, cellSide);
+    float reference = contrast;
+    if (int(digitDarkness.size()) >= kFewestGivens / 2) {
+        const auto middle = digitDarkness.begin() + digitDarkness.size() / 2;
+        std::nth_element(digitDarkness.begin(), middle, digitDarkness.end());
+        reference = std::clamp(2 * *middle, 1.0f, contrast);
+    }
+    if (reference < contrast) {
+        shapes = CellShapes(straight, InkWithoutLines(straight, cellSide, contrast, reference),
+                            cellSide);
+    }
+    std::array<CCellInk, kCellCount> cells;
+    for (const CShape& shape : shapes) {
+        const float dark = Ramp(shape.darkness / reference, 0.15f, 0.3f);
+        const float weight = Ramp(float(shape.box.height) / cellSide, 0.22f, 0.32f) * dark;
+        const float sideWeight = Ramp(float(shape.box.width) / cellSide, 0.22f, 0.32f) * dark;
         if (weight <= 0 && sideWeight <= 0) continue;
+        const int cell = shape.cell;
+        const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
         cells[cell].weight = weight;
         cells[cell].sideWeight = sideWeight;
-        cells[cell].glyph = MakeGlyph(cellGrey, shape, box, paper);
+        cells[cell].glyph = MakeGlyph(straight(area), shape.pixels, shape.box, shape.paper);
     }
     return cells;
 }
