@@ -151,7 +151,7 @@ def render_grid(rng, fonts, cell, values, candidates=None, style=None):
     weight = rng.random()
     if weight < 0.1:
         layer = layer.filter(ImageFilter.MaxFilter(3))
-    elif weight < 0.2:
+    elif weight < 0.2 and style.get("thinned", True):
         layer = layer.filter(ImageFilter.MinFilter(3))
     img.paste(Image.new("RGB", (size, size), ink), (0, 0), layer)
     if candidates:

@@ -55,8 +55,10 @@ def main():
         cell = rng.randint(20, 60)
         puzzle = puzzles[k % len(puzzles)]
         values = [0 if ch == "." else int(ch) for ch in puzzle]
-        img, _ = render_pages.render_grid(rng, fonts[package], cell, values,
-                                          style={"font": font, "specks": False})
+        # The font's own strokes: a screen or a printer never thins them, and thinning by a
+        # pixel wipes out the hairlines of a serif font in small cells.
+        style = {"font": font, "specks": False, "thinned": False}
+        img, _ = render_pages.render_grid(rng, fonts[package], cell, values, style=style)
         stem = os.path.splitext(os.path.basename(font))[0]
         name = "flat-%03d-%s-%s-%dpx.png" % (k, package, stem, cell)
         img.save(os.path.join(args.out, name))
