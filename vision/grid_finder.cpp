@@ -154,15 +154,19 @@ CLineSet FindLines(const cv::Mat& mask, bool horizontal, bool fitEven) {
             lines.position[k][j] = lines.seen[k][j] ? sum / weight : expected[k];
         }
         // The pieces seen should lie on a gentle curve (a page bends, it does not kink): one
-        // far off it caught a digit or a letter instead. The pieces not seen, and those, follow
-        // the curve through the rest.
-        for (int round = 0; round < 3; ++round) {
+        // far off it caught a digit or a letter instead. The farthest is dropped, one at a
+        // time, since one far piece tilts the whole curve towards it; the pieces not seen,
+        // and those, follow the curve through the rest.
+        for (int round = 0;; ++round) {
             std::vector<int> pieces;
             for (int j = 0; j < 9; ++j) {
                 if (lines.seen[k][j]) pieces.push_back(j);
             }
             if (pieces.empty()) break;
-            const int terms = pieces.size() >= 7 ? 3 : pieces.size() >= 2 ? 2 : 1;
+            // A bend is fitted only between pieces seen at both ends: carried past the last
+            // piece seen, a curve runs away from the line.
+            const bool bothEnds = pieces.front() <= 1 && pieces.back() >= 7;
+            const int terms = pieces.size() >= 7 && bothEnds ? 3 : pieces.size() >= 2 ? 2 : 1;
             cv::Mat a(int(pieces.size()), terms, CV_64F), b(int(pieces.size()), 1, CV_64F), fit;
             for (size_t i = 0; i < pieces.size(); ++i) {
                 const double x = pieces[i] - 4.0;
@@ -170,18 +174,32 @@ CLineSet FindLines(const cv::Mat& mask, bool horizontal, bool fitEven) {
                 b.at<double>(int(i)) = lines.position[k][pieces[i]];
             }
             cv::solve(a, b, fit, cv::DECOMP_SVD);
-            bool dropped = false;
+            // How far each piece lies from the curve through the others: its distance from
+            // this curve, grown by how much it alone pulls the curve (its leverage).
+            const cv::Mat spread = (a.t() * a).inv(cv::DECOMP_SVD);
+            std::array<double, 9> curve{};
+            int farthest = -1;
+            double farthestOff = 0.12 * kCell;
             for (int j = 0; j < 9; ++j) {
-                double curve = 0;
-                for (int t = 0; t < terms; ++t) curve += fit.at<double>(t) * std::pow(j - 4.0, t);
-                if (!lines.seen[k][j]) {
-                    lines.position[k][j] = float(curve);
-                } else if (round < 2 && std::abs(lines.position[k][j] - curve) > 0.12 * kCell) {
-                    lines.seen[k][j] = false;
-                    dropped = true;
-                }
+                for (int t = 0; t < terms; ++t)
+                    curve[j] += fit.at<double>(t) * std::pow(j - 4.0, t);
             }
-            if (!dropped) break;
+            for (size_t i = 0; i < pieces.size(); ++i) {
+                const cv::Mat row = a.row(int(i));
+                const double leverage = cv::Mat(row * spread * row.t()).at<double>(0);
+                const int j = pieces[i];
+                const double off =
+                    std::abs(lines.position[k][j] - curve[j]) / std::max(1 - leverage, 0.05);
+                if (off > farthestOff) farthest = j, farthestOff = off;
+            }
+            if (farthest >= 0 && round < 3) {
+                lines.seen[k][farthest] = false;
+                continue;
+            }
+            for (int j = 0; j < 9; ++j) {
+                if (!lines.seen[k][j]) lines.position[k][j] = float(curve[j]);
+            }
+            break;
         }
     }
     return lines;
