@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <numeric>
 #include <tuple>
@@ -289,7 +288,6 @@ bool Plausible(const std::array<cv::Point2f, 100>& points) {
         }
     }
     const auto [low, high] = std::minmax_element(areas.begin(), areas.end());
-    if (std::getenv("VELMO_SCAN_TRACE")) std::fprintf(stderr, "cells %.0f..%.0f\n", *low, *high);
     return *low >= 64 && *high <= 5 * *low;
 }
 
@@ -469,12 +467,8 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
             score = FitLattice(ink, homography, pass == 0, lattice.points);
             if (pass == 0 && score < 0.3f) break;
         }
-        if (std::getenv("VELMO_SCAN_TRACE")) std::fprintf(stderr, "candidate score %.3f\n", score);
-        if (score < kMinScore || (!Plausible(lattice.points) && !std::getenv("VELMO_SCAN_ANY")))
-            continue;
+        if (score < kMinScore || !Plausible(lattice.points)) continue;
         const double area = QuadArea(lattice.points);
-        if (std::getenv("VELMO_SCAN_TRACE"))
-            std::fprintf(stderr, "line grid score %.3f area %.0f\n", score, area);
         if (!found || area > foundArea) {
             for (cv::Point2f& p : lattice.points) p *= float(1 / factor);
             lattice.score = score;
@@ -485,8 +479,6 @@ std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
     if (std::optional<CGridLattice> boxes =
             FindBoxGrid(stats, count, std::min(small.cols, small.rows))) {
         const double area = QuadArea(boxes->points);
-        if (std::getenv("VELMO_SCAN_TRACE"))
-            std::fprintf(stderr, "box grid score %.3f area %.0f\n", boxes->score, area);
         if (Plausible(boxes->points) && (!found || area > foundArea)) {
             for (cv::Point2f& p : boxes->points) p *= float(1 / factor);
             found = boxes;
