@@ -190,6 +190,16 @@ TEST(ScanPicture, TallOnesAreDigitsNotLines) {
               "...6..9.23.87.....4............59..17......8...........2..6.5.....4...3..1.......");
 }
 
+// A flat drawing in hairlines that are seen in few places (Liberation Mono Italic, cells of
+// 48 pixels): where a line is seen in one piece only, that piece is r1c5's 6, a third of a
+// cell from the line, and the line is not moved to it.
+TEST(ScanPicture, ALineSeenInOnePieceIsNotMovedOntoADigit) {
+    const CScanResult result = ScanPicture(ReadTestFile("flat-faint-lines.png"));
+    EXPECT_EQ(ScanStatusWord(result.status), std::string("read"));
+    EXPECT_EQ(GridToText(result.puzzle),
+              "5...6..........583..3.9.4..6...4.1.....71.....7...2....5...1.2.4..5..6...89......");
+}
+
 // Light grey digits in a grid of black lines (C059, cells of 39 pixels): darker than the
 // paper by a quarter of what the lines are, and their thin strokes beside the lines.
 TEST(ScanPicture, LightDigitsBesideBlackLinesAreRead) {

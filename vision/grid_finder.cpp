@@ -162,6 +162,14 @@ CLineSet FindLines(const cv::Mat& mask, bool horizontal, bool fitEven) {
                 if (lines.seen[k][j]) pieces.push_back(j);
             }
             if (pieces.empty()) break;
+            // A piece or two far from where the whole grid puts the line may be a digit's
+            // stroke as well as the line's: too few to move the line by.
+            if (pieces.size() < 3 && std::any_of(pieces.begin(), pieces.end(), [&](int j) {
+                    return std::abs(lines.position[k][j] - expected[k]) > 0.12 * kCell;
+                })) {
+                for (int j = 0; j < 9; ++j) lines.position[k][j] = expected[k];
+                break;
+            }
             // A bend is fitted only between pieces seen at both ends: carried past the last
             // piece seen, a curve runs away from the line.
             const bool bothEnds = pieces.front() <= 1 && pieces.back() >= 7;
