@@ -190,6 +190,15 @@ TEST(ScanPicture, TallOnesAreDigitsNotLines) {
               "...6..9.23.87.....4............59..17......8...........2..6.5.....4...3..1.......");
 }
 
+// The print of the page's back showing through, mirrored and faint (25 grey levels), in the
+// empty cells of a drawing in black: the marks outnumber the givens, but are no digits.
+TEST(ScanPicture, PrintShowingThroughIsNoDigit) {
+    const CScanResult result = ScanPicture(ReadTestFile("show-through.png"));
+    EXPECT_EQ(ScanStatusWord(result.status), std::string("read"));
+    EXPECT_EQ(GridToText(result.puzzle),
+              "6.9.....8...3.1...4............6...4.2.....3..7....5...1.5...7.8...9..........2..");
+}
+
 // A flat drawing in hairlines that are seen in few places (Liberation Mono Italic, cells of
 // 48 pixels): where a line is seen in one piece only, that piece is r1c5's 6, a third of a
 // cell from the line, and the line is not moved to it.

@@ -216,13 +216,15 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
         CellShapes(straight, InkWithoutLines(straight, cellSide, contrast), cellSide);
     // A shape's darkness is weighed against the grid's: its lines' where the digits are as
     // dark, the digits' own where they are much lighter (grey or coloured digits in a black
-    // grid), so that a light digit is not taken for a smudge beside black lines.
+    // grid), so that a light digit is not taken for a smudge beside black lines. The digits'
+    // darkness is their upper quartile's: print showing through from the back of the page
+    // may make more shapes than the givens do, all of them faint.
     std::vector<float> digitDarkness = DigitDarkness(shapes, cellSide);
     float reference = contrast;
     if (int(digitDarkness.size()) >= kFewestGivens / 2) {
-        const auto middle = digitDarkness.begin() + digitDarkness.size() / 2;
-        std::nth_element(digitDarkness.begin(), middle, digitDarkness.end());
-        reference = std::clamp(2 * *middle, 1.0f, contrast);
+        const auto upper = digitDarkness.begin() + digitDarkness.size() * 3 / 4;
+        std::nth_element(digitDarkness.begin(), upper, digitDarkness.end());
+        reference = std::clamp(2 * *upper, 1.0f, contrast);
     }
     if (reference < contrast) {
         shapes = CellShapes(straight, InkWithoutLines(straight, cellSide, contrast, reference),
