@@ -244,6 +244,15 @@ TEST(ScanPicture, VelmosWindowReadsItsFieldsNotItsCandidates) {
     }
 }
 
+// A window of fields with a panel of 64 larger buttons beside it: the buttons' size, shared
+// by enough boxes, makes no 9 x 9 lattice, and the fields' size is tried next.
+TEST(ScanPicture, FieldsAreFoundBesideAPanelOfLargerButtons) {
+    const CScanResult result = ScanPicture(ReadTestFile("fields-beside-buttons.png"));
+    EXPECT_EQ(ScanStatusWord(result.status), std::string("read"));
+    EXPECT_EQ(GridToText(result.puzzle),
+              "..8....54...25.8.64..8....3.......2...9...7..71..4.5....798.........5...16...7...");
+}
+
 // Files that are not pictures this reader takes, or hold no puzzle: each answered with its
 // reason, none decoded past what the header declares.
 TEST(ScanPicture, FilesThatHoldNoReadablePuzzleSayWhy) {

@@ -17,11 +17,11 @@
 
 namespace {
 
-constexpr int kFindSide = 1000;    // the picture is searched at most this large
-constexpr int kCell = 32;          // a cell's side while a candidate is checked
-constexpr int kMargin = kCell;     // room around a candidate for lines it missed
-constexpr int kCandidates = 6;     // the largest shapes tried
-constexpr float kMinScore = 0.6f;  // share of the line pieces that must be seen
+constexpr int kFindSide = 1000;       // the picture is searched at most this large
+constexpr int kCell = 32;             // a cell's side while a candidate is checked
+constexpr int kMargin = kCell;        // room around a candidate for lines it missed
+constexpr int kCandidates = 6;        // the largest shapes tried
+constexpr float kMinScore = 0.6f;     // share of the line pieces that must be seen
 
 using Quad = std::array<cv::Point2f, 4>;  // top-left, top-right, bottom-right, bottom-left
 
@@ -308,44 +308,19 @@ double QuadArea(const std::array<cv::Point2f, 100>& points) {
 // kMinBoxes hollow shapes of one size that sit on a 9 x 9 lattice. The lattice is fitted to
 // the boxes' centres, so each cell is the box with half the gap around it.
 constexpr int kMinBoxes = 60;
+constexpr size_t kBoxSizesTried = 4;  // a page of many sizes of boxes is no window
 
-std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int minSide) {
-    std::vector<cv::Rect> boxes;
-    for (int label = 1; label < count; ++label) {
-        const cv::Rect b(
-            stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
-            stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
-        const int area = stats.at<int>(label, cv::CC_STAT_AREA);
-        if (b.width >= 8 && b.height >= 8 && b.width <= minSide / 4 && b.height <= minSide / 4 &&
-            b.width < 3 * b.height && b.height < 3 * b.width && area < 0.5 * b.area()) {
-            boxes.push_back(b);
-        }
-    }
-    if (int(boxes.size()) < kMinBoxes) return std::nullopt;
-    auto alike = [](const cv::Rect& a, const cv::Rect& b) {
-        return std::abs(a.width - b.width) <= 0.15 * a.width + 1 &&
-               std::abs(a.height - b.height) <= 0.15 * a.height + 1;
-    };
-    // The size most boxes share, of the sizes that enough boxes share the largest: pencil
-    // marks in the fields are boxes too, and there may be more of them than fields.
-    std::vector<int> sharing(boxes.size());
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        for (const cv::Rect& other : boxes) sharing[i] += alike(boxes[i], other);
-    }
-    std::optional<size_t> largest;
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        if (sharing[i] >= kMinBoxes && (!largest || boxes[i].area() > boxes[*largest].area()))
-            largest = i;
-    }
-    if (!largest) return std::nullopt;
-    size_t best = *largest;
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        if (alike(boxes[*largest], boxes[i]) && sharing[i] > sharing[best]) best = i;
-    }
+// Two boxes of about one size: `b` within 15 % (and a pixel) of `a`'s width and height.
+bool Alike(cv::Size a, cv::Size b) {
+    return std::abs(a.width - b.width) <= 0.15 * a.width + 1 &&
+           std::abs(a.height - b.height) <= 0.15 * a.height + 1;
+}
+
+// The lattice of 9 x 9 boxes of one size, if they make one.
+std::optional<CGridLattice> LatticeOfBoxes(const std::vector<cv::Rect>& fields) {
     std::vector<cv::Point> corners;
     std::vector<cv::Point2f> centres;
-    for (const cv::Rect& b : boxes) {
-        if (!alike(boxes[best], b)) continue;
+    for (const cv::Rect& b : fields) {
         corners.push_back(b.tl());
         corners.push_back(b.br());
         corners.emplace_back(b.x + b.width, b.y);
@@ -387,6 +362,68 @@ std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int min
     std::copy(points.begin(), points.end(), lattice.points.begin());
     lattice.score = seen.size() / 81.0f;
     return lattice;
+}
+
+std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int minSide) {
+    std::vector<cv::Rect> boxes;
+    for (int label = 1; label < count; ++label) {
+        const cv::Rect b(
+            stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
+            stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
+        const int area = stats.at<int>(label, cv::CC_STAT_AREA);
+        if (b.width >= 8 && b.height >= 8 && b.width <= minSide / 4 && b.height <= minSide / 4 &&
+            b.width < 3 * b.height && b.height < 3 * b.width && area < 0.5 * b.area()) {
+            boxes.push_back(b);
+        }
+    }
+    if (int(boxes.size()) < kMinBoxes) return std::nullopt;
+    // How many boxes are alike to each size: the boxes counted by width and height, summed
+    // over the sizes alike (a rectangle of that table, read from its running sums), so that
+    // a page of many thousand small shapes costs no more than a few.
+    const int side = minSide / 4 + 2;
+    cv::Mat sums = cv::Mat::zeros(side + 1, side + 1, CV_32S);
+    for (const cv::Rect& b : boxes) ++sums.at<int>(b.height + 1, b.width + 1);
+    for (int h = 1; h <= side; ++h) {
+        for (int w = 1; w <= side; ++w) {
+            sums.at<int>(h, w) +=
+                sums.at<int>(h - 1, w) + sums.at<int>(h, w - 1) - sums.at<int>(h - 1, w - 1);
+        }
+    }
+    auto sharing = [&](cv::Size a) {
+        const double tw = 0.15 * a.width + 1, th = 0.15 * a.height + 1;
+        const int w0 = std::max(0, int(std::ceil(a.width - tw)));
+        const int w1 = std::min(side - 1, int(std::floor(a.width + tw)));
+        const int h0 = std::max(0, int(std::ceil(a.height - th)));
+        const int h1 = std::min(side - 1, int(std::floor(a.height + th)));
+        return sums.at<int>(h1 + 1, w1 + 1) - sums.at<int>(h0, w1 + 1) - sums.at<int>(h1 + 1, w0) +
+               sums.at<int>(h0, w0);
+    };
+    // The sizes that enough boxes share, the largest first: pencil marks in the fields are
+    // boxes too, and may outnumber the fields; buttons or a panel beside the grid may be
+    // larger. Each is tried as the size most boxes near it share, until one makes a lattice.
+    std::vector<cv::Size> sizes;
+    for (const cv::Rect& b : boxes) {
+        if (sharing(b.size()) >= kMinBoxes) sizes.push_back(b.size());
+    }
+    std::sort(sizes.begin(), sizes.end(),
+              [](cv::Size a, cv::Size b) { return a.area() > b.area(); });
+    std::vector<cv::Size> tried;
+    for (const cv::Size& size : sizes) {
+        if (std::any_of(tried.begin(), tried.end(), [&](cv::Size t) { return Alike(t, size); }))
+            continue;
+        if (tried.size() == kBoxSizesTried) break;
+        tried.push_back(size);
+        cv::Size mode = size;
+        for (const cv::Rect& b : boxes) {
+            if (Alike(size, b.size()) && sharing(b.size()) > sharing(mode)) mode = b.size();
+        }
+        std::vector<cv::Rect> fields;
+        for (const cv::Rect& b : boxes) {
+            if (Alike(mode, b.size())) fields.push_back(b);
+        }
+        if (std::optional<CGridLattice> lattice = LatticeOfBoxes(fields)) return lattice;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
