@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kFindSide = 1000;       // the picture is searched at most this large
+constexpr int kMinSearchedSide = 45;  // nine cells of five pixels
 constexpr int kCell = 32;             // a cell's side while a candidate is checked
 constexpr int kMargin = kCell;        // room around a candidate for lines it missed
 constexpr int kCandidates = 6;        // the largest shapes tried
@@ -430,6 +431,8 @@ std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int min
 
 std::optional<CGridLattice> FindGrid(const cv::Mat& grey) {
     const double factor = std::min(1.0, double(kFindSide) / std::max(grey.cols, grey.rows));
+    // Too narrow, as searched, for nine cells of a few pixels each (a strip of a picture).
+    if (std::min(grey.cols, grey.rows) * factor < kMinSearchedSide) return std::nullopt;
     cv::Mat small;
     if (factor < 1) {
         cv::resize(grey, small, cv::Size(), factor, factor, cv::INTER_AREA);
