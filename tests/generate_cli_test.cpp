@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -56,6 +57,22 @@ std::set<PuzzleGrid> Forms(const std::string& text) {
         if (counted.count == 1) forms.insert(CanonicalForm(parsed.grid, counted.solutions[0]));
     }
     return forms;
+}
+
+// The givens of each row and of each column, counted and sorted, the smaller list first: the
+// same for every puzzle of one canonical form (rows and columns are moved within their own
+// kind, or swapped whole; relabelling moves no given).
+using CGivensShape = std::pair<std::array<int, 9>, std::array<int, 9>>;
+CGivensShape GivensShape(const PuzzleGrid& grid) {
+    std::array<int, 9> rows{}, columns{};
+    for (int cell = 0; cell < 81; ++cell) {
+        if (grid[cell] == 0) continue;
+        ++rows[cell / 9];
+        ++columns[cell % 9];
+    }
+    std::sort(rows.begin(), rows.end());
+    std::sort(columns.begin(), columns.end());
+    return rows < columns ? CGivensShape{rows, columns} : CGivensShape{columns, rows};
 }
 
 // A line of ours: 81 cells, then " # " the rating and the hardest technique.
@@ -201,11 +218,6 @@ TEST_F(GenerateCliTest, OptionsNoPuzzleCanMeetAreRefusedAtOnce) {
 // among the first found (it was the fourth here before they were left out): neither it nor
 // any other of theirs, nor the seed, is written, installed or not.
 TEST_F(GenerateCliTest, NeverWritesTheSeedsNorAPuzzleOfTheCollections) {
-    std::set<PuzzleGrid> known;
-    for (const auto& entry : fs::directory_iterator(VELMO_BENCH_DATA_DIR)) {
-        if (entry.path().extension() != ".txt") continue;
-        known.merge(Forms(Slurp(entry.path())));
-    }
     std::string hardest;
     for (const std::string& line : Lines(Slurp(VELMO_BENCH_DATA_DIR "/forum-hardest-1106.txt"))) {
         if (ParsePuzzleLine(line).kind == CPuzzleLine::kPuzzle) {
@@ -226,7 +238,19 @@ TEST_F(GenerateCliTest, NeverWritesTheSeedsNorAPuzzleOfTheCollections) {
     const std::set<PuzzleGrid> made = Forms(run.out);
     EXPECT_EQ(made.size(), 10u) << run.out;
     EXPECT_FALSE(made.contains(*Forms(seed).begin())) << run.out;
-    for (const PuzzleGrid& form : made) EXPECT_FALSE(known.contains(form)) << run.out;
+    // Only the collections' puzzles whose givens lie as a made one's may share its form: the
+    // forms of all of them take minutes in the sanitizers' builds.
+    std::set<CGivensShape> shapes;
+    for (const PuzzleGrid& form : made) shapes.insert(GivensShape(form));
+    for (const auto& entry : fs::directory_iterator(VELMO_BENCH_DATA_DIR)) {
+        if (entry.path().extension() != ".txt") continue;
+        for (const std::string& line : Lines(Slurp(entry.path()))) {
+            const CPuzzleLine parsed = ParsePuzzleLine(line);
+            if (parsed.kind != CPuzzleLine::kPuzzle || !shapes.contains(GivensShape(parsed.grid)))
+                continue;
+            for (const PuzzleGrid& form : Forms(line)) EXPECT_FALSE(made.contains(form)) << line;
+        }
+    }
 }
 
 // No minimal puzzle has a row, column or box full of givens, so none has more than 72: such
