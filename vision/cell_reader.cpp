@@ -23,6 +23,11 @@ constexpr float kSmallGlyphLow = 0.5f;
 // A small digit's darkness against the grid's digits' (a pencil mark is lighter).
 constexpr float kSmallDigitDarkness = 0.75f;
 
+// Cell `cell` (row by row) of a straightened grid whose cells are `cellSide` square.
+cv::Rect CellArea(int cell, int cellSide) {
+    return {(cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide};
+}
+
 float Ramp(float x, float low, float high) {
     return std::clamp((x - low) / (high - low), 0.0f, 1.0f);
 }
@@ -85,8 +90,11 @@ cv::Mat InkWithoutLines(const cv::Mat& straight, int cellSide, float& contrast,
     const double offset =
         std::clamp(0.12 * (digitContrast > 0 ? digitContrast : contrast), 3.0, 15.0);
     cv::Mat ink;
-    cv::adaptiveThreshold(straight, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
-                          (cellSide * 3 / 4) | 1, offset);
+    const auto threshold = [&](const cv::Mat& grey) {
+        cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
+                              (cellSide * 3 / 4) | 1, offset);
+    };
+    threshold(straight);
     // The grid's lines: long straight runs near where the straightened lines lie. Only near
     // them: the stem of a tall 1 or 4 in the middle of a cell is as long and straight.
     cv::Mat lines = cv::Mat::zeros(ink.size(), CV_8U);
@@ -120,8 +128,7 @@ cv::Mat InkWithoutLines(const cv::Mat& straight, int cellSide, float& contrast,
                cv::getStructuringElement(cv::MORPH_RECT, cv::Size(cellSide / 4, cellSide / 4)));
     cv::Mat clean = straight.clone();
     paper.copyTo(clean, lines);
-    cv::adaptiveThreshold(clean, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV,
-                          (cellSide * 3 / 4) | 1, offset);
+    threshold(clean);
     ink &= ~lines;
     return ink;
 }
@@ -140,7 +147,7 @@ std::vector<CShape> CellShapes(const cv::Mat& straight, const cv::Mat& ink, int 
     const int border = std::max(1, cellSide / 10);
     std::vector<CShape> shapes;
     for (int cell = 0; cell < kCellCount; ++cell) {
-        const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
+        const cv::Rect area = CellArea(cell, cellSide);
         cv::Mat cellInk = ink(area).clone();
         cellInk.rowRange(0, border).setTo(0);
         cellInk.rowRange(cellSide - border, cellSide).setTo(0);
@@ -237,7 +244,7 @@ std::array<CCellInk, kCellCount> FindCellInk(const cv::Mat& straight, int cellSi
         const float sideWeight = Ramp(float(shape.box.width) / cellSide, 0.22f, 0.32f) * dark;
         if (weight <= 0 && sideWeight <= 0) continue;
         const int cell = shape.cell;
-        const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
+        const cv::Rect area = CellArea(cell, cellSide);
         cells[cell].weight = weight;
         cells[cell].sideWeight = sideWeight;
         cells[cell].glyph = MakeGlyph(straight(area), shape.pixels, shape.box, shape.paper);
@@ -287,7 +294,7 @@ std::array<CCellInk, kCellCount> FindSmallCellInk(const cv::Mat& straight, int c
     // its darkest: the threshold's blur around small strokes would make a pencil mark nearly
     // as tall as a digit.
     auto measure = [&](CGlyph& glyph, int cell) {
-        const cv::Rect area((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide);
+        const cv::Rect area = CellArea(cell, cellSide);
         const float paper = Percentile(straight(area), {}, 0.5f);
         const cv::Mat grey = straight(glyph.box), label = labels(glyph.box);
         int darkest = 255;
@@ -370,10 +377,7 @@ std::array<CCellInk, kCellCount> FindSmallCellInk(const cv::Mat& straight, int c
                 digit = &glyph;
         }
         if (marks != 1 || !digit) continue;
-        const cv::Rect area =
-            (cv::Rect((cell % 9) * cellSide, (cell / 9) * cellSide, cellSide, cellSide) |
-             digit->box) &
-            cv::Rect(0, 0, side, side);
+        const cv::Rect area = (CellArea(cell, cellSide) | digit->box) & cv::Rect(0, 0, side, side);
         cv::Mat shape = cv::Mat::zeros(area.size(), CV_8U);
         for (int label : digit->labels) shape.setTo(255, labels(area) == label);
         const cv::Mat cellGrey = straight(area);

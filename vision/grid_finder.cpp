@@ -311,10 +311,15 @@ double QuadArea(const std::array<cv::Point2f, 100>& points) {
 constexpr int kMinBoxes = 60;
 constexpr size_t kBoxSizesTried = 4;  // a page of many sizes of boxes is no window
 
-// Two boxes of about one size: `b` within 15 % (and a pixel) of `a`'s width and height.
+// How far a side of a box of about `side` pixels may be from it: 15 % and a pixel.
+double SideTolerance(int side) {
+    return 0.15 * side + 1;
+}
+
+// Two boxes of about one size: `b` within the tolerance of `a`'s width and height.
 bool Alike(cv::Size a, cv::Size b) {
-    return std::abs(a.width - b.width) <= 0.15 * a.width + 1 &&
-           std::abs(a.height - b.height) <= 0.15 * a.height + 1;
+    return std::abs(a.width - b.width) <= SideTolerance(a.width) &&
+           std::abs(a.height - b.height) <= SideTolerance(a.height);
 }
 
 // The lattice of 9 x 9 boxes of one size, if they make one.
@@ -391,7 +396,7 @@ std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int min
         }
     }
     auto sharing = [&](cv::Size a) {
-        const double tw = 0.15 * a.width + 1, th = 0.15 * a.height + 1;
+        const double tw = SideTolerance(a.width), th = SideTolerance(a.height);
         const int w0 = std::max(0, int(std::ceil(a.width - tw)));
         const int w1 = std::min(side - 1, int(std::floor(a.width + tw)));
         const int h0 = std::max(0, int(std::ceil(a.height - th)));
@@ -415,8 +420,10 @@ std::optional<CGridLattice> FindBoxGrid(const cv::Mat& stats, int count, int min
         if (tried.size() == kBoxSizesTried) break;
         tried.push_back(size);
         cv::Size mode = size;
+        int modeSharing = sharing(mode);
         for (const cv::Rect& b : boxes) {
-            if (Alike(size, b.size()) && sharing(b.size()) > sharing(mode)) mode = b.size();
+            if (!Alike(size, b.size())) continue;
+            if (const int n = sharing(b.size()); n > modeSharing) mode = b.size(), modeSharing = n;
         }
         std::vector<cv::Rect> fields;
         for (const cv::Rect& b : boxes) {
